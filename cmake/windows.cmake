@@ -1,0 +1,40 @@
+# Windows build: hv_core, the win32/ rooms, resources and halvane.exe, plus the Windows-side tests.
+enable_language(RC)
+add_link_options(-static -static-libgcc -static-libstdc++)
+add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
+
+set(HV_WIN32_SOURCES)
+foreach(dir ${HV_SUBSYSTEMS})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/win32/*.cpp)
+  list(APPEND HV_WIN32_SOURCES ${srcs})
+endforeach()
+list(FILTER HV_WIN32_SOURCES EXCLUDE REGEX "/app/win32/main\\.cpp$")
+
+set(HV_WIN32_LIBS ole32 oleaut32 uuid comctl32 comdlg32 gdi32 user32 shell32 winmm avrt dwmapi winspool)
+add_library(hv_win32 STATIC ${HV_WIN32_SOURCES})
+target_link_libraries(hv_win32 PUBLIC hv_core ${HV_WIN32_LIBS})
+
+add_executable(halvane WIN32 ${CMAKE_SOURCE_DIR}/app/win32/main.cpp ${CMAKE_SOURCE_DIR}/resources/halvane.rc)
+target_link_libraries(halvane PRIVATE hv_win32)
+set_target_properties(halvane PROPERTIES OUTPUT_NAME halvane)
+
+# GoogleTest from the sources Debian's googletest package installs.
+set(HV_GTEST_SRC /usr/src/googletest/googletest)
+add_library(gtest_mingw STATIC ${HV_GTEST_SRC}/src/gtest-all.cc)
+target_include_directories(gtest_mingw PUBLIC ${HV_GTEST_SRC}/include PRIVATE ${HV_GTEST_SRC})
+add_library(gtest_main_mingw STATIC ${HV_GTEST_SRC}/src/gtest_main.cc)
+target_link_libraries(gtest_main_mingw PUBLIC gtest_mingw)
+
+# The core tests again, compiled by MinGW: catches layout and rounding differences between compilers.
+if(HV_CORE_TEST_SOURCES)
+  add_executable(hv_core_tests ${HV_CORE_TEST_SOURCES})
+  target_link_libraries(hv_core_tests PRIVATE hv_core gtest_main_mingw)
+  target_include_directories(hv_core_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+endif()
+
+file(GLOB_RECURSE HV_WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
+if(HV_WIN_TEST_SOURCES)
+  add_executable(hv_win32_tests ${HV_WIN_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/resources/halvane.rc)
+  target_link_libraries(hv_win32_tests PRIVATE hv_win32 gtest_main_mingw)
+  target_include_directories(hv_win32_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+endif()

@@ -1,0 +1,37 @@
+# Shared settings for the project's scripts. Sourced, not run.
+HV_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+HV_BUILD="$HV_ROOT/build"
+HV_JOBS="$(nproc 2>/dev/null || echo 2)"
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$HV_BUILD/wineprefix"
+export WINEARCH=win64
+
+# A Wine prefix of the project's own, initialised once.
+hv_wine_prefix() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w 2>/dev/null || true
+  fi
+}
+
+# Start Xvfb when there is no display; HV_XVFB_PID is set when we started one.
+hv_display() {
+  HV_XVFB_PID=""
+  if [ -z "${DISPLAY:-}" ]; then
+    local n
+    for n in 91 92 93 94 95 96 97 98 99; do
+      if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then break; fi
+    done
+    Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+    HV_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  fi
+}
+
+hv_display_stop() {
+  if [ -n "${HV_XVFB_PID:-}" ]; then kill "$HV_XVFB_PID" 2>/dev/null || true; wait "$HV_XVFB_PID" 2>/dev/null || true; fi
+}

@@ -1,0 +1,29 @@
+#pragma once
+// Helpers shared by the tests: a scratch folder per test, removed afterwards.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+class ScratchDir {
+public:
+    ScratchDir() {
+        const char* base = std::getenv("HV_TEST_TMP");
+        std::filesystem::path root = base && *base ? std::filesystem::path(base) : std::filesystem::temp_directory_path();
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "scratch";
+        path_ = root / ("hv-" + name + "-" + std::to_string(std::rand()));
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
