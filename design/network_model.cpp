@@ -1,5 +1,6 @@
 #include "design/network_model.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -42,14 +43,48 @@ int ElementListLength(const PaneRecord& r) {
     return n;
 }
 
-void ClearPaneRecord(PaneRecord* pane) {
+namespace {
+
+ElementParams ClearParamDefaults() {
     ElementParams d{};
     d.p[kParamLowEdge] = 100.0f;
     d.p[kParamHighEdge] = 10000.0f;
     d.p[kParamFilterFrequency] = 1000.0f;
     d.p[kParamPlotFlag] = 1.0f;
     d.p[kParamPolarity] = 1.0f;
-    FillEmptyNetwork(pane, d);
+    return d;
+}
+
+void ClampNode(int32_t* node) {
+    if (*node < kNoNode || *node >= kMaxJoints) *node = kNoNode;
+}
+
+void TerminateText(char* field, std::size_t size) {
+    if (std::memchr(field, 0, size) == nullptr) field[size - 1] = '\0';
+}
+
+}  // namespace
+
+void ClearPaneRecord(PaneRecord* pane) { FillEmptyNetwork(pane, ClearParamDefaults()); }
+
+void SanitisePaneRecord(PaneRecord* pane) {
+    pane->joint_count = static_cast<uint32_t>(ClampedJointCount(*pane));
+    pane->wire_count = static_cast<uint32_t>(ClampedWireCount(*pane));
+    pane->element_count = static_cast<uint32_t>(ClampedElementCount(*pane));
+    switch (pane->edit_tool) {
+        case EditToolNone: case EditToolDraw: case EditToolMove: case EditToolWipeComp: case EditToolWipeWire: break;
+        default: pane->edit_tool = EditToolNone;
+    }
+    const ElementParams defaults = ClearParamDefaults();
+    for (int i = 0; i < kMaxElements; ++i) {
+        for (int k = 0; k < kElementParamCount; ++k)
+            if (!std::isfinite(pane->params[i].p[k])) pane->params[i].p[k] = defaults.p[k];
+        ClampNode(&pane->elements[i].node1);
+        ClampNode(&pane->elements[i].node2);
+        ClampNode(&pane->elements[i].node3);
+        TerminateText(pane->driver_file_title[i], kDriverPathChars);
+        TerminateText(pane->driver_file_path[i], kDriverPathChars);
+    }
 }
 
 void ClearAllPaneRecords(PaneRecord* const panes[kPaneCount]) {

@@ -180,3 +180,8 @@ void LoadPaneNetwork(const PaneRecord& pane, WorkingNetwork* net);
 // p15 of every OutputPort becomes the terminal's node that is not shared with a Ground (first Ground in
 // slot order wins; no match keeps p15). Painting and the solver's callers both use this one function.
 void UpdateDerivedNodes(PaneRecord* pane);
+
+// What a project file brings is checked when it is applied: counts above 32 are cut to 32, an unknown
+// EditTool becomes 0, node fields outside -1..31 become -1, non-finite parameters take the clear defaults of
+// their slot, and a title or path without a NUL is cut at its last byte. Sound records are left unchanged.
+void SanitisePaneRecord(PaneRecord* pane);
