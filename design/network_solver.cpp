@@ -380,9 +380,9 @@ void WritePens(const SolvePlan& plan, const SolverInputs& in, const SolverOutput
 
 int32_t CabsSamples(float ms) {
     // Whole milliseconds (fraction dropped) times 48, held inside an int.
-    constexpr float kLimitMs = static_cast<float>(2147483647 / kCabsSamplesPerMs);
-    const float whole = ms >= kLimitMs ? kLimitMs : ms;
-    return static_cast<int32_t>(whole) * kCabsSamplesPerMs;
+    constexpr int32_t kLimitMs = 2147483647 / kCabsSamplesPerMs;
+    const double whole = std::trunc(static_cast<double>(ms));
+    return (whole >= kLimitMs ? kLimitMs : static_cast<int32_t>(whole)) * kCabsSamplesPerMs;
 }
 
 // The per-output entries written before the sweep: element indices, polarity, delay and CABS.
