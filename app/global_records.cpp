@@ -4,10 +4,12 @@
 #include <cstring>
 
 #include "app/preferences.h"
+#include "app/settings.h"
 
 SystemRecord* pr_file = nullptr;
 HV_Driver_Data* PortDriverBuffer = nullptr;
 PaneRecord* PaneRecords[kPaneCount] = {};
+WorkingNetwork* WorkingNet = nullptr;
 float* OutputSpectrum[kOutputCount] = {};
 float* IrWorkSpectrum = nullptr;
 float* MinPhaseWorkSpectrum = nullptr;
@@ -101,6 +103,7 @@ int AllocateSystemBuffers() {
     if (!TakeBytes(PortDriverBuffer, kDriverRecordBytes)) return 1;
     for (auto& pane : PaneRecords)
         if (!TakeBytes(pane, kPaneRecordBytes)) return 1;
+    if (!Take(WorkingNet, 1)) return 1;
     for (auto& s : OutputSpectrum) {
         if (!Take(s, 2 * kSpectrumPoints)) return 1;
         FillComplex(s, kSpectrumPoints, 1.0f, 0.0f);
@@ -182,6 +185,7 @@ int FreeSystemBuffers() {
     Release(pr_file);
     Release(PortDriverBuffer);
     for (auto& p : PaneRecords) Release(p);
+    Release(WorkingNet);
     for (auto& s : OutputSpectrum) Release(s);
     Release(IrWorkSpectrum);
     Release(MinPhaseWorkSpectrum);
@@ -278,4 +282,41 @@ int SetBaffleDefaults() {
     b.Positions[4].y = 40.0f;
     b.Positions[4].Enabled = 0;
     return 0;
+}
+
+MirroredSettings GatherMirroredSettings() {
+    MirroredSettings s;
+    s.BassMode = BassMode;
+    s.WideWindow = WideWindow;
+    s.InputMode = InputMode;
+    s.OutputMode = OutputMode;
+    s.Capture24Bit = Capture24Bit;
+    s.CaptureDeviceIndex = CaptureDeviceIndex;
+    s.RenderDeviceIndex = RenderDeviceIndex;
+    s.DeviceIndex3 = DeviceIndex3;
+    s.HV_Buffer_Size = HV_Buffer_Size;
+    s.IrMethod = IrMethod;
+    return s;
+}
+
+void ScatterMirroredSettings(const MirroredSettings& s) {
+    BassMode = s.BassMode;
+    WideWindow = s.WideWindow;
+    InputMode = s.InputMode;
+    OutputMode = s.OutputMode;
+    Capture24Bit = s.Capture24Bit;
+    CaptureDeviceIndex = s.CaptureDeviceIndex;
+    RenderDeviceIndex = s.RenderDeviceIndex;
+    DeviceIndex3 = s.DeviceIndex3;
+    HV_Buffer_Size = s.HV_Buffer_Size;
+    IrMethod = s.IrMethod;
+}
+
+ProjectContext GlobalProjectContext(MirroredSettings* settings) {
+    ProjectContext ctx;
+    ctx.record = pr_file;
+    for (int i = 0; i < kPaneCount; ++i) ctx.panes[i] = PaneRecords[i];
+    ctx.settings = settings;
+    for (int o = 0; o < kOutputCount; ++o) ctx.output_impulse[o] = OutputImpulseResponse[o];
+    return ctx;
 }

@@ -5,20 +5,15 @@
 #include <cstddef>
 #include <cstdint>
 
-struct SystemRecord;
+#include "app/system_record.h"
+#include "design/network_model.h"
+
 struct HV_Driver_Data;
-struct PaneRecord;
 struct PreferencesRecord;
-struct PlaylistRecord;
 
-inline constexpr std::size_t kSystemRecordBytes = 303332072;
 inline constexpr std::size_t kDriverRecordBytes = 4251248;
-inline constexpr std::size_t kPaneRecordBytes = 33702800;
-inline constexpr std::size_t kPlaylistRecordBytes = 334896;
 
-inline constexpr int kOutputCount = 16;
 inline constexpr int kInputPortCount = 9;
-inline constexpr int kPaneCount = 9;
 inline constexpr int kPartitionCount = 8;
 inline constexpr int kFilterBankCount = 2;
 
@@ -102,6 +97,7 @@ struct BaffleEdgePointList {
 extern SystemRecord* pr_file;
 extern HV_Driver_Data* PortDriverBuffer;
 extern PaneRecord* PaneRecords[kPaneCount];           // pane n in PaneRecords[n - 1]
+extern WorkingNetwork* WorkingNet;                    // the editable copy of the active pane
 extern float* OutputSpectrum[kOutputCount];           // 262,144 complex, 1 + 0j
 extern float* IrWorkSpectrum;                         // 262,144 complex
 extern float* MinPhaseWorkSpectrum;                   // 262,144 complex
@@ -167,6 +163,12 @@ int AllocateDspBuffers();
 int FreeSystemBuffers();
 int FreeCurveBuffers();
 int FreeDspBuffers();
+
+// The mirrored settings gathered from their globals, and put back, around a project read or write.
+MirroredSettings GatherMirroredSettings();
+void ScatterMirroredSettings(const MirroredSettings& s);
+// Everything a project file is read into or gathered from, as the allocator laid it out.
+ProjectContext GlobalProjectContext(MirroredSettings* settings);
 
 // Fills the baffle record, its outline points and edge counts with the default closed 80 x 80 cm square.
 int SetBaffleDefaults();

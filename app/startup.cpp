@@ -35,11 +35,16 @@ bool StartRecords(const std::string& appDirectory, MessageList* messages) {
     ActivePane = 0;
 
     SetBaffleDefaults();
+    SetSystemRecordDefaults(pr_file, GatherMirroredSettings());
 
     for (auto& f : CurveViewFlags) f = 0;
     CurveViewFlags[0] = 1;
 
     LoadPreferencesFile(appDirectory, Preferences, messages);
+
+    // The frame's creation and the default design both start from cleared panes.
+    ResetWorkingNetwork(WorkingNet);
+    ClearAllPaneRecords(PaneRecords);
     return true;
 }
 
