@@ -1,0 +1,54 @@
+#include "app/startup.h"
+
+#include "app/global_records.h"
+#include "app/preferences.h"
+#include "app/settings.h"
+
+namespace {
+bool g_allocated = false;
+}
+
+bool RecordsAllocated() { return g_allocated; }
+
+void ReleaseRecords() {
+    FreeSystemBuffers();
+    FreeCurveBuffers();
+    FreeDspBuffers();
+    g_allocated = false;
+}
+
+bool StartRecords(const std::string& appDirectory, MessageList* messages) {
+    if (g_allocated) ReleaseRecords();
+    if (AllocateSystemBuffers() != 0 || AllocateCurveBuffers() != 0 || AllocateDspBuffers() != 0) {
+        ReleaseRecords();
+        AddWarning(messages, kAllocationFailed);
+        return false;
+    }
+    g_allocated = true;
+
+    ResetSettingsToStartValues();
+    ResetMlsSettingsToStartValues();
+    FrequencyAxisRange = {3, 6};
+    StoreDefaultPreferences(Preferences);
+
+    EditTool = 1;
+    ActivePane = 0;
+
+    SetBaffleDefaults();
+    SetSystemRecordDefaults(pr_file, GatherMirroredSettings());
+
+    for (auto& f : CurveViewFlags) f = 0;
+    CurveViewFlags[0] = 1;
+
+    LoadPreferencesFile(appDirectory, Preferences, messages);
+
+    // The frame's creation and the default design both start from cleared panes.
+    ResetWorkingNetwork(WorkingNet);
+    ClearAllPaneRecords(PaneRecords);
+    return true;
+}
+
+bool SavePreferences(const std::string& appDirectory, MessageList* messages) {
+    CollectPreferences(Preferences);
+    return SavePreferencesFile(appDirectory, *Preferences, messages);
+}

@@ -1,0 +1,57 @@
+#pragma once
+// Transfer functions of the filter block: closed-form analog prototypes evaluated at s = j*2*pi*f.
+#include "design/complex_matrix.h"
+
+// Indices into a filter block's 16 element parameters.
+inline constexpr int kFilterParamFamily = 4;
+inline constexpr int kFilterParamSlope = 5;
+inline constexpr int kFilterParamFrequency = 6;
+inline constexpr int kFilterParamBypass = 8;
+inline constexpr int kFilterParamQOrRatio = 9;
+inline constexpr int kFilterParamGainDb = 10;
+inline constexpr int kElementParamCount = 16;
+
+enum FilterFamily : int {
+    kFamilyBessel = 0,
+    kFamilyButterworth = 1,
+    kFamilyLinkwitz = 2,
+    kFamilyQParametric = 3,
+    kFamilyShelvingMinus6 = 4,
+    kFamilyShelvingMinus12 = 5,
+    kFamilyShelvingPlus6 = 6,
+    kFamilyShelvingPlus12 = 7,
+    kFamilyKeeleLpW = 8,
+    kFamilyKeeleHpN = 9,
+    kFamilyKeeleLpN = 10,
+    kFamilyKeeleTwe = 11,
+};
+inline constexpr int kFilterFamilyCount = 12;
+
+enum FilterSlope : int {
+    kSlopeLp6 = 0,
+    kSlopeLp12 = 1,
+    kSlopeLp18 = 2,
+    kSlopeLp24 = 3,
+    kSlopeLp48 = 4,
+    kSlopeHp6 = 5,
+    kSlopeHp12 = 6,
+    kSlopeHp18 = 7,
+    kSlopeHp24 = 8,
+    kSlopeHp48 = 9,
+};
+inline constexpr int kFilterSlopeCount = 10;
+
+inline constexpr const char* kFilterFamilyNames[kFilterFamilyCount] = {
+    "Bessel",        "Butterworth",   "Linkwitz",   "Q-Parametric", "Shelving-6dB", "Shelving-12dB",
+    "Shelving+6dB",  "Shelving+12dB", "Keele LP-W", "Keele HP-N",   "Keele LP-N",   "Keele TWE"};
+
+inline constexpr const char* kFilterSlopeNames[kFilterSlopeCount] = {
+    "LP -6dB/oct", "LP -12dB/oct", "LP -18dB/oct", "LP -24dB/oct", "LP -48dB/oct",
+    "HP +6dB/oct", "HP +12dB/oct", "HP +18dB/oct", "HP +24dB/oct", "HP +48dB/oct"};
+
+// Complex response of one filter block at frequency f (Hz). `params` are the block's 16 element parameters;
+// the Keele families clamp their ratio R and write it back into params[kFilterParamQOrRatio]. A by-passed
+// block, a family or slope that selects nothing, Fc <= 0 or not finite, or a result that is not finite
+// (gains so extreme that the arithmetic breaks down) give 1 + 0j. Each block's response depends only on its
+// own parameters and f.
+ComplexF FilterBlockResponse(float* params, float f);
