@@ -30,7 +30,7 @@ void PrepareFftTables(int n, int32_t* FftBitReverseTable, float* FftTwiddleTable
 // Builds the tables for size word nw (transforms up to 4 nw floats). Not thread-safe.
 void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable);
 
-// The same transform in plain scalar code, without vector instructions: the portable fallback and the
+// The same transform one complex point at a time: the portable fallback, and the
 // reference the vector paths are tested against. Same tables, same contract.
 void ComplexFftScalar(int n, int sign, float* data, int32_t* FftBitReverseTable, float* FftTwiddleTable);
 
