@@ -7,10 +7,10 @@
 #include <type_traits>
 
 #include "app/file_picker.h"
+#include "app/frequency_grids.h"
 #include "app/messages.h"
 
-inline constexpr int kLogGridPoints = 3100;       // LogFrequencyTable
-inline constexpr int kLinGridPoints = 131072;     // BinFrequencyTable
+inline constexpr int kLinGridPoints = kBinCount;  // BinFrequencyTable
 inline constexpr int kTextField = 11;
 inline constexpr int kDriverParamFields = 18;
 inline constexpr int kEfficiencyField = 7;        // offset 1,101: efficiency in dB

@@ -56,6 +56,13 @@ float* OutputAccumulator[kOutputCount] = {};
 float* FilterPartitionBank[kFilterBankCount][kOutputCount][kPartitionCount] = {};
 float* IrExportBuffers[3] = {};
 
+int32_t OutputPolarity[kOutputCount];
+float OutputDelayMs[kOutputCount];
+int32_t CabsEnabled[kOutputCount];
+int32_t CabsDelaySamples[kOutputCount];
+int32_t RoutingMatrix[10][kOutputCount];
+PlaylistRecord Playlist;
+
 namespace {
 
 // Allocates `count` zero-filled elements into `slot`; false when the allocation failed.
