@@ -38,3 +38,12 @@ if(HV_WIN_TEST_SOURCES)
   target_link_libraries(hv_win32_tests PRIVATE hv_win32 gtest_main_mingw)
   target_include_directories(hv_win32_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 endif()
+
+# Under ctest the Windows programs run through Wine.
+set(HV_WINE_EXEC ${CMAKE_SOURCE_DIR}/scripts/wine-exec)
+if(TARGET hv_core_tests)
+  add_test(NAME windows_core_tests COMMAND ${HV_WINE_EXEC} $<TARGET_FILE:hv_core_tests>)
+endif()
+if(TARGET hv_win32_tests)
+  add_test(NAME windows_frame_tests COMMAND ${HV_WINE_EXEC} $<TARGET_FILE:hv_win32_tests>)
+endif()

@@ -184,6 +184,19 @@ TEST(SystemRecord, WrongSizeIsRefusedWithItsMessageAndNothingChanges) {
     EXPECT_EQ(fx.ir1[5], 7.0f);
 }
 
+TEST(SystemRecord, ProfileLoadsUseTheirOwnTexts) {
+    ScratchDir dir;
+    ProjectFixture fx;
+    const std::string path = dir.File("profile.hif");
+    MakeFileOfSize(path, 303332073);
+    MessageList msgs;
+    EXPECT_EQ(ReadProjectFile(path, fx.ctx, &msgs, kProfileNotRecognized, kProfileNotFound), 0);
+    EXPECT_EQ(ReadProjectFile(dir.File("gone.hif"), fx.ctx, &msgs, kProfileNotRecognized, kProfileNotFound), 0);
+    ASSERT_EQ(msgs.size(), 2u);
+    EXPECT_EQ(msgs[0].text, "This Project File Is Not recognized");
+    EXPECT_EQ(msgs[1].text, "Requested Profile Not Found");
+}
+
 TEST(SystemRecord, FailedWriteIsReportedByItsPath) {
     ScratchDir dir;
     ProjectFixture fx;
