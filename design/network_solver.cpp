@@ -321,8 +321,14 @@ void WriteBin(const WorkingNetwork& net, const SolvePlan& plan, const SolverInpu
         const ComplexD er = FromF(stored_e);
         const ComplexF stored_a = ToF(Mul(er, d));
         const ComplexD a = FromF(stored_a);
-        if (out.electrical_response[o]) out.electrical_response[o][bin] = stored_e;
-        if (out.acoustic_response[o]) out.acoustic_response[o][bin] = stored_a;
+        if (float* dst = out.electrical_response[o]) {
+            dst[2 * bin] = stored_e.re;
+            dst[2 * bin + 1] = stored_e.im;
+        }
+        if (float* dst = out.acoustic_response[o]) {
+            dst[2 * bin] = stored_a.re;
+            dst[2 * bin + 1] = stored_a.im;
+        }
 
         const double phi = kTwoPi * f * ob.delay_ms * kMsToSeconds;
         const ComplexD turn{std::cos(phi), -std::sin(phi)};
@@ -404,21 +410,21 @@ void WriteOutputSettings(const WorkingNetwork& net, const SolvePlan& plan, const
 }
 
 void CopyOut(const SolvePlan& plan, int block_frames, const SolverOutputs& out) {
-    const int last = 4 * block_frames;
+    const int copied = 2 * (4 * block_frames + 1);  // bins 0..4N, interleaved
     for (int k = 0; k < plan.output_count; ++k) {
         const int o = plan.outputs[k].output;
         if (o < 0 || !out.electrical_response[o] || !out.acoustic_response[o]) continue;
-        if (ComplexF* dst = out.output_spectrum[o]) {
-            std::fill(dst, dst + kSolverSpectrumPoints, ComplexF{0.0f, 0.0f});
-            std::copy(out.electrical_response[o], out.electrical_response[o] + last + 1, dst);
+        if (float* dst = out.output_spectrum[o]) {
+            std::fill(dst, dst + 2 * kSolverSpectrumPoints, 0.0f);
+            std::copy(out.electrical_response[o], out.electrical_response[o] + copied, dst);
         }
-        if (ComplexF* dst = out.phase_reference_spectrum[o]) {
-            std::fill(dst, dst + kSolverSpectrumPoints, ComplexF{0.0f, 0.0f});
-            std::copy(out.acoustic_response[o], out.acoustic_response[o] + last + 1, dst);
+        if (float* dst = out.phase_reference_spectrum[o]) {
+            std::fill(dst, dst + 2 * kSolverSpectrumPoints, 0.0f);
+            std::copy(out.acoustic_response[o], out.acoustic_response[o] + copied, dst);
         }
     }
     if (out.min_phase_work_spectrum)
-        std::fill(out.min_phase_work_spectrum, out.min_phase_work_spectrum + kSolverSpectrumPoints, ComplexF{0.0f, 0.0f});
+        std::fill(out.min_phase_work_spectrum, out.min_phase_work_spectrum + 2 * kSolverSpectrumPoints, 0.0f);
 }
 
 // Runs the Keele clamp once on the network's own parameters, so p9 shows the ratio in use, as the first bin

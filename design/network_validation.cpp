@@ -240,7 +240,7 @@ int ValidateNetwork(const PaneRecord& net, const ValidationContext& context, Mes
 
     // Step 6: clear what this run fills.
     if (context.curves)
-        for (int c = 0; c < kPlotCurveSlots; ++c) context.curves[c].trailer[0] = 0.0f;
+        for (int c = 0; c < kCurveTableSlots; ++c) context.curves[c].trailer[0] = 0.0f;
     if (context.routing_matrix)
         for (int r = 0; r < kRoutingMatrixRows; ++r)
             for (int c = 0; c < kRoutingMatrixColumns; ++c) context.routing_matrix[r][c] = 0;

@@ -474,7 +474,7 @@ TEST(NetworkSolver, FastSolveAgreesWithTheLiteralMatrixFormulation) {
                 for (int k = 0; k < fast->bins; ++k)
                     ASSERT_LE(RelativeError(C(fast->electrical[o][k]), C(literal->electrical[o][k])), 1e-3)
                         << "output " << o + 1 << " bin " << k;
-            for (int c = 0; c < kPlotCurveSlots; ++c)
+            for (int c = 0; c < kCurveTableSlots; ++c)
                 for (int k = 0; k < fast->bins; k += 7) {
                     const float a = fast->curve_values[c][k], b = literal->curve_values[c][k];
                     if (c >= kCurveFilterPhase && c < kCurveFinalPhase + 16) continue;  // phases wrap near +-180
@@ -499,7 +499,7 @@ TEST(NetworkSolver, ThreadsGiveBitIdenticalResults) {
         EXPECT_EQ(std::memcmp(one->phase_reference[o].data(), many->phase_reference[o].data(),
                               one->phase_reference[o].size() * sizeof(ComplexF)), 0);
     }
-    for (int c = 0; c < kPlotCurveSlots; ++c)
+    for (int c = 0; c < kCurveTableSlots; ++c)
         EXPECT_EQ(std::memcmp(one->curve_values[c].data(), many->curve_values[c].data(), one->curve_values[c].size() * 4), 0)
             << c;
 }

@@ -51,15 +51,15 @@ struct Fixture {
     Panes panes;
     Heap<WorkingNetwork> net = Alloc<WorkingNetwork>();
     int32_t routing[kRoutingMatrixRows][kRoutingMatrixColumns];
-    float values[kPlotCurveSlots][1];
-    float trailers[kPlotCurveSlots][kPlotCurveTrailerWords];
-    PlotCurveView views[kPlotCurveSlots];
+    float values[kCurveTableSlots][1];
+    float trailers[kCurveTableSlots][kPlotCurveTrailerWords];
+    PlotCurveView views[kCurveTableSlots];
     int32_t flags[kCurveViewFlagCount];
     ValidationContext context;
     MessageList messages;
 
     Fixture() {
-        for (int c = 0; c < kPlotCurveSlots; ++c) views[c] = PlotCurveView{values[c], trailers[c]};
+        for (int c = 0; c < kCurveTableSlots; ++c) views[c] = PlotCurveView{values[c], trailers[c]};
         for (int32_t& f : flags) f = 1;
         context.panes = panes.Const();
         context.output_mode = kOutputModeSixteen;
@@ -287,7 +287,7 @@ TEST(NetworkValidation, CurveFlagsFollowThePlotSelectionAndThePlotFlags) {
     f.flags[11] = 1;  // HBT + Filter phase
     EXPECT_EQ(f.Validate(), 0);
     std::vector<int> marked;
-    for (int c = 0; c < kPlotCurveSlots; ++c)
+    for (int c = 0; c < kCurveTableSlots; ++c)
         if (f.trailers[c][0] == 1.0f) marked.push_back(c);
         else EXPECT_EQ(f.trailers[c][0], 0.0f) << c;
     EXPECT_EQ(marked, (std::vector<int>{0, 112, 129, 149}));
