@@ -148,6 +148,9 @@ int PrepareSolve(WorkingNetwork* net, const SolverInputs& in, SolvePlan* plan, M
         }
     }
 
+    // Without a Ground there is no reference for the node voltages.
+    if (plan->first_ground_joint < 0) return Fail(messages, kReconnectNodesText);
+
     // Rows of the nodal system: joints that are not the reference and touch a branch, in joint order.
     bool touched[kMaxJoints] = {};
     touched[plan->input_joint] = true;

@@ -147,7 +147,8 @@ void NumberTerminals(PaneRecord* net) {
         net->elements[i].node1 = kNoNode;
         net->elements[i].node2 = kNoNode;
     }
-    const int len = ElementListLength(*net);
+    // Element 0 always, then each next one while its kind is above 0.
+    const int len = std::max(1, ElementListLength(*net));
     for (int i = 0; i < len; ++i) {
         NetworkElement& e = net->elements[i];
         const int n1 = FindJointOf(*net, e.x1, e.y1);

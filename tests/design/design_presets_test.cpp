@@ -204,6 +204,7 @@ TEST(DesignPresets, EveryCommandBuildsPanesThatValidateAndSolve) {
         ids.insert(preset.command_id);
         EXPECT_EQ(FindDesignPreset(preset.command_id), &preset);
         BuildDesignPreset(preset, net.get(), panes.ptr);
+        EXPECT_EQ(net->edit_tool, 1u);
         const std::vector<int> used = CheckEveryPaneValidatesAndSolves(panes, net.get());
         // Every output number is used at most once across the panes (validation would refuse otherwise).
         std::multiset<int> outputs;

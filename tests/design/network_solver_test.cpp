@@ -403,6 +403,12 @@ TEST(NetworkSolver, RefusesWhatCannotBeSolvedAndLeavesTheSpectraAlone) {
              RebuildJoints(c.net.get(), nullptr);
          },
          kReconnectNodesText},
+        {"no ground and no output",
+         [](ChainNet& c) {
+             c.net->elements[c.output].kind = Junction;
+             c.net->elements[c.ground].kind = Junction;
+         },
+         kReconnectNodesText},
         {"a node beyond the joint list",
          [](ChainNet& c) { c.net->elements[c.block].node2 = 20; },
          kReconnectNodesText},
@@ -438,6 +444,7 @@ TEST(NetworkSolver, RandomTopologiesAgreeWithAnIndependentNodalAnalysis) {
             SCOPED_TRACE(::testing::Message() << "round " << round << " blocks " << shape.blocks);
             MakeRandomNetwork(net.get(), rng, shape, buf->bins);
             MessageList messages;
+            ASSERT_EQ(ValidateNetwork(*net, ValidationContext{}, &messages), 0);
             ASSERT_EQ(SolveNetwork(net.get(), buf->in, buf->out, &messages), 0);
             ++networks;
             const int len = ElementListLength(*net);
