@@ -581,7 +581,15 @@ int RunSolve(WorkingNetwork* net, const SolverInputs& in, const SolverOutputs& o
         const int threads = ThreadCountFor(in, bins);
         std::vector<std::thread> pool;
         pool.reserve(threads - 1);
-        for (int t = 1; t < threads; ++t) pool.emplace_back(worker);
+        for (int t = 1; t < threads; ++t) {
+            // Threads that cannot be started leave their share to the others: the bins are handed out by
+            // the counter, not fixed per thread.
+            try {
+                pool.emplace_back(worker);
+            } catch (...) {
+                break;
+            }
+        }
         worker();
         for (std::thread& t : pool) t.join();
     }
