@@ -108,11 +108,11 @@ struct HV_Driver_Data {
     uint32_t block_4251168[20];
 };
 
-inline constexpr std::size_t kDriverRecordBytes = 4251248;
+inline constexpr std::size_t kDriverFileBytes = 4251248;
 inline constexpr int kImpedanceFlagWord = 17;   // of block_2148308
 
 static_assert(std::is_trivially_copyable_v<HV_Driver_Data> && std::is_standard_layout_v<HV_Driver_Data>);
-static_assert(sizeof(HV_Driver_Data) == kDriverRecordBytes);
+static_assert(sizeof(HV_Driver_Data) == kDriverFileBytes);
 #define HV_DRIVER_AT(field, offset) static_assert(offsetof(HV_Driver_Data, field) == (offset), #field)
 HV_DRIVER_AT(marker, 0);
 HV_DRIVER_AT(reserved_10, 10);
