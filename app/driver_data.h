@@ -18,6 +18,9 @@ inline constexpr int kDiameterField = 10;         // offset 1,134: driver diamet
 inline constexpr int kBaffleTransferNodes = 5;    // outline nodes and positions that travel with the file
 
 inline constexpr const char* kDriverNotRecognized = "This Driver File is NOT Recognized";
+// The output-port dialog reads driver files into PortDriverBuffer with texts of its own.
+inline constexpr const char* kPortDriverOpenFailed = "Unable to Open This Driver File";
+inline constexpr const char* kPortDriverNotRecognized = "This File Is Not Recognized As HV9 File";
 
 struct CalPoint {
     float spl_db;

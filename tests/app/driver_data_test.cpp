@@ -218,6 +218,22 @@ TEST(DriverData, WrongSizeIsRefusedAndNothingChanges) {
     EXPECT_EQ(Digest(&baffle, sizeof baffle), baffle_before);
 }
 
+TEST(DriverData, PortDialogReaderUsesItsOwnTexts) {
+    ScratchDir dir;
+    auto dr = AllocZeroed<HV_Driver_Data>();
+    SetDriverRecordDefaults(dr.get());
+    const uint64_t before = Digest(dr.get(), sizeof(HV_Driver_Data));
+    const std::string path = dir.File("short.wfr");
+    MakeFileOfSize(path, 4251247);
+    MessageList msgs;
+    EXPECT_EQ(ReadDriverImage(path, dr.get(), kPortDriverNotRecognized, kPortDriverOpenFailed, &msgs), 0);
+    EXPECT_EQ(ReadDriverImage(dir.File("none.wfr"), dr.get(), kPortDriverNotRecognized, kPortDriverOpenFailed, &msgs), 0);
+    ASSERT_EQ(msgs.size(), 2u);
+    EXPECT_EQ(msgs[0].text, "This File Is Not Recognized As HV9 File");
+    EXPECT_EQ(msgs[1].text, "Unable to Open This Driver File");
+    EXPECT_EQ(Digest(dr.get(), sizeof(HV_Driver_Data)), before);
+}
+
 TEST(DriverData, FailedWriteChangesNothingInMemory) {
     ScratchDir dir;
     auto dr = AllocZeroed<HV_Driver_Data>();
