@@ -279,4 +279,4 @@ int WriteDriverFile(const std::string& path, HV_Driver_Data* current, DriverBaff
                     const DriverStamps& stamps, MessageList* out);
 
 // The open and save pickers' description (six driver filters, default extension "*.*").
-FilePickerSpec DriverFilePicker(bool for_save);
+FilePickerDescription DriverFilePicker(bool for_save);

@@ -274,7 +274,7 @@ TEST(DriverData, ReadKeepsTheFilesMarkerAndTerminatesItsTexts) {
 }
 
 TEST(DriverData, PickerDescription) {
-    FilePickerSpec s = DriverFilePicker(false);
+    FilePickerDescription s = DriverFilePicker(false);
     ASSERT_EQ(s.filters.size(), 6u);
     EXPECT_EQ(s.filters[0].first, "Woofer Files (*.WFR)");
     EXPECT_EQ(s.filters[4].first, "S/Tweeter Files (*.STW)");
