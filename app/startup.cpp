@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/frequency_grids.h"
 #include "app/global_records.h"
 #include "app/preferences.h"
 #include "app/settings.h"
@@ -41,6 +42,9 @@ bool StartRecords(const std::string& appDirectory, MessageList* messages) {
     CurveViewFlags[0] = 1;
 
     LoadPreferencesFile(appDirectory, Preferences, messages);
+
+    RebuildBinGrid(pr_file->tail.HV_Sampling, HV_Buffer_Size);
+    RebuildPlotGrids(FrequencyAxisRange);
 
     // The frame's creation and the default design both start from cleared panes.
     ResetWorkingNetwork(WorkingNet);
