@@ -209,8 +209,8 @@ int WriteDriverFile(const std::string& path, HV_Driver_Data* current, DriverBaff
     return 1;
 }
 
-FilePickerSpec DriverFilePicker(bool for_save) {
-    FilePickerSpec s;
+FilePickerDescription DriverFilePicker(bool for_save) {
+    FilePickerDescription s;
     s.filters = {{"Woofer Files (*.WFR)", "*.wfr"},
                  {"UpperBass Files (*.UBA)", "*.uba"},
                  {"Midrange Files (*.MRD)", "*.mrd"},

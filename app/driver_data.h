@@ -18,6 +18,9 @@ inline constexpr int kDiameterField = 10;         // offset 1,134: driver diamet
 inline constexpr int kBaffleTransferNodes = 5;    // outline nodes and positions that travel with the file
 
 inline constexpr const char* kDriverNotRecognized = "This Driver File is NOT Recognized";
+// The output-port dialog reads driver files into PortDriverBuffer with texts of its own.
+inline constexpr const char* kPortDriverOpenFailed = "Unable to Open This Driver File";
+inline constexpr const char* kPortDriverNotRecognized = "This File Is Not Recognized As HV9 File";
 
 struct CalPoint {
     float spl_db;
@@ -108,11 +111,11 @@ struct HV_Driver_Data {
     uint32_t block_4251168[20];
 };
 
-inline constexpr std::size_t kDriverRecordBytes = 4251248;
+inline constexpr std::size_t kDriverFileBytes = 4251248;
 inline constexpr int kImpedanceFlagWord = 17;   // of block_2148308
 
 static_assert(std::is_trivially_copyable_v<HV_Driver_Data> && std::is_standard_layout_v<HV_Driver_Data>);
-static_assert(sizeof(HV_Driver_Data) == kDriverRecordBytes);
+static_assert(sizeof(HV_Driver_Data) == kDriverFileBytes);
 #define HV_DRIVER_AT(field, offset) static_assert(offsetof(HV_Driver_Data, field) == (offset), #field)
 HV_DRIVER_AT(marker, 0);
 HV_DRIVER_AT(reserved_10, 10);
@@ -276,4 +279,4 @@ int WriteDriverFile(const std::string& path, HV_Driver_Data* current, DriverBaff
                     const DriverStamps& stamps, MessageList* out);
 
 // The open and save pickers' description (six driver filters, default extension "*.*").
-FilePickerSpec DriverFilePicker(bool for_save);
+FilePickerDescription DriverFilePicker(bool for_save);

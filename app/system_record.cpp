@@ -175,7 +175,7 @@ int ReadProjectFile(const std::string& path, const ProjectContext& ctx, MessageL
     const RawFileStatus st = ReadRawImageInPlace(path, ctx.record, kSystemRecordBytes);
     if (st != RawFileStatus::Ok) {
         if (st == RawFileStatus::ReadFailed) {
-            // Part of the file may already lie in the record: put the tail back and rebuild the pane images
+            // Some of the file may already lie in the record: put the tail back and rebuild the pane images
             // from the PaneRecords, which the failed read did not reach.
             ctx.record->tail = *saved_tail;
             GatherPaneImages(ctx);
@@ -203,8 +203,8 @@ int WriteProjectFile(const std::string& path, const ProjectContext& ctx, Message
     return 1;
 }
 
-FilePickerSpec ProjectFilePicker(bool for_save) {
-    FilePickerSpec s;
+FilePickerDescription ProjectFilePicker(bool for_save) {
+    FilePickerDescription s;
     s.filters = {{"Project Files (*.HIF)", "*.hif"}};
     s.default_extension = "hif";
     s.for_save = for_save;

@@ -171,4 +171,4 @@ int ReadProjectFile(const std::string& path, const ProjectContext& ctx, MessageL
 int WriteProjectFile(const std::string& path, const ProjectContext& ctx, MessageList* out);
 
 // The open and save pickers' description ("Project Files (*.HIF)", default extension "hif").
-FilePickerSpec ProjectFilePicker(bool for_save);
+FilePickerDescription ProjectFilePicker(bool for_save);

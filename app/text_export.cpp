@@ -187,8 +187,8 @@ int ReadCalCurveFile(const std::string& path, CalPoint* curve, const float* bin_
     return 1;
 }
 
-FilePickerSpec SplExportPicker() {
-    FilePickerSpec s;
+FilePickerDescription SplExportPicker() {
+    FilePickerDescription s;
     s.filters = {{"Export SPL/Phase (*.TRG)", "*.trg"}, {"Export SPL/Phase (*.TXT)", "*.txt"}, {"All Files (*.*)", "*.*"}};
     s.default_extension = "*.*";
     s.title_chars = 256;
@@ -197,8 +197,8 @@ FilePickerSpec SplExportPicker() {
     return s;
 }
 
-FilePickerSpec CalImportPicker() {
-    FilePickerSpec s;
+FilePickerDescription CalImportPicker() {
+    FilePickerDescription s;
     s.filters = {{"Target Files (*.TRG)", "*.trg"}, {"Text Files (*.TXT)", "*.txt"}, {"All Files (*.*)", "*.*"}};
     s.default_extension = "*.*";
     s.create_prompt = true;

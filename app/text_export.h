@@ -58,5 +58,5 @@ inline int ReadPreampCalFile(const std::string& path, CalPoint* preamp_cal_curve
 
 // Picker descriptions: the export record (title buffer 256, overwrite prompt) shared by the driver and the
 // calibration exports, and the microphone/preamp import records (create prompt, hide read-only).
-FilePickerSpec SplExportPicker();
-FilePickerSpec CalImportPicker();
+FilePickerDescription SplExportPicker();
+FilePickerDescription CalImportPicker();

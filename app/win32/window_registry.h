@@ -30,6 +30,7 @@ struct DialogCreators {
     HWND (*transferFunction)(HWND owner) = nullptr;      // "TransferFunction"
     HWND (*diffractionCalculator)(HWND owner) = nullptr; // "DiffractionCalculator"
     HWND (*mlsControl)(HWND owner) = nullptr;            // "TAB_MLS_Control"
+    void (*updateToolButtons)(HWND panel) = nullptr;     // sets the panel's tool buttons from EditTool
 };
 extern DialogCreators Dialogs;
 

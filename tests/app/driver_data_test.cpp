@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "app/driver_baffle.h"
 #include "app/raw_file.h"
 #include "heap_record.h"
 #include "test_util.h"
@@ -217,6 +218,22 @@ TEST(DriverData, WrongSizeIsRefusedAndNothingChanges) {
     EXPECT_EQ(Digest(&baffle, sizeof baffle), baffle_before);
 }
 
+TEST(DriverData, PortDialogReaderUsesItsOwnTexts) {
+    ScratchDir dir;
+    auto dr = AllocZeroed<HV_Driver_Data>();
+    SetDriverRecordDefaults(dr.get());
+    const uint64_t before = Digest(dr.get(), sizeof(HV_Driver_Data));
+    const std::string path = dir.File("short.wfr");
+    MakeFileOfSize(path, 4251247);
+    MessageList msgs;
+    EXPECT_EQ(ReadDriverImage(path, dr.get(), kPortDriverNotRecognized, kPortDriverOpenFailed, &msgs), 0);
+    EXPECT_EQ(ReadDriverImage(dir.File("none.wfr"), dr.get(), kPortDriverNotRecognized, kPortDriverOpenFailed, &msgs), 0);
+    ASSERT_EQ(msgs.size(), 2u);
+    EXPECT_EQ(msgs[0].text, "This File Is Not Recognized As HV9 File");
+    EXPECT_EQ(msgs[1].text, "Unable to Open This Driver File");
+    EXPECT_EQ(Digest(dr.get(), sizeof(HV_Driver_Data)), before);
+}
+
 TEST(DriverData, FailedWriteChangesNothingInMemory) {
     ScratchDir dir;
     auto dr = AllocZeroed<HV_Driver_Data>();
@@ -257,7 +274,7 @@ TEST(DriverData, ReadKeepsTheFilesMarkerAndTerminatesItsTexts) {
 }
 
 TEST(DriverData, PickerDescription) {
-    FilePickerSpec s = DriverFilePicker(false);
+    FilePickerDescription s = DriverFilePicker(false);
     ASSERT_EQ(s.filters.size(), 6u);
     EXPECT_EQ(s.filters[0].first, "Woofer Files (*.WFR)");
     EXPECT_EQ(s.filters[4].first, "S/Tweeter Files (*.STW)");
@@ -266,4 +283,53 @@ TEST(DriverData, PickerDescription) {
     EXPECT_EQ(s.default_extension, "*.*");
     EXPECT_TRUE(s.file_must_exist && s.hide_read_only);
     EXPECT_TRUE(DriverFilePicker(true).overwrite_prompt);
+}
+
+TEST(DriverData, BaffleRecordsTravelThroughADriverFile) {
+    ScratchDir dir;
+    auto baffle = AllocZeroed<BaffleRecord>();
+    auto edges = AllocZeroed<BaffleEdgePointList>();
+    // The default closed square, as start-up leaves it.
+    const int32_t sq[5][2] = {{0, 0}, {80, 0}, {80, 80}, {0, 80}, {0, 0}};
+    for (int k = 0; k < 5; ++k) baffle->Nodes[k].x = sq[k][0], baffle->Nodes[k].y = sq[k][1];
+    baffle->NodeCount = 4;
+    baffle->OutlineState = 2;
+    baffle->Positions[0] = {40.6f, 40.0f, 0, 1};
+    baffle->Positions[1] = {45.0f, 50.0f, 0, 0};
+    baffle->Positions[2] = {0.5f, 45.0f, 0, 0};
+    baffle->Positions[4] = {40.0f, 40.0f, 0, 1};
+    baffle->InsertAfterIndex = 3;
+    baffle->BaffleEditMode = 2;
+    edges->PointCount = 4;
+    edges->ElementCount = 0;
+    for (int k = 0; k < 5; ++k) edges->Points[k].Word4 = 9;
+
+    auto dr = AllocZeroed<HV_Driver_Data>();
+    SetDriverRecordDefaults(dr.get());
+    DriverBaffleState state = CollectDriverBaffle(*baffle, *edges);
+    const std::string path = dir.File("b.wfr");
+    ASSERT_EQ(WriteDriverFile(path, dr.get(), &state, DriverStamps{}, nullptr), 1);
+    ApplyDriverBaffle(state, baffle.get(), edges.get());
+    EXPECT_EQ(baffle->Positions[4].Enabled, 0u);   // the save disables entry 4
+    EXPECT_EQ(edges->Points[0].Word4, 0u);
+
+    // Scramble the live baffle, then read the file back into it.
+    baffle->NodeCount = 9;
+    baffle->Nodes[2].x = 7;
+    baffle->Positions[4].Enabled = 1;
+    DriverBaffleState live = CollectDriverBaffle(*baffle, *edges);
+    ASSERT_EQ(ReadDriverFile(path, dr.get(), &live, nullptr), 1);
+    ApplyDriverBaffle(live, baffle.get(), edges.get());
+    EXPECT_EQ(baffle->NodeCount, 4);
+    EXPECT_EQ(baffle->Nodes[2].x, 80);
+    EXPECT_EQ(baffle->OutlineState, 2u);
+    EXPECT_EQ(baffle->InsertAfterIndex, 1u);
+    EXPECT_EQ(baffle->BaffleEditMode, 8u);
+    EXPECT_EQ(baffle->Positions[0].x, 40.0f);
+    EXPECT_EQ(baffle->Positions[0].Enabled, 1u);
+    EXPECT_EQ(baffle->Positions[2].x, 1.0f);
+    EXPECT_EQ(baffle->Positions[2].y, 45.0f);
+    EXPECT_EQ(baffle->Positions[4].Enabled, 1u);   // kept from the live record
+    EXPECT_EQ(edges->PointCount, 4);
+    EXPECT_EQ(edges->ElementCount, 0);
 }

@@ -311,13 +311,13 @@ TEST(SystemRecord, ApplySanitisesThePanesItCopies) {
 }
 
 TEST(SystemRecord, PickerDescription) {
-    FilePickerSpec open = ProjectFilePicker(false);
+    FilePickerDescription open = ProjectFilePicker(false);
     ASSERT_EQ(open.filters.size(), 1u);
     EXPECT_EQ(open.filters[0].first, "Project Files (*.HIF)");
     EXPECT_EQ(open.filters[0].second, "*.hif");
     EXPECT_EQ(open.default_extension, "hif");
     EXPECT_TRUE(open.file_must_exist && open.hide_read_only && !open.overwrite_prompt);
-    FilePickerSpec save = ProjectFilePicker(true);
+    FilePickerDescription save = ProjectFilePicker(true);
     EXPECT_TRUE(save.overwrite_prompt && !save.file_must_exist);
     EXPECT_EQ(FilterString(open), std::string("Project Files (*.HIF)\0*.hif\0\0", 29));
 }

@@ -245,13 +245,13 @@ TEST(CurveText, MalformedTextIsRefusedAndChangesNothing) {
 }
 
 TEST(CurveText, PickerDescriptions) {
-    FilePickerSpec e = SplExportPicker();
+    FilePickerDescription e = SplExportPicker();
     ASSERT_EQ(e.filters.size(), 3u);
     EXPECT_EQ(e.filters[0].first, "Export SPL/Phase (*.TRG)");
     EXPECT_EQ(e.filters[1].second, "*.txt");
     EXPECT_EQ(e.title_chars, 256);
     EXPECT_TRUE(e.overwrite_prompt && e.for_save);
-    FilePickerSpec i = CalImportPicker();
+    FilePickerDescription i = CalImportPicker();
     EXPECT_EQ(i.filters[0].first, "Target Files (*.TRG)");
     EXPECT_EQ(i.filters[2].first, "All Files (*.*)");
     EXPECT_EQ(i.title_chars, 2048);
