@@ -403,7 +403,11 @@ void WriteOutputSettings(const WorkingNetwork& net, const SolvePlan& plan, const
         if (out.output_element_index && k < kNetworkOutputCount) out.output_element_index[k] = ob.element;
         if (ob.output < 0) continue;
         const float* p = net.params[ob.element].p;
-        if (out.output_polarity) out.output_polarity[ob.output] = TruncatePortNumber(p[kParamPolarity]);
+        if (out.output_polarity) {
+            // A polarity that no int holds (not a number, from a damaged file) plays in phase.
+            const int32_t polarity = TruncatePortNumber(p[kParamPolarity]);
+            out.output_polarity[ob.output] = polarity == kUnrepresentablePort ? 1 : polarity;
+        }
         if (out.output_delay_ms) out.output_delay_ms[ob.output] = p[kParamChannelDelay];
         const float cabs = p[kParamCabsDelay];
         const bool enabled = cabs > 0.0f;

@@ -325,6 +325,10 @@ TEST(NetworkSolver, GainPolarityDelayAndCabs) {
     c.P(c.output)[kParamCabsDelay] = 1e30f;
     ASSERT_EQ(SolveNetwork(c.net.get(), minus->in, minus->out, nullptr), 0);
     EXPECT_EQ(minus->cabs_samples[o], (2147483647 / 48) * 48);
+    // A polarity that is not a number plays in phase.
+    c.P(c.output)[kParamPolarity] = std::nanf("");
+    ASSERT_EQ(SolveNetwork(c.net.get(), minus->in, minus->out, nullptr), 0);
+    EXPECT_EQ(minus->polarity[o], 1);
 }
 
 TEST(NetworkSolver, RoomEqBlockByPassAndResponse) {
