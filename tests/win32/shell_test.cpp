@@ -278,3 +278,121 @@ TEST_F(ShellSession, AutostartChainPressesTheChannelsThenPlay) {
     EXPECT_EQ(recorder_.shown[0].text, (folder_ / "gone.HIF").string());
     EXPECT_EQ(DesignPlayerPanelWindow, nullptr);
 }
+
+namespace {
+
+// Answers the next common file dialog of this process from another thread, as a user would: types the
+// name into the dialog's file-name box and presses OK.
+class PickerDriver {
+public:
+    explicit PickerDriver(std::string path) : path_(std::move(path)) {
+        thread_ = CreateThread(nullptr, 0, &PickerDriver::Run, this, 0, nullptr);
+    }
+    ~PickerDriver() {
+        WaitForSingleObject(thread_, 10000);
+        CloseHandle(thread_);
+    }
+    bool Answered() const { return answered_; }
+
+private:
+    static BOOL CALLBACK FindDialog(HWND w, LPARAM lp) {
+        char cls[16] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (std::strcmp(cls, "#32770") == 0 && pid == GetCurrentProcessId() && IsWindowVisible(w)) {
+            *reinterpret_cast<HWND*>(lp) = w;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    static DWORD WINAPI Run(LPVOID p) {
+        auto* self = static_cast<PickerDriver*>(p);
+        for (int i = 0; i < 400 && !self->answered_; ++i) {
+            Sleep(25);
+            HWND dialog = nullptr;
+            EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&dialog));
+            if (!dialog) continue;
+            // The file-name box is a combo box (cmb13) in the explorer-style dialog, an edit (edt1) otherwise.
+            HWND box = GetDlgItem(dialog, 0x47c);
+            if (!box) box = GetDlgItem(dialog, 0x480);
+            if (!box) continue;
+            SendMessageA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(self->path_.c_str()));
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            self->answered_ = true;
+        }
+        return 0;
+    }
+    std::string path_;
+    HANDLE thread_ = nullptr;
+    volatile bool answered_ = false;
+};
+
+}  // namespace
+
+TEST_F(ShellSession, ProjectThroughTheRealPickers) {
+    const std::string path = (folder_ / "real.HIF").string();
+    Command(IDM_BBM_HT2);
+    {
+        PickerDriver driver(path);
+        Command(IDM_SAVE_PROJECT);
+        EXPECT_TRUE(driver.Answered());
+    }
+    ASSERT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(std::filesystem::file_size(path), 303332072u);
+    Command(IDM_BLANK_STEREO);
+    recorder_.answer = IDYES;
+    {
+        PickerDriver driver(path);
+        Command(IDM_OPEN_PROJECT);
+        EXPECT_TRUE(driver.Answered());
+    }
+    EXPECT_EQ(pr_file->tail.SystemConfiguration, 3u);
+    EXPECT_NE(SplitterWindows[static_cast<int>(SplitterKind::Bbm52)], nullptr);
+}
+
+TEST_F(ShellSession, DraggedBarIsRememberedAndClampedAtLayout) {
+    Command(IDM_STEREO_2X2);
+    HWND splitter = SplitterWindows[static_cast<int>(SplitterKind::Stereo)];
+    ASSERT_NE(splitter, nullptr);
+    RECT rc;
+    GetClientRect(splitter, &rc);
+    const int bar = WindowPlacements[11].x > rc.right - 50 ? rc.right - 50 : WindowPlacements[11].x;
+    SendMessageA(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(bar, 100));
+    SendMessageA(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(200, 100));
+    SendMessageA(splitter, WM_LBUTTONUP, 0, MAKELPARAM(200, 100));
+    EXPECT_EQ(WindowPlacements[11].x, 200);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    RECT left, right;
+    GetWindowRect(PaneWindows[1], &left);
+    GetWindowRect(PaneWindows[3], &right);
+    EXPECT_EQ(left.right - left.left, 198);   // X - 2
+    EXPECT_EQ(right.left - left.left, 200);   // X + 1 against 1
+    // A drag far to the left is kept as dragged in the slot but laid out at the lower limit.
+    SendMessageA(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 100));
+    SendMessageA(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, 100));
+    SendMessageA(splitter, WM_LBUTTONUP, 0, MAKELPARAM(10, 100));
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    EXPECT_EQ(WindowPlacements[11].x, 10);
+    GetWindowRect(PaneWindows[1], &left);
+    EXPECT_EQ(left.right - left.left, 48);
+    // Closing the splitter clears its panes from the table.
+    CloseSystemWindows();
+    EXPECT_EQ(PaneWindows[1], nullptr);
+    EXPECT_EQ(PaneWindows[3], nullptr);
+}
+
+TEST_F(ShellSession, ClipboardCopySaysSoOnlyWhenItGotThere) {
+    CopyWindowToClipboard(FrameWindow);
+    ASSERT_EQ(recorder_.shown.size(), 1u);
+    EXPECT_EQ(recorder_.shown[0].text, "Screen Copied");
+    ASSERT_TRUE(OpenClipboard(FrameWindow));
+    HANDLE bitmap = GetClipboardData(CF_BITMAP);
+    ASSERT_NE(bitmap, nullptr);
+    BITMAP info{};
+    GetObjectA(bitmap, sizeof info, &info);
+    EXPECT_EQ(info.bmWidth, UsableScreenWidth);
+    EXPECT_EQ(info.bmHeight, UsableScreenHeight);
+    CloseClipboard();
+}
