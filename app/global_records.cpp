@@ -4,10 +4,12 @@
 #include <cstring>
 
 #include "app/preferences.h"
+#include "app/settings.h"
 
 SystemRecord* pr_file = nullptr;
 HV_Driver_Data* PortDriverBuffer = nullptr;
 PaneRecord* PaneRecords[kPaneCount] = {};
+WorkingNetwork* WorkingNet = nullptr;
 float* OutputSpectrum[kOutputCount] = {};
 float* IrWorkSpectrum = nullptr;
 float* MinPhaseWorkSpectrum = nullptr;
@@ -54,6 +56,13 @@ float* OutputAccumulator[kOutputCount] = {};
 float* FilterPartitionBank[kFilterBankCount][kOutputCount][kPartitionCount] = {};
 float* IrExportBuffers[3] = {};
 
+int32_t OutputPolarity[kOutputCount];
+float OutputDelayMs[kOutputCount];
+int32_t CabsEnabled[kOutputCount];
+int32_t CabsDelaySamples[kOutputCount];
+int32_t RoutingMatrix[10][kOutputCount];
+PlaylistRecord Playlist;
+
 namespace {
 
 // Allocates `count` zero-filled elements into `slot`; false when the allocation failed.
@@ -98,9 +107,10 @@ void SetCalibrationCurveDefaults() {
 
 int AllocateSystemBuffers() {
     if (!TakeBytes(pr_file, kSystemRecordBytes)) return 1;
-    if (!TakeBytes(PortDriverBuffer, kDriverRecordBytes)) return 1;
+    if (!TakeBytes(PortDriverBuffer, kDriverFileBytes)) return 1;
     for (auto& pane : PaneRecords)
         if (!TakeBytes(pane, kPaneRecordBytes)) return 1;
+    if (!Take(WorkingNet, 1)) return 1;
     for (auto& s : OutputSpectrum) {
         if (!Take(s, 2 * kSpectrumPoints)) return 1;
         FillComplex(s, kSpectrumPoints, 1.0f, 0.0f);
@@ -130,7 +140,7 @@ int AllocateCurveBuffers() {
     if (!Take(CalibrationCurves, kCalibrationCurveSlots)) return 1;
     SetCalibrationCurveDefaults();
     if (!Take(Preferences, 1)) return 1;
-    if (!TakeBytes(CurrentDriver, kDriverRecordBytes)) return 1;
+    if (!TakeBytes(CurrentDriver, kDriverFileBytes)) return 1;
     for (auto& c : MlsLogWorkCurves)
         if (!Take(c, 2 * kLogPoints)) return 1;
     if (!Take(RoomEqSpectrumTable, 2 * 131080)) return 1;
@@ -182,6 +192,7 @@ int FreeSystemBuffers() {
     Release(pr_file);
     Release(PortDriverBuffer);
     for (auto& p : PaneRecords) Release(p);
+    Release(WorkingNet);
     for (auto& s : OutputSpectrum) Release(s);
     Release(IrWorkSpectrum);
     Release(MinPhaseWorkSpectrum);
@@ -279,3 +290,41 @@ int SetBaffleDefaults() {
     b.Positions[4].Enabled = 0;
     return 0;
 }
+
+MirroredSettings GatherMirroredSettings() {
+    MirroredSettings s;
+    s.BassMode = BassMode;
+    s.WideWindow = WideWindow;
+    s.InputMode = InputMode;
+    s.OutputMode = OutputMode;
+    s.Capture24Bit = Capture24Bit;
+    s.CaptureDeviceIndex = CaptureDeviceIndex;
+    s.RenderDeviceIndex = RenderDeviceIndex;
+    s.DeviceIndex3 = DeviceIndex3;
+    s.HV_Buffer_Size = HV_Buffer_Size;
+    s.IrMethod = IrMethod;
+    return s;
+}
+
+void ScatterMirroredSettings(const MirroredSettings& s) {
+    BassMode = s.BassMode;
+    WideWindow = s.WideWindow;
+    InputMode = s.InputMode;
+    OutputMode = s.OutputMode;
+    Capture24Bit = s.Capture24Bit;
+    CaptureDeviceIndex = s.CaptureDeviceIndex;
+    RenderDeviceIndex = s.RenderDeviceIndex;
+    DeviceIndex3 = s.DeviceIndex3;
+    HV_Buffer_Size = s.HV_Buffer_Size;
+    IrMethod = s.IrMethod;
+}
+
+ProjectContext GlobalProjectContext(MirroredSettings* settings) {
+    ProjectContext ctx;
+    ctx.record = pr_file;
+    for (int i = 0; i < kPaneCount; ++i) ctx.panes[i] = PaneRecords[i];
+    ctx.settings = settings;
+    for (int o = 0; o < kOutputCount; ++o) ctx.output_impulse[o] = OutputImpulseResponse[o];
+    return ctx;
+}
+

@@ -5,20 +5,15 @@
 #include <cstddef>
 #include <cstdint>
 
-struct SystemRecord;
-struct HV_Driver_Data;
-struct PaneRecord;
+#include "app/system_record.h"
+#include "design/network_model.h"
+
+#include "app/driver_data.h"
+#include "panels/playlist.h"
+
 struct PreferencesRecord;
-struct PlaylistRecord;
 
-inline constexpr std::size_t kSystemRecordBytes = 303332072;
-inline constexpr std::size_t kDriverRecordBytes = 4251248;
-inline constexpr std::size_t kPaneRecordBytes = 33702800;
-inline constexpr std::size_t kPlaylistRecordBytes = 334896;
-
-inline constexpr int kOutputCount = 16;
 inline constexpr int kInputPortCount = 9;
-inline constexpr int kPaneCount = 9;
 inline constexpr int kPartitionCount = 8;
 inline constexpr int kFilterBankCount = 2;
 
@@ -102,6 +97,7 @@ struct BaffleEdgePointList {
 extern SystemRecord* pr_file;
 extern HV_Driver_Data* PortDriverBuffer;
 extern PaneRecord* PaneRecords[kPaneCount];           // pane n in PaneRecords[n - 1]
+extern WorkingNetwork* WorkingNet;                    // the editable copy of the active pane
 extern float* OutputSpectrum[kOutputCount];           // 262,144 complex, 1 + 0j
 extern float* IrWorkSpectrum;                         // 262,144 complex
 extern float* MinPhaseWorkSpectrum;                   // 262,144 complex
@@ -157,6 +153,15 @@ extern float* OutputAccumulator[kOutputCount];        // 32,768 each
 extern float* FilterPartitionBank[kFilterBankCount][kOutputCount][kPartitionCount];  // 32,768 each
 extern float* IrExportBuffers[3];                     // 532,480 each
 
+// Small per-output results of the solver and validation, read by filter synthesis and the engine.
+extern int32_t OutputPolarity[kOutputCount];        // +1 / -1
+extern float OutputDelayMs[kOutputCount];
+extern int32_t CabsEnabled[kOutputCount];
+extern int32_t CabsDelaySamples[kOutputCount];
+extern int32_t RoutingMatrix[10][kOutputCount];     // row r - 1 = input port r, column o - 1 = output o
+
+extern PlaylistRecord Playlist;                     // the PlaylistRecord
+
 // Each returns 0 when every buffer was allocated; at the first failure it stops and returns non-zero.
 // Every buffer is zero-filled before any specific initial content is written.
 int AllocateSystemBuffers();
@@ -167,6 +172,12 @@ int AllocateDspBuffers();
 int FreeSystemBuffers();
 int FreeCurveBuffers();
 int FreeDspBuffers();
+
+// The mirrored settings gathered from their globals, and put back, around a project read or write.
+MirroredSettings GatherMirroredSettings();
+void ScatterMirroredSettings(const MirroredSettings& s);
+// Everything a project file is read into or gathered from, as the allocator laid it out.
+ProjectContext GlobalProjectContext(MirroredSettings* settings);
 
 // Fills the baffle record, its outline points and edge counts with the default closed 80 x 80 cm square.
 int SetBaffleDefaults();

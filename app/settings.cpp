@@ -14,6 +14,10 @@ uint32_t RenderDeviceIndex = 0;
 uint32_t DeviceIndex3 = 0;
 uint32_t Capture24Bit = 1;
 uint32_t WasapiDebugMode = 0;
+uint32_t BassMode = 0;
+uint32_t WideWindow = 1;
+uint32_t HV_Buffer_Size = 1;
+uint32_t IrMethod = 0;
 char ReservedText1[kSettingTextWidth];
 char ReservedText2[kSettingTextWidth];
 char MlsOutputDelayText[kSettingTextWidth];
@@ -87,6 +91,10 @@ void ResetSettingsToStartValues() {
     CaptureDeviceIndex = RenderDeviceIndex = DeviceIndex3 = 0;
     Capture24Bit = 1;
     WasapiDebugMode = 0;
+    BassMode = 0;
+    WideWindow = 1;
+    HV_Buffer_Size = 1;
+    IrMethod = 0;
     CopySettingText(ReservedText1, kSettingTextWidth, "0.0");
     CopySettingText(ReservedText2, kSettingTextWidth, "0.0");
     CopySettingText(MlsOutputDelayText, kSettingTextWidth, "200");
@@ -97,3 +105,11 @@ void ResetSettingsToStartValues() {
     EditTool = 1;
     ActivePane = 0;
 }
+
+int ShowNodes = 1;
+int ShowRaster = 1;
+char DriverFilePath[kPathWidth];
+char DriverFileTitle[kPathWidth];
+char ProjectFilePath[kPathWidth];
+char ProjectFileTitle[kPathWidth];
+char LoadedProfileName[kPathWidth];

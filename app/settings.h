@@ -40,6 +40,11 @@ extern uint32_t RenderDeviceIndex;
 extern uint32_t DeviceIndex3;
 extern uint32_t Capture24Bit;     // 0 "16 Bit MLS", 1 "24 Bit MLS"
 extern uint32_t WasapiDebugMode;  // "WASAPI De-Bug Mode"
+// System settings kept in globals of their own and mirrored into the project record.
+extern uint32_t BassMode;         // 0 "Standard", 1 "BBM Input", 2 "Summed L+R", 3 "BBM Output"
+extern uint32_t WideWindow;       // "Wide Window"
+extern uint32_t HV_Buffer_Size;   // block-size index 0..3 = 512, 1024, 2048, 4096 frames
+extern uint32_t IrMethod;         // 0 "Method 1", 1 "Method 2"
 extern char ReservedText1[kSettingTextWidth];
 extern char ReservedText2[kSettingTextWidth];
 extern char MlsOutputDelayText[kSettingTextWidth];
@@ -71,3 +76,15 @@ void ResetSettingsToStartValues();
 
 // Copies NUL-terminated text into a fixed-width field: at most width - 1 characters, always terminated.
 void CopySettingText(char* dest, int width, const char* src);
+
+// The pane editor's display flags ("Show Nodes", "Show Raster"), 1 = shown.
+extern int ShowNodes;
+extern int ShowRaster;
+
+// File-picker buffers of the frame's driver and project commands.
+extern char DriverFilePath[kPathWidth];
+extern char DriverFileTitle[kPathWidth];
+extern char ProjectFilePath[kPathWidth];
+extern char ProjectFileTitle[kPathWidth];
+// The file name of the last project loaded by the autostart chain or a profile key.
+extern char LoadedProfileName[kPathWidth];

@@ -20,7 +20,7 @@ HWND FrameWindow = nullptr;
 HWND MdiClientWindow = nullptr;
 HMENU MainMenu = nullptr;
 HMENU FileMenu = nullptr;
-HWND DesignPanelWindow = nullptr;
+HWND DesignPlayerPanelWindow = nullptr;
 HWND PlayerPanelWindow = nullptr;
 HWND WavPlayerPanelWindow = nullptr;
 HWND PlaylistEditorWindow = nullptr;
@@ -112,7 +112,7 @@ int RunMessageLoop() {
     BOOL got;
     while ((got = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
         if (got == -1) break;
-        if (DesignPanelWindow && IsDialogMessageA(DesignPanelWindow, &msg)) continue;
+        if (DesignPlayerPanelWindow && IsDialogMessageA(DesignPlayerPanelWindow, &msg)) continue;
         if (PlayerPanelWindow && IsDialogMessageA(PlayerPanelWindow, &msg)) continue;
         if (WavPlayerPanelWindow && IsDialogMessageA(WavPlayerPanelWindow, &msg)) continue;
         TranslateMessage(&msg);

@@ -163,7 +163,9 @@ TEST_F(FrameSession, MainMenuHasEveryPopupItemAndId) {
         for (size_t i = 0; i < expected[p].ids.size(); ++i) {
             int id = expected[p].ids[i];
             if (id == 0) {
-                MENUITEMINFOA info{sizeof info, MIIM_FTYPE};
+                MENUITEMINFOA info{};
+                info.cbSize = sizeof info;
+                info.fMask = MIIM_FTYPE;
                 GetMenuItemInfoA(popup, i, TRUE, &info);
                 EXPECT_TRUE(info.fType & MFT_SEPARATOR) << expected[p].text << " item " << i;
             } else {
