@@ -1,0 +1,291 @@
+#include "engine/fft.h"
+
+#include <cassert>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586476925286766559;
+
+// Twiddle layout. A radix-4 stage that joins four transforms of m points (m >= 4) reads w^k and w^2k,
+// w = e^(-2 pi i / 4m), k < m, from its own block of 4m floats at offset 4m - 8. The blocks depend only on
+// m, so a table built for the largest size serves every smaller one. For size word nw the transform has
+// up to 2 nw points, its last stage m = nw / 2, and the table ends at 4 nw - 8 floats.
+inline const float* StageTwiddles(const float* table, int m) { return table + 4 * m - 8; }
+
+// Bit-reversal permutation for the largest size, 2 nw entries from word 2 of FftBitReverseTable. A size
+// smaller by 2^s takes the same entries shifted right by s.
+constexpr int kReverseOffset = 2;
+
+constexpr int32_t kLargestSizeWord = kFftMaxFloats / 4;
+static_assert(4 * kLargestSizeWord - 8 <= kFftTableEntries, "twiddles of the largest transform fit the table");
+static_assert(kReverseOffset + 2 * kLargestSizeWord <= kFftTableEntries, "permutation fits the table");
+
+int Log2(int points) {
+    int l = 0;
+    while ((1 << l) < points) ++l;
+    return l;
+}
+
+bool IsPowerOfTwo(int v) { return v > 0 && (v & (v - 1)) == 0; }
+
+inline void SwapPoints(float* d, int i, int j) {
+    uint64_t a, b;  // one complex point
+    std::memcpy(&a, d + 2 * i, sizeof a);
+    std::memcpy(&b, d + 2 * j, sizeof b);
+    std::memcpy(d + 2 * i, &b, sizeof b);
+    std::memcpy(d + 2 * j, &a, sizeof a);
+}
+
+// Reverses the low `bits` bits of v with the table of the largest size (table_bits bits).
+inline int Reverse(const int32_t* reverse, int table_bits, int v, int bits) {
+    return reverse[v] >> (table_bits - bits);
+}
+
+// In-place bit-reversal permutation. Indices are split as (a, b, c) with a and c of kEdgeBits bits each;
+// rev(a, b, c) = (rev c, rev b, rev a). For each pair of middle parts b, b' = rev b the loops swap two sets of
+// 2^kEdgeBits runs of 2^kEdgeBits neighbouring points, so every cache line fetched is used whole while it
+// is in the cache instead of one point at a time.
+constexpr int kEdgeBits = 3;
+
+void BitReversePermute(float* d, int points, const int32_t* reverse, int shift) {
+    const int bits = Log2(points);
+    const int table_bits = bits + shift;
+    if (bits < 2 * kEdgeBits + 1) {
+        for (int i = 0; i < points; ++i) {
+            const int j = reverse[i] >> shift;
+            if (i < j) SwapPoints(d, i, j);
+        }
+        return;
+    }
+    constexpr int kEdge = 1 << kEdgeBits;
+    const int mid_bits = bits - 2 * kEdgeBits;
+    const int high_shift = bits - kEdgeBits;
+    int rev_edge[kEdge];
+    for (int v = 0; v < kEdge; ++v) rev_edge[v] = Reverse(reverse, table_bits, v, kEdgeBits);
+    for (int b = 0; b < (1 << mid_bits); ++b) {
+        const int rb = Reverse(reverse, table_bits, b, mid_bits);
+        if (rb < b) continue;
+        for (int a = 0; a < kEdge; ++a) {
+            const int base_i = (a << high_shift) | (b << kEdgeBits);
+            const int base_j = (rb << kEdgeBits) | rev_edge[a];
+            for (int c = 0; c < kEdge; ++c) {
+                const int i = base_i | c;
+                const int j = base_j | (rev_edge[c] << high_shift);
+                if (rb != b || i < j) SwapPoints(d, i, j);
+            }
+        }
+    }
+}
+
+void ScaleAll(float* d, int points, float scale) {
+    for (int i = 0; i < 2 * points; ++i) d[i] *= scale;
+}
+
+#if defined(__GNUC__)
+#define HV_VECTOR_EXTENSIONS 1
+#endif
+
+// One complex point per "vector": the plain fallback, and the reference the wider paths are tested against.
+namespace v64 {
+#ifdef HV_VECTOR_EXTENSIONS
+typedef float V __attribute__((vector_size(8)));
+typedef int32_t I __attribute__((vector_size(8)));
+inline V SwapPairs(V x) { return __builtin_shuffle(x, I{1, 0}); }
+inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0}); }
+inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1}); }
+inline V Alternate(float a, float b) { return V{a, b}; }
+#else
+struct V {
+    float re, im;
+};
+inline V operator+(V a, V b) { return {a.re + b.re, a.im + b.im}; }
+inline V operator-(V a, V b) { return {a.re - b.re, a.im - b.im}; }
+inline V operator*(V a, V b) { return {a.re * b.re, a.im * b.im}; }
+inline V& operator*=(V& a, V b) { return a = a * b; }
+inline V SwapPairs(V x) { return {x.im, x.re}; }
+inline V DupRe(V x) { return {x.re, x.re}; }
+inline V DupIm(V x) { return {x.im, x.im}; }
+inline V Alternate(float a, float b) { return {a, b}; }
+#endif
+constexpr int kLanes = 2;
+inline V Load(const float* p) {
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void Store(float* p, V v) { std::memcpy(p, &v, sizeof v); }
+template <bool Inv>
+void NarrowerTransform(float*, int, const float*, const int32_t*, int) {}  // never needed at one point per vector
+#include "engine/fft_kernels.inc"
+}  // namespace v64
+
+#if defined(HV_VECTOR_EXTENSIONS) && (defined(__x86_64__) || defined(__aarch64__))
+#define HV_FFT_V128 1
+// 128-bit vectors (two complex points): SSE2 is part of every x86-64 processor.
+namespace v128 {
+typedef float V __attribute__((vector_size(16)));
+typedef int32_t I __attribute__((vector_size(16)));
+constexpr int kLanes = 4;
+inline V Load(const float* p) {
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void Store(float* p, V v) { std::memcpy(p, &v, sizeof v); }
+inline V SwapPairs(V x) { return __builtin_shuffle(x, I{1, 0, 3, 2}); }
+inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0, 2, 2}); }
+inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3}); }
+inline V Alternate(float a, float b) { return V{a, b, a, b}; }
+template <bool Inv>
+void NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift) {
+    v64::Transform<Inv>(d, points, tw, rev, shift);
+}
+#include "engine/fft_kernels.inc"
+}  // namespace v128
+#endif
+
+#if defined(HV_FFT_V128) && defined(__x86_64__)
+#define HV_FFT_V256 1
+// 256-bit vectors (four complex points), taken only when the processor reports AVX2 at run time.
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace v256 {
+typedef float V __attribute__((vector_size(32)));
+typedef int32_t I __attribute__((vector_size(32)));
+constexpr int kLanes = 8;
+inline V Load(const float* p) {
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void Store(float* p, V v) { std::memcpy(p, &v, sizeof v); }
+inline V SwapPairs(V x) { return __builtin_shuffle(x, I{1, 0, 3, 2, 5, 4, 7, 6}); }
+inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0, 2, 2, 4, 4, 6, 6}); }
+inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3, 5, 5, 7, 7}); }
+inline V Alternate(float a, float b) { return V{a, b, a, b, a, b, a, b}; }
+template <bool Inv>
+void NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift);
+#include "engine/fft_kernels.inc"
+}  // namespace v256
+#pragma GCC pop_options
+// Defined outside the AVX2 region: small sizes run the 128-bit code.
+template <bool Inv>
+void v256::NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift) {
+    v128::Transform<Inv>(d, points, tw, rev, shift);
+}
+#endif
+
+enum class Path { kScalar, kSse2, kAvx2 };
+
+Path DetectPath() {
+#ifdef HV_FFT_V256
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return Path::kAvx2;
+#endif
+#ifdef HV_FFT_V128
+    return Path::kSse2;
+#else
+    return Path::kScalar;
+#endif
+}
+
+Path ChosenPath() {
+    static const Path path = DetectPath();
+    return path;
+}
+
+bool TablesServe(const int32_t* bit_reverse_table, int n) {
+    const int32_t nw = bit_reverse_table[0];
+    return bit_reverse_table[1] == 1 && nw >= 1 && nw <= kLargestSizeWord && n <= 4 * nw;
+}
+
+}  // namespace
+
+bool FftSizeSupported(int n) { return n >= 4 && n <= kFftMaxFloats && IsPowerOfTwo(n); }
+
+void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable) {
+    if (!(nw >= 1 && nw <= kLargestSizeWord && IsPowerOfTwo(nw))) {
+        assert(!"FFT table size word out of range");
+        return;
+    }
+    // Twiddles in double precision, stored in single precision.
+    for (int m = 4; m <= nw / 2; m *= 2) {
+        float* w1 = FftTwiddleTable + 4 * m - 8;
+        float* w2 = w1 + 2 * m;
+        const double step = -kTwoPi / (4.0 * m);
+        for (int k = 0; k < m; ++k) {
+            w1[2 * k] = static_cast<float>(std::cos(step * k));
+            w1[2 * k + 1] = static_cast<float>(std::sin(step * k));
+            w2[2 * k] = static_cast<float>(std::cos(step * 2.0 * k));
+            w2[2 * k + 1] = static_cast<float>(std::sin(step * 2.0 * k));
+        }
+    }
+    const int points = 2 * nw;
+    const int bits = Log2(points);
+    int32_t* reverse = FftBitReverseTable + kReverseOffset;
+    for (int i = 0; i < points; ++i) {
+        int r = 0;
+        for (int b = 0; b < bits; ++b) r |= ((i >> b) & 1) << (bits - 1 - b);
+        reverse[i] = r;
+    }
+    FftBitReverseTable[0] = nw;
+    FftBitReverseTable[1] = 1;
+}
+
+void PrepareFftTables(int n, int32_t* FftBitReverseTable, float* FftTwiddleTable) {
+    if (!FftSizeSupported(n)) {
+        assert(!"FFT size not supported");
+        return;
+    }
+    if (!TablesServe(FftBitReverseTable, n)) MakeFftTwiddles(n / 4, FftBitReverseTable, FftTwiddleTable);
+}
+
+namespace {
+
+template <bool Inv>
+void Run(Path path, float* data, int points, const int32_t* bit_reverse_table, const float* twiddles) {
+    const int32_t* reverse = bit_reverse_table + kReverseOffset;
+    const int shift = Log2(2 * bit_reverse_table[0]) - Log2(points);
+    switch (path) {
+#ifdef HV_FFT_V256
+        case Path::kAvx2: v256::Transform<Inv>(data, points, twiddles, reverse, shift); return;
+#endif
+#ifdef HV_FFT_V128
+        case Path::kSse2: v128::Transform<Inv>(data, points, twiddles, reverse, shift); return;
+#endif
+        default: v64::Transform<Inv>(data, points, twiddles, reverse, shift); return;
+    }
+}
+
+void Dispatch(Path path, int n, int sign, float* data, int32_t* FftBitReverseTable, float* FftTwiddleTable) {
+    if (!FftSizeSupported(n)) {
+        assert(!"FFT size not supported");
+        return;
+    }
+    PrepareFftTables(n, FftBitReverseTable, FftTwiddleTable);
+    if (sign >= 0)
+        Run<true>(path, data, n / 2, FftBitReverseTable, FftTwiddleTable);
+    else
+        Run<false>(path, data, n / 2, FftBitReverseTable, FftTwiddleTable);
+}
+
+}  // namespace
+
+void ComplexFftScalar(int n, int sign, float* data, int32_t* FftBitReverseTable, float* FftTwiddleTable) {
+    Dispatch(Path::kScalar, n, sign, data, FftBitReverseTable, FftTwiddleTable);
+}
+
+void ComplexFft(int n, int sign, float* data, int32_t* FftBitReverseTable, float* FftTwiddleTable) {
+    Dispatch(ChosenPath(), n, sign, data, FftBitReverseTable, FftTwiddleTable);
+}
+
+const char* FftVectorPath() {
+    switch (ChosenPath()) {
+        case Path::kAvx2: return "avx2";
+        case Path::kSse2: return "sse2";
+        default: return "scalar";
+    }
+}
