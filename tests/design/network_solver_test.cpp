@@ -586,3 +586,34 @@ TEST(NetworkSolver, EveryPresetNetworkSolvesLikeTheLiteralFormulation) {
             }
     }
 }
+
+TEST(NetworkSolver, FullElementListAndDamagedCountsStayInsideTheTables) {
+    auto net = NewNetwork();
+    // 32 slots: input, one block, 29 output ports on the block's output (all numbered 1), one ground.
+    auto add = [&](int i, int32_t kind, int n1, int n2) {
+        net->elements[i].kind = kind;
+        net->elements[i].node1 = n1;
+        net->elements[i].node2 = n2;
+    };
+    add(0, InputTerminal, 0, 0);
+    add(1, FilterBlock, 0, 1);
+    for (int i = 2; i < 31; ++i) {
+        add(i, OutputPort, 1, 2);
+        net->params[i].p[kParamOutputNumber] = 1.0f;
+    }
+    add(31, Ground, 2, 2);
+    net->params[1].p[kParamBypass] = 1.0f;
+    net->element_count = 4000000000u;
+    net->joint_count = 3;
+    auto buf = std::make_unique<SolverBuffers>(kN);
+    ASSERT_EQ(SolveNetwork(net.get(), buf->in, buf->out, nullptr), 0);
+    // 29 loads of 100 uS on the block's output.
+    EXPECT_NEAR(buf->electrical[0][10].re, 10.0 / (10.0 + 29e-4), 1e-6);
+    EXPECT_EQ(buf->element_index[15], 17);
+    // A joint count beyond the table is clamped; the joints it names without branches make the system singular.
+    net->joint_count = 4000000000u;
+    MessageList messages;
+    EXPECT_EQ(SolveNetwork(net.get(), buf->in, buf->out, &messages), 1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, kReconnectNodesText);
+}

@@ -473,3 +473,16 @@ TEST(NetworkJoints, RemoveRepeatedJointPointsKeepsTheFirstOfEach) {
     EXPECT_EQ(net->joints[0].points[3].x, 0);
     EXPECT_EQ(net->joints[1].points[1].x, 0);
 }
+
+TEST(NetworkJoints, DamagedCountsAreClampedToTheTables) {
+    auto net = Alloc<WorkingNetwork>();
+    Chain c = BuildChain(net.get());
+    net->wire_count = 4000000000u;   // the unused wire slots hold (0, 0)-(0, 0)
+    net->element_count = 4000000000u;
+    EXPECT_EQ(RebuildJoints(net.get(), nullptr), 0);
+    EXPECT_EQ(net->joint_count, 3u);
+    EXPECT_EQ(net->elements[c.output].node1, 1);
+    net->joint_count = 4000000000u;
+    ValidationContext context;
+    EXPECT_EQ(ValidateNetwork(*net, context, nullptr), 0);
+}
