@@ -1,6 +1,6 @@
 #include "design/design_presets.h"
 
-#include "design/network_solver_families.h"
+#include "design/filter_families.h"
 
 namespace {
 

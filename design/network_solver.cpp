@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "design/network_solver_families.h"
+#include "design/filter_families.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "design/design_presets.h"
-#include "design/network_solver_families.h"
+#include "design/filter_families.h"
 #include "design/network_test_support.h"
 
 using namespace nettest;
