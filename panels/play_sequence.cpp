@@ -1,0 +1,128 @@
+#include "panels/play_sequence.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "app/frequency_grids.h"
+#include "app/global_records.h"
+#include "app/settings.h"
+#include "design/network_model.h"
+#include "design/network_solver.h"
+#include "design/network_validation.h"
+
+namespace {
+
+constexpr uint16_t Configs(std::initializer_list<int> list) {
+    uint16_t bits = 0;
+    for (int s : list) bits = static_cast<uint16_t>(bits | (1u << s));
+    return bits;
+}
+
+}  // namespace
+
+// ---- Play checks ----------------------------------------------------------------------------------------
+
+const char* PlayRefusal(PlayPanel panel, const PlaySettings& s) {
+    const uint32_t S = s.SystemConfiguration, I = s.InputMode, B = s.BassMode, K = s.HV_Buffer_Size;
+    const int R = s.SampleRate;
+    const bool bbmOrSummed = B == 1 || B == 2;
+    if (S == 0 && I == 0 && bbmOrSummed) return "Unable To Run BBM/Summed In Stereo Mode";
+    if (S == 0 && I >= 1 && I <= 3) return "Unable To Process More Than 2 Inputs In Stereo Mode";
+    if (S == 6 && I >= 1 && I <= 3) return "Unable To Process More Than 2 Inputs In Stereo Mode";
+    if (S == 1 && B == 1) return "Unable To Run BBM In 5.1HT Mode";
+    if (S == 2 && I == 0 && bbmOrSummed) return "Unable To Run BBM/Summed In QUADRO Mode";
+    if (S == 2) {
+        if (panel == PlayPanel::kDesign && I == 3) return "Unable To Process 6 Inputs In QUADRO Mode";
+        if (panel == PlayPanel::kPlayer && I == 2) return "Unable To Process 8 Inputs In QUADRO Mode";
+    }
+    if (S == 3 && B == 0) return "Unable To Run Standard Bass In BBM Mode";
+    if (S == 3 && I == 0 && B == 1) return "Unable To Run BBM With Stereo Inputs";
+    if (R < 44100 || R > 96000)
+        return "Sampling Rate In This Release Must Be Set To\n44100 / 48000 / 96000 Samples/Second";
+    if (R == 96000 && K == 0) return "For 96kHz Sampling Rate, Please select 1024 OR 2048 OR 4096 buffer Size\n";
+    if (R == 48000 && K == 3) return "For 48kHz Sampling Rate, Please select 512 OR 1024 OR 2048 buffer Size\n";
+    if (R == 44100 && K == 3) return "For 44.1kHz Sampling Rate, Please select 512 OR 1024 OR 2048 buffer Size\n";
+    return nullptr;
+}
+
+// ---- Pane schedule --------------------------------------------------------------------------------------
+
+const PaneStep kPaneSteps[kSchedulePanes] = {
+    {1, 60, "FL", "FL OK", Configs({0, 1, 2, 3, 4, 5, 6})},
+    {2, 61, "CC", "CC OK", Configs({1, 3, 4, 5})},
+    {3, 62, "FR", "FR OK", Configs({0, 1, 2, 3, 4, 5, 6})},
+    {4, 63, "RL", "RL OK", Configs({1, 2, 3, 4, 5})},
+    {5, 64, "SB", "SB OK", Configs({1, 3, 4, 5, 6})},
+    {7, 65, "SB2", "SB2 OK", Configs({3, 4, 5, 6})},
+    {6, 66, "RR", "RR OK", Configs({1, 2, 3, 4, 5})},
+    {8, 67, "SL", "SL OK", Configs({4, 5})},
+    {9, 68, "SR", "SR OK", Configs({4, 5})},
+};
+
+int PaneSchedule(uint32_t configuration, int panes[kSchedulePanes]) {
+    if (configuration > 6) return 0;
+    int n = 0;
+    for (const PaneStep& step : kPaneSteps)
+        if (step.configurations & (1u << configuration)) panes[n++] = step.pane;
+    return n;
+}
+
+const PaneStep* PaneStepOf(int pane) {
+    for (const PaneStep& step : kPaneSteps)
+        if (step.pane == pane) return &step;
+    return nullptr;
+}
+
+int PaneOfChannelButton(int id) {
+    switch (id) {
+    case 20001: return 1;  // "Front Left"
+    case 20003: return 2;  // "Centre"
+    case 20002: return 3;  // "Front Right"
+    case 20004: return 4;  // "Rear Left"
+    case 20006: return 5;  // "Sub"
+    case 20005: return 6;  // "Rear Right"
+    case 20007: return 7;  // "Sub 2"
+    case 20008: return 8;  // "Side Left"
+    case 20009: return 9;  // "Side Right"
+    default: return 0;
+    }
+}
+
+// ---- Recompute ------------------------------------------------------------------------------------------
+
+RecomputeResult RecomputePane(int pane, MessageList* messages) {
+    if (pane < 1 || pane > kPaneCount || !PaneRecords[pane - 1] || !WorkingNet) return RecomputeResult::kInvalid;
+    ActivePane = pane;
+    LoadPaneNetwork(*PaneRecords[pane - 1], WorkingNet);
+
+    ValidationContext validation;
+    validation.panes = PaneRecords;
+    validation.output_mode = OutputMode;
+    validation.curve_view_flags = CurveViewFlags;
+    validation.routing_matrix = RoutingMatrix;
+    validation.curves = PlotCurveTable;
+    if (ValidateNetwork(*WorkingNet, validation, messages) != kValidationOk) return RecomputeResult::kInvalid;
+
+    SolverInputs in;
+    in.block_frames = BlockFrames;
+    in.bin_frequency = BinFrequencyTable;
+    in.spl_only_eq = pr_file->tail.SplOnlyEq;
+    in.colour_scheme = ColourScheme;
+    SolverOutputs out;
+    for (int o = 0; o < kOutputCount; ++o) {
+        out.output_spectrum[o] = OutputSpectrum[o];
+        out.phase_reference_spectrum[o] = PhaseReferenceSpectrum[o];
+        out.electrical_response[o] = PortElectricalResponse[o];
+        out.acoustic_response[o] = PortAcousticResponse[o];
+    }
+    out.output_polarity = OutputPolarity;
+    out.output_delay_ms = OutputDelayMs;
+    out.cabs_enabled = CabsEnabled;
+    out.cabs_delay_samples = CabsDelaySamples;
+    out.curves = PlotCurveTable;
+    out.min_phase_work_spectrum = MinPhaseWorkSpectrum;
+    if (SolveNetwork(WorkingNet, in, out, messages) != 0) return RecomputeResult::kUnsolvable;
+    return RecomputeResult::kSolved;
+}
+
+void RefreshBlockGrid() { RebuildBinGrid(pr_file->tail.HV_Sampling, HV_Buffer_Size); }
