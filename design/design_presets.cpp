@@ -359,6 +359,7 @@ void BuildDesignPreset(const DesignPreset& preset, WorkingNetwork* net, PaneReco
         for (int k = 0; k < write.output_count; ++k)
             pane->params[write.elements[k]].p[kParamOutputNumber] = static_cast<float>(write.outputs[k]);
     }
+    net->edit_tool = EditToolDraw;  // after every design change the Draw tool is current
 }
 
 void BuildDefaultDesign(WorkingNetwork* net, PaneRecord* const panes[kPaneCount]) {
@@ -369,4 +370,5 @@ void BuildDefaultDesign(WorkingNetwork* net, PaneRecord* const panes[kPaneCount]
         SetPaneTwoWayBlocks(net, pane);
         if (PaneRecord* record = PaneOf(panes, pane)) SavePaneNetwork(*net, record);
     }
+    net->edit_tool = EditToolDraw;
 }

@@ -93,8 +93,8 @@ std::span<const DesignPreset> DesignPresets();
 const DesignPreset* FindDesignPreset(int command_id);
 
 // Fills the nine panes as the preset says: ClearAllPaneRecords, ResetWorkingNetwork, the groups in order,
-// then the port writes into the saved records. Leaves in the WorkingNetwork the last network loaded.
-// The caller sets EditTool, ActivePane, SystemConfiguration, BassMode and handles the windows.
+// then the port writes into the saved records. Leaves in the WorkingNetwork the last network loaded, with
+// EditTool 1 (Draw). The caller sets ActivePane 0, SystemConfiguration, BassMode and handles the windows.
 void BuildDesignPreset(const DesignPreset& preset, WorkingNetwork* net, PaneRecord* const panes[kPaneCount]);
 
 // The start-up design, Stereo 2 x 2 Way: the two-way network with the pane 1 set in pane 1 and with the

@@ -148,6 +148,9 @@ int PrepareSolve(WorkingNetwork* net, const SolverInputs& in, SolvePlan* plan, M
         }
     }
 
+    // Without a Ground there is no reference for the node voltages.
+    if (plan->first_ground_joint < 0) return Fail(messages, kReconnectNodesText);
+
     // Rows of the nodal system: joints that are not the reference and touch a branch, in joint order.
     bool touched[kMaxJoints] = {};
     touched[plan->input_joint] = true;
@@ -321,8 +324,14 @@ void WriteBin(const WorkingNetwork& net, const SolvePlan& plan, const SolverInpu
         const ComplexD er = FromF(stored_e);
         const ComplexF stored_a = ToF(Mul(er, d));
         const ComplexD a = FromF(stored_a);
-        if (out.electrical_response[o]) out.electrical_response[o][bin] = stored_e;
-        if (out.acoustic_response[o]) out.acoustic_response[o][bin] = stored_a;
+        if (float* dst = out.electrical_response[o]) {
+            dst[2 * bin] = stored_e.re;
+            dst[2 * bin + 1] = stored_e.im;
+        }
+        if (float* dst = out.acoustic_response[o]) {
+            dst[2 * bin] = stored_a.re;
+            dst[2 * bin + 1] = stored_a.im;
+        }
 
         const double phi = kTwoPi * f * ob.delay_ms * kMsToSeconds;
         const ComplexD turn{std::cos(phi), -std::sin(phi)};
@@ -380,9 +389,9 @@ void WritePens(const SolvePlan& plan, const SolverInputs& in, const SolverOutput
 
 int32_t CabsSamples(float ms) {
     // Whole milliseconds (fraction dropped) times 48, held inside an int.
-    constexpr float kLimitMs = static_cast<float>(2147483647 / kCabsSamplesPerMs);
-    const float whole = ms >= kLimitMs ? kLimitMs : ms;
-    return static_cast<int32_t>(whole) * kCabsSamplesPerMs;
+    constexpr int32_t kLimitMs = 2147483647 / kCabsSamplesPerMs;
+    const double whole = std::trunc(static_cast<double>(ms));
+    return (whole >= kLimitMs ? kLimitMs : static_cast<int32_t>(whole)) * kCabsSamplesPerMs;
 }
 
 // The per-output entries written before the sweep: element indices, polarity, delay and CABS.
@@ -404,21 +413,21 @@ void WriteOutputSettings(const WorkingNetwork& net, const SolvePlan& plan, const
 }
 
 void CopyOut(const SolvePlan& plan, int block_frames, const SolverOutputs& out) {
-    const int last = 4 * block_frames;
+    const int copied = 2 * (4 * block_frames + 1);  // bins 0..4N, interleaved
     for (int k = 0; k < plan.output_count; ++k) {
         const int o = plan.outputs[k].output;
         if (o < 0 || !out.electrical_response[o] || !out.acoustic_response[o]) continue;
-        if (ComplexF* dst = out.output_spectrum[o]) {
-            std::fill(dst, dst + kSolverSpectrumPoints, ComplexF{0.0f, 0.0f});
-            std::copy(out.electrical_response[o], out.electrical_response[o] + last + 1, dst);
+        if (float* dst = out.output_spectrum[o]) {
+            std::fill(dst, dst + 2 * kSolverSpectrumPoints, 0.0f);
+            std::copy(out.electrical_response[o], out.electrical_response[o] + copied, dst);
         }
-        if (ComplexF* dst = out.phase_reference_spectrum[o]) {
-            std::fill(dst, dst + kSolverSpectrumPoints, ComplexF{0.0f, 0.0f});
-            std::copy(out.acoustic_response[o], out.acoustic_response[o] + last + 1, dst);
+        if (float* dst = out.phase_reference_spectrum[o]) {
+            std::fill(dst, dst + 2 * kSolverSpectrumPoints, 0.0f);
+            std::copy(out.acoustic_response[o], out.acoustic_response[o] + copied, dst);
         }
     }
     if (out.min_phase_work_spectrum)
-        std::fill(out.min_phase_work_spectrum, out.min_phase_work_spectrum + kSolverSpectrumPoints, ComplexF{0.0f, 0.0f});
+        std::fill(out.min_phase_work_spectrum, out.min_phase_work_spectrum + 2 * kSolverSpectrumPoints, 0.0f);
 }
 
 // Runs the Keele clamp once on the network's own parameters, so p9 shows the ratio in use, as the first bin
@@ -572,7 +581,15 @@ int RunSolve(WorkingNetwork* net, const SolverInputs& in, const SolverOutputs& o
         const int threads = ThreadCountFor(in, bins);
         std::vector<std::thread> pool;
         pool.reserve(threads - 1);
-        for (int t = 1; t < threads; ++t) pool.emplace_back(worker);
+        for (int t = 1; t < threads; ++t) {
+            // Threads that cannot be started leave their share to the others: the bins are handed out by
+            // the counter, not fixed per thread.
+            try {
+                pool.emplace_back(worker);
+            } catch (...) {
+                break;
+            }
+        }
         worker();
         for (std::thread& t : pool) t.join();
     }

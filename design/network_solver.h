@@ -34,22 +34,23 @@ struct SolverInputs {
     int thread_count = 0;                          // 0: one per hardware thread (bins are independent)
 };
 
-// Where the solve writes. Arrays are indexed by output index o = output number - 1. Any pointer may be null,
-// and what it would receive is then skipped.
+// Where the solve writes. Arrays are indexed by output index o = output number - 1; complex arrays are
+// interleaved (re, im) floats, as the global spectra are. Any pointer may be null, and what it would receive
+// is then skipped.
 struct SolverOutputs {
-    ComplexF* output_spectrum[kNetworkOutputCount] = {};           // OutputSpectrum, >= 65,536 points each
-    ComplexF* phase_reference_spectrum[kNetworkOutputCount] = {};  // PhaseReferenceSpectrum, >= 65,536 points
-    int32_t* output_polarity = nullptr;                            // OutputPolarity[16]
-    float* output_delay_ms = nullptr;                              // OutputDelayMs[16]
-    int32_t* cabs_enabled = nullptr;                               // CabsEnabled[16]
-    int32_t* cabs_delay_samples = nullptr;                         // CabsDelaySamples[16]
-    int32_t* output_element_index = nullptr;                       // OutputElementIndex[16]
-    PlotCurveView* curves = nullptr;                               // PlotCurveTable, 170 slots
+    float* output_spectrum[kNetworkOutputCount] = {};           // OutputSpectrum, >= 65,536 points each
+    float* phase_reference_spectrum[kNetworkOutputCount] = {};  // PhaseReferenceSpectrum, >= 65,536 points
+    int32_t* output_polarity = nullptr;                         // OutputPolarity[16]
+    float* output_delay_ms = nullptr;                           // OutputDelayMs[16]
+    int32_t* cabs_enabled = nullptr;                            // CabsEnabled[16]
+    int32_t* cabs_delay_samples = nullptr;                      // CabsDelaySamples[16]
+    int32_t* output_element_index = nullptr;                    // OutputElementIndex[16]
+    PlotCurveView* curves = nullptr;                            // PlotCurveTable, 170 slots
     // The solver's own working storage (PortElectricalResponse / PortAcousticResponse), >= 8N + 1 points each.
     // An output without both arrays gets its curves but no copy-out.
-    ComplexF* electrical_response[kNetworkOutputCount] = {};
-    ComplexF* acoustic_response[kNetworkOutputCount] = {};
-    ComplexF* min_phase_work_spectrum = nullptr;                   // left with its first 65,536 points at 0
+    float* electrical_response[kNetworkOutputCount] = {};
+    float* acoustic_response[kNetworkOutputCount] = {};
+    float* min_phase_work_spectrum = nullptr;                   // left with its first 65,536 points at 0
 };
 
 // Solves the WorkingNetwork at every bin 0..8N. First it refreshes the derived nodes (p14, p15) of the

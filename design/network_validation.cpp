@@ -147,7 +147,8 @@ void NumberTerminals(PaneRecord* net) {
         net->elements[i].node1 = kNoNode;
         net->elements[i].node2 = kNoNode;
     }
-    const int len = ElementListLength(*net);
+    // Element 0 always, then each next one while its kind is above 0.
+    const int len = std::max(1, ElementListLength(*net));
     for (int i = 0; i < len; ++i) {
         NetworkElement& e = net->elements[i];
         const int n1 = FindJointOf(*net, e.x1, e.y1);
@@ -240,7 +241,7 @@ int ValidateNetwork(const PaneRecord& net, const ValidationContext& context, Mes
 
     // Step 6: clear what this run fills.
     if (context.curves)
-        for (int c = 0; c < kPlotCurveSlots; ++c) context.curves[c].trailer[0] = 0.0f;
+        for (int c = 0; c < kCurveTableSlots; ++c) context.curves[c].trailer[0] = 0.0f;
     if (context.routing_matrix)
         for (int r = 0; r < kRoutingMatrixRows; ++r)
             for (int c = 0; c < kRoutingMatrixColumns; ++c) context.routing_matrix[r][c] = 0;

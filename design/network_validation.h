@@ -17,7 +17,7 @@ inline constexpr int kCurveViewFlagCount = 12;
 
 // The system plot's curve table: 170 PlotCurve records of 131,072 values followed by eight trailer words
 // (valid flag, red, green, blue, pen width, pen style, two spare).
-inline constexpr int kPlotCurveSlots = 170;
+inline constexpr int kCurveTableSlots = 170;
 inline constexpr int kPlotCurveValues = 131072;
 inline constexpr int kPlotCurveTrailerWords = 8;
 

@@ -227,3 +227,24 @@ TEST(Readouts, ImpulseBins) {
     EXPECT_EQ(IrKeyBin(9000, -1, 8222), 8222);
     EXPECT_EQ(IrKeyBin(10, -1, 8222), 9);
 }
+
+#include "app/frequency_grids.h"
+
+TEST(FrequencyGrids, BinAndPlotGrids) {
+    RebuildBinGrid(2, 3);  // 96 kHz, 4096 frames
+    EXPECT_EQ(BlockFrames, 4096);
+    EXPECT_FLOAT_EQ(BinFrequencyTable[0], 0.01f);
+    EXPECT_FLOAT_EQ(BinFrequencyTable[1], 96000.0f / 32768.0f);
+    EXPECT_FLOAT_EQ(BinFrequencyTable[16384], 48000.0f);
+    RebuildBinGrid(0, 0);
+    EXPECT_EQ(BlockFrames, 512);
+    EXPECT_FLOAT_EQ(BinFrequencyTable[4096], 44100.0f);
+
+    RebuildPlotGrids({3, 6});  // 10 Hz .. 50 kHz
+    EXPECT_FLOAT_EQ(PlotFrequencyTable[0], 10.0f);
+    EXPECT_NEAR(PlotFrequencyTable[1000], 10.0 * std::sqrt(5000.0), 1e-3);
+    EXPECT_FLOAT_EQ(LogFrequencyTable[kLogGridReference], 10.0f);
+    EXPECT_NEAR(LogFrequencyTable[kLogGridReference + 2000], 50000.0, 0.05);
+    EXPECT_LT(LogFrequencyTable[0], 10.0f);
+    RebuildBinGrid(1, 1);
+}

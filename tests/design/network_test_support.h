@@ -109,9 +109,9 @@ struct SolverBuffers {
     int32_t cabs_enabled[kNetworkOutputCount];
     int32_t cabs_samples[kNetworkOutputCount];
     int32_t element_index[kNetworkOutputCount];
-    std::vector<float> curve_values[kPlotCurveSlots];
-    float trailers[kPlotCurveSlots][kPlotCurveTrailerWords];
-    PlotCurveView views[kPlotCurveSlots];
+    std::vector<float> curve_values[kCurveTableSlots];
+    float trailers[kCurveTableSlots][kPlotCurveTrailerWords];
+    PlotCurveView views[kCurveTableSlots];
     int32_t colours[16][kColourSchemeFields];
     std::vector<float> frequencies;
     SolverOutputs out;
@@ -123,10 +123,10 @@ struct SolverBuffers {
             phase_reference[o].assign(kSolverSpectrumPoints + 16, ComplexF{1e-7f, 0.0f});
             electrical[o].assign(static_cast<size_t>(bins), ComplexF{0.0f, 0.0f});
             acoustic[o].assign(static_cast<size_t>(bins), ComplexF{0.0f, 0.0f});
-            out.output_spectrum[o] = spectrum[o].data();
-            out.phase_reference_spectrum[o] = phase_reference[o].data();
-            out.electrical_response[o] = electrical[o].data();
-            out.acoustic_response[o] = acoustic[o].data();
+            out.output_spectrum[o] = &spectrum[o].data()->re;
+            out.phase_reference_spectrum[o] = &phase_reference[o].data()->re;
+            out.electrical_response[o] = &electrical[o].data()->re;
+            out.acoustic_response[o] = &acoustic[o].data()->re;
             polarity[o] = 7;
             delay[o] = 7.0f;
             cabs_enabled[o] = 7;
@@ -134,7 +134,7 @@ struct SolverBuffers {
             element_index[o] = 7;
         }
         min_phase.assign(kSolverSpectrumPoints, ComplexF{3.0f, 3.0f});
-        for (int c = 0; c < kPlotCurveSlots; ++c) {
+        for (int c = 0; c < kCurveTableSlots; ++c) {
             curve_values[c].assign(static_cast<size_t>(bins), -999.0f);
             for (float& t : trailers[c]) t = 0.0f;
             views[c] = PlotCurveView{curve_values[c].data(), trailers[c]};
@@ -148,7 +148,7 @@ struct SolverBuffers {
         out.cabs_delay_samples = cabs_samples;
         out.output_element_index = element_index;
         out.curves = views;
-        out.min_phase_work_spectrum = min_phase.data();
+        out.min_phase_work_spectrum = &min_phase.data()->re;
         in.block_frames = block_frames;
         in.bin_frequency = frequencies.data();
         in.colour_scheme = colours;

@@ -51,15 +51,15 @@ struct Fixture {
     Panes panes;
     Heap<WorkingNetwork> net = Alloc<WorkingNetwork>();
     int32_t routing[kRoutingMatrixRows][kRoutingMatrixColumns];
-    float values[kPlotCurveSlots][1];
-    float trailers[kPlotCurveSlots][kPlotCurveTrailerWords];
-    PlotCurveView views[kPlotCurveSlots];
+    float values[kCurveTableSlots][1];
+    float trailers[kCurveTableSlots][kPlotCurveTrailerWords];
+    PlotCurveView views[kCurveTableSlots];
     int32_t flags[kCurveViewFlagCount];
     ValidationContext context;
     MessageList messages;
 
     Fixture() {
-        for (int c = 0; c < kPlotCurveSlots; ++c) views[c] = PlotCurveView{values[c], trailers[c]};
+        for (int c = 0; c < kCurveTableSlots; ++c) views[c] = PlotCurveView{values[c], trailers[c]};
         for (int32_t& f : flags) f = 1;
         context.panes = panes.Const();
         context.output_mode = kOutputModeSixteen;
@@ -287,7 +287,7 @@ TEST(NetworkValidation, CurveFlagsFollowThePlotSelectionAndThePlotFlags) {
     f.flags[11] = 1;  // HBT + Filter phase
     EXPECT_EQ(f.Validate(), 0);
     std::vector<int> marked;
-    for (int c = 0; c < kPlotCurveSlots; ++c)
+    for (int c = 0; c < kCurveTableSlots; ++c)
         if (f.trailers[c][0] == 1.0f) marked.push_back(c);
         else EXPECT_EQ(f.trailers[c][0], 0.0f) << c;
     EXPECT_EQ(marked, (std::vector<int>{0, 112, 129, 149}));
@@ -427,4 +427,49 @@ TEST(NetworkJoints, TruncationOfPortNumbers) {
     EXPECT_EQ(TruncatePortNumber(16.0f), 16);
     EXPECT_EQ(TruncatePortNumber(std::nanf("")), kUnrepresentablePort);
     EXPECT_EQ(TruncatePortNumber(3e9f), kUnrepresentablePort);
+}
+
+TEST(NetworkJoints, AFullJointIsPassedOverInsteadOfMerged) {
+    auto net = Alloc<WorkingNetwork>();
+    Builder b(net.get());
+    // 31 wires from P fill joint 0 with 32 points; one more wire from P starts joint 1, which cannot merge.
+    for (int k = 1; k <= 31; ++k) b.Wire(500, 500, 10 * k, 10);
+    b.Wire(500, 500, 600, 600);
+    const int at_p = b.Add(Junction, 500, 500);
+    const int at_r = b.Add(Junction, 600, 600);
+    MessageList messages;
+    EXPECT_EQ(RebuildJoints(net.get(), &messages), 0);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(net->joint_count, 2u);
+    EXPECT_EQ(net->joints[0].points[31].x, 310);
+    EXPECT_EQ(net->elements[at_p].node1, 0);
+    EXPECT_EQ(net->elements[at_r].node1, 1);
+}
+
+TEST(NetworkJoints, AWireThatNoJointTakesIsDroppedSilently) {
+    auto net = Alloc<WorkingNetwork>();
+    Builder b(net.get());
+    for (int k = 0; k < 32; ++k) b.Wire(10 + 20 * k, 10, 10 + 20 * k, 30);  // 32 separate joints
+    const int lone = b.Add(Junction, 700, 700);
+    ASSERT_EQ(RebuildJoints(net.get(), nullptr), 0);
+    EXPECT_EQ(net->joint_count, 32u);
+    MessageList messages;
+    EXPECT_EQ(AddWireToJoints(net.get(), 700, 700, 720, 700, &messages), 0);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(net->joint_count, 32u);
+    EXPECT_EQ(net->elements[lone].node1, -1);
+}
+
+TEST(NetworkJoints, RemoveRepeatedJointPointsKeepsTheFirstOfEach) {
+    auto net = Alloc<WorkingNetwork>();
+    const JointPoint pts[] = {{10, 10}, {20, 10}, {10, 10}, {20, 10}, {20, 10}, {30, 10}};
+    for (int s = 0; s < 6; ++s) net->joints[0].points[s] = pts[s];
+    net->joints[1].points[0] = {40, 40};
+    net->joints[1].points[1] = {40, 40};
+    RemoveRepeatedJointPoints(net.get());
+    EXPECT_EQ(net->joints[0].points[0].x, 10);
+    EXPECT_EQ(net->joints[0].points[1].x, 20);
+    EXPECT_EQ(net->joints[0].points[2].x, 30);
+    EXPECT_EQ(net->joints[0].points[3].x, 0);
+    EXPECT_EQ(net->joints[1].points[1].x, 0);
 }
