@@ -68,6 +68,9 @@ OutputRange ConvolutionRange(uint32_t output_mode, ConvolutionWorker worker);
 // Words per frame of OutputBlock: 8, 16 or 10.
 int OutputFrameWords(uint32_t output_mode);
 
+// True when the processor runs AVX: the wider kernels of the block path are taken then.
+bool BlockPathHasAvx();
+
 // The ports each input-FFT worker transforms, in its order.
 inline constexpr int kInputFftPortsA[5] = {1, 2, 3, 5, 9};
 inline constexpr int kInputFftPortsB[4] = {4, 6, 7, 8};
