@@ -1,11 +1,16 @@
 #include "engine/block_path.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "engine/fft.h"
 #include "engine/output_stage.h"
 
 namespace {
+
+std::atomic<int> g_kernel_limit{static_cast<int>(BlockKernels::kWidest)};
+
+bool UseVector128() { return g_kernel_limit.load(std::memory_order_relaxed) >= static_cast<int>(BlockKernels::kVector128); }
 
 constexpr int kFftForward = -1;
 constexpr int kFftInverse = +1;
@@ -96,9 +101,9 @@ void MultiplyAccumulate(float* acc, const float* const* s, const float* const* h
     int done = 0;
 #if defined(HV_BLOCK_V256)
     if (BlockPathHasAvx()) done = v256::MultiplyAccumulate(acc, s, h, points);
-    else done = v128::MultiplyAccumulate(acc, s, h, points);
+    else if (UseVector128()) done = v128::MultiplyAccumulate(acc, s, h, points);
 #elif defined(HV_BLOCK_V128)
-    done = v128::MultiplyAccumulate(acc, s, h, points);
+    if (UseVector128()) done = v128::MultiplyAccumulate(acc, s, h, points);
 #endif
     MultiplyAccumulateScalar(acc, s, h, done, points);
 }
@@ -119,11 +124,13 @@ bool BlockPathHasAvx() {
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx") != 0;
     }();
-    return avx;
+    return avx && g_kernel_limit.load(std::memory_order_relaxed) >= static_cast<int>(BlockKernels::kWidest);
 #else
     return false;
 #endif
 }
+
+void LimitBlockPathKernels(BlockKernels widest) { g_kernel_limit.store(static_cast<int>(widest)); }
 
 OutputRange ConvolutionRange(uint32_t output_mode, ConvolutionWorker worker) {
     if (worker == ConvolutionWorker::kLow) return {1, output_mode == 2 ? 10 : 8};
@@ -165,11 +172,10 @@ int SplitPairSpectrumVector(const float* z, float* xa, float* xb, int points, in
     if (BlockPathHasAvx()) return v256::SplitPairSpectrum(z, xa, xb, points, first, last);
 #endif
 #if defined(HV_BLOCK_V128)
-    return v128::SplitPairSpectrum(z, xa, xb, points, first, last);
-#else
+    if (UseVector128()) return v128::SplitPairSpectrum(z, xa, xb, points, first, last);
+#endif
     (void)z, (void)xa, (void)xb, (void)points, (void)last;
     return first;
-#endif
 }
 
 int JoinPairSpectrumVector(float* za, const float* yb, int points, int first, int last) {
@@ -177,11 +183,10 @@ int JoinPairSpectrumVector(float* za, const float* yb, int points, int first, in
     if (BlockPathHasAvx()) return v256::JoinPairSpectrum(za, yb, points, first, last);
 #endif
 #if defined(HV_BLOCK_V128)
-    return v128::JoinPairSpectrum(za, yb, points, first, last);
-#else
+    if (UseVector128()) return v128::JoinPairSpectrum(za, yb, points, first, last);
+#endif
     (void)za, (void)yb, (void)points, (void)last;
     return first;
-#endif
 }
 
 int SeparatePairBlocksVector(float* za, float* yb, int points) {
@@ -189,11 +194,10 @@ int SeparatePairBlocksVector(float* za, float* yb, int points) {
     if (BlockPathHasAvx()) return v256::SeparatePairBlocks(za, yb, points);
 #endif
 #if defined(HV_BLOCK_V128)
-    return v128::SeparatePairBlocks(za, yb, points);
-#else
+    if (UseVector128()) return v128::SeparatePairBlocks(za, yb, points);
+#endif
     (void)za, (void)yb, (void)points;
     return 0;
-#endif
 }
 
 // Point k of both spectra of a shared transform and, unless k is its own mirror, their conjugates at 2N - k.

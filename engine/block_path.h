@@ -68,8 +68,13 @@ OutputRange ConvolutionRange(uint32_t output_mode, ConvolutionWorker worker);
 // Words per frame of OutputBlock: 8, 16 or 10.
 int OutputFrameWords(uint32_t output_mode);
 
-// True when the processor runs AVX: the wider kernels of the block path are taken then.
+// True when the processor runs AVX (and no limit below says otherwise): the widest kernels are taken then.
 bool BlockPathHasAvx();
+
+// The kernels of the block path: the widest the processor has (default), at most 128-bit vectors, or plain
+// scalar code. All give the same results within float rounding; tests narrow them to check each form.
+enum class BlockKernels { kScalar = 0, kVector128 = 1, kWidest = 2 };
+void LimitBlockPathKernels(BlockKernels widest);
 
 // The ports each input-FFT worker transforms, in its order.
 inline constexpr int kInputFftPortsA[5] = {1, 2, 3, 5, 9};

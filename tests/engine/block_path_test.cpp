@@ -67,10 +67,7 @@ bool PortTransformed(uint32_t output_mode, int port) {
     return false;
 }
 
-class BlockPathTest : public ::testing::TestWithParam<Scenario> {};
-
-TEST_P(BlockPathTest, MatchesDirectConvolutionWithinOneLsb) {
-    const Scenario sc = GetParam();
+void RunScenario(const Scenario& sc) {
     const int N = sc.N;
     const int blocks = 11;  // more than eight: the history fills and wraps
     std::mt19937 rng(sc.seed);
@@ -165,6 +162,20 @@ TEST_P(BlockPathTest, MatchesDirectConvolutionWithinOneLsb) {
         }
     }
     EXPECT_GT(checked, 0);
+}
+
+class BlockPathTest : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(BlockPathTest, MatchesDirectConvolutionWithinOneLsb) { RunScenario(GetParam()); }
+
+// The 128-bit and scalar kernels give the same blocks as the widest ones (the default above).
+TEST(BlockPath, EveryKernelFormMatchesDirectConvolution) {
+    for (BlockKernels k : {BlockKernels::kScalar, BlockKernels::kVector128}) {
+        LimitBlockPathKernels(k);
+        RunScenario({512, 1, 1, true, true, 201});
+        RunScenario({1024, 2, 0, true, false, 202});
+    }
+    LimitBlockPathKernels(BlockKernels::kWidest);
 }
 
 std::vector<Scenario> Scenarios() {
