@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-struct FilePickerSpec {
+struct FilePickerDescription {
     std::vector<std::pair<std::string, std::string>> filters;  // (name, pattern) pairs, in order
     std::string default_extension;                            // without the dot, e.g. "hif", or "*.*"
     int path_chars = 2048;                                    // size of the caller's path buffer
@@ -19,9 +19,9 @@ struct FilePickerSpec {
 };
 
 // The double-NUL-terminated filter text an OPENFILENAMEA expects ("name\0pattern\0...\0").
-inline std::string FilterString(const FilePickerSpec& spec) {
+inline std::string FilterString(const FilePickerDescription& picker) {
     std::string s;
-    for (const auto& [name, pattern] : spec.filters) {
+    for (const auto& [name, pattern] : picker.filters) {
         s += name;
         s.push_back('\0');
         s += pattern;

@@ -31,3 +31,15 @@ bool IsCommandRefused(int id, bool engineRunning, bool playerWindowOpen) {
 }
 
 std::string FrameTitleWithPath(const std::string& path) { return std::string(kProgramTitle) + " - " + path; }
+
+std::string DefaultDriverFileName(const std::string& current, unsigned bufferSizeIndex, unsigned samplingIndex) {
+    static const char* const kBlocks[4] = {"0512", "1024", "2048", "4096"};
+    static const char* const kRates[3] = {"44", "48", "96"};
+    std::string suffix = std::string("_") + kBlocks[bufferSizeIndex < 4 ? bufferSizeIndex : 1] + "b_" +
+                         kRates[samplingIndex < 3 ? samplingIndex : 1] + "k";
+    // Only a "." of the file name counts: a folder such as "C:\my.dir\" is not an extension.
+    const size_t nameStart = current.find_last_of("\\/");
+    const size_t dot = current.rfind('.');
+    if (dot == std::string::npos || (nameStart != std::string::npos && dot < nameStart)) return suffix;
+    return current.substr(0, dot) + suffix;
+}

@@ -23,3 +23,13 @@ inline constexpr const char* kHelpMissing = "Unable To Locate HalvaneEqualizer_H
 
 // "<program title> - <path>", the frame title after a file was opened or saved.
 std::string FrameTitleWithPath(const std::string& path);
+
+// The name "Save Driver As" proposes: the current name up to the last "." of its file name, then
+// "_<block size>b_<rate>k" (for example woofer_2048b_96k). Without a "." in the file name the proposal is
+// the suffix alone.
+std::string DefaultDriverFileName(const std::string& current, unsigned bufferSizeIndex, unsigned samplingIndex);
+
+inline constexpr const char* kLoadDriverQuestion = "Last chance to save current data !\n\nDO YOU WISH TO LOAD NEW DRIVER ?";
+inline constexpr const char* kLoadDriverCaption = "HV MEssage";
+inline constexpr const char* kLoadProjectQuestion = "Last chance to save current data !\n\nDO YOU WISH TO LOAD NEW PROJECT ?";
+inline constexpr const char* kScreenCopied = "Screen Copied";

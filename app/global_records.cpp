@@ -56,6 +56,13 @@ float* OutputAccumulator[kOutputCount] = {};
 float* FilterPartitionBank[kFilterBankCount][kOutputCount][kPartitionCount] = {};
 float* IrExportBuffers[3] = {};
 
+int32_t OutputPolarity[kOutputCount];
+float OutputDelayMs[kOutputCount];
+int32_t CabsEnabled[kOutputCount];
+int32_t CabsDelaySamples[kOutputCount];
+int32_t RoutingMatrix[10][kOutputCount];
+PlaylistRecord Playlist;
+
 namespace {
 
 // Allocates `count` zero-filled elements into `slot`; false when the allocation failed.
@@ -100,7 +107,7 @@ void SetCalibrationCurveDefaults() {
 
 int AllocateSystemBuffers() {
     if (!TakeBytes(pr_file, kSystemRecordBytes)) return 1;
-    if (!TakeBytes(PortDriverBuffer, kDriverRecordBytes)) return 1;
+    if (!TakeBytes(PortDriverBuffer, kDriverFileBytes)) return 1;
     for (auto& pane : PaneRecords)
         if (!TakeBytes(pane, kPaneRecordBytes)) return 1;
     if (!Take(WorkingNet, 1)) return 1;
@@ -133,7 +140,7 @@ int AllocateCurveBuffers() {
     if (!Take(CalibrationCurves, kCalibrationCurveSlots)) return 1;
     SetCalibrationCurveDefaults();
     if (!Take(Preferences, 1)) return 1;
-    if (!TakeBytes(CurrentDriver, kDriverRecordBytes)) return 1;
+    if (!TakeBytes(CurrentDriver, kDriverFileBytes)) return 1;
     for (auto& c : MlsLogWorkCurves)
         if (!Take(c, 2 * kLogPoints)) return 1;
     if (!Take(RoomEqSpectrumTable, 2 * 131080)) return 1;
@@ -320,3 +327,4 @@ ProjectContext GlobalProjectContext(MirroredSettings* settings) {
     for (int o = 0; o < kOutputCount; ++o) ctx.output_impulse[o] = OutputImpulseResponse[o];
     return ctx;
 }
+

@@ -8,10 +8,10 @@
 #include "app/system_record.h"
 #include "design/network_model.h"
 
-struct HV_Driver_Data;
-struct PreferencesRecord;
+#include "app/driver_data.h"
+#include "panels/playlist.h"
 
-inline constexpr std::size_t kDriverRecordBytes = 4251248;
+struct PreferencesRecord;
 
 inline constexpr int kInputPortCount = 9;
 inline constexpr int kPartitionCount = 8;
@@ -152,6 +152,15 @@ extern float* InputSpectrumHistory[kInputPortCount][kPartitionCount];  // 32,768
 extern float* OutputAccumulator[kOutputCount];        // 32,768 each
 extern float* FilterPartitionBank[kFilterBankCount][kOutputCount][kPartitionCount];  // 32,768 each
 extern float* IrExportBuffers[3];                     // 532,480 each
+
+// Small per-output results of the solver and validation, read by filter synthesis and the engine.
+extern int32_t OutputPolarity[kOutputCount];        // +1 / -1
+extern float OutputDelayMs[kOutputCount];
+extern int32_t CabsEnabled[kOutputCount];
+extern int32_t CabsDelaySamples[kOutputCount];
+extern int32_t RoutingMatrix[10][kOutputCount];     // row r - 1 = input port r, column o - 1 = output o
+
+extern PlaylistRecord Playlist;                     // the PlaylistRecord
 
 // Each returns 0 when every buffer was allocated; at the first failure it stops and returns non-zero.
 // Every buffer is zero-filled before any specific initial content is written.

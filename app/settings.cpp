@@ -105,3 +105,11 @@ void ResetSettingsToStartValues() {
     EditTool = 1;
     ActivePane = 0;
 }
+
+int ShowNodes = 1;
+int ShowRaster = 1;
+char DriverFilePath[kPathWidth];
+char DriverFileTitle[kPathWidth];
+char ProjectFilePath[kPathWidth];
+char ProjectFileTitle[kPathWidth];
+char LoadedProfileName[kPathWidth];

@@ -76,3 +76,15 @@ void ResetSettingsToStartValues();
 
 // Copies NUL-terminated text into a fixed-width field: at most width - 1 characters, always terminated.
 void CopySettingText(char* dest, int width, const char* src);
+
+// The pane editor's display flags ("Show Nodes", "Show Raster"), 1 = shown.
+extern int ShowNodes;
+extern int ShowRaster;
+
+// File-picker buffers of the frame's driver and project commands.
+extern char DriverFilePath[kPathWidth];
+extern char DriverFileTitle[kPathWidth];
+extern char ProjectFilePath[kPathWidth];
+extern char ProjectFileTitle[kPathWidth];
+// The file name of the last project loaded by the autostart chain or a profile key.
+extern char LoadedProfileName[kPathWidth];

@@ -159,14 +159,15 @@ int ApplyProjectRecord(const ProjectContext& ctx) {
     return 0;
 }
 
-int ReadProjectFile(const std::string& path, const ProjectContext& ctx, MessageList* out) {
+int ReadProjectFile(const std::string& path, const ProjectContext& ctx, MessageList* out,
+                    const char* wrong_size_text, const char* open_failed_text) {
     const long long size = RawFileSize(path);
     if (size < 0) {
-        AddRawFileMessage(out, RawFileStatus::OpenFailed, path, kProjectNotRecognized);
+        AddWarning(out, open_failed_text ? std::string(open_failed_text) : path);
         return 0;
     }
     if (static_cast<unsigned long long>(size) != kSystemRecordBytes) {
-        AddRawFileMessage(out, RawFileStatus::WrongSize, path, kProjectNotRecognized);
+        AddWarning(out, wrong_size_text);
         return 0;
     }
     // The tail is small and is used in place by its owners, so it is kept aside for a failed read.
@@ -174,12 +175,15 @@ int ReadProjectFile(const std::string& path, const ProjectContext& ctx, MessageL
     const RawFileStatus st = ReadRawImageInPlace(path, ctx.record, kSystemRecordBytes);
     if (st != RawFileStatus::Ok) {
         if (st == RawFileStatus::ReadFailed) {
-            // Part of the file may already lie in the record: put the tail back and rebuild the pane images
+            // Some of the file may already lie in the record: put the tail back and rebuild the pane images
             // from the PaneRecords, which the failed read did not reach.
             ctx.record->tail = *saved_tail;
             GatherPaneImages(ctx);
         }
-        AddRawFileMessage(out, st, path, kProjectNotRecognized);
+        if (st == RawFileStatus::WrongSize)
+            AddWarning(out, wrong_size_text);
+        else
+            AddWarning(out, open_failed_text && st == RawFileStatus::OpenFailed ? std::string(open_failed_text) : path);
         return 0;
     }
     ApplyProjectRecord(ctx);
@@ -199,8 +203,8 @@ int WriteProjectFile(const std::string& path, const ProjectContext& ctx, Message
     return 1;
 }
 
-FilePickerSpec ProjectFilePicker(bool for_save) {
-    FilePickerSpec s;
+FilePickerDescription ProjectFilePicker(bool for_save) {
+    FilePickerDescription s;
     s.filters = {{"Project Files (*.HIF)", "*.hif"}};
     s.default_extension = "hif";
     s.for_save = for_save;

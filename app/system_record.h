@@ -19,6 +19,9 @@ inline constexpr int kEndpointSlots = 100;         // device indices select one 
 inline constexpr std::size_t kOutputImpulseClearValues = 262144;
 
 inline constexpr const char* kProjectNotRecognized = "This Project File is NOT Recognized";
+// The autostart chain's and the panels' profile loads use their own texts.
+inline constexpr const char* kProfileNotRecognized = "This Project File Is Not recognized";
+inline constexpr const char* kProfileNotFound = "Requested Profile Not Found";
 
 struct IrWindowEntry {
     int32_t length;        // taper length L in samples
@@ -157,7 +160,10 @@ int ApplyProjectRecord(const ProjectContext& ctx);
 // block): the size is checked first, so a wrong-size file never touches memory; should the read itself fail
 // part-way, the tail is put back from a copy taken before the read and the pane images are gathered again
 // from the PaneRecords, so the record is as a save would leave it and nothing in use has changed.
-int ReadProjectFile(const std::string& path, const ProjectContext& ctx, MessageList* out);
+// The profile loads pass kProfileNotRecognized and, where they have one, their own open-failure text
+// (kProfileNotFound); a null `open_failed_text` reports the path.
+int ReadProjectFile(const std::string& path, const ProjectContext& ctx, MessageList* out,
+                    const char* wrong_size_text = kProjectNotRecognized, const char* open_failed_text = nullptr);
 
 // Gathers the PaneRecords and the mirrored settings into the record, zeroes the reserved tail bytes and
 // writes the whole image through a temporary file. Returns 1 when written; 0 with the path as the message
@@ -165,4 +171,4 @@ int ReadProjectFile(const std::string& path, const ProjectContext& ctx, MessageL
 int WriteProjectFile(const std::string& path, const ProjectContext& ctx, MessageList* out);
 
 // The open and save pickers' description ("Project Files (*.HIF)", default extension "hif").
-FilePickerSpec ProjectFilePicker(bool for_save);
+FilePickerDescription ProjectFilePicker(bool for_save);

@@ -15,12 +15,20 @@ constexpr double kTwoPi = 6.283185307179586476925286766559;
 // up to 2 nw points, its last stage m = nw / 2, and the table ends at 4 nw - 8 floats.
 inline const float* StageTwiddles(const float* table, int m) { return table + 4 * m - 8; }
 
+// The stages up to m = 2^16 also read w^3k from a second region after the first (2m floats at offset
+// 2^20 + 2m - 8); larger stages form it as w^k w^2k.
+constexpr int kStoredW3Largest = 1 << 16;
+constexpr int kW3Region = 1 << 20;
+inline const float* StageTwiddles3(const float* table, int m) { return table + kW3Region + 2 * m - 8; }
+inline float* StageTwiddles3(float* table, int m) { return table + kW3Region + 2 * m - 8; }
+
 // Bit-reversal permutation for the largest size, 2 nw entries from word 2 of FftBitReverseTable. A size
 // smaller by 2^s takes the same entries shifted right by s.
 constexpr int kReverseOffset = 2;
 
 constexpr int32_t kLargestSizeWord = kFftMaxFloats / 4;
-static_assert(4 * kLargestSizeWord - 8 <= kFftTableEntries, "twiddles of the largest transform fit the table");
+static_assert(4 * kLargestSizeWord - 8 <= kW3Region, "first region of the largest transform ends before the second");
+static_assert(kW3Region + 4 * kStoredW3Largest - 8 <= kFftTableEntries, "second region fits the table");
 static_assert(kReverseOffset + 2 * kLargestSizeWord <= kFftTableEntries, "permutation fits the table");
 
 int Log2(int points) {
@@ -117,6 +125,7 @@ inline V Load(const float* p) {
     return v;
 }
 inline void Store(float* p, V v) { std::memcpy(p, &v, sizeof v); }
+inline void TransposeTiles(V&, V&, V&, V&) {}
 template <bool Inv>
 void NarrowerTransform(float*, int, const float*, const int32_t*, int) {}  // never needed at one point per vector
 #include "engine/fft_kernels.inc"
@@ -139,6 +148,16 @@ inline V SwapPairs(V x) { return __builtin_shuffle(x, I{1, 0, 3, 2}); }
 inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0, 2, 2}); }
 inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3}); }
 inline V Alternate(float a, float b) { return V{a, b, a, b}; }
+inline void TransposeTiles(V& a, V& b, V& c, V& d) {
+    const V a1 = __builtin_shuffle(a, b, I{0, 1, 4, 5});
+    const V b1 = __builtin_shuffle(a, b, I{2, 3, 6, 7});
+    const V c1 = __builtin_shuffle(c, d, I{0, 1, 4, 5});
+    const V d1 = __builtin_shuffle(c, d, I{2, 3, 6, 7});
+    a = a1;
+    b = b1;
+    c = c1;
+    d = d1;
+}
 template <bool Inv>
 void NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift) {
     v64::Transform<Inv>(d, points, tw, rev, shift);
@@ -166,6 +185,16 @@ inline V SwapPairs(V x) { return __builtin_shuffle(x, I{1, 0, 3, 2, 5, 4, 7, 6})
 inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0, 2, 2, 4, 4, 6, 6}); }
 inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3, 5, 5, 7, 7}); }
 inline V Alternate(float a, float b) { return V{a, b, a, b, a, b, a, b}; }
+inline void TransposeTiles(V& a, V& b, V& c, V& d) {
+    const V t0 = __builtin_shuffle(a, b, I{0, 1, 8, 9, 4, 5, 12, 13});
+    const V t1 = __builtin_shuffle(a, b, I{2, 3, 10, 11, 6, 7, 14, 15});
+    const V t2 = __builtin_shuffle(c, d, I{0, 1, 8, 9, 4, 5, 12, 13});
+    const V t3 = __builtin_shuffle(c, d, I{2, 3, 10, 11, 6, 7, 14, 15});
+    a = __builtin_shuffle(t0, t2, I{0, 1, 2, 3, 8, 9, 10, 11});
+    b = __builtin_shuffle(t1, t3, I{0, 1, 2, 3, 8, 9, 10, 11});
+    c = __builtin_shuffle(t0, t2, I{4, 5, 6, 7, 12, 13, 14, 15});
+    d = __builtin_shuffle(t1, t3, I{4, 5, 6, 7, 12, 13, 14, 15});
+}
 template <bool Inv>
 void NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift);
 #include "engine/fft_kernels.inc"
@@ -221,6 +250,13 @@ void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable
             w1[2 * k + 1] = static_cast<float>(std::sin(step * k));
             w2[2 * k] = static_cast<float>(std::cos(step * 2.0 * k));
             w2[2 * k + 1] = static_cast<float>(std::sin(step * 2.0 * k));
+        }
+        if (m <= kStoredW3Largest) {
+            float* w3 = StageTwiddles3(FftTwiddleTable, m);
+            for (int k = 0; k < m; ++k) {
+                w3[2 * k] = static_cast<float>(std::cos(step * 3.0 * k));
+                w3[2 * k + 1] = static_cast<float>(std::sin(step * 3.0 * k));
+            }
         }
     }
     const int points = 2 * nw;

@@ -12,7 +12,7 @@ extern HMENU MainMenu;
 extern HMENU FileMenu;
 
 // Modeless panels whose messages pass through IsDialogMessage; null while closed.
-extern HWND DesignPanelWindow;     // "ComponentCADSelection"
+extern HWND DesignPlayerPanelWindow;     // "ComponentCADSelection"
 extern HWND PlayerPanelWindow;     // "Player_HV"
 extern HWND WavPlayerPanelWindow;  // "WAVE_Player_HV"
 extern HWND PlaylistEditorWindow;  // "Play_List"

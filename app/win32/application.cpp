@@ -12,6 +12,7 @@
 #include "app/startup.h"
 #include "app/win32/app_windows.h"
 #include "app/win32/message_box.h"
+#include "app/win32/window_registry.h"
 
 HINSTANCE AppInstance = nullptr;
 HICON AppIcon = nullptr;
@@ -20,7 +21,7 @@ HWND FrameWindow = nullptr;
 HWND MdiClientWindow = nullptr;
 HMENU MainMenu = nullptr;
 HMENU FileMenu = nullptr;
-HWND DesignPanelWindow = nullptr;
+HWND DesignPlayerPanelWindow = nullptr;
 HWND PlayerPanelWindow = nullptr;
 HWND WavPlayerPanelWindow = nullptr;
 HWND PlaylistEditorWindow = nullptr;
@@ -103,7 +104,15 @@ bool StartApplication(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine,
     UpdateWindow(FrameWindow);
     SetLastPathMenuTexts();
 
-    if (Preferences->AUTOSTART == 1) SetTimer(FrameWindow, IDT_AUTOSTART_FIRST, 100, nullptr);
+    if (Preferences->AUTOSTART == 1) {
+        SetTimer(FrameWindow, IDT_AUTOSTART_FIRST, 100, nullptr);
+    } else if (!Preferences->PlayerMode) {
+        if (!SplPlotWindow) OpenSplPlotChild();
+        OpenSplitter(SplitterKind::Stereo);
+        OpenModelessDialog(&DesignPlayerPanelWindow, Dialogs.designPanel, 6, 232, 678);
+    } else {
+        OpenModelessDialog(&PlayerPanelWindow, Dialogs.playerPanel, 14, 280, 445);
+    }
     return true;
 }
 
@@ -112,7 +121,7 @@ int RunMessageLoop() {
     BOOL got;
     while ((got = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
         if (got == -1) break;
-        if (DesignPanelWindow && IsDialogMessageA(DesignPanelWindow, &msg)) continue;
+        if (DesignPlayerPanelWindow && IsDialogMessageA(DesignPlayerPanelWindow, &msg)) continue;
         if (PlayerPanelWindow && IsDialogMessageA(PlayerPanelWindow, &msg)) continue;
         if (WavPlayerPanelWindow && IsDialogMessageA(WavPlayerPanelWindow, &msg)) continue;
         TranslateMessage(&msg);

@@ -1,12 +1,9 @@
 #include "app/win32/app_windows.h"
+#include "app/win32/child_windows.h"
 
 namespace {
 
-// Windows whose content comes later still get a class of their own, so that the window registry and the
-// layouts can be built and tested before their painters exist.
-LRESULT CALLBACK PlainMdiChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefMDIChildProcA(window, message, wParam, lParam);
-}
+// The channel panes paint and edit through the pane editor; until it is attached they are plain children.
 LRESULT CALLBACK PlainChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -22,13 +19,13 @@ struct ClassEntry {
 
 const ClassEntry kClasses[] = {
     {"Frame", FrameWndProc, 0, Background::ButtonFace},
-    {"SPL_Plotting", PlainMdiChildProc, 0, Background::Plot},
-    {"Splitter", PlainMdiChildProc, 2, Background::Window},
-    {"Splitter1", PlainMdiChildProc, 2, Background::Window},
-    {"Splitter2", PlainMdiChildProc, 2, Background::Window},
-    {"Splitter3", PlainMdiChildProc, 2, Background::Window},
-    {"Splitter4", PlainMdiChildProc, 2, Background::Window},
-    {"Splitter5", PlainMdiChildProc, 2, Background::Window},
+    {"SPL_Plotting", SplPlottingWndProc, 0, Background::Plot},
+    {"Splitter", HomeTheatreSplitterWndProc, 2, Background::Window},
+    {"Splitter1", StereoSplitterWndProc, 2, Background::Window},
+    {"Splitter2", QuadroSplitterWndProc, 2, Background::Window},
+    {"Splitter3", Bbm52SplitterWndProc, 2, Background::Window},
+    {"Splitter4", Bbm72SplitterWndProc, 2, Background::Window},
+    {"Splitter5", Bbm22SplitterWndProc, 2, Background::Window},
     {"Pane 1", PlainChildProc, 2, Background::Window},
     {"Pane 2", PlainChildProc, 2, Background::Window},
     {"Pane 3", PlainChildProc, 2, Background::Window},
@@ -38,14 +35,14 @@ const ClassEntry kClasses[] = {
     {"Pane 7", PlainChildProc, 2, Background::Window},
     {"Pane 8", PlainChildProc, 2, Background::Window},
     {"Pane 9", PlainChildProc, 2, Background::Window},
-    {"Editor_Child", PlainMdiChildProc, 2, Background::Plot},
-    {"Diffraction_Child", PlainMdiChildProc, 2, Background::Plot},
-    {"PenColour_Child", PlainMdiChildProc, 2, Background::ButtonFace},
-    {"Preferences_Child", PlainMdiChildProc, 2, Background::Plot},
-    {"MLS_SPL_Child", PlainMdiChildProc, 2, Background::Plot},
-    {"MLS_IMP_Child", PlainMdiChildProc, 2, Background::Plot},
-    {"szChild_IR", PlainMdiChildProc, 2, Background::Plot},
-    {"szChild_IR_SPL", PlainMdiChildProc, 2, Background::Plot},
+    {"Editor_Child", EditorChildWndProc, 2, Background::Plot},
+    {"Diffraction_Child", DiffractionChildWndProc, 2, Background::Plot},
+    {"PenColour_Child", PenColourChildWndProc, 2, Background::ButtonFace},
+    {"Preferences_Child", PreferencesChildWndProc, 2, Background::Plot},
+    {"MLS_SPL_Child", MlsSplChildWndProc, 2, Background::Plot},
+    {"MLS_IMP_Child", MlsImpChildWndProc, 2, Background::Plot},
+    {"szChild_IR", IrChildWndProc, 2, Background::Plot},
+    {"szChild_IR_SPL", IrSplChildWndProc, 2, Background::Plot},
 };
 static_assert(sizeof(kClasses) / sizeof(kClasses[0]) == 25);
 

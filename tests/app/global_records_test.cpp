@@ -69,6 +69,26 @@ TEST_F(StartedRecords, InitialContents) {
     EXPECT_STREQ(Preferences->LastDriverPath, "**");
 }
 
+TEST_F(StartedRecords, DefaultDesignAndRecordDefaults) {
+    // Stereo 2 x 2 Way with the panes' own two-way sets: pane n takes input n and outputs 2n - 1 and 2n.
+    const PaneRecord& front_left = *PaneRecords[0];
+    const PaneRecord& front_right = *PaneRecords[2];
+    EXPECT_EQ(front_left.elements[0].kind, InputTerminal);
+    EXPECT_EQ(front_left.params[0].p[kParamInputPort], 1.0f);
+    EXPECT_EQ(front_left.elements[8].kind, OutputPort);
+    EXPECT_EQ(front_left.params[8].p[kParamOutputNumber], 1.0f);
+    EXPECT_EQ(front_left.params[9].p[kParamOutputNumber], 2.0f);
+    EXPECT_EQ(front_right.params[0].p[kParamInputPort], 3.0f);
+    EXPECT_EQ(front_right.params[8].p[kParamOutputNumber], 5.0f);
+    EXPECT_EQ(front_right.params[9].p[kParamOutputNumber], 6.0f);
+    for (int pane : {1, 3, 4, 5, 6, 7, 8}) EXPECT_EQ(PaneRecords[pane]->element_count, 0u) << pane + 1;
+    EXPECT_EQ(pr_file->tail.SystemConfiguration, 0u);
+    // A cleared playlist shows one blank in every text, never an empty string.
+    EXPECT_STREQ(Playlist.slots[0].Title, " ");
+    EXPECT_STREQ(Playlist.slots[127].Location, " ");
+    for (int o = 0; o < kOutputCount; ++o) EXPECT_EQ(OutputPolarity[o], 0);
+}
+
 TEST_F(StartedRecords, BaffleDefaultsAreTheClosedSquare) {
     const BaffleRecord& b = *Baffle;
     EXPECT_EQ(b.NodeCount, 4);

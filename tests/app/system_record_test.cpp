@@ -184,6 +184,19 @@ TEST(SystemRecord, WrongSizeIsRefusedWithItsMessageAndNothingChanges) {
     EXPECT_EQ(fx.ir1[5], 7.0f);
 }
 
+TEST(SystemRecord, ProfileLoadsUseTheirOwnTexts) {
+    ScratchDir dir;
+    ProjectFixture fx;
+    const std::string path = dir.File("profile.hif");
+    MakeFileOfSize(path, 303332073);
+    MessageList msgs;
+    EXPECT_EQ(ReadProjectFile(path, fx.ctx, &msgs, kProfileNotRecognized, kProfileNotFound), 0);
+    EXPECT_EQ(ReadProjectFile(dir.File("gone.hif"), fx.ctx, &msgs, kProfileNotRecognized, kProfileNotFound), 0);
+    ASSERT_EQ(msgs.size(), 2u);
+    EXPECT_EQ(msgs[0].text, "This Project File Is Not recognized");
+    EXPECT_EQ(msgs[1].text, "Requested Profile Not Found");
+}
+
 TEST(SystemRecord, FailedWriteIsReportedByItsPath) {
     ScratchDir dir;
     ProjectFixture fx;
@@ -298,13 +311,13 @@ TEST(SystemRecord, ApplySanitisesThePanesItCopies) {
 }
 
 TEST(SystemRecord, PickerDescription) {
-    FilePickerSpec open = ProjectFilePicker(false);
+    FilePickerDescription open = ProjectFilePicker(false);
     ASSERT_EQ(open.filters.size(), 1u);
     EXPECT_EQ(open.filters[0].first, "Project Files (*.HIF)");
     EXPECT_EQ(open.filters[0].second, "*.hif");
     EXPECT_EQ(open.default_extension, "hif");
     EXPECT_TRUE(open.file_must_exist && open.hide_read_only && !open.overwrite_prompt);
-    FilePickerSpec save = ProjectFilePicker(true);
+    FilePickerDescription save = ProjectFilePicker(true);
     EXPECT_TRUE(save.overwrite_prompt && !save.file_must_exist);
     EXPECT_EQ(FilterString(open), std::string("Project Files (*.HIF)\0*.hif\0\0", 29));
 }

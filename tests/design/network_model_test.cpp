@@ -188,3 +188,23 @@ TEST(NetworkModel, DerivedNodePassWritesInputAndSignalNodes) {
     EXPECT_EQ(pane->params[8].p[15], 10.0f);      // slot 4 matches node2 first; slot 7 would have given 2
     EXPECT_EQ(pane->params[9].p[15], 43.0f);
 }
+
+TEST(NetworkModel, SanitisingLeavesASoundRecordAlone) {
+    auto pane = AllocRecord<PaneRecord>();
+    ClearPaneRecord(pane.get());
+    Place(pane.get(), 0, OutputPort, 0, 31);
+    pane->params[0].p[kParamChannelDelay] = -2.5f;
+    pane->element_count = 1;
+    pane->wire_count = 32;
+    pane->joint_count = 32;
+    pane->edit_tool = EditToolWipeWire;
+    auto copy = AllocRecord<PaneRecord>();
+    std::memcpy(static_cast<void*>(copy.get()), pane.get(), sizeof(PaneRecord));
+    SanitisePaneRecord(pane.get());
+    EXPECT_EQ(std::memcmp(copy.get(), pane.get(), sizeof(PaneRecord)), 0);
+    pane->edit_tool = 2;
+    pane->elements[0].node3 = 40;
+    SanitisePaneRecord(pane.get());
+    EXPECT_EQ(pane->edit_tool, 0u);
+    EXPECT_EQ(pane->elements[0].node3, -1);
+}
