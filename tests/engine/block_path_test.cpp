@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <random>
 #include <vector>
 
@@ -195,11 +197,15 @@ std::vector<Scenario> Scenarios() {
     return v;
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, BlockPathTest, ::testing::ValuesIn(Scenarios()), [](const auto& info) {
+std::string ScenarioName(const ::testing::TestParamInfo<Scenario>& info) {
     const Scenario& s = info.param;
-    return "N" + std::to_string(s.N) + "_mode" + std::to_string(s.output_mode) + "_bank" + std::to_string(s.phase_mode) +
-           (s.bbm_output ? "_bbm" : "") + (s.dense ? "_dense" : "");
-});
+    char name[96];
+    std::snprintf(name, sizeof name, "N%d_mode%u_bank%d%s%s", s.N, s.output_mode, static_cast<int>(s.phase_mode),
+                  s.bbm_output ? "_bbm" : "", s.dense ? "_dense" : "");
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, BlockPathTest, ::testing::ValuesIn(Scenarios()), ScenarioName);
 
 // The optimised spectral stage (half spectrum, vector products) against the literal one over all bins.
 TEST(BlockPath, OptimisedSpectraMatchLiteralReference) {
