@@ -178,8 +178,9 @@ void BM_BuildOutputFiltersTwice(benchmark::State& state) {
     BenchEngine e(n);
     std::vector<std::vector<float>> spectrum(kEngineOutputs, std::vector<float>(2 * (4 * n + 1)));
     std::vector<std::vector<float>> reference(kEngineOutputs, std::vector<float>(2 * (4 * n + 1)));
-    std::vector<std::vector<float>> taper(kEngineOutputs, std::vector<float>(2 * 16 * n, 1.0f));
-    std::vector<float> window(2 * 16 * n, 1.0f), work(2 * 16 * n), rotated(2 * 8 * n);
+    // Window and tapers as long as the program's arrays.
+    std::vector<std::vector<float>> taper(kEngineOutputs, std::vector<float>(262144, 1.0f));
+    std::vector<float> window(1072000, 0.0f), work(2 * 16 * n), rotated(2 * 8 * n);
     std::mt19937 rng(3);
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
     int32_t polarity[kEngineOutputs];
@@ -198,16 +199,23 @@ void BM_BuildOutputFiltersTwice(benchmark::State& state) {
     }
     in.OutputPolarity = polarity;
     in.OutputDelayMs = delay;
-    buf.IrWindow = window.data();
+    FilterWindowBuffers windows;
+    windows.IrWindow = window.data();
+    windows.IrWindowFloats = static_cast<long>(window.size());
+    for (int o = 0; o < kEngineOutputs; ++o) windows.OutputTaper[o] = taper[o].data();
+    windows.OutputTaperFloats = static_cast<long>(taper[0].size());
+    FilterWindowSettings settings;
+    for (int o = 0; o < kEngineOutputs; ++o) {
+        settings.TaperLength[o] = 256;
+        settings.TaperWindowType[o] = 6;
+    }
     buf.SynthesisWork = work.data();
     buf.SynthesisRotated = rotated.data();
     std::memcpy(buf.FilterPartitionBank, e.ctx.FilterPartitionBank, sizeof buf.FilterPartitionBank);
     buf.fft = e.ctx.fft;
+    in.SplOnlyEq = 0;
     for (auto _ : state) {
-        in.SplOnlyEq = 1;
-        SynthesizeOutputFilters(in, buf);
-        in.SplOnlyEq = 0;
-        SynthesizeOutputFilters(in, buf);
+        BuildFilterBanksForPlay(in, settings, windows, buf);
         benchmark::DoNotOptimize(buf.FilterPartitionBank[0][0][0]);
     }
 }
