@@ -359,3 +359,20 @@ TEST(BuildOutputFilters, PlayBuildsMagnitudeOnlyBankOneAndTheUsersBankZero) {
 }
 
 }  // namespace
+
+namespace {
+
+// A phase reference of 0 + 1i is a phase of 90 degrees, not 0: the flat response turns by -90 degrees
+// (+0.001 rad), so the main tap is cos(-pi/2 + 0.001) = sin(0.001) of the window instead of about 1.
+TEST(FilterSynthesis, ReferenceWithZeroRealPartIsNinetyDegrees) {
+    Synthesis s;
+    s.SetWindow(8 * N);
+    for (int k = 0; k <= 4 * N; ++k) {
+        s.reference[0][2 * k] = 0.0f;
+        s.reference[0][2 * k + 1] = 1.0f;
+    }
+    const std::vector<double> taps = s.Fir(0);
+    EXPECT_NEAR(taps[4 * N], std::sin(0.001) * s.window[2 * 4 * N], 1e-6);
+}
+
+}  // namespace
