@@ -89,8 +89,10 @@ inline float* HistorySpectrum(const EngineBlockContext& ctx, int port, int block
     return ctx.InputSpectrumHistory[port - 1][(ctx.HistoryNewest[port - 1] - blocks_back) & 7];
 }
 
-// Input-FFT step for the given ports: zero points N..2N-1 of the port's InputBlock, forward-transform it in
-// place and make it the newest spectrum of the port's history (the oldest is dropped).
+// Input-FFT step for the given ports: each port's block (points 0..N-1 of its InputBlock, zero-padded to 2N)
+// is forward-transformed and its spectrum, all 2N points, becomes the newest of the port's history (the
+// oldest is dropped). The blocks are real, so ports share transforms two at a time; afterwards an
+// InputBlock holds working data, not its own spectrum, until the producer writes the next block.
 void RunInputFftStage(EngineBlockContext& ctx, const int* ports, int port_count);
 
 // Spectral stage of one convolution worker: each output of the range gets the sum over the eight partitions
