@@ -5,6 +5,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586476925286766559;
@@ -88,9 +92,6 @@ void BitReversePermute(float* d, int points, const int32_t* reverse, int shift) 
     }
 }
 
-void ScaleAll(float* d, int points, float scale) {
-    for (int i = 0; i < 2 * points; ++i) d[i] *= scale;
-}
 
 #if defined(__GNUC__)
 #define HV_VECTOR_EXTENSIONS 1
@@ -105,6 +106,7 @@ inline V SwapPairs(V x) { return __builtin_shuffle(x, I{1, 0}); }
 inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0}); }
 inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1}); }
 inline V Alternate(float a, float b) { return V{a, b}; }
+inline V AddSubAlternate(V a, V b) { return a + b * V{-1.0f, 1.0f}; }
 #else
 struct V {
     float re, im;
@@ -117,6 +119,7 @@ inline V SwapPairs(V x) { return {x.im, x.re}; }
 inline V DupRe(V x) { return {x.re, x.re}; }
 inline V DupIm(V x) { return {x.im, x.im}; }
 inline V Alternate(float a, float b) { return {a, b}; }
+inline V AddSubAlternate(V a, V b) { return a + b * V{-1.0f, 1.0f}; }
 #endif
 constexpr int kLanes = 2;
 inline V Load(const float* p) {
@@ -148,6 +151,7 @@ inline V SwapPairs(V x) { return __builtin_shuffle(x, I{1, 0, 3, 2}); }
 inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0, 2, 2}); }
 inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3}); }
 inline V Alternate(float a, float b) { return V{a, b, a, b}; }
+inline V AddSubAlternate(V a, V b) { return a + b * V{-1.0f, 1.0f, -1.0f, 1.0f}; }
 inline void TransposeTiles(V& a, V& b, V& c, V& d) {
     const V a1 = __builtin_shuffle(a, b, I{0, 1, 4, 5});
     const V b1 = __builtin_shuffle(a, b, I{2, 3, 6, 7});
@@ -185,6 +189,8 @@ inline V SwapPairs(V x) { return __builtin_shuffle(x, I{1, 0, 3, 2, 5, 4, 7, 6})
 inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0, 2, 2, 4, 4, 6, 6}); }
 inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3, 5, 5, 7, 7}); }
 inline V Alternate(float a, float b) { return V{a, b, a, b, a, b, a, b}; }
+// a - b on even lanes, a + b on odd ones: the same bits as a + b * {-1, 1, ...} in one instruction.
+inline V AddSubAlternate(V a, V b) { return _mm256_addsub_ps(a, b); }
 inline void TransposeTiles(V& a, V& b, V& c, V& d) {
     const V t0 = __builtin_shuffle(a, b, I{0, 1, 8, 9, 4, 5, 12, 13});
     const V t1 = __builtin_shuffle(a, b, I{2, 3, 10, 11, 6, 7, 14, 15});
