@@ -36,7 +36,7 @@ std::vector<float> RandomData(int floats) {
 // transform. So every kRestorePeriod transforms the input is copied back, for both libraries alike.
 constexpr int kRestorePeriod = 8;
 
-void BM_ComplexFft(benchmark::State& state) {
+void TimeComplexFft(benchmark::State& state, FftPath path) {
     const int points = static_cast<int>(state.range(0));
     const int sign = static_cast<int>(state.range(1));
     const auto input = RandomData(2 * points);
@@ -48,12 +48,16 @@ void BM_ComplexFft(benchmark::State& state) {
             std::memcpy(data.data(), input.data(), input.size() * sizeof(float));
             count = 0;
         }
-        ComplexFft(2 * points, sign, data.data(), g_bit_reverse.data(), g_twiddle.data());
+        ComplexFftOnPath(path, 2 * points, sign, data.data(), g_bit_reverse.data(), g_twiddle.data());
         benchmark::DoNotOptimize(data.data());
         benchmark::ClobberMemory();
     }
-    state.SetLabel(FftVectorPath());
+    state.SetLabel(FftPathName(path));
 }
+
+// The path ComplexFft takes here, and the SSE2 path that the program takes on processors without AVX2.
+void BM_ComplexFft(benchmark::State& state) { TimeComplexFft(state, FftChosenPath()); }
+void BM_ComplexFftSse2(benchmark::State& state) { TimeComplexFft(state, FftPath::kSse2); }
 
 #ifdef HV_BENCH_FFTW
 void BM_Fftw(benchmark::State& state) {
@@ -84,6 +88,7 @@ void Sizes(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_ComplexFft)->Apply(Sizes);
+BENCHMARK(BM_ComplexFftSse2)->Apply(Sizes);
 #ifdef HV_BENCH_FFTW
 BENCHMARK(BM_Fftw)->Apply(Sizes);
 #endif
@@ -103,17 +108,21 @@ public:
     void Finalize() override {
         ConsoleReporter::Finalize();
 #ifdef HV_BENCH_FFTW
-        std::printf("\n%-8s %-8s %14s %14s %8s\n", "points", "dir", "ComplexFft ns", "FFTW ns", "ratio");
+        std::printf("\nComplexFft on %s against FFTW\n%-8s %-8s %14s %14s %8s %12s %8s\n", FftPathName(FftChosenPath()),
+                    "points", "dir", "ComplexFft ns", "FFTW ns", "ratio", "SSE2 ns", "ratio");
         for (int sign : {-1, 1}) {
             for (int points = 1024; points <= 32768; points *= 2) {
-                char ours_name[64], peer_name[64];
+                char ours_name[64], sse_name[64], peer_name[64];
                 std::snprintf(ours_name, sizeof ours_name, "BM_ComplexFft/%d/%d", points, sign);
+                std::snprintf(sse_name, sizeof sse_name, "BM_ComplexFftSse2/%d/%d", points, sign);
                 std::snprintf(peer_name, sizeof peer_name, "BM_Fftw/%d/%d", points, sign);
                 const auto ours = ns_.find(ours_name);
+                const auto sse = ns_.find(sse_name);
                 const auto peer = ns_.find(peer_name);
                 if (ours == ns_.end() || peer == ns_.end()) continue;
-                std::printf("%-8d %-8s %14.0f %14.0f %8.2f\n", points, sign < 0 ? "forward" : "inverse",
-                            ours->second, peer->second, ours->second / peer->second);
+                const double sse_ns = sse == ns_.end() ? 0.0 : sse->second;
+                std::printf("%-8d %-8s %14.0f %14.0f %8.2f %12.0f %8.2f\n", points, sign < 0 ? "forward" : "inverse",
+                            ours->second, peer->second, ours->second / peer->second, sse_ns, sse_ns / peer->second);
             }
         }
 #else

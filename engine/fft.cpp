@@ -213,7 +213,7 @@ void v256::NarrowerTransform(float* d, int points, const float* tw, const int32_
 }
 #endif
 
-enum class Path { kScalar, kSse2, kAvx2 };
+using Path = FftPath;
 
 Path DetectPath() {
 #ifdef HV_FFT_V256
@@ -316,18 +316,37 @@ void Dispatch(Path path, int n, int sign, float* data, int32_t* FftBitReverseTab
 
 }  // namespace
 
-void ComplexFftScalar(int n, int sign, float* data, int32_t* FftBitReverseTable, float* FftTwiddleTable) {
-    Dispatch(Path::kScalar, n, sign, data, FftBitReverseTable, FftTwiddleTable);
+bool FftPathAvailable(FftPath path) {
+    switch (path) {
+        case FftPath::kScalar: return true;
+#ifdef HV_FFT_V128
+        case FftPath::kSse2: return true;
+#endif
+#ifdef HV_FFT_V256
+        case FftPath::kAvx2: return ChosenPath() == FftPath::kAvx2;
+#endif
+        default: return false;
+    }
+}
+
+FftPath FftChosenPath() { return ChosenPath(); }
+
+const char* FftPathName(FftPath path) {
+    switch (path) {
+        case FftPath::kAvx2: return "avx2";
+        case FftPath::kSse2: return "sse2";
+        default: return "scalar";
+    }
+}
+
+void ComplexFftOnPath(FftPath path, int n, int sign, float* data, int32_t* FftBitReverseTable, float* FftTwiddleTable) {
+    if (!FftPathAvailable(path)) {
+        assert(!"FFT path not available on this processor");
+        return;
+    }
+    Dispatch(path, n, sign, data, FftBitReverseTable, FftTwiddleTable);
 }
 
 void ComplexFft(int n, int sign, float* data, int32_t* FftBitReverseTable, float* FftTwiddleTable) {
     Dispatch(ChosenPath(), n, sign, data, FftBitReverseTable, FftTwiddleTable);
-}
-
-const char* FftVectorPath() {
-    switch (ChosenPath()) {
-        case Path::kAvx2: return "avx2";
-        case Path::kSse2: return "sse2";
-        default: return "scalar";
-    }
 }
