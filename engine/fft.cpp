@@ -51,47 +51,14 @@ inline void SwapPoints(float* d, int i, int j) {
     std::memcpy(d + 2 * j, &a, sizeof a);
 }
 
-// Reverses the low `bits` bits of v with the table of the largest size (table_bits bits).
-inline int Reverse(const int32_t* reverse, int table_bits, int v, int bits) {
-    return reverse[v] >> (table_bits - bits);
-}
-
-// In-place bit-reversal permutation. Indices are split as (a, b, c) with a and c of kEdgeBits bits each;
-// rev(a, b, c) = (rev c, rev b, rev a). For each pair of middle parts b, b' = rev b the loops swap two sets of
-// 2^kEdgeBits runs of 2^kEdgeBits neighbouring points, so every cache line fetched is used whole while it
-// is in the cache instead of one point at a time.
-constexpr int kEdgeBits = 3;
-
+// Bit-reversal permutation point by point, for the small sizes (under 64 points) that have no fused first
+// stage.
 void BitReversePermute(float* d, int points, const int32_t* reverse, int shift) {
-    const int bits = Log2(points);
-    const int table_bits = bits + shift;
-    if (bits < 2 * kEdgeBits + 1) {
-        for (int i = 0; i < points; ++i) {
-            const int j = reverse[i] >> shift;
-            if (i < j) SwapPoints(d, i, j);
-        }
-        return;
-    }
-    constexpr int kEdge = 1 << kEdgeBits;
-    const int mid_bits = bits - 2 * kEdgeBits;
-    const int high_shift = bits - kEdgeBits;
-    int rev_edge[kEdge];
-    for (int v = 0; v < kEdge; ++v) rev_edge[v] = Reverse(reverse, table_bits, v, kEdgeBits);
-    for (int b = 0; b < (1 << mid_bits); ++b) {
-        const int rb = Reverse(reverse, table_bits, b, mid_bits);
-        if (rb < b) continue;
-        for (int a = 0; a < kEdge; ++a) {
-            const int base_i = (a << high_shift) | (b << kEdgeBits);
-            const int base_j = (rb << kEdgeBits) | rev_edge[a];
-            for (int c = 0; c < kEdge; ++c) {
-                const int i = base_i | c;
-                const int j = base_j | (rev_edge[c] << high_shift);
-                if (rb != b || i < j) SwapPoints(d, i, j);
-            }
-        }
+    for (int i = 0; i < points; ++i) {
+        const int j = reverse[i] >> shift;
+        if (i < j) SwapPoints(d, i, j);
     }
 }
-
 
 #if defined(__GNUC__)
 #define HV_VECTOR_EXTENSIONS 1
@@ -114,7 +81,6 @@ struct V {
 inline V operator+(V a, V b) { return {a.re + b.re, a.im + b.im}; }
 inline V operator-(V a, V b) { return {a.re - b.re, a.im - b.im}; }
 inline V operator*(V a, V b) { return {a.re * b.re, a.im * b.im}; }
-inline V& operator*=(V& a, V b) { return a = a * b; }
 inline V SwapPairs(V x) { return {x.im, x.re}; }
 inline V DupRe(V x) { return {x.re, x.re}; }
 inline V DupIm(V x) { return {x.im, x.im}; }
