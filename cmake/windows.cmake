@@ -10,6 +10,12 @@ foreach(dir ${HV_SUBSYSTEMS})
 endforeach()
 list(FILTER HV_WIN32_SOURCES EXCLUDE REGEX "/app/win32/main\\.cpp$")
 
+# The resource script includes one file of dialog templates per part of the program and the id headers:
+# a change to any of them rebuilds the resources.
+file(GLOB HV_RC_PARTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc ${CMAKE_SOURCE_DIR}/resources/*.ico
+     ${CMAKE_SOURCE_DIR}/*/resource_ids.h ${CMAKE_SOURCE_DIR}/app/command_ids.h)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/halvane.rc PROPERTIES OBJECT_DEPENDS "${HV_RC_PARTS}")
+
 set(HV_WIN32_LIBS ole32 oleaut32 uuid comctl32 comdlg32 gdi32 user32 shell32 winmm avrt dwmapi winspool)
 add_library(hv_win32 STATIC ${HV_WIN32_SOURCES})
 target_link_libraries(hv_win32 PUBLIC hv_core ${HV_WIN32_LIBS})
@@ -37,4 +43,13 @@ if(HV_WIN_TEST_SOURCES)
   add_executable(hv_win32_tests ${HV_WIN_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/resources/halvane.rc)
   target_link_libraries(hv_win32_tests PRIVATE hv_win32 gtest_main_mingw)
   target_include_directories(hv_win32_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+endif()
+
+# Under ctest the Windows programs run through Wine.
+set(HV_WINE_EXEC ${CMAKE_SOURCE_DIR}/scripts/wine-exec)
+if(TARGET hv_core_tests)
+  add_test(NAME windows_core_tests COMMAND ${HV_WINE_EXEC} $<TARGET_FILE:hv_core_tests>)
+endif()
+if(TARGET hv_win32_tests)
+  add_test(NAME windows_frame_tests COMMAND ${HV_WINE_EXEC} $<TARGET_FILE:hv_win32_tests>)
 endif()

@@ -1,3 +1,13 @@
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include "app/win32/app_windows.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand) {
+    if (!StartApplication(instance, previous, commandLine, showCommand)) {
+        ReleaseApplication();
+        return 1;
+    }
+    int code = RunMessageLoop();
+    ReleaseApplication();
+    return code;
+}

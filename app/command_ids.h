@@ -1,0 +1,63 @@
+/* Command ids of the main menu "Main_Menu". Plain #defines: the resource compiler reads this file too. */
+#ifndef HV_COMMAND_IDS_H
+#define HV_COMMAND_IDS_H
+
+#define IDM_NEW 100
+#define IDM_OPEN_DRIVER 101
+#define IDM_SAVE_DRIVER 102
+#define IDM_OPEN_PROJECT 103
+#define IDM_SAVE_PROJECT 104
+#define IDM_PRINT 105
+#define IDM_EXIT 106
+#define IDM_ABOUT 107
+#define IDM_COPY 108
+#define IDM_COPY_SCREEN 109
+#define IDM_PREFERENCES 110
+#define IDM_LAST_DRIVER 113
+#define IDM_LAST_PROJECT 114
+
+#define IDM_STEREO_2X3 200
+#define IDM_STEREO_2X4 201
+#define IDM_STEREO_2X2 202
+#define IDM_HT1 210
+#define IDM_HT2 211
+#define IDM_HT3 212
+#define IDM_HT4 213
+#define IDM_HT5 214
+#define IDM_HT5_6X1 220
+#define IDM_HT6_6X2 221
+#define IDM_BLANK_STEREO 230
+#define IDM_BLANK_HT 231
+#define IDM_BLANK_QUADRO 232
+#define IDM_ASSIGN_PROFILES 233
+#define IDM_PLAYER_MODE 234
+#define IDM_BLANK_BBM52 235
+#define IDM_BBM_HT2 236
+#define IDM_HT72_BBM 237
+#define IDM_HT72_BBM_CABS 238
+#define IDM_STEREO_2X2_SUBS 239
+#define IDM_CURRENT_SYSTEM 240
+#define IDM_WAVE_PLAYER_MODE 250
+
+#define IDM_DIFFRACTION_MODEL 306
+#define IDM_FILE_EDITOR 308
+#define IDM_PEN_COLOURS 310
+
+#define IDM_IMPORT_IMP 401
+#define IDM_IMPORT_LMS 402
+#define IDM_IMPORT_CLIO 403
+#define IDM_IMPORT_MLSSA 404
+#define IDM_IMPORT_LMS_ALT 406
+#define IDM_EXPORT_SPL_PHASE 501
+#define IDM_EXPORT_IR 502
+#define IDM_POSITION_IR 503
+
+#define IDM_MLS 1102
+#define IDM_HELP 1201
+
+#define IDM_FIRST_MDI_CHILD 40
+
+#define IDT_AUTOSTART_FIRST 10100
+#define IDT_AUTOSTART_LAST 10110
+
+#endif

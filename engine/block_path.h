@@ -1,0 +1,102 @@
+#pragma once
+// The data path of one audio block over plain buffers: input-FFT stage with the spectrum histories,
+// partitioned convolution, output stage. The same functions serve a single-threaded test and the engine's
+// worker threads (each worker calls its stage with its own ports or outputs).
+#include <cstdint>
+
+inline constexpr int kEngineInputPorts = 9;
+inline constexpr int kEngineOutputs = 16;
+inline constexpr int kEnginePartitions = 8;
+inline constexpr int kEngineBanks = 2;
+inline constexpr int kRoutingRows = 10;            // input ports 1..9, row 9 spare
+inline constexpr int kDelayRingWords = 32768;      // OutputDelayRing length
+inline constexpr int kMaxBlockFrames = 4096;
+
+// The shared FFT tables (engine/fft.h); prepared for 16N floats before the engine starts.
+struct FftTables {
+    int32_t* bit_reverse = nullptr;
+    float* twiddle = nullptr;
+};
+
+// Pointers to the buffers of the block path and the values fixed while the engine runs. Buffers are
+// interleaved complex float arrays of 2N points (4N floats) unless said otherwise.
+struct EngineBlockContext {
+    int N = 0;  // BlockFrames
+    FftTables fft;
+
+    float* InputBlock[kEngineInputPorts] = {};                                  // port p at [p - 1]
+    float* InputSpectrumHistory[kEngineInputPorts][kEnginePartitions] = {};     // eight arrays per port
+    // The history is a ring: HistoryNewest[p - 1] is the array holding port p's newest spectrum, and the
+    // spectrum of q blocks earlier is in array (HistoryNewest - q) & 7. ResetBlockPath sets 7, so that at
+    // the start array s holds what slot s holds in a history that moves its spectra down every block.
+    int32_t HistoryNewest[kEngineInputPorts] = {7, 7, 7, 7, 7, 7, 7, 7, 7};
+
+    float* FilterPartitionBank[kEngineBanks][kEngineOutputs][kEnginePartitions] = {};
+    float* OutputAccumulator[kEngineOutputs] = {};  // output o at [o - 1]
+    float* OverlapTail[kEngineOutputs] = {};        // N floats
+    int32_t* OutputDelayRing[kEngineOutputs] = {};  // kDelayRingWords words, 5N in use
+    int32_t* OutputBlock = nullptr;                 // N frames of 8, 16 or 10 words
+
+    uint32_t OutputMode = 0;  // 0 "8 Outputs", 1 "16 Outputs", 2 "8 + SPDIF"
+    uint32_t BassMode = 0;    // 3 "BBM Output" sums after the filters
+    const int32_t* RoutingMatrix = nullptr;  // [kRoutingRows][16]; entry 1 routes port row+1 to output col+1
+    int32_t SubChannels[2] = {1, 1};         // outputs 1..16 of Sub 1 and Sub 2
+    int32_t BbmSourceChannels[2] = {1, 1};   // the source output added into each sub
+    const int32_t* CabsEnabled = nullptr;       // [16]
+    const int32_t* CabsDelaySamples = nullptr;  // [16]
+};
+
+// Values the user-interface thread may change while the engine runs. The worker takes one copy per block,
+// so a change lands between two blocks and never inside one (no bank switch in the middle of a spectrum).
+struct LiveBlockValues {
+    float MasterGain = 1.0f;
+    float ChannelTrims[kEngineOutputs] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    float BbmGain = 0.5f;
+    int32_t PhaseMode = 0;  // 0 bank 0 ("Linear Phase"), otherwise bank 1
+};
+
+// Outputs first..last (1-based, inclusive) served by one convolution worker; empty when last < first.
+struct OutputRange {
+    int first = 1;
+    int last = 0;
+    bool Contains(int o) const { return o >= first && o <= last; }
+};
+
+enum class ConvolutionWorker { kLow, kHigh };
+// The worker's outputs in an output mode: low 1-8 (1-10 in "8 + SPDIF"), high 9-16.
+OutputRange ConvolutionRange(uint32_t output_mode, ConvolutionWorker worker);
+// Words per frame of OutputBlock: 8, 16 or 10.
+int OutputFrameWords(uint32_t output_mode);
+
+// The ports each input-FFT worker transforms, in its order.
+inline constexpr int kInputFftPortsA[5] = {1, 2, 3, 5, 9};
+inline constexpr int kInputFftPortsB[4] = {4, 6, 7, 8};
+
+// What the engine start clears: the used part of every history array, accumulator, tail and ring, and the
+// history rings' positions.
+void ResetBlockPath(EngineBlockContext& ctx);
+
+// Array of port p's history holding the spectrum of `blocks_back` blocks earlier (0 = the newest).
+inline float* HistorySpectrum(const EngineBlockContext& ctx, int port, int blocks_back) {
+    return ctx.InputSpectrumHistory[port - 1][(ctx.HistoryNewest[port - 1] - blocks_back) & 7];
+}
+
+// Input-FFT step for the given ports: zero points N..2N-1 of the port's InputBlock, forward-transform it in
+// place and make it the newest spectrum of the port's history (the oldest is dropped).
+void RunInputFftStage(EngineBlockContext& ctx, const int* ports, int port_count);
+
+// Spectral stage of one convolution worker: each output of the range gets the sum over the eight partitions
+// of its routed port's spectra times the partition spectra of the bank chosen by phase_mode, inverse-
+// transformed into its OutputAccumulator. An output without a routed port gets a cleared accumulator.
+// Real signals only: bins N+1..2N-1 are taken as the mirror of bins N-1..1.
+void ComputeOutputBlocks(EngineBlockContext& ctx, OutputRange range, int32_t phase_mode);
+// The same, computed literally over all 2N bins with the products summed per bin: the reference.
+void ComputeOutputBlocksReference(EngineBlockContext& ctx, OutputRange range, int32_t phase_mode);
+
+// One convolution worker's whole block: ComputeOutputBlocks then the output stage (engine/output_stage.h).
+void RunConvolutionStage(EngineBlockContext& ctx, OutputRange range, const LiveBlockValues& live);
+
+// The whole block single-threaded, in the order the capture thread hands it to the workers: input FFT A
+// (and B unless "8 Outputs"), then convolution low (and high in "16 Outputs"). The InputBlocks hold the
+// converted block on entry; OutputBlock holds the block's words on return.
+void ProcessEngineBlock(EngineBlockContext& ctx, const LiveBlockValues& live);

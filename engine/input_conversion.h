@@ -1,0 +1,35 @@
+#pragma once
+// Capture conversion: one packet of interleaved device samples becomes the nine input ports of the engine
+// (points 0..N-1 of each InputBlock as {sample, 0}), with "Center->LR", the input-side bass-management sums,
+// the phantom port 9 and the input peaks.
+#include <cstdint>
+
+inline constexpr int kEnginePortCount = 9;  // InputPort 1..9; port 9 is the phantom copy of port 5
+inline constexpr int kInputPeakCount = 8;   // ports 1..8 have a meter
+
+// What the conversion reads of the settings, fixed while the engine runs.
+struct CaptureConversionSettings {
+    uint32_t InputMode = 0;            // 0 "Inputs 1-2", 1 "Inputs 1-12", 2 "Inputs 1-8", 3 "Inputs 1-6"
+    uint32_t Capture24Bit = 1;         // 0: two 16-bit samples a frame; 1: 32-bit containers, 24 valid bits
+    uint32_t CenterToLr = 0;           // "Center->LR", on when 1
+    uint32_t BassMode = 0;             // 1 "BBM Input" and 2 "Summed L+R" act here
+    uint32_t SystemConfiguration = 0;  // 0 Stereo .. 6 2.2 BBM
+};
+
+// Device channels in one frame of DeviceCaptureBlock for these settings (2, 8 or 12).
+int CaptureFrameChannels(const CaptureConversionSettings& s);
+// Bytes of one frame of DeviceCaptureBlock.
+int CaptureFrameBytes(const CaptureConversionSettings& s);
+
+// Converts `frames` frames of `device` (little-endian, CaptureFrameBytes each) into points 0..frames-1 of
+// the nine input blocks (4 x frames floats at least; floats 2j and 2j + 1 are written) and sets the eight
+// peaks. bbm_gain is BbmGain, read once for the block by the caller.
+//
+// 16-bit capture always carries two channels a frame, so it is converted as "Inputs 1-2" whatever the input
+// mode: the ports are refilled every block instead of replaying a stale block.
+void ConvertCaptureBlock(const uint8_t* device, int frames, const CaptureConversionSettings& s, float bbm_gain,
+                         float* const input_blocks[kEnginePortCount], float input_peaks[kInputPeakCount]);
+
+// One device sample on the 24-bit scale.
+inline float Convert16BitSample(int16_t s) { return static_cast<float>(static_cast<int32_t>(s) * 256); }
+inline float Convert32BitContainer(int32_t v) { return static_cast<float>(v / 256); }  // toward zero

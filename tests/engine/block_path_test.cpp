@@ -1,0 +1,315 @@
+// The block path against a direct time-domain convolution in double precision with the same FIR taps:
+// partitioned convolution, overlap-add, gains, truncation, CABS delays and bass-management output sums.
+#include "engine/block_path.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "engine/output_stage.h"
+#include "engine_test_buffers.h"
+
+namespace {
+
+struct Scenario {
+    int N;
+    uint32_t output_mode;
+    int32_t phase_mode;
+    bool bbm_output;
+    bool dense;  // every tap random; otherwise a few dozen random taps spread over all partitions
+    unsigned seed;
+};
+
+std::vector<double> RandomFir(int N, bool dense, std::mt19937& rng) {
+    std::vector<double> taps(8 * static_cast<size_t>(N), 0.0);
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    if (dense) {
+        const double scale = 2.0 / std::sqrt(8.0 * N);
+        for (double& t : taps) t = static_cast<float>(value(rng) * scale);
+    } else {
+        std::uniform_int_distribution<int> in_partition(0, N - 1);
+        for (int p = 0; p < kEnginePartitions; ++p) {
+            for (int i = 0; i < 5; ++i) taps[p * N + in_partition(rng)] = static_cast<float>(value(rng) * 0.4);
+        }
+        taps[0] = static_cast<float>(value(rng) * 0.4);
+        taps[8 * N - 1] = static_cast<float>(value(rng) * 0.4);
+    }
+    return taps;
+}
+
+struct Tap {
+    long index;
+    double value;
+};
+std::vector<Tap> NonZeroTaps(const std::vector<double>& taps) {
+    std::vector<Tap> v;
+    for (long m = 0; m < static_cast<long>(taps.size()); ++m)
+        if (taps[m] != 0.0) v.push_back({m, taps[m]});
+    return v;
+}
+
+// Output n of the FIR over the whole signal x (zeros before the start), in double precision.
+double DirectConvolution(const std::vector<Tap>& taps, const std::vector<double>& x, long n) {
+    double sum = 0.0;
+    for (const Tap& t : taps) {
+        if (t.index > n) break;
+        sum += t.value * x[n - t.index];
+    }
+    return sum;
+}
+
+bool PortTransformed(uint32_t output_mode, int port) {
+    if (output_mode != 0) return true;
+    for (int p : kInputFftPortsA)
+        if (p == port) return true;
+    return false;
+}
+
+class BlockPathTest : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(BlockPathTest, MatchesDirectConvolutionWithinOneLsb) {
+    const Scenario sc = GetParam();
+    const int N = sc.N;
+    const int blocks = 11;  // more than eight: the history fills and wraps
+    std::mt19937 rng(sc.seed);
+    TestEngineBuffers e(N);
+    e.ctx.OutputMode = sc.output_mode;
+
+    // Filters in both banks; the run uses the bank of its phase mode.
+    std::vector<Tap> fir[kEngineBanks][kEngineOutputs];
+    for (int b = 0; b < kEngineBanks; ++b)
+        for (int o = 1; o <= kEngineOutputs; ++o) {
+            const std::vector<double> taps = RandomFir(N, sc.dense, rng);
+            e.SetFilter(b, o, taps);
+            fir[b][o - 1] = NonZeroTaps(taps);
+        }
+    const int bank = sc.phase_mode == 0 ? 0 : 1;
+
+    // Routing: outputs 5 and 13 unfed, the rest from ports spread over 1..9.
+    int port_of[kEngineOutputs + 1] = {};
+    for (int o = 1; o <= kEngineOutputs; ++o) {
+        if (o == 5 || o == 13) continue;
+        port_of[o] = (o * 5 + static_cast<int>(sc.seed)) % 9 + 1;
+        e.routing[port_of[o] - 1][o - 1] = 1;
+    }
+    e.routing[2][12] = 7;  // not 1: does not route
+
+    // CABS delays: exact zero, the ring's longest, beyond it (held to 4N), disabled with a length.
+    const int32_t delays[kEngineOutputs] = {0, 3, 4 * N, 5 * N + 7, 17, 0, N, 2 * N + 1, 0, 1, 4 * N, 9, 0, 0, 3 * N, 5};
+    const int32_t enabled[kEngineOutputs] = {1, 1, 1, 1, 1, 0, 1, 1, 0, 1, 1, 0, 1, 1, 1, 1};
+    for (int o = 0; o < kEngineOutputs; ++o) {
+        e.cabs_delay[o] = delays[o];
+        e.cabs_enabled[o] = enabled[o];
+    }
+
+    LiveBlockValues live;
+    live.MasterGain = 0.8f;
+    std::uniform_real_distribution<float> trim(0.5f, 1.2f);
+    for (float& t : live.ChannelTrims) t = trim(rng);
+    live.BbmGain = 0.7f;
+    live.PhaseMode = sc.phase_mode;
+    if (sc.bbm_output) {
+        e.ctx.BassMode = 3;
+        e.ctx.SubChannels[0] = 5;  // unfed: carries only its source
+        e.ctx.BbmSourceChannels[0] = 1;
+        e.ctx.SubChannels[1] = 12;
+        e.ctx.BbmSourceChannels[1] = 11;
+    }
+
+    const int words = OutputFrameWords(sc.output_mode);
+    const OutputRange low = ConvolutionRange(sc.output_mode, ConvolutionWorker::kLow);
+    const OutputRange high = sc.output_mode == 1 ? ConvolutionRange(1, ConvolutionWorker::kHigh) : OutputRange{};
+    auto served = [&](int o) { return low.Contains(o) || high.Contains(o); };
+    auto same_worker = [&](int a, int b) { return (low.Contains(a) && low.Contains(b)) || (high.Contains(a) && high.Contains(b)); };
+
+    std::vector<double> x[kEngineInputPorts];  // what each port's history has seen
+    std::uniform_real_distribution<double> sample(-1.0e5, 1.0e5);
+    long checked = 0;
+    int worst = 0;
+    for (int t = 0; t < blocks; ++t) {
+        for (int port = 1; port <= kEngineInputPorts; ++port) {
+            std::vector<double> block(N);
+            for (double& v : block) v = static_cast<float>(sample(rng));
+            e.SetInput(port, block.data());
+            for (int j = 0; j < N; ++j) x[port - 1].push_back(PortTransformed(sc.output_mode, port) ? block[j] : 0.0);
+        }
+        ProcessEngineBlock(e.ctx, live);
+
+        for (int o = 1; o <= kEngineOutputs; ++o) {
+            if (!served(o)) continue;
+            const int d = CabsDelayInUse(enabled[o - 1], delays[o - 1], N);
+            ASSERT_LE(d, 4 * N);
+            for (int j = 0; j < N; ++j) {
+                const long n = static_cast<long>(t) * N + j - d;  // sample of the signal leaving now
+                double y = 0.0;
+                if (n >= 0) {
+                    if (port_of[o]) y = DirectConvolution(fir[bank][o - 1], x[port_of[o] - 1], n);
+                    for (int pair = 0; pair < 2 && sc.bbm_output; ++pair) {
+                        const int src = e.ctx.BbmSourceChannels[pair];
+                        if (e.ctx.SubChannels[pair] != o || !same_worker(src, o) || !port_of[src]) continue;
+                        y += 2.0 * live.BbmGain * DirectConvolution(fir[bank][src - 1], x[port_of[src] - 1], n);
+                    }
+                }
+                const double v = y * live.MasterGain * live.ChannelTrims[o - 1];
+                const double expected = std::trunc(std::max(-8388607.0, std::min(8388607.0, v)));
+                const int32_t word = e.output_block[static_cast<size_t>(j) * words + (o - 1)];
+                ASSERT_EQ(word % 256, 0);
+                const int diff = static_cast<int>(std::fabs(word / 256 - expected));
+                worst = std::max(worst, diff);
+                ASSERT_LE(diff, 1) << "block " << t << " output " << o << " frame " << j << " expected " << expected
+                                   << " got " << word / 256;
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 0);
+}
+
+std::vector<Scenario> Scenarios() {
+    std::vector<Scenario> v;
+    unsigned seed = 11;
+    for (int N : {512, 1024, 2048, 4096}) {
+        for (uint32_t mode : {0u, 1u, 2u}) {
+            for (int32_t phase : {0, 1}) {
+                if (N >= 2048 && phase != static_cast<int32_t>(mode % 2)) continue;  // keep the large sizes quick
+                v.push_back({N, mode, phase, (seed % 3) != 0, false, seed});
+                ++seed;
+            }
+        }
+    }
+    v.push_back({512, 1, 0, true, true, 101});
+    v.push_back({512, 2, 1, false, true, 102});
+    return v;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, BlockPathTest, ::testing::ValuesIn(Scenarios()), [](const auto& info) {
+    const Scenario& s = info.param;
+    return "N" + std::to_string(s.N) + "_mode" + std::to_string(s.output_mode) + "_bank" + std::to_string(s.phase_mode) +
+           (s.bbm_output ? "_bbm" : "") + (s.dense ? "_dense" : "");
+});
+
+// The optimised spectral stage (half spectrum, vector products) against the literal one over all bins.
+TEST(BlockPath, OptimisedSpectraMatchLiteralReference) {
+    const int N = 512;
+    std::mt19937 rng(5);
+    TestEngineBuffers a(N), b(N);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    for (int o = 1; o <= kEngineOutputs; ++o) {
+        std::vector<double> taps(8 * N);
+        for (double& t : taps) t = u(rng) * 0.05;
+        a.SetFilter(1, o, taps);
+        b.SetFilter(1, o, taps);
+        a.routing[(o % 9)][o - 1] = b.routing[(o % 9)][o - 1] = 1;
+    }
+    for (int block = 0; block < 3; ++block) {
+        for (int port = 1; port <= 9; ++port) {
+            std::vector<double> s(N);
+            for (double& v : s) v = u(rng) * 1000.0;
+            a.SetInput(port, s.data());
+            b.SetInput(port, s.data());
+        }
+        RunInputFftStage(a.ctx, kInputFftPortsA, 5);
+        RunInputFftStage(a.ctx, kInputFftPortsB, 4);
+        RunInputFftStage(b.ctx, kInputFftPortsA, 5);
+        RunInputFftStage(b.ctx, kInputFftPortsB, 4);
+    }
+    ComputeOutputBlocks(a.ctx, {1, 16}, 1);
+    ComputeOutputBlocksReference(b.ctx, {1, 16}, 1);
+    for (int o = 0; o < kEngineOutputs; ++o) {
+        double peak = 0.0;
+        for (int i = 0; i < 4 * N; i += 2) peak = std::max(peak, std::fabs(static_cast<double>(b.accumulator[o][i])));
+        ASSERT_GT(peak, 1.0);
+        for (int i = 0; i < 4 * N; i += 2) ASSERT_NEAR(a.accumulator[o][i], b.accumulator[o][i], peak * 1e-5) << o << " " << i;
+    }
+}
+
+// A single tap d = qN + m passes the routed input delayed by d samples and scaled by the tap.
+TEST(BlockPath, SingleTapDelaysTheInput) {
+    const int N = 512;
+    TestEngineBuffers e(N);
+    const int d = 3 * N + 100;
+    std::vector<double> taps(8 * N, 0.0);
+    taps[d] = 0.5;
+    e.SetFilter(0, 2, taps);
+    e.routing[0][1] = 1;
+    std::vector<double> impulse(N, 0.0);
+    impulse[7] = 1001.0;  // 500.5 after the tap: truncation gives 500 whatever the float rounding
+    std::vector<double> silence(N, 0.0);
+    for (int t = 0; t < 6; ++t) {
+        e.SetInput(1, t == 0 ? impulse.data() : silence.data());
+        ProcessEngineBlock(e.ctx, LiveBlockValues{});
+        for (int j = 0; j < N; ++j) {
+            const long n = static_cast<long>(t) * N + j;
+            const int32_t expected = n == 7 + d ? 500 * 256 : 0;
+            ASSERT_EQ(e.output_block[static_cast<size_t>(j) * 8 + 1], expected) << n;
+            ASSERT_EQ(e.output_block[static_cast<size_t>(j) * 8 + 0], 0);
+        }
+    }
+}
+
+// An output that nothing feeds stays silent even after its accumulator held a bass-management sum.
+TEST(BlockPath, UnfedOutputCarriesNothingOver) {
+    const int N = 512;
+    TestEngineBuffers e(N);
+    e.ctx.BassMode = 3;
+    e.ctx.SubChannels[0] = e.ctx.SubChannels[1] = 4;
+    e.ctx.BbmSourceChannels[0] = e.ctx.BbmSourceChannels[1] = 1;
+    std::vector<double> taps(8 * N, 0.0);
+    taps[0] = 1.0;
+    e.SetFilter(0, 1, taps);
+    e.routing[0][0] = 1;
+    std::vector<double> ones(N, 100.25), silence(N, 0.0);
+    LiveBlockValues live;
+    live.BbmGain = 0.5f;  // factor 1 per pair; both pairs feed output 4
+    e.SetInput(1, ones.data());
+    ProcessEngineBlock(e.ctx, live);
+    for (int j = 0; j < N; ++j) ASSERT_EQ(e.output_block[static_cast<size_t>(j) * 8 + 3], 200 * 256);
+    e.ctx.BassMode = 0;  // the sum stops; the sub is fed by nothing
+    for (int t = 0; t < 3; ++t) {
+        e.SetInput(1, silence.data());
+        ProcessEngineBlock(e.ctx, live);
+        for (int j = 0; j < N; ++j) ASSERT_EQ(e.output_block[static_cast<size_t>(j) * 8 + 3], 0) << t << " " << j;
+    }
+}
+
+// The bank follows the phase mode of the block, for the whole block.
+TEST(BlockPath, PhaseModeChoosesTheBankPerBlock) {
+    const int N = 512;
+    TestEngineBuffers e(N);
+    std::vector<double> taps0(8 * N, 0.0), taps1(8 * N, 0.0);
+    taps0[0] = 1.0;
+    taps1[0] = -0.25;
+    e.SetFilter(0, 1, taps0);
+    e.SetFilter(1, 1, taps1);
+    e.routing[0][0] = 1;
+    std::vector<double> x(N, 400.4);
+    LiveBlockValues live;
+    for (int32_t mode : {0, 1, 2, 0}) {
+        live.PhaseMode = mode;
+        e.SetInput(1, x.data());
+        ProcessEngineBlock(e.ctx, live);
+        const int32_t expected = (mode == 0 ? 400 : -100) * 256;  // 400.4 and -100.1 truncated
+        for (int j = 0; j < N; ++j) ASSERT_EQ(e.output_block[static_cast<size_t>(j) * 8], expected);
+    }
+}
+
+// In "8 Outputs" worker B does not run: ports 4, 6, 7 and 8 keep their (zero) history.
+TEST(BlockPath, EightOutputsLeavesPortsOfWorkerBAlone) {
+    const int N = 512;
+    TestEngineBuffers e(N);
+    std::vector<double> x(N, 1.0);
+    for (int port = 1; port <= 9; ++port) e.SetInput(port, x.data());
+    ProcessEngineBlock(e.ctx, LiveBlockValues{});
+    for (int port : kInputFftPortsB) {
+        for (int q = 0; q < 8; ++q) {
+            const float* s = HistorySpectrum(e.ctx, port, q);
+            for (int i = 0; i < 4 * N; ++i) ASSERT_EQ(s[i], 0.0f);
+        }
+    }
+    EXPECT_FLOAT_EQ(HistorySpectrum(e.ctx, 1, 0)[0], static_cast<float>(N));  // DC bin of N ones
+    EXPECT_EQ(HistorySpectrum(e.ctx, 1, 1)[0], 0.0f);
+}
+
+}  // namespace

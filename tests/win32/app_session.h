@@ -1,0 +1,66 @@
+#pragma once
+// A test session of the real program: started in a fresh folder of its own (the current directory it
+// takes its files from), with message boxes recorded and answered.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/win32/app_windows.h"
+#include "app/win32/message_box.h"
+
+
+struct Recorder {
+    std::vector<HvMessage> shown;
+    int answer = IDYES;
+};
+
+// Runs the program in a fresh folder of its own, as the current directory it takes its files from.
+class AppSession : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmp[MAX_PATH];
+        GetTempPathA(MAX_PATH, tmp);
+        folder_ = std::filesystem::path(tmp) / ("hv-frame-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(folder_);
+        std::filesystem::create_directories(folder_);
+        GetCurrentDirectoryA(MAX_PATH, previous_);
+        SetCurrentDirectoryA(folder_.string().c_str());
+        SetMessageHook([this](const HvMessage& m) {
+            recorder_.shown.push_back(m);
+            return recorder_.answer;
+        });
+    }
+    void TearDown() override {
+        ReleaseApplication();
+        SetMessageHook(nullptr);
+        SetCurrentDirectoryA(previous_);
+        std::error_code ec;
+        std::filesystem::remove_all(folder_, ec);
+    }
+    bool Start() {
+        recorder_.shown.clear();
+        return StartApplication(GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_HIDE);
+    }
+    // Closes the frame the way the user does and lets the message loop end.
+    int CloseAndRun(int answer) {
+        recorder_.answer = answer;
+        PostMessageA(FrameWindow, WM_CLOSE, 0, 0);
+        if (answer != IDYES) {
+            // No quit follows a "No": pump what is pending, then stop looking.
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            return -1;
+        }
+        return RunMessageLoop();
+    }
+    std::string PreferencesPath() const { return (folder_ / "HV_Preferences.pre").string(); }
+
+    std::filesystem::path folder_;
+    char previous_[MAX_PATH] = {};
+    Recorder recorder_;
+};
