@@ -19,12 +19,17 @@ constexpr double kTwoPi = 6.283185307179586476925286766559;
 // up to 2 nw points, its last stage m = nw / 2, and the table ends at 4 nw - 8 floats.
 inline const float* StageTwiddles(const float* table, int m) { return table + 4 * m - 8; }
 
-// The stages up to m = 2^16 also read w^3k from a second region after the first (2m floats at offset
+// The stages up to m = 2^15 also read w^3k from a second region after the first (2m floats at offset
 // 2^20 + 2m - 8); larger stages form it as w^k w^2k.
-constexpr int kStoredW3Largest = 1 << 16;
+constexpr int kStoredW3Largest = 1 << 15;
 constexpr int kW3Region = 1 << 20;
 inline const float* StageTwiddles3(const float* table, int m) { return table + kW3Region + 2 * m - 8; }
 inline float* StageTwiddles3(float* table, int m) { return table + kW3Region + 2 * m - 8; }
+
+// The radix-8 stage of 64 points: w^rk, w = e^(-2 pi i / 64), r = 1..7, k = 0..7, after the second region.
+constexpr int kRadix8Region = kW3Region + 4 * kStoredW3Largest;
+constexpr int kRadix8Floats = 7 * 8 * 2;
+inline const float* Radix8Twiddles(const float* table) { return table + kRadix8Region; }
 
 // Bit-reversal permutation for the largest size, 2 nw entries from word 2 of FftBitReverseTable. A size
 // smaller by 2^s takes the same entries shifted right by s.
@@ -32,7 +37,7 @@ constexpr int kReverseOffset = 2;
 
 constexpr int32_t kLargestSizeWord = kFftMaxFloats / 4;
 static_assert(4 * kLargestSizeWord - 8 <= kW3Region, "first region of the largest transform ends before the second");
-static_assert(kW3Region + 4 * kStoredW3Largest - 8 <= kFftTableEntries, "second region fits the table");
+static_assert(kRadix8Region + kRadix8Floats <= kFftTableEntries, "second region and radix-8 twiddles fit the table");
 static_assert(kReverseOffset + 2 * kLargestSizeWord <= kFftTableEntries, "permutation fits the table");
 
 int Log2(int points) {
@@ -228,6 +233,15 @@ void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable
             for (int k = 0; k < m; ++k) {
                 w3[2 * k] = static_cast<float>(std::cos(step * 3.0 * k));
                 w3[2 * k + 1] = static_cast<float>(std::sin(step * 3.0 * k));
+            }
+        }
+    }
+    if (nw >= 32) {
+        float* w8 = FftTwiddleTable + kRadix8Region;
+        for (int r = 1; r < 8; ++r) {
+            for (int k = 0; k < 8; ++k) {
+                w8[16 * (r - 1) + 2 * k] = static_cast<float>(std::cos(-kTwoPi * r * k / 64.0));
+                w8[16 * (r - 1) + 2 * k + 1] = static_cast<float>(std::sin(-kTwoPi * r * k / 64.0));
             }
         }
     }
