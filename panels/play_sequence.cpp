@@ -126,3 +126,44 @@ RecomputeResult RecomputePane(int pane, MessageList* messages) {
 }
 
 void RefreshBlockGrid() { RebuildBinGrid(pr_file->tail.HV_Sampling, HV_Buffer_Size); }
+
+// ---- Design panel helpers -------------------------------------------------------------------------------
+
+int PaletteKindAt(int x, int y, int previous, bool* counts) {
+    constexpr int kRow = 40;
+    *counts = x > 0 && x < kRow && y > 0 && y < 6 * kRow;
+    if (!*counts) return previous;
+    if (y % kRow == 0) return previous;
+    return y / kRow + 1;
+}
+
+void ClearPlots() {
+    constexpr size_t kCurveWords = 131080;  // the values and the flag words after them
+    constexpr int kClearedBins = 65536;
+    if (PlotCurveTable) {
+        for (int c = 0; c < kPlotCurveSlots; ++c) {
+            float* words = reinterpret_cast<float*>(&PlotCurveTable[c]);
+            std::fill(words, words + kCurveWords, 0.0f);
+        }
+    }
+    for (int o = 0; o < kOutputCount; ++o) {
+        if (OutputSpectrum[o]) std::fill(OutputSpectrum[o], OutputSpectrum[o] + 2 * kClearedBins, 0.0f);
+        if (float* p = PhaseReferenceSpectrum[o]) {
+            for (int k = 0; k < kClearedBins; ++k) {
+                p[2 * k] = 1e-7f;
+                p[2 * k + 1] = 0.0f;
+            }
+        }
+    }
+}
+
+int RevalidateWorkingNetwork(MessageList* messages) {
+    if (!WorkingNet) return kValidationRefused;
+    ValidationContext validation;
+    validation.panes = PaneRecords;
+    validation.output_mode = OutputMode;
+    validation.curve_view_flags = CurveViewFlags;
+    validation.routing_matrix = RoutingMatrix;
+    validation.curves = PlotCurveTable;
+    return ValidateNetwork(*WorkingNet, validation, messages);
+}

@@ -79,3 +79,17 @@ void RefreshBlockGrid();
 
 // The step label of a pane ("FL OK") and its short name ("FL"); null for another pane.
 const PaneStep* PaneStepOf(int pane);
+
+// ---- Design panel helpers -------------------------------------------------------------------------------
+
+// The palette kind of a click at (x, y) in the palette's own pixels: 1..6 for y strictly inside row k's 40
+// pixels, `previous` on a row edge (40, 80, ...). *counts is false outside 0 < x < 40, 0 < y < 240.
+int PaletteKindAt(int x, int y, int previous, bool* counts);
+
+// "Clear Plots": the values and flag words of every curve of the PlotCurveTable to 0 (every curve hidden),
+// bins 0..65535 of every OutputSpectrum to 0 and of every PhaseReferenceSpectrum to 1e-7.
+void ClearPlots();
+
+// ValidateNetwork of the WorkingNetwork again, as "Curve Selection" does after Done (it marks the curves that
+// CurveViewFlags enables). Returns its code.
+int RevalidateWorkingNetwork(MessageList* messages);

@@ -1,8 +1,10 @@
 #include <windows.h>
 
 #include "app/win32/app_windows.h"
+#include "panels/win32/control_panels.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand) {
+    InstallControlPanels();
     if (!StartApplication(instance, previous, commandLine, showCommand)) {
         ReleaseApplication();
         return 1;

@@ -1,0 +1,203 @@
+#include "panels/win32/panel_common.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app/global_records.h"
+#include "app/settings.h"
+#include "app/system_record.h"
+#include "app/win32/app_windows.h"
+#include "panels/resource_ids.h"
+
+OPENFILENAMEA WavSaveDialogRecord;
+float PerfTicksPerMs = 1.0f;
+float PerfTickMs = 1.0f;
+
+namespace {
+const char kWavFilter[] = "Wave Files (*.wav)\0*.wav\0";
+}
+
+void SetVolumePosition(HWND panel, int32_t position) {
+    if (position < 0) position = 0;
+    if (position > kVolumeBarMax) position = kVolumeBarMax;
+    pr_file->tail.VolumePosition = position;
+    SetScrollPos(GetDlgItem(panel, kVolumeBar), SB_CTL, position, TRUE);
+    LiveShared.MasterGain.store(MasterGainOf(position));
+    SetDlgItemTextA(panel, kGainText, "");
+}
+
+bool OnVolumeScroll(HWND panel, WPARAM wParam, LPARAM lParam) {
+    HWND bar = reinterpret_cast<HWND>(lParam);
+    if (!bar || GetDlgCtrlID(bar) != kVolumeBar) return false;
+    int position = GetScrollPos(bar, SB_CTL);
+    switch (LOWORD(wParam)) {
+    case SB_LINELEFT: position -= 1; break;
+    case SB_LINERIGHT: position += 1; break;
+    case SB_PAGELEFT: position -= 3; break;
+    case SB_PAGERIGHT: position += 3; break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: position = static_cast<int16_t>(HIWORD(wParam)); break;
+    case SB_LEFT: position = 0; break;
+    case SB_RIGHT: position = kVolumeBarMax; break;
+    default: break;
+    }
+    SetVolumePosition(panel, position);
+    return true;
+}
+
+void FormatGainText(char* text, size_t size) {
+    std::snprintf(text, size, "Gain = %ddB (%.3f)    ", pr_file->tail.VolumePosition - 51,
+                  static_cast<double>(LiveShared.MasterGain.load()));
+}
+
+void DrawGainText(const DRAWITEMSTRUCT* item, HFONT font) {
+    HDC dc = item->hDC;
+    FillRect(dc, &item->rcItem, Gdi.CyanBrush);
+    char text[64];
+    FormatGainText(text, sizeof text);
+    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, RGB(255, 255, 0));
+    SetBkMode(dc, OPAQUE);
+    TextOutA(dc, item->rcItem.left, item->rcItem.top, text, static_cast<int>(std::strlen(text)));
+    if (old) SelectObject(dc, old);
+}
+
+void SetPhaseBoxes(HWND panel, int32_t phase_mode) {
+    CheckDlgButton(panel, kLinearPhaseBox, phase_mode == 0 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(panel, kMinimumPhaseBox, phase_mode == 0 ? BST_UNCHECKED : BST_CHECKED);
+}
+
+void SelectPhaseMode(HWND panel, int32_t phase_mode) {
+    SetPhaseBoxes(panel, phase_mode);
+    pr_file->tail.PhaseMode = phase_mode;
+    SetWindowTextA(panel, phase_mode == 0 ? "Linear Phase" : "Minimum Phase");
+}
+
+HBRUSH PressedButtonBrush() {
+    static HBRUSH brush = CreateSolidBrush(RGB(255, 64, 0));
+    return brush;
+}
+
+void DrawPlayStopButton(const DRAWITEMSTRUCT* item, PanelButtonStyle style) {
+    const bool play = item->CtlID == IDC_PLAY;
+    const bool pressed = (item->itemState & ODS_SELECTED) != 0;
+    const bool design = style == PanelButtonStyle::kDesign;
+    HDC dc = item->hDC;
+    const int w = design ? 47 : 67;
+    RECT box{0, 0, w, 38};
+    HBRUSH fill = pressed ? PressedButtonBrush() : (play ? Gdi.YellowBrush : Gdi.CyanBrush);
+    FillRect(dc, &item->rcItem, GetSysColorBrush(COLOR_BTNFACE));
+    FillRect(dc, &box, fill);
+    HGDIOBJ oldPen = SelectObject(dc, Gdi.BlackPen1);
+    if (!design) {
+        HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+        Rectangle(dc, 0, 0, w, 38);
+        SelectObject(dc, oldBrush);
+    }
+    MoveToEx(dc, 2, 36, nullptr);
+    LineTo(dc, w - 2, 36);
+    LineTo(dc, w - 2, 1);
+    SelectObject(dc, oldPen);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 0, 0));
+    const char* text;
+    int x;
+    if (play) {
+        text = pressed ? "Starting" : "PLAY";
+        x = design ? (pressed ? 2 : 8) : (pressed ? 10 : 17);
+    } else {
+        text = pressed ? "Will Do" : "STOP";
+        x = design ? (pressed ? 2 : 8) : (pressed ? 12 : 18);
+    }
+    TextOutA(dc, x, 10, text, static_cast<int>(std::strlen(text)));
+}
+
+LRESULT RunLiveKeyHook(LiveKeyPanel which, HWND panel, HHOOK own, int code, WPARAM wParam, LPARAM lParam) {
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    if (msg && LiveKeysActive(code, ModalDialogOpen.load(), panel != nullptr && pr_file != nullptr)) {
+        const KeyMessage kind = msg->message == WM_CHAR      ? KeyMessage::kChar
+                                : msg->message == WM_KEYDOWN ? KeyMessage::kKeyDown
+                                                             : KeyMessage::kOther;
+        SystemTail& tail = pr_file->tail;
+        LiveKeyValues v;
+        v.VolumePosition = tail.VolumePosition;
+        v.MasterGain = LiveShared.MasterGain.load();
+        v.PhaseMode = tail.PhaseMode;
+        v.BbmGain = tail.BbmGain;
+        for (int i = 0; i < kTrimCount; ++i) v.ChannelTrims[i] = LiveShared.ChannelTrims[i].load();
+        v.LastTrimValue = LiveShared.LastTrimValue;
+        v.ProfileNumber = LiveShared.ProfileNumber;
+        const LiveKeyResult r = ApplyLiveKey(which, kind, static_cast<uint32_t>(msg->wParam), LiveShared.Groups, &v);
+        if (r.acted) {
+            tail.VolumePosition = v.VolumePosition;
+            LiveShared.MasterGain.store(v.MasterGain);
+            tail.PhaseMode = v.PhaseMode;
+            tail.BbmGain = v.BbmGain;
+            for (int i = 0; i < kTrimCount; ++i) LiveShared.ChannelTrims[i].store(v.ChannelTrims[i]);
+            LiveShared.LastTrimValue = v.LastTrimValue;
+            LiveShared.ProfileNumber = v.ProfileNumber;
+            if (r.phase_boxes >= 0) SetPhaseBoxes(panel, r.phase_boxes);
+            if (r.move_volume_bar) SetScrollPos(GetDlgItem(panel, kVolumeBar), SB_CTL, v.VolumePosition, TRUE);
+            if (r.clear_gain_text) SetDlgItemTextA(panel, kGainText, "");
+            if (r.set_title) SetWindowTextA(panel, r.title);
+            if (r.arm_timer) SetTimer(panel, static_cast<UINT_PTR>(r.arm_timer), static_cast<UINT>(r.timer_ms), nullptr);
+            if (r.stop_engine) EngineRunning = 0;
+        }
+    }
+    return CallNextHookEx(own, code, wParam, lParam);
+}
+
+void SetBbmTitle(HWND panel, double offset) {
+    char text[64];
+    std::snprintf(text, sizeof text, "BBM %.1fdB ", 20.0 * std::log10(static_cast<double>(pr_file->tail.BbmGain) + offset));
+    SetWindowTextA(panel, text);
+}
+
+void ResetLiveKeyState() {
+    ResetChannelTrims(&LiveShared);
+    LiveShared.Groups = ParseLiveKeyChannels(pr_file->tail.LiveKeyChannelFields);
+}
+
+void PrepareWavSaveDialog(HWND owner) {
+    // Every field the record uses is set; the trailing reserved fields keep their zero.
+    WavSaveDialogRecord.lStructSize = sizeof(OPENFILENAMEA);
+    WavSaveDialogRecord.hwndOwner = owner;
+    WavSaveDialogRecord.hInstance = nullptr;
+    WavSaveDialogRecord.lpstrFilter = kWavFilter;
+    WavSaveDialogRecord.lpstrCustomFilter = nullptr;
+    WavSaveDialogRecord.nMaxCustFilter = 0;
+    WavSaveDialogRecord.nFilterIndex = 0;
+    WavSaveDialogRecord.lpstrFile = nullptr;
+    WavSaveDialogRecord.nMaxFile = 2048;
+    WavSaveDialogRecord.lpstrFileTitle = nullptr;
+    WavSaveDialogRecord.nMaxFileTitle = 2048;
+    WavSaveDialogRecord.lpstrInitialDir = nullptr;
+    WavSaveDialogRecord.lpstrTitle = nullptr;
+    WavSaveDialogRecord.Flags = 0;
+    WavSaveDialogRecord.nFileOffset = 0;
+    WavSaveDialogRecord.nFileExtension = 0;
+    WavSaveDialogRecord.lpstrDefExt = "*.*";
+    WavSaveDialogRecord.lCustData = 0;
+    WavSaveDialogRecord.lpfnHook = nullptr;
+    WavSaveDialogRecord.lpTemplateName = nullptr;
+}
+
+FilePickerDescription WavSavePicker() {
+    FilePickerDescription p;
+    p.filters = {{"Wave Files (*.wav)", "*.wav"}};
+    p.default_extension = "*.*";
+    p.for_save = true;
+    p.create_prompt = true;
+    p.hide_read_only = true;
+    return p;
+}
+
+void ReadPerformanceFrequency() {
+    LARGE_INTEGER f;
+    if (QueryPerformanceFrequency(&f) && f.QuadPart > 0) {
+        PerfTicksPerMs = static_cast<float>(static_cast<double>(f.QuadPart) / 1000.0);
+        PerfTickMs = static_cast<float>(1000.0 / static_cast<double>(f.QuadPart));
+    }
+}

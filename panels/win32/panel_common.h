@@ -1,0 +1,53 @@
+#pragma once
+// What the control panels share: the volume bar and its gain text, the phase boxes, the owner-drawn Play and
+// STOP buttons, the live-key hook plumbing and the WAV save record.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <cstdint>
+
+#include "app/file_picker.h"
+#include "panels/live_keys.h"
+
+// VolumePosition := position (clamped to 0..66), the bar moved there, MasterGain, gain text emptied.
+void SetVolumePosition(HWND panel, int32_t position);
+// WM_HSCROLL of the volume bar (other scroll bars are ignored). Returns true when it was the volume bar.
+bool OnVolumeScroll(HWND panel, WPARAM wParam, LPARAM lParam);
+// Paints "Gain = %ddB (%.3f)    " into the owner-drawn gain text (control 30), black on yellow over cyan.
+void DrawGainText(const DRAWITEMSTRUCT* item, HFONT font);
+// The text itself, for tests and painting.
+void FormatGainText(char* text, size_t size);
+
+// Lin-PH and Min-PH for a phase mode (0: Lin-PH checked).
+void SetPhaseBoxes(HWND panel, int32_t phase_mode);
+// A phase button: the boxes, PhaseMode and the title "Linear Phase" / "Minimum Phase".
+void SelectPhaseMode(HWND panel, int32_t phase_mode);
+
+// The owner-drawn Play and STOP buttons of each panel.
+enum class PanelButtonStyle { kDesign, kPlayer };
+void DrawPlayStopButton(const DRAWITEMSTRUCT* item, PanelButtonStyle style);
+
+// The live-key hook of a panel: does what the key asks of `panel` and the shared values, then passes the
+// message on through the panel's own hook handle.
+LRESULT RunLiveKeyHook(LiveKeyPanel which, HWND panel, HHOOK own, int code, WPARAM wParam, LPARAM lParam);
+
+// "BBM %.1fdB " of 20 log10(BbmGain + offset), the panels' opening title.
+void SetBbmTitle(HWND panel, double offset);
+
+// The live-key groups parsed from the record and every trim 1.0 (panel creation, profile load).
+void ResetLiveKeyState();
+
+// The save-file record of the output recording: filled by PrepareWavSaveDialog, completed by the caller.
+extern OPENFILENAMEA WavSaveDialogRecord;
+void PrepareWavSaveDialog(HWND owner);
+// The same as a picker description for RunFilePicker (save, "Wave Files (*.wav)", OFN_CREATEPROMPT and
+// OFN_HIDEREADONLY, default extension "*.*").
+FilePickerDescription WavSavePicker();
+
+// The performance counter's ticks per millisecond and milliseconds per tick, read at panel creation.
+extern float PerfTicksPerMs;
+extern float PerfTickMs;
+void ReadPerformanceFrequency();
+
+// The orange-red brush of pressed Play and STOP buttons, made on first use and kept.
+HBRUSH PressedButtonBrush();

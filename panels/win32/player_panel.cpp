@@ -1,0 +1,244 @@
+// The "Player Control" panel: Play recomputes every pane of the configuration, builds both banks and starts
+// the engine; its digit keys load a profile and play it.
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/autostart.h"
+#include "app/command_ids.h"
+#include "app/frame_commands.h"
+#include "app/frequency_grids.h"
+#include "app/global_records.h"
+#include "app/preferences.h"
+#include "app/settings.h"
+#include "app/system_record.h"
+#include "app/win32/app_windows.h"
+#include "app/win32/message_box.h"
+#include "app/win32/window_registry.h"
+#include "engine/win32/endpoints.h"
+#include "panels/live_keys.h"
+#include "panels/panel_dialogs.h"
+#include "panels/play_sequence.h"
+#include "panels/resource_ids.h"
+#include "panels/win32/control_panels.h"
+#include "panels/win32/engine_control.h"
+#include "panels/win32/level_meters.h"
+#include "panels/win32/panel_common.h"
+
+namespace {
+
+constexpr int kRecomputeTimer = 5040;
+constexpr int kRecomputeDelayMs = 2000;
+constexpr int kLaunchTimer = 5044;
+constexpr int kLaunchDelayMs = 3000;
+constexpr int kTidyTimer = 10110;
+constexpr int kTidyDelayMs = 500;
+constexpr int kProfileTimer = 10111;
+constexpr int kPanelSlot = 14;
+constexpr int kCompactFrameWidth = 290;
+constexpr int kCompactFrameHeight = 525;
+constexpr double kBbmOffset = 0.0001;
+
+HWND g_panel = nullptr;
+HHOOK g_hook = nullptr;
+bool g_buffersHeld = false;
+
+LRESULT CALLBACK PlayerPanelKeyHook(int code, WPARAM wParam, LPARAM lParam) {
+    return RunLiveKeyHook(LiveKeyPanel::kPlayer, g_panel, g_hook, code, wParam, lParam);
+}
+
+void ResetPaneLabels(HWND panel) {
+    for (const PaneStep& step : kPaneSteps) SetDlgItemTextA(panel, step.label_control, step.short_name);
+}
+
+void ClearMeters(HWND panel) {
+    ClearLevelMeters(GetDlgItem(panel, IDC_INPUT_METER), GetDlgItem(panel, IDC_OUTPUT_METER));
+}
+
+void ShowProfileName(HWND panel, const char* path) {
+    std::string name;
+    if (ProfileNameFromPath(path, &name)) CopySettingText(LoadedProfileName, kPathWidth, name.c_str());
+    SetDlgItemTextA(panel, IDC_PROFILE_NAME, LoadedProfileName);
+}
+
+BOOL OnInitDialog(HWND panel) {
+    g_panel = panel;
+    ReadPerformanceFrequency();
+    RebuildPlotGrids(FrequencyAxisRange);
+    if (RoomEqSpectrumTable) std::memset(RoomEqSpectrumTable, 0, sizeof(float) * 2 * 3100);
+    InputMeterWindow = GetDlgItem(panel, IDC_INPUT_METER);
+    OutputMeterWindow = GetDlgItem(panel, IDC_OUTPUT_METER);
+    const SystemTail& tail = pr_file->tail;
+    SetScrollRange(GetDlgItem(panel, IDC_VOLUME), SB_CTL, 0, kVolumeBarMax, FALSE);
+    SetScrollPos(GetDlgItem(panel, IDC_VOLUME), SB_CTL, tail.VolumePosition, TRUE);
+    LiveShared.MasterGain.store(MasterGainOf(tail.VolumePosition));
+    EnumCaptureEndpoints();
+    EnumRenderEndpoints();
+    EngineRunning = 0;
+    RefreshBlockGrid();
+    Engine().allocateBuffers();
+    g_buffersHeld = true;
+    SetBbmTitle(panel, kBbmOffset);
+    SetDlgItemTextA(panel, IDC_DEL_TEXT, "Del=0");
+    ResetPaneLabels(panel);
+    SetPhaseBoxes(panel, tail.PhaseMode);
+    g_hook = SetWindowsHookExA(WH_MSGFILTER, PlayerPanelKeyHook, nullptr, GetCurrentThreadId());
+    ResetLiveKeyState();
+    ShowProfileName(panel, Preferences->LastProjectPath);
+    // Opening the panel turns the frame into the compact player frame around it.
+    const WindowPlacement& p = WindowPlacements[kPanelSlot];
+    MoveWindow(FrameWindow, p.x - 5, p.y - 75, kCompactFrameWidth, kCompactFrameHeight, TRUE);
+    ShowWindow(FrameWindow, SW_SHOW);
+    return FALSE;
+}
+
+void OnClose(HWND panel, bool destroy) {
+    if (g_hook) {
+        UnhookWindowsHookEx(g_hook);
+        g_hook = nullptr;
+    }
+    if (EngineRunning) Engine().requestStop();
+    Engine().join();
+    if (g_buffersHeld) {
+        Engine().releaseBuffers();
+        g_buffersHeld = false;
+    }
+    if (InputMeterWindow && GetParent(InputMeterWindow) == panel) InputMeterWindow = nullptr;
+    if (OutputMeterWindow && GetParent(OutputMeterWindow) == panel) OutputMeterWindow = nullptr;
+    g_panel = nullptr;
+    if (PlayerPanelWindow == panel) PlayerPanelWindow = nullptr;
+    if (!destroy) DestroyWindow(panel);
+}
+
+void OnPlay(HWND panel) {
+    if (EngineRunning) return;
+    PlaySettings s;
+    s.SystemConfiguration = pr_file->tail.SystemConfiguration;
+    s.InputMode = InputMode;
+    s.BassMode = BassMode;
+    s.SampleRate = SampleRateOf(pr_file->tail.HV_Sampling);
+    s.HV_Buffer_Size = HV_Buffer_Size;
+    if (const char* refusal = PlayRefusal(PlayPanel::kPlayer, s)) {
+        ShowHvMessage(FrameWindow, WarningMessage(refusal));
+        return;
+    }
+    SetTimer(panel, kRecomputeTimer, kRecomputeDelayMs, nullptr);
+}
+
+void OnStop(HWND panel) {
+    if (!EngineRunning) return;
+    SetTimer(panel, kTidyTimer, kTidyDelayMs, nullptr);
+    Engine().requestStop();
+}
+
+// Timer 5040: every pane of the configuration, both banks, then the launch 3000 ms later. The first pane
+// that fails to validate or to solve ends it with its message shown; nothing is launched.
+void OnRecompute(HWND panel) {
+    if (EngineRunning) return;
+    MessageList messages;
+    const bool solved = RecomputeConfiguration(pr_file->tail.SystemConfiguration, &messages, [&](int pane) {
+        if (const PaneStep* step = PaneStepOf(pane)) SetDlgItemTextA(panel, step->label_control, step->ok_label);
+    });
+    ShowHvMessages(FrameWindow, messages);
+    if (!solved) return;
+    PrepareFilterBanks();
+    SetTimer(panel, kLaunchTimer, kLaunchDelayMs, nullptr);
+}
+
+void OnLaunch(HWND panel) {
+    if (EngineRunning) return;
+    SetDlgItemTextA(panel, IDC_DEL_TEXT, "Del=0");
+    Engine().start(panel);
+}
+
+void OnTidyUp(HWND panel) {
+    SetVolumePosition(panel, kVolumeAfterStop);
+    ResetPaneLabels(panel);
+    ClearMeters(panel);
+}
+
+void OnProfileReload(HWND panel) {
+    SetVolumePosition(panel, kVolumeAfterStop);
+    MessageList messages;
+    std::string path;
+    const ProfileLoad load = LoadProfile(LiveShared.ProfileNumber, &messages, &path);
+    ShowHvMessages(FrameWindow, messages);
+    if (load == ProfileLoad::kNotFound) {
+        SetFocus(panel);
+        return;
+    }
+    if (load == ProfileLoad::kLoaded) {
+        ResetPaneLabels(panel);
+        SetWindowTextA(FrameWindow, FrameTitleWithPath(path).c_str());
+        ModifyMenuA(FileMenu, IDM_LAST_PROJECT, MF_BYCOMMAND | MF_STRING, IDM_LAST_PROJECT, path.c_str());
+        ShowProfileName(panel, path.c_str());
+        SetBbmTitle(panel, kBbmOffset);
+        EnumCaptureEndpoints();
+        EnumRenderEndpoints();
+        SetTimer(panel, kRecomputeTimer, kRecomputeDelayMs, nullptr);
+    }
+    SetFocus(panel);
+    ClearMeters(panel);
+}
+
+void OnTimer(HWND panel, UINT_PTR timer) {
+    KillTimer(panel, timer);
+    switch (timer) {
+    case kRecomputeTimer: OnRecompute(panel); break;
+    case kLaunchTimer: OnLaunch(panel); break;
+    case kTidyTimer: OnTidyUp(panel); break;
+    case kProfileTimer: OnProfileReload(panel); break;
+    default: break;
+    }
+}
+
+void OnMove(LPARAM lParam) {
+    int x = static_cast<int>(LOWORD(lParam)) - GetSystemMetrics(SM_CXEDGE) - 1;
+    int y = static_cast<int>(HIWORD(lParam)) - GetSystemMetrics(SM_CYCAPTION) - GetSystemMetrics(SM_CYEDGE) - 1;
+    if (x > UsableScreenWidth) x = 0;
+    if (y > UsableScreenHeight) y = 0;
+    WindowPlacements[kPanelSlot].x = x;
+    WindowPlacements[kPanelSlot].y = y;
+}
+
+BOOL OnDrawItem(const DRAWITEMSTRUCT* item) {
+    switch (item->CtlID) {
+    case IDC_PLAY:
+    case IDC_STOP: DrawPlayStopButton(item, PanelButtonStyle::kPlayer); return TRUE;
+    case IDC_GAIN_TEXT: DrawGainText(item, Gdi.TitleFont); return TRUE;
+    default: return FALSE;
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK PlayerPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG: return OnInitDialog(panel);
+    case WM_PAINT:
+        ClearMeters(panel);
+        SetDlgItemTextA(panel, IDC_PROFILE_NAME, LoadedProfileName);
+        return FALSE;
+    case WM_MOVE: OnMove(lParam); return FALSE;
+    case WM_CLOSE: OnClose(panel, false); return TRUE;
+    case WM_DESTROY: OnClose(panel, true); return FALSE;
+    case WM_DRAWITEM: return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_HSCROLL: return OnVolumeScroll(panel, wParam, lParam) ? TRUE : FALSE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_LIN_PH: SelectPhaseMode(panel, 0); break;
+        case IDC_MIN_PH: SelectPhaseMode(panel, 1); break;
+        case IDC_PLAY: OnPlay(panel); break;
+        case IDC_STOP: OnStop(panel); break;
+        default: break;
+        }
+        return FALSE;
+    case WM_TIMER: OnTimer(panel, wParam); return FALSE;
+    default: return FALSE;
+    }
+}
+
+HWND CreatePlayerPanel(HWND owner) {
+    return CreateDialogParamA(AppInstance, "Player_HV", owner, PlayerPanelProc, 0);
+}

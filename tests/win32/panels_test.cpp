@@ -1,0 +1,528 @@
+// The control panels in the real program: the design panel's channel buttons, switches, live keys and
+// profile reload, the Player Control panel's Play road, the small dialogs, the meters and the screenshots.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/autostart.h"
+#include "app/command_ids.h"
+#include "app/global_records.h"
+#include "app/preferences.h"
+#include "app/settings.h"
+#include "app/system_record.h"
+#include "app/win32/app_windows.h"
+#include "app/win32/file_dialogs.h"
+#include "app/win32/window_registry.h"
+#include "app_session.h"
+#include "panels/live_keys.h"
+#include "panels/panel_dialogs.h"
+#include "panels/resource_ids.h"
+#include "panels/win32/control_panels.h"
+#include "panels/win32/engine_control.h"
+#include "panels/win32/level_meters.h"
+#include "panels/win32/panel_common.h"
+
+namespace {
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (DesignPlayerPanelWindow && IsDialogMessageA(DesignPlayerPanelWindow, &msg)) continue;
+        if (PlayerPanelWindow && IsDialogMessageA(PlayerPanelWindow, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+template <typename Done>
+bool PumpUntil(Done done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Pump();
+        Sleep(5);
+    }
+    return true;
+}
+
+std::string Title(HWND window) {
+    char text[512] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string ItemText(HWND window, int id) {
+    char text[256] = {};
+    GetDlgItemTextA(window, id, text, sizeof text);
+    return text;
+}
+
+// A key as the message loop hands it to the panel: through IsDialogMessage, which runs the thread's
+// message-filter hooks first.
+void Key(HWND panel, UINT message, WPARAM code) {
+    MSG msg{};
+    msg.hwnd = panel;
+    msg.message = message;
+    msg.wParam = code;
+    msg.lParam = 1;
+    IsDialogMessageA(panel, &msg);
+}
+
+// Saves the screen as a BMP when the run asks for screenshots (HV_SCREENSHOT_DIR).
+void MaybeScreenshot(const char* name) {
+    const char* dir = std::getenv("HV_SCREENSHOT_DIR");
+    if (!dir || !*dir) return;
+    RedrawWindow(FrameWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    for (HWND panel : {DesignPlayerPanelWindow, PlayerPanelWindow})
+        if (panel) RedrawWindow(panel, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Pump();
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    BITMAPINFOHEADER bih{sizeof bih, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const int stride = ((w * 3 + 3) / 4) * 4;
+    std::vector<char> pixels(static_cast<size_t>(stride) * h);
+    GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS);
+    BITMAPFILEHEADER bfh{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof bih + pixels.size()), 0, 0,
+                         sizeof(BITMAPFILEHEADER) + sizeof bih};
+    std::ofstream f(std::string(dir) + "/" + name + ".bmp", std::ios::binary);
+    f.write(reinterpret_cast<const char*>(&bfh), sizeof bfh);
+    f.write(reinterpret_cast<const char*>(&bih), sizeof bih);
+    f.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+}
+
+class PanelSession : public AppSession {
+protected:
+    void SetUp() override {
+        AppSession::SetUp();
+        InstallControlPanels();
+        ASSERT_TRUE(Start());
+        ShowWindow(FrameWindow, SW_SHOW);
+        Pump();
+        recorder_.shown.clear();
+    }
+    void TearDown() override {
+        SetFilePickerHook(nullptr);
+        ModalDialogOpen = 0;
+        EngineRunning = 0;
+        Dialogs = DialogCreators{};
+        AppSession::TearDown();
+    }
+    void Command(HWND window, int id) { SendMessageA(window, WM_COMMAND, static_cast<WPARAM>(id), 0); }
+    bool Checked(HWND window, int id) { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
+    HWND OpenPlayerPanel() {
+        SendMessageA(FrameWindow, WM_COMMAND, IDM_PLAYER_MODE, 0);
+        Pump();
+        return PlayerPanelWindow;
+    }
+};
+
+TEST_F(PanelSession, DesignPanelOpensWithItsControlsAndSettings) {
+    HWND panel = DesignPlayerPanelWindow;
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(Title(panel), "BBM -6.0dB ");
+    for (int id : {IDC_PALETTE, IDC_TOOL_DRAW, IDC_TOOL_MOVE, IDC_TOOL_WIPE_WIRE, IDC_TOOL_WIPE_COMP, IDC_SHOW_NODES,
+                   IDC_SHOW_RASTER, IDC_COPY_SPEAKER, IDC_TEST_TONES, IDC_CURVE_SELECTION, IDC_CLEAR_PLOTS,
+                   IDC_FRONT_LEFT, IDC_FRONT_RIGHT, IDC_CENTRE, IDC_REAR_LEFT, IDC_REAR_RIGHT, IDC_SUB, IDC_SUB_2,
+                   IDC_SIDE_LEFT, IDC_SIDE_RIGHT, IDC_INPUT_METER, IDC_OUTPUT_METER, IDC_RE_RECORD, IDC_SPL_ONLY_EQ,
+                   IDC_WIDE_WINDOW, IDC_LIN_PH, IDC_MIN_PH, IDC_PLAY, IDC_STOP, IDC_GAIN_TEXT, IDC_VOLUME,
+                   IDC_PT_TEXT, IDC_LT_TEXT, IDC_D1_TEXT, IDC_FR_TEXT, IDC_DEL_TEXT, IDC_D2_TEXT})
+        EXPECT_NE(GetDlgItem(panel, id), nullptr) << id;
+    EXPECT_EQ(ItemText(panel, IDC_DEL_TEXT), "Del=0");
+    EXPECT_EQ(ItemText(panel, IDC_FRONT_RIGHT), "Front Right");
+    EXPECT_TRUE(Checked(panel, IDC_LIN_PH));
+    EXPECT_FALSE(Checked(panel, IDC_MIN_PH));
+    EXPECT_TRUE(Checked(panel, IDC_SHOW_NODES));
+    EXPECT_TRUE(Checked(panel, IDC_WIDE_WINDOW));
+    EXPECT_TRUE(Checked(panel, IDC_TOOL_DRAW));
+    int lo = -1, hi = -1;
+    GetScrollRange(GetDlgItem(panel, IDC_VOLUME), SB_CTL, &lo, &hi);
+    EXPECT_EQ(lo, 0);
+    EXPECT_EQ(hi, 66);
+    EXPECT_EQ(GetScrollPos(GetDlgItem(panel, IDC_VOLUME), SB_CTL), 9);
+    EXPECT_EQ(InputMeterWindow, GetDlgItem(panel, IDC_INPUT_METER));
+    EXPECT_EQ(LiveShared.Groups.RearChannels[0], 3);
+    EXPECT_EQ(EngineRunning.load(), 0);
+}
+
+TEST_F(PanelSession, ChannelButtonsOfTheStereoDesignShowThePlot) {
+    HWND panel = DesignPlayerPanelWindow;
+    ASSERT_NE(panel, nullptr);
+    std::vector<float> before(OutputSpectrum[0], OutputSpectrum[0] + 64);
+    Command(panel, IDC_FRONT_LEFT);
+    EXPECT_TRUE(recorder_.shown.empty()) << recorder_.shown[0].text;
+    EXPECT_EQ(ActivePane, 1);
+    ASSERT_NE(SplPlotWindow, nullptr);
+    EXPECT_NE(std::vector<float>(OutputSpectrum[0], OutputSpectrum[0] + 64), before);
+    Command(panel, IDC_FRONT_RIGHT);
+    EXPECT_TRUE(recorder_.shown.empty());
+    EXPECT_EQ(ActivePane, 3);
+    EXPECT_FALSE(PaneRecomputeFailed(1));
+    EXPECT_FALSE(PaneRecomputeFailed(3));
+    Pump();
+    MaybeScreenshot("design-panel");
+
+    // Ignored while the engine runs.
+    EngineRunning = 1;
+    Command(panel, IDC_FRONT_LEFT);
+    EngineRunning = 0;
+    EXPECT_EQ(ActivePane, 3);
+}
+
+TEST_F(PanelSession, AnEmptyPaneFailsAndPlayIsRefusedSilently) {
+    HWND panel = DesignPlayerPanelWindow;
+    ASSERT_NE(panel, nullptr);
+    Command(panel, IDC_CENTRE);  // pane 2 is empty in the Stereo design
+    ASSERT_FALSE(recorder_.shown.empty());
+    EXPECT_EQ(ActivePane, 2);
+    EXPECT_TRUE(PaneRecomputeFailed(2));
+    // Stereo does not play pane 2: Play goes on to its timer.
+    recorder_.shown.clear();
+    Command(panel, IDC_PLAY);
+    EXPECT_TRUE(recorder_.shown.empty());
+}
+
+TEST_F(PanelSession, ToolsAndSwitches) {
+    HWND panel = DesignPlayerPanelWindow;
+    Command(panel, IDC_TOOL_MOVE);
+    EXPECT_EQ(EditTool, 5);
+    EXPECT_TRUE(Checked(panel, IDC_TOOL_MOVE));
+    EXPECT_FALSE(Checked(panel, IDC_TOOL_DRAW));
+    for (PaneRecord* p : PaneRecords) EXPECT_EQ(p->edit_tool, 5u);
+    Command(panel, IDC_TOOL_WIPE_WIRE);
+    EXPECT_EQ(EditTool, 8);
+    EXPECT_TRUE(Checked(panel, IDC_TOOL_WIPE_WIRE));
+    Command(panel, IDC_SHOW_RASTER);
+    EXPECT_EQ(ShowRaster, 0);
+    EXPECT_FALSE(Checked(panel, IDC_SHOW_RASTER));
+    Command(panel, IDC_SPL_ONLY_EQ);
+    EXPECT_EQ(pr_file->tail.SplOnlyEq, 1u);
+    Command(panel, IDC_MIN_PH);
+    EXPECT_EQ(pr_file->tail.PhaseMode, 1);
+    EXPECT_EQ(Title(panel), "Minimum Phase");
+    EXPECT_TRUE(Checked(panel, IDC_MIN_PH));
+    EXPECT_FALSE(Checked(panel, IDC_LIN_PH));
+
+    // While the engine runs: no editing, but "Wide Window" and the phase still work.
+    EngineRunning = 1;
+    Command(panel, IDC_TOOL_DRAW);
+    Command(panel, IDC_SPL_ONLY_EQ);
+    Command(panel, IDC_WIDE_WINDOW);
+    Command(panel, IDC_LIN_PH);
+    EngineRunning = 0;
+    EXPECT_EQ(EditTool, 8);
+    EXPECT_EQ(pr_file->tail.SplOnlyEq, 1u);
+    EXPECT_EQ(WideWindow, 0u);
+    EXPECT_EQ(pr_file->tail.PhaseMode, 0);
+
+    // The palette: a click in row 3 arms a filter block with the Draw tool.
+    RECT r;
+    GetWindowRect(GetDlgItem(panel, IDC_PALETTE), &r);
+    POINT p{r.left + 20, r.top + 100};
+    ScreenToClient(panel, &p);
+    SendMessageA(panel, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+    EXPECT_EQ(PanelPaletteKind(), 3);
+    EXPECT_EQ(EditTool, 1);
+    EXPECT_TRUE(Checked(panel, IDC_TOOL_DRAW));
+}
+
+TEST_F(PanelSession, VolumeBarSetsTheGain) {
+    HWND panel = DesignPlayerPanelWindow;
+    HWND bar = GetDlgItem(panel, IDC_VOLUME);
+    SendMessageA(panel, WM_HSCROLL, SB_RIGHT, reinterpret_cast<LPARAM>(bar));
+    EXPECT_EQ(pr_file->tail.VolumePosition, 66);
+    EXPECT_NEAR(LiveShared.MasterGain.load(), 5.6234, 1e-4);
+    SendMessageA(panel, WM_HSCROLL, SB_LEFT, reinterpret_cast<LPARAM>(bar));
+    EXPECT_EQ(LiveShared.MasterGain.load(), 0.0f);
+    SendMessageA(panel, WM_HSCROLL, SB_PAGERIGHT, reinterpret_cast<LPARAM>(bar));
+    SendMessageA(panel, WM_HSCROLL, SB_LINERIGHT, reinterpret_cast<LPARAM>(bar));
+    EXPECT_EQ(pr_file->tail.VolumePosition, 4);
+    EXPECT_EQ(GetScrollPos(bar, SB_CTL), 4);
+    char text[64];
+    FormatGainText(text, sizeof text);
+    EXPECT_STREQ(text, "Gain = -47dB (0.004)    ");
+}
+
+TEST_F(PanelSession, LiveKeysThroughTheHookWriteTheTitle) {
+    HWND panel = DesignPlayerPanelWindow;
+    ASSERT_NE(panel, nullptr);
+    Key(panel, WM_CHAR, 'm');
+    EXPECT_EQ(Title(panel), "Minimum Phase");
+    EXPECT_EQ(pr_file->tail.PhaseMode, 1);
+    EXPECT_TRUE(Checked(panel, IDC_MIN_PH));
+    Key(panel, WM_KEYDOWN, VK_UP);
+    EXPECT_EQ(pr_file->tail.VolumePosition, 12);
+    EXPECT_EQ(GetScrollPos(GetDlgItem(panel, IDC_VOLUME), SB_CTL), 12);
+    Key(panel, WM_KEYDOWN, VK_LEFT);
+    EXPECT_EQ(Title(panel), "REA 3,4,5,6 -2 DOWN");
+    Key(panel, WM_KEYDOWN, VK_PRIOR);
+    EXPECT_EQ(Title(panel), "BBM -4.0dB UP");
+    Key(panel, WM_KEYDOWN, VK_ESCAPE);
+    EXPECT_EQ(Title(panel), "SUB 1, 2, 0.0 RESET");
+    EXPECT_NE(DesignPlayerPanelWindow, nullptr);  // Escape leaves the panel open
+    EXPECT_EQ(LiveShared.ChannelTrims[2].load(), 1.0f);
+
+    ModalDialogOpen = 1;
+    Key(panel, WM_KEYDOWN, VK_UP);
+    Key(panel, WM_CHAR, 'l');
+    ModalDialogOpen = 0;
+    EXPECT_EQ(pr_file->tail.VolumePosition, 12);
+    EXPECT_EQ(pr_file->tail.PhaseMode, 1);
+}
+
+TEST_F(PanelSession, EachPanelKeepsItsOwnHook) {
+    HWND design = DesignPlayerPanelWindow;
+    ASSERT_NE(design, nullptr);
+    // A second panel beside the first, then closed again: the design panel's hook stays.
+    OpenModelessDialog(&PlayerPanelWindow, Dialogs.playerPanel, 14, 280, 445);
+    ASSERT_NE(PlayerPanelWindow, nullptr);
+    SendMessageA(PlayerPanelWindow, WM_CLOSE, 0, 0);
+    EXPECT_EQ(PlayerPanelWindow, nullptr);
+    Key(design, WM_KEYDOWN, VK_HOME);
+    EXPECT_EQ(Title(design), "TWE 7,8,9 -1 DOWN");
+}
+
+TEST_F(PanelSession, DigitKeyWithAnEmptySlotSaysTheProfileIsMissing) {
+    HWND panel = DesignPlayerPanelWindow;
+    std::strcpy(Preferences->LastProjectPath, "C:\\kept.hif");
+    Key(panel, WM_KEYDOWN, '5');
+    EXPECT_EQ(LiveShared.ProfileNumber, 5);
+    ASSERT_TRUE(PumpUntil([&] { return !recorder_.shown.empty(); }, 4000));
+    EXPECT_EQ(recorder_.shown[0].text, "Requested Profile Not Found");
+    EXPECT_STREQ(Preferences->LastProjectPath, "C:\\kept.hif");
+    EXPECT_EQ(pr_file->tail.VolumePosition, 9);
+}
+
+TEST_F(PanelSession, RefusedProfileKeepsTheLastProjectPath) {
+    HWND panel = DesignPlayerPanelWindow;
+    const std::string path = (folder_ / "short.hif").string();
+    std::ofstream(path, std::ios::binary) << std::string(4096, 'x');
+    std::strcpy(Preferences->ProfileSlots[9], path.c_str());
+    std::strcpy(Preferences->LastProjectPath, "C:\\kept.hif");
+    Key(panel, WM_KEYDOWN, '0');
+    ASSERT_TRUE(PumpUntil([&] { return !recorder_.shown.empty(); }, 4000));
+    EXPECT_EQ(recorder_.shown[0].text, "This Project File Is Not recognized");
+    EXPECT_STREQ(Preferences->LastProjectPath, "C:\\kept.hif");
+}
+
+TEST_F(PanelSession, ProfileKeyLoadsThePlaysThroughTheChain) {
+    // A Quadro design saved as profile 1, loaded over the Stereo design by the digit key.
+    const std::string path = (folder_ / "quadro.HIF").string();
+    SendMessageA(FrameWindow, WM_COMMAND, IDM_BLANK_QUADRO, 0);
+    ASSERT_EQ(pr_file->tail.SystemConfiguration, 2u);
+    MessageList messages;
+    MirroredSettings settings = GatherMirroredSettings();
+    ASSERT_EQ(WriteProjectFile(path, GlobalProjectContext(&settings), &messages), 1);
+    SendMessageA(FrameWindow, WM_COMMAND, IDM_STEREO_2X2, 0);
+    ASSERT_EQ(pr_file->tail.SystemConfiguration, 0u);
+    std::strcpy(Preferences->ProfileSlots[0], path.c_str());
+    HWND panel = DesignPlayerPanelWindow;
+    ASSERT_NE(panel, nullptr);
+    Key(panel, WM_KEYDOWN, '1');
+    ASSERT_TRUE(PumpUntil([&] { return pr_file->tail.SystemConfiguration == 2u; }, 8000));
+    EXPECT_STREQ(Preferences->LastProjectPath, path.c_str());
+    EXPECT_NE(SplitterWindows[static_cast<int>(SplitterKind::Quadro)], nullptr);
+    EXPECT_EQ(Title(panel), "BBM -6.0dB ");
+    // The frame's chain presses the Quadro channels: the blank panes fail and Play is not started.
+    ASSERT_TRUE(PumpUntil([&] { return recorder_.shown.size() >= 4; }, 8000));
+    EXPECT_TRUE(PaneRecomputeFailed(1));
+}
+
+TEST_F(PanelSession, PlayerPanelPlaysTheStereoDesignUpToTheEngine) {
+    HWND panel = OpenPlayerPanel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(DesignPlayerPanelWindow, nullptr);
+    EXPECT_EQ(Title(panel), "BBM -6.0dB ");
+    EXPECT_EQ(ItemText(panel, 60), "FL");
+    EXPECT_EQ(ItemText(panel, 65), "SB2");
+    EXPECT_TRUE(Checked(panel, IDC_LIN_PH));
+    MaybeScreenshot("player-panel");
+
+    Command(panel, IDC_PLAY);
+    ASSERT_TRUE(PumpUntil([&] { return ItemText(panel, 62) == "FR OK"; }, 6000));
+    EXPECT_EQ(ItemText(panel, 60), "FL OK");
+    EXPECT_EQ(ItemText(panel, 61), "CC");  // Stereo does not play the centre
+    EXPECT_TRUE(recorder_.shown.empty());
+    // No sound device here: the start ends in the capture error, without a hang.
+    ASSERT_TRUE(PumpUntil([&] { return Title(panel) == kCapturingError; }, 8000));
+    EXPECT_EQ(EngineRunning.load(), 0);
+    EXPECT_EQ(ItemText(panel, IDC_DEL_TEXT), "Del=0");
+    // STOP after a failure does nothing.
+    Command(panel, IDC_STOP);
+    EXPECT_EQ(ItemText(panel, 60), "FL OK");
+}
+
+TEST_F(PanelSession, PlayerPanelRefusesAndStopsAtTheFirstFailedPane) {
+    HWND panel = OpenPlayerPanel();
+    ASSERT_NE(panel, nullptr);
+    InputMode = 1;
+    Command(panel, IDC_PLAY);
+    ASSERT_EQ(recorder_.shown.size(), 1u);
+    EXPECT_EQ(recorder_.shown[0].text, "Unable To Process More Than 2 Inputs In Stereo Mode");
+    EXPECT_EQ(recorder_.shown[0].caption, "HV Message");
+    InputMode = 0;
+    recorder_.shown.clear();
+
+    // Home Theatre over the Stereo panes: pane 2 is empty, so the sequence ends after "FL OK".
+    pr_file->tail.SystemConfiguration = 1;
+    Command(panel, IDC_PLAY);
+    ASSERT_TRUE(PumpUntil([&] { return !recorder_.shown.empty(); }, 6000));
+    EXPECT_EQ(ItemText(panel, 60), "FL OK");
+    EXPECT_EQ(ItemText(panel, 61), "CC");
+    EXPECT_EQ(ItemText(panel, 62), "FR");
+    Sleep(3500);
+    Pump();
+    EXPECT_NE(Title(panel), kCapturingError);  // nothing was launched
+}
+
+TEST_F(PanelSession, PlayerPanelKeysUseTheirOwnCeilingAndReadout) {
+    HWND panel = OpenPlayerPanel();
+    ASSERT_NE(panel, nullptr);
+    SendMessageA(panel, WM_HSCROLL, SB_RIGHT, reinterpret_cast<LPARAM>(GetDlgItem(panel, IDC_VOLUME)));
+    EXPECT_EQ(pr_file->tail.VolumePosition, 66);
+    Key(panel, WM_KEYDOWN, VK_UP);
+    EXPECT_EQ(pr_file->tail.VolumePosition, 63);
+    Key(panel, WM_KEYDOWN, VK_RIGHT);
+    EXPECT_EQ(Title(panel), "REAR 3,4,5,6 2 UP");
+    Key(panel, WM_CHAR, 'm');
+    EXPECT_TRUE(Checked(panel, IDC_MIN_PH));
+    EXPECT_FALSE(Checked(panel, IDC_LIN_PH));
+}
+
+TEST_F(PanelSession, CopySpeakerDialogCopiesAndCancelRestores) {
+    HWND panel = DesignPlayerPanelWindow;
+    CopySelection = CopySpeakerSelection{};
+    HWND dialog = CreateDialogParamA(AppInstance, "Halvane_Linearizer_Copy_Speaker", panel, CopySpeakerDialogProc, 0);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Title(dialog), "Copy Speaker Control");
+    EXPECT_TRUE(Checked(dialog, 4950));
+    EXPECT_TRUE(Checked(dialog, 4960));
+    Command(dialog, 4952);  // Front Right
+    EXPECT_TRUE(Checked(dialog, 4952));
+    EXPECT_FALSE(Checked(dialog, 4950));
+    Command(dialog, IDCANCEL);
+    DestroyWindow(dialog);
+    EXPECT_EQ(CopySourcePane(CopySelection), 1);
+
+    // Front Right onto Rear Left, while pane 1 is active: pane 4 gets pane 3, the WorkingNetwork stays.
+    ActivePane = 1;
+    LoadPaneNetwork(*PaneRecords[0], WorkingNet);
+    const uint32_t activeCount = WorkingNet->element_count;
+    dialog = CreateDialogParamA(AppInstance, "Halvane_Linearizer_Copy_Speaker", panel, CopySpeakerDialogProc, 0);
+    Command(dialog, 4952);
+    Command(dialog, 4963);
+    Command(dialog, IDOK);
+    DestroyWindow(dialog);
+    EXPECT_EQ(std::memcmp(PaneRecords[3], PaneRecords[2], sizeof(PaneRecord)), 0);
+    EXPECT_EQ(WorkingNet->element_count, activeCount);
+}
+
+TEST_F(PanelSession, PlotAndToneDialogs) {
+    HWND panel = DesignPlayerPanelWindow;
+    for (uint32_t& f : CurveViewFlags) f = 1;
+    HWND plots = CreateDialogParamA(AppInstance, "Halvane_Linearizer_Plots", panel, LinearizerPlotsDialogProc, 0);
+    ASSERT_NE(plots, nullptr);
+    EXPECT_EQ(Title(plots), "Plot Control");
+    Command(plots, 4801);
+    Command(plots, 4805);
+    Command(plots, 4812);
+    EXPECT_EQ(CurveViewFlags[0], 0u);
+    EXPECT_EQ(CurveViewFlags[5], 0u);
+    EXPECT_FALSE(Checked(plots, 4812));
+    Command(plots, IDCANCEL);
+    DestroyWindow(plots);
+    for (uint32_t f : CurveViewFlags) EXPECT_EQ(f, 1u);
+
+    TestTone.Frequency.store(0.0f);
+    HWND tones = CreateDialogParamA(AppInstance, "Halvane_Linearizer_Test_Tones", panel, TestTonesDialogProc, 0);
+    ASSERT_NE(tones, nullptr);
+    EXPECT_EQ(TestTone.Frequency.load(), 1000.0f);
+    HWND list = GetDlgItem(tones, IDC_TONE_PORT);
+    EXPECT_EQ(SendMessageA(list, CB_GETCOUNT, 0, 0), 18);
+    SendMessageA(list, CB_SETCURSEL, 17, 0);
+    SendMessageA(tones, WM_COMMAND, MAKEWPARAM(IDC_TONE_PORT, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    EXPECT_EQ(TestTone.Channel.load(), 17);
+    SetDlgItemTextA(tones, IDC_TONE_FREQUENCY, "440");
+    SendMessageA(tones, WM_COMMAND, MAKEWPARAM(IDC_TONE_FREQUENCY, EN_CHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(tones, IDC_TONE_FREQUENCY)));
+    EXPECT_EQ(TestTone.Frequency.load(), 440.0f);
+    Command(tones, IDCANCEL);
+    DestroyWindow(tones);
+    EXPECT_EQ(TestTone.Channel.load(), 17);  // Cancel undoes nothing
+    SetTestToneChannel(&TestTone, 0);
+}
+
+TEST_F(PanelSession, ClearPlotsHidesEveryCurve) {
+    HWND panel = DesignPlayerPanelWindow;
+    Command(panel, IDC_FRONT_LEFT);
+    Command(panel, IDC_CLEAR_PLOTS);
+    for (int c = 0; c < kPlotCurveSlots; ++c) ASSERT_EQ(PlotCurveTable[c].Visible, 0.0f) << c;
+    EXPECT_EQ(OutputSpectrum[0][0], 0.0f);
+    EXPECT_EQ(PhaseReferenceSpectrum[0][2 * 65535], 1e-7f);
+    EXPECT_EQ(PhaseReferenceSpectrum[0][1], 0.0f);
+}
+
+TEST_F(PanelSession, MetersDrawTheirBars) {
+    HWND panel = DesignPlayerPanelWindow;
+    HWND meter = GetDlgItem(panel, IDC_OUTPUT_METER);
+    float values[16] = {};
+    values[0] = 2010624000.0f;
+    DrawOutputMeters(meter, values);
+    RECT rc;
+    GetClientRect(meter, &rc);
+    HDC dc = GetDC(meter);
+    const COLORREF bar = GetPixel(dc, rc.left + 4, rc.bottom - 50);
+    const COLORREF clip = GetPixel(dc, rc.left + 4, rc.bottom - 180);
+    const COLORREF quiet = GetPixel(dc, rc.left + 12, rc.bottom - 50);
+    ReleaseDC(meter, dc);
+    if (bar == CLR_INVALID) GTEST_SKIP() << "no readable screen";
+    EXPECT_EQ(bar, RGB(128, 0, 128));  // output 1: the default CABS sub, purple
+    EXPECT_GE(rc.bottom, 184) << "the meter is shorter than its full bar";
+    if (rc.bottom >= 184) {
+        EXPECT_EQ(clip, RGB(192, 0, 0));
+    }
+    EXPECT_NE(quiet, RGB(255, 0, 255));  // output 2 shows only its stub
+}
+
+TEST_F(PanelSession, WavSaveRecord) {
+    PrepareWavSaveDialog(FrameWindow);
+    EXPECT_EQ(WavSaveDialogRecord.lStructSize, sizeof(OPENFILENAMEA));
+    EXPECT_EQ(WavSaveDialogRecord.hwndOwner, FrameWindow);
+    EXPECT_EQ(std::memcmp(WavSaveDialogRecord.lpstrFilter, "Wave Files (*.wav)\0*.wav\0\0", 26), 0);
+    EXPECT_EQ(WavSaveDialogRecord.nMaxFile, 2048u);
+    EXPECT_EQ(WavSaveDialogRecord.nMaxFileTitle, 2048u);
+    EXPECT_STREQ(WavSaveDialogRecord.lpstrDefExt, "*.*");
+    EXPECT_EQ(WavSaveDialogRecord.Flags, 0u);
+    EXPECT_EQ(WavSaveDialogRecord.lpstrFile, nullptr);
+    const FilePickerDescription p = WavSavePicker();
+    EXPECT_TRUE(p.for_save);
+    EXPECT_TRUE(p.create_prompt);
+    EXPECT_TRUE(p.hide_read_only);
+}
+
+TEST_F(PanelSession, ClosingThePanelReleasesItsHookAndReopens) {
+    HWND panel = DesignPlayerPanelWindow;
+    SendMessageA(panel, WM_CLOSE, 0, 0);
+    EXPECT_EQ(DesignPlayerPanelWindow, nullptr);
+    EXPECT_FALSE(IsWindow(panel));
+    ShowDesignPanel(FrameWindow);
+    ASSERT_NE(DesignPlayerPanelWindow, nullptr);
+    Key(DesignPlayerPanelWindow, WM_CHAR, 'm');
+    EXPECT_EQ(Title(DesignPlayerPanelWindow), "Minimum Phase");
+}
+
+}  // namespace
