@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -449,17 +450,70 @@ TEST_F(SettingsSession, CapturedClientAreaIsAPackedDib) {
 
 namespace {
 
-// The first printer Wine offers, or "".
-std::string FirstPrinter() {
+// The printers the system offers, by name.
+std::vector<std::string> OfferedPrinters() {
+    std::vector<std::string> names;
     DWORD needed = 0, count = 0;
     EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, nullptr, 0, &needed, &count);
-    if (needed == 0) return "";
+    if (needed == 0) return names;
     std::vector<BYTE> buffer(needed);
     if (!EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, buffer.data(), needed, &needed,
-                       &count) ||
-        count == 0)
-        return "";
-    return reinterpret_cast<PRINTER_INFO_4A*>(buffer.data())->pPrinterName;
+                       &count))
+        return names;
+    for (DWORD i = 0; i < count; ++i) names.push_back(reinterpret_cast<PRINTER_INFO_4A*>(buffer.data())[i].pPrinterName);
+    return names;
+}
+
+constexpr const char* kTestPrinter = "Halvane Test PostScript";
+
+// A PostScript printer of the test's own whose port is a file: Wine's PostScript driver with a small PPD
+// the test writes. Returns false where the system has no such driver (then nothing is printed to a file).
+bool InstallFilePrinter(const std::string& outputPath) {
+    if (HANDLE old = nullptr; OpenPrinterA(const_cast<char*>(kTestPrinter), &old, nullptr)) {
+        DeletePrinter(old);
+        ClosePrinter(old);
+    }
+    char dir[MAX_PATH] = {};
+    DWORD size = 0;
+    if (!GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(dir), sizeof dir, &size)) return false;
+    const std::string ppdDir = std::string(dir) + "\\3";
+    CreateDirectoryA(ppdDir.c_str(), nullptr);
+    const std::string ppd = ppdDir + "\\hv_test.ppd";
+    std::ofstream(ppd) << "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
+                          "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n*PCFileName: \"HVTEST.PPD\"\n"
+                          "*Manufacturer: \"Halvane\"\n*Product: \"(Test)\"\n*ModelName: \"Halvane Test PostScript\"\n"
+                          "*ShortNickName: \"Halvane Test PostScript\"\n*NickName: \"Halvane Test PostScript\"\n"
+                          "*PSVersion: \"(3010.000) 0\"\n*LanguageLevel: \"3\"\n*ColorDevice: True\n"
+                          "*DefaultColorSpace: RGB\n*DefaultResolution: 300dpi\n*OpenUI *PageSize: PickOne\n"
+                          "*DefaultPageSize: A4\n*PageSize A4/A4: \"<</PageSize[595 842]>>setpagedevice\"\n"
+                          "*CloseUI: *PageSize\n*DefaultImageableArea: A4\n*ImageableArea A4/A4: \"0 0 595 842\"\n"
+                          "*DefaultPaperDimension: A4\n*PaperDimension A4/A4: \"595 842\"\n";
+    DRIVER_INFO_3A driver{};
+    driver.cVersion = 3;
+    driver.pName = const_cast<char*>("Wine PostScript Driver");
+    driver.pDriverPath = const_cast<char*>("wineps.drv");
+    driver.pConfigFile = const_cast<char*>("wineps.drv");
+    driver.pDataFile = const_cast<char*>(ppd.c_str());
+    driver.pDefaultDataType = const_cast<char*>("RAW");
+    if (!AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&driver), APD_COPY_NEW_FILES)) return false;
+    PRINTER_INFO_2A info{};
+    info.pPrinterName = const_cast<char*>(kTestPrinter);
+    info.pPortName = const_cast<char*>(outputPath.c_str());
+    info.pDriverName = driver.pName;
+    info.pPrintProcessor = const_cast<char*>("WinPrint");
+    info.pDatatype = const_cast<char*>("RAW");
+    HANDLE printer = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&info));
+    if (!printer) return false;
+    ClosePrinter(printer);
+    return true;
+}
+
+void RemoveFilePrinter() {
+    HANDLE printer = nullptr;
+    if (OpenPrinterA(const_cast<char*>(kTestPrinter), &printer, nullptr)) {
+        DeletePrinter(printer);
+        ClosePrinter(printer);
+    }
 }
 
 }  // namespace
@@ -519,22 +573,36 @@ TEST_F(SettingsSession, PrintSettingsDialogDoneAndCancel) {
 
 TEST_F(SettingsSession, PrintingOnWhatWineOffers) {
     PrintSettings = PrintSettingsRecord{};
-    const std::string printer = FirstPrinter();
-    std::printf("[ printer  ] %s\n", printer.empty() ? "(none offered)" : printer.c_str());
+    for (const std::string& name : OfferedPrinters()) std::printf("[ printer  ] offered: %s\n", name.c_str());
+    const std::string output = (folder_ / "printed.ps").string();
+    const bool filePrinter = InstallFilePrinter(output);
+    std::printf("[ printer  ] %s\n", filePrinter ? "printing to a PostScript file" : "no printer: the failure path");
     SetPrinterChoiceHook([&](HWND) -> HDC {
-        // With no printer at all, a device that cannot take a print job stands in: the display.
-        if (printer.empty()) return CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-        return CreateDCA(nullptr, printer.c_str(), nullptr, nullptr);
+        // Without a printer, a device that cannot take a print job stands in: the display.
+        if (!filePrinter) return CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+        return CreateDCA(nullptr, kTestPrinter, nullptr, nullptr);
     });
-    DialogDriver driver("Printout Control", [](HWND d) { PostMessageA(d, WM_COMMAND, IDOK, 0); });
-    EXPECT_EQ(PrintWindowImage(FrameWindow, nullptr), 0);
-    EXPECT_TRUE(driver.Acted());
-    if (printer.empty()) {
+    {
+        DialogDriver driver("Printout Control", [](HWND d) { PostMessageA(d, WM_COMMAND, IDOK, 0); });
+        EXPECT_EQ(PrintWindowImage(FrameWindow, nullptr), 0);
+        EXPECT_TRUE(driver.Acted());
+    }
+    if (!filePrinter) {
         ASSERT_EQ(recorder_.shown.size(), 1u);
         EXPECT_EQ(recorder_.shown[0].text, "Unable To Start Print Job");
         EXPECT_EQ(recorder_.shown[0].caption, "Test");
         EXPECT_EQ(recorder_.shown[0].icon, MessageIcon::Warning);
-    } else {
-        for (const HvMessage& m : recorder_.shown) std::printf("[ message  ] %s\n", m.text.c_str());
+        return;
     }
+    RemoveFilePrinter();
+    EXPECT_TRUE(recorder_.shown.empty());
+    std::ifstream f(output, std::ios::binary);
+    const std::string ps((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(ps.rfind("%!PS-Adobe", 0), 0u);
+    EXPECT_NE(ps.find("%%Title: Sonavix"), std::string::npos);
+    EXPECT_NE(ps.find("%%Pages: 1"), std::string::npos);
+    EXPECT_NE(ps.find("image"), std::string::npos);  // the captured bitmap
+    if (const char* dir = std::getenv("HV_PRINT_DIR"); dir && *dir)
+        std::filesystem::copy_file(output, std::string(dir) + "/printed.ps",
+                                   std::filesystem::copy_options::overwrite_existing);
 }
