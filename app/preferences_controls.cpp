@@ -90,7 +90,8 @@ void FillBinFrequencyTable(float* table, int count, int sampleRate, int blockFra
 }
 
 void ClearCurvesAndSpectra(const GridTargets& grid) {
-    if (grid.curves) std::memset(static_cast<void*>(grid.curves), 0, sizeof(PlotCurve) * static_cast<std::size_t>(grid.curveCount));
+    if (grid.curves)
+        std::memset(static_cast<void*>(grid.curves), 0, sizeof(PlotCurve) * static_cast<std::size_t>(grid.curveCount));
     for (int o = 0; o < grid.outputs; ++o) {
         if (grid.outputSpectrum && grid.outputSpectrum[o])
             std::memset(grid.outputSpectrum[o], 0, grid.spectrumPoints * 2 * sizeof(float));

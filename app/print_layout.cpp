@@ -1,6 +1,6 @@
 #include "app/print_layout.h"
 
-#include <cmath>
+#include <algorithm>
 #include <cstdlib>
 
 PrintSettingsRecord PrintSettings;
@@ -37,8 +37,8 @@ PageRect PrintDestinationRect(const PrintSettingsRecord& settings, int horzres, 
 bool StretchSourceRect(const PageRect& dest, const PageRect& clip, int dibWidth, int dibHeight, PageRect* drawn,
                        PageRect* source) {
     if (dibWidth <= 0 || dibHeight <= 0 || dest.right <= dest.left || dest.bottom <= dest.top) return false;
-    PageRect r{dest.left > clip.left ? dest.left : clip.left, dest.top > clip.top ? dest.top : clip.top,
-               dest.right < clip.right ? dest.right : clip.right, dest.bottom < clip.bottom ? dest.bottom : clip.bottom};
+    PageRect r{std::max(dest.left, clip.left), std::max(dest.top, clip.top), std::min(dest.right, clip.right),
+               std::min(dest.bottom, clip.bottom)};
     if (r.right <= r.left || r.bottom <= r.top) return false;
     const double xScale = static_cast<double>(dest.right - dest.left) / dibWidth;
     const double yScale = static_cast<double>(dest.bottom - dest.top) / dibHeight;

@@ -12,5 +12,6 @@ void SetProfileSlot(ProfileSlotEdit* edit, int n, const char* text) {
 }
 
 void CommitProfileEdit(const ProfileSlotEdit& edit, PreferencesRecord* record) {
-    for (int n = 1; n <= kProfileSlotCount; ++n) CopySettingText(record->ProfileSlots[n - 1], kPathWidth, edit.slots[n - 1]);
+    for (int n = 1; n <= kProfileSlotCount; ++n)
+        CopySettingText(record->ProfileSlots[n - 1], kPathWidth, edit.slots[n - 1]);
 }

@@ -270,7 +270,8 @@ LRESULT CALLBACK PenColourChildWndProc(HWND window, UINT message, WPARAM wParam,
             return 0;
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
-            if ((id >= 10008 && id <= 10022) || (id >= 10036 && id <= 10041)) ForwardToSettings(window, OnPenColourCommand, wParam, lParam);
+            if ((id >= 10008 && id <= 10022) || (id >= 10036 && id <= 10041))
+                ForwardToSettings(window, OnPenColourCommand, wParam, lParam);
             return 0;
         }
         case WM_HSCROLL:

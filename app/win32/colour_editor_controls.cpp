@@ -112,9 +112,10 @@ void RunColourEditorStep(HDC dc, const ColourEditorLayout& layout, const ColourE
         const int caret = list ? static_cast<int>(SendMessageA(list, LB_GETCARETINDEX, 0, 0)) : 0;
         if (ColourEditorCommand(id, caret, ColourSelectionFlags, ColourScheme, &ColourEditValues) &&
             ColourEntryOfBox(id) >= 0) {
-            for (int k = layout.firstEntry; k < kColourSchemeEntries; ++k)
-                if (c.boxes[k])
-                    SendMessageA(c.boxes[k], BM_SETCHECK, ColourSelectionFlags[k] == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+            for (int k = layout.firstEntry; k < kColourSchemeEntries; ++k) {
+                const WPARAM mark = ColourSelectionFlags[k] == 1 ? BST_CHECKED : BST_UNCHECKED;
+                if (c.boxes[k]) SendMessageA(c.boxes[k], BM_SETCHECK, mark, 0);
+            }
         }
     }
     // Then, whatever the message: reload, show the values, apply a scroll step, redraw the selected entry.
@@ -123,8 +124,8 @@ void RunColourEditorStep(HDC dc, const ColourEditorLayout& layout, const ColourE
     for (int b = 0; b < 3; ++b) SetScrollPos(c.bars[b], SB_CTL, EditValueOfBar(b), TRUE);
     SelectListItems(c);
     if (bar >= 0) {
-        const int value = ColourEditorScroll(bar, LOWORD(wParam), HIWORD(wParam), layout.firstEntry, ColourSelectionFlags,
-                                             ColourScheme, &ColourEditValues);
+        const int value = ColourEditorScroll(bar, LOWORD(wParam), HIWORD(wParam), layout.firstEntry,
+                                             ColourSelectionFlags, ColourScheme, &ColourEditValues);
         SetScrollPos(c.bars[bar], SB_CTL, value, TRUE);
     }
     SetOpaqueFaceBackground(dc);

@@ -422,7 +422,8 @@ bool OnCommand(HWND window, int id) {
         case IDM_MLS: OpenMeasurements(); break;
         case IDM_HELP: OpenHelp(window); break;
         case IDM_ASSIGN_PROFILES:
-            WithModalDialog([&] { return DialogBoxParamA(AppInstance, "ProjectFile", window, ProfileListDialogProc, 0); });
+            WithModalDialog(
+                [&] { return DialogBoxParamA(AppInstance, "ProjectFile", window, ProfileListDialogProc, 0); });
             UpdateWindow(window);
             break;
         default: break;

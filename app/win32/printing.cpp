@@ -80,7 +80,8 @@ INT_PTR CALLBACK EnterScalesDialogProc(HWND dialog, UINT message, WPARAM wParam,
             SetDlgItemTextA(dialog, IDC_PRINTER_MODEL, DefaultPrinterName);
             SetDlgItemTextA(dialog, IDC_PRINTER_PORT, DefaultPrinterPort);
             HWND list = GetDlgItem(dialog, IDC_PRINT_SCALE_LIST);
-            for (const char* name : PrintScaleNames) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+            for (const char* name : PrintScaleNames)
+                SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
             SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(PrintScaleRow(PrintSettings.scale)), 0);
             ShowScaleText(dialog);
             CheckOrientation(dialog);

@@ -30,6 +30,7 @@
 #include "app/win32/window_registry.h"
 #include "app_session.h"
 #include "engine/endpoints.h"
+#include "engine/win32/endpoints.h"
 
 namespace {
 
@@ -185,11 +186,17 @@ TEST_F(SettingsSession, PreferencesWindowOpensWithItsControls) {
     ASSERT_NE(Item(10008), nullptr);
     EXPECT_TRUE(SendMessageA(Item(10009), BM_GETCHECK, 0, 0) == BST_CHECKED);
     EXPECT_EQ(GetScrollPos(Item(kColourRedBar), SB_CTL), ColourScheme[1].red);
-    // Painting no longer lists the endpoints: the counts stay as listed at creation.
-    const uint32_t count = CaptureEndpointCount;
+    // The endpoints are listed at creation and when a device list takes the focus, not at every paint.
+    CaptureEndpointCount = 77;
     InvalidateRect(PreferencesWindow, nullptr, TRUE);
     UpdateWindow(PreferencesWindow);
-    EXPECT_EQ(CaptureEndpointCount, count);
+    EXPECT_EQ(CaptureEndpointCount, 77u);
+    Notify(PreferencesWindow, kPrefCaptureList, LBN_SETFOCUS);
+    const uint32_t listed = CaptureEndpointCount;
+    CaptureEndpointCount = 77;
+    EnumCaptureEndpoints();  // what the system lists
+    EXPECT_EQ(listed, CaptureEndpointCount);
+    std::printf("[ devices  ] %u capture, %u render endpoints listed\n", CaptureEndpointCount, RenderEndpointCount);
     SaveScreenshot("preferences", PreferencesWindow);
 }
 
@@ -354,7 +361,7 @@ TEST_F(SettingsSession, PenColoursWindowKeepsItsOwnControls) {
     HWND penRed = GetDlgItem(PenColourWindow, kColourRedBar);
     HWND prefRed = Item(kColourRedBar);
     ColourScheme[1].red = 100;
-    SendMessageA(PenColourWindow, WM_COMMAND, MAKEWPARAM(10009, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(PenColourWindow, 10009)));
+    Notify(PenColourWindow, 10009, BN_CLICKED);
     Scroll(PenColourWindow, kColourRedBar, SB_LINERIGHT);
     EXPECT_EQ(ColourScheme[1].red, 101);
     EXPECT_EQ(GetScrollPos(penRed, SB_CTL), 101);
@@ -460,7 +467,8 @@ std::vector<std::string> OfferedPrinters() {
     if (!EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, buffer.data(), needed, &needed,
                        &count))
         return names;
-    for (DWORD i = 0; i < count; ++i) names.push_back(reinterpret_cast<PRINTER_INFO_4A*>(buffer.data())[i].pPrinterName);
+    const auto* printers = reinterpret_cast<const PRINTER_INFO_4A*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i) names.push_back(printers[i].pPrinterName);
     return names;
 }
 
