@@ -455,6 +455,75 @@ TEST_F(SettingsSession, CapturedClientAreaIsAPackedDib) {
     GlobalFree(dib);
 }
 
+TEST_F(SettingsSession, DibStretchedOntoAPageAndClipped) {
+    // A 4 x 2 bitmap, red on the left half and blue on the right, as the screen would give it.
+    HDC screen = GetDC(nullptr);
+    HBITMAP picture = CreateCompatibleBitmap(screen, 4, 2);
+    HDC mem = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(mem, picture);
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0)), blue = CreateSolidBrush(RGB(0, 0, 255));
+    RECT left{0, 0, 2, 2}, right{2, 0, 4, 2};
+    FillRect(mem, &left, red);
+    FillRect(mem, &right, blue);
+    SelectObject(mem, old);
+    // Only a palette display has a palette to copy, whatever the colour count says.
+    std::strcpy(PrintSettings.colourCount, "65536");
+    if (!(GetDeviceCaps(screen, RASTERCAPS) & RC_PALETTE)) {
+        EXPECT_EQ(CopySystemPalette(), nullptr);
+    }
+    ReleaseDC(nullptr, screen);
+    HGLOBAL dib = BitmapToDib(picture, nullptr);
+    DeleteObject(picture);
+    ASSERT_NE(dib, nullptr);
+    char* bytes = static_cast<char*>(GlobalLock(dib));
+    const auto* h = reinterpret_cast<const BITMAPINFOHEADER*>(bytes);
+    EXPECT_EQ(h->biWidth, 4);
+    EXPECT_EQ(h->biHeight, 2);
+    EXPECT_EQ(DibNumColors(bytes), 0);
+    EXPECT_EQ(FindDibBits(bytes), bytes + 40);
+
+    // A white 400 x 300 page.
+    BITMAPINFO pageInfo{};
+    pageInfo.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 400, -300, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* pagePixels = nullptr;
+    HBITMAP page = CreateDIBSection(mem, &pageInfo, DIB_RGB_COLORS, &pagePixels, nullptr, 0);
+    ASSERT_NE(page, nullptr);
+    old = SelectObject(mem, page);
+    auto pixel = [&](int x, int y) {
+        GdiFlush();
+        const uint32_t v = static_cast<const uint32_t*>(pagePixels)[y * 400 + x];
+        return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    };
+    auto clear = [&] {
+        RECT all{0, 0, 400, 300};
+        FillRect(mem, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    };
+    const RECT dest{100, 50, 300, 150};
+    clear();
+    EXPECT_EQ(StretchDibToRect(mem, dest, dest, bytes, FindDibBits(bytes)), 0);
+    EXPECT_EQ(pixel(120, 100), RGB(255, 0, 0));
+    EXPECT_EQ(pixel(280, 100), RGB(0, 0, 255));
+    EXPECT_EQ(pixel(99, 100), RGB(255, 255, 255));
+    EXPECT_EQ(pixel(200, 151), RGB(255, 255, 255));
+    // Clipped to the right half: only the blue half of the bitmap is drawn, where it belongs.
+    clear();
+    EXPECT_EQ(StretchDibToRect(mem, dest, RECT{200, 0, 400, 300}, bytes, FindDibBits(bytes)), 0);
+    EXPECT_EQ(pixel(150, 100), RGB(255, 255, 255));
+    EXPECT_EQ(pixel(210, 60), RGB(0, 0, 255));
+    EXPECT_EQ(pixel(290, 140), RGB(0, 0, 255));
+    // Nothing of the destination inside the clip: nothing drawn, no failure.
+    clear();
+    EXPECT_EQ(StretchDibToRect(mem, dest, RECT{0, 0, 50, 50}, bytes, FindDibBits(bytes)), 0);
+    EXPECT_EQ(pixel(150, 100), RGB(255, 255, 255));
+    SelectObject(mem, old);
+    DeleteObject(page);
+    DeleteDC(mem);
+    DeleteObject(red);
+    DeleteObject(blue);
+    GlobalUnlock(dib);
+    GlobalFree(dib);
+}
+
 namespace {
 
 // The printers the system offers, by name.
