@@ -103,7 +103,7 @@ void BM_EngineBlock(benchmark::State& state) {
         e.Block(live);
         benchmark::DoNotOptimize(e.output_block.data());
     }
-    state.SetLabel(FftVectorPath());
+    state.SetLabel(FftPathName(FftChosenPath()));
 }
 BENCHMARK(BM_EngineBlock)->Arg(512)->Arg(1024)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
 
