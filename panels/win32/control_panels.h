@@ -29,6 +29,6 @@ extern PalettePainters PanelPalette;
 // The kind the last palette click chose (0 before the first).
 int PanelPaletteKind();
 
-// The panes whose last recompute through a channel button failed; Play refuses while one of the
-// configuration's panes is marked, since its spectra are stale.
+// The panes whose last recompute through a channel button failed. Play recomputes such a pane of its
+// configuration again (and one solved on another block size or rate) and ends when that fails.
 bool PaneRecomputeFailed(int pane);

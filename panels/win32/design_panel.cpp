@@ -49,6 +49,12 @@ bool g_buffersHeld = false;  // released once, whichever of WM_CLOSE and WM_DEST
 int g_paletteKind = 0;
 bool g_paletteArmed = false;
 bool g_recomputeFailed[kPaneCount + 1] = {};
+// The grid (block frames, rate index) each pane was last solved on; 0 frames before its first solve here.
+struct PaneGrid {
+    int frames = 0;
+    uint32_t sampling = 0;
+};
+PaneGrid g_paneGrid[kPaneCount + 1];
 
 LRESULT CALLBACK DesignPanelKeyHook(int code, WPARAM wParam, LPARAM lParam) {
     return RunLiveKeyHook(LiveKeyPanel::kDesign, g_panel, g_hook, code, wParam, lParam);
@@ -196,14 +202,37 @@ void OnClose(HWND panel, bool destroy) {
 
 // ---- Commands ---------------------------------------------------------------------------------------------
 
-void OnChannelButton(int pane) {
+// Recomputes one pane on the current grid and remembers how it went. True when solved.
+bool Recompute(int pane) {
+    RefreshBlockGrid();
     MessageList messages;
     const RecomputeResult r = RecomputePane(pane, &messages);
     ShowMessages(messages);
     g_recomputeFailed[pane] = r != RecomputeResult::kSolved;
-    if (r != RecomputeResult::kSolved) return;
+    if (r == RecomputeResult::kSolved) g_paneGrid[pane] = PaneGrid{BlockFrames, pr_file->tail.HV_Sampling};
+    return r == RecomputeResult::kSolved;
+}
+
+void OnChannelButton(int pane) {
+    if (!Recompute(pane)) return;
     RaiseSplPlot();
     InvalidatePanes();
+}
+
+// Before Play: a pane of the configuration whose last recompute failed, or that was solved on another
+// block size or rate, is recomputed again; its failure (shown by the validator or the solver) ends Play,
+// so stale spectra are never played.
+bool PanesReadyToPlay() {
+    RefreshBlockGrid();
+    int panes[kSchedulePanes];
+    const int n = PaneSchedule(pr_file->tail.SystemConfiguration, panes);
+    for (int i = 0; i < n; ++i) {
+        const int pane = panes[i];
+        const PaneGrid& g = g_paneGrid[pane];
+        const bool stale = g.frames != 0 && (g.frames != BlockFrames || g.sampling != pr_file->tail.HV_Sampling);
+        if ((g_recomputeFailed[pane] || stale) && !Recompute(pane)) return false;
+    }
+    return true;
 }
 
 void SetEditTool(HWND panel, int tool) {
@@ -252,11 +281,7 @@ void OnPlay(HWND panel) {
         ShowHvMessage(FrameWindow, WarningMessage(refusal));
         return;
     }
-    // A pane whose last recompute failed has stale spectra: its own message was shown then.
-    int panes[kSchedulePanes];
-    const int n = PaneSchedule(pr_file->tail.SystemConfiguration, panes);
-    for (int i = 0; i < n; ++i)
-        if (g_recomputeFailed[panes[i]]) return;
+    if (!PanesReadyToPlay()) return;
     PrepareFilterBanks();
     if (RecordOutputChoice.load() == 1 && !Engine().prepareRecording()) {
         ShowHvMessage(FrameWindow, WarningMessage(kWavMemoryFailed));
@@ -302,6 +327,7 @@ void OnCommand(HWND panel, int id) {
     case IDC_RE_RECORD:
         RecordOutputChoice.store(RecordOutputChoice.load() == 1 ? 0 : 1);
         SetBox(panel, id, RecordOutputChoice.load() == 1);
+        PublishLiveValues();
         break;
     case IDC_WIDE_WINDOW:
         WideWindow = WideWindow == 1 ? 0 : 1;
@@ -361,6 +387,7 @@ void OnProfileReload(HWND panel) {
     MessageList messages;
     std::string path;
     const ProfileLoad load = LoadProfile(LiveShared.ProfileNumber, &messages, &path);
+    if (load == ProfileLoad::kLoaded) PublishLiveValues();
     ShowMessages(messages);
     if (load == ProfileLoad::kLoaded) {
         OpenSplitterOfConfiguration(pr_file->tail.SystemConfiguration);
@@ -374,6 +401,7 @@ void OnProfileReload(HWND panel) {
         EnumCaptureEndpoints();
         EnumRenderEndpoints();
         for (bool& failed : g_recomputeFailed) failed = false;
+        for (PaneGrid& g : g_paneGrid) g = PaneGrid{};
         SetTimer(FrameWindow, kAutostartFirstChannelTimer, kAutostartStepMs, nullptr);
     }
     SetFocus(panel);
@@ -381,12 +409,16 @@ void OnProfileReload(HWND panel) {
 }
 
 void OnTimer(HWND panel, UINT_PTR timer) {
+    if (timer == kMeterTimer) {
+        OnMeterTimer(panel);
+        return;
+    }
     KillTimer(panel, timer);
     switch (timer) {
     case kStartTimer:
         if (EngineRunning) return;
         SetDlgItemTextA(panel, IDC_DEL_TEXT, "Del=0");
-        Engine().start(panel);
+        if (Engine().start(panel)) StartMeterTimer(panel);
         break;
     case kTidyTimer: OnTidyUp(panel); break;
     case kProfileTimer: OnProfileReload(panel); break;

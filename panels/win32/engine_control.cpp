@@ -22,8 +22,9 @@ void Nothing() {}
 bool Yes() { return true; }
 bool No() { return false; }
 int NothingSaved(const char*, MessageList*) { return 0; }
+bool NoPeaks(uint32_t*, float*, float*) { return false; }
 
-EngineControl g_engine = [] {
+EngineControl StandIn() {
     EngineControl e;
     e.start = StandInStart;
     e.requestStop = StandInStop;
@@ -34,8 +35,12 @@ EngineControl g_engine = [] {
     e.hasRecording = No;
     e.saveRecording = NothingSaved;
     e.dropRecording = Nothing;
+    e.publishLive = Nothing;
+    e.latestPeaks = NoPeaks;
     return e;
-}();
+}
+
+EngineControl g_engine = StandIn();
 
 }  // namespace
 
@@ -51,4 +56,8 @@ void SetEngineControl(const EngineControl& c) {
     if (c.hasRecording) g_engine.hasRecording = c.hasRecording;
     if (c.saveRecording) g_engine.saveRecording = c.saveRecording;
     if (c.dropRecording) g_engine.dropRecording = c.dropRecording;
+    if (c.publishLive) g_engine.publishLive = c.publishLive;
+    if (c.latestPeaks) g_engine.latestPeaks = c.latestPeaks;
 }
+
+void ResetEngineControl() { g_engine = StandIn(); }

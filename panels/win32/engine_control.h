@@ -29,12 +29,20 @@ struct EngineControl {
     bool (*hasRecording)() = nullptr;
     int (*saveRecording)(const char* path, MessageList* out) = nullptr;
     void (*dropRecording)() = nullptr;
+    // The live values (VolumePosition, PhaseMode and BbmGain of the record, MasterGain and the trims of
+    // LiveShared, "Re-Record") changed on the user-interface thread: hand them to the running engine.
+    void (*publishLive)() = nullptr;
+    // The peaks of the latest streamed block, when a block newer than *seen was published (*seen moves on):
+    // inputs 1..8 on the 24-bit scale, outputs 1..16 on the word scale. False when there is nothing new.
+    bool (*latestPeaks)(uint32_t* seen, float inputs[8], float outputs[16]) = nullptr;
 };
 
 // The table in use. SetEngineControl replaces every entry that is set in `control`; entries left null keep
 // the stand-in.
 const EngineControl& Engine();
 void SetEngineControl(const EngineControl& control);
+// Back to the stand-in (tests).
+void ResetEngineControl();
 
 inline constexpr const char* kCapturingError = "CAPTURING ERROR - RESTART";
 inline constexpr const char* kRenderingError = "RENDERING ERROR - RESTART";

@@ -9,6 +9,8 @@
 #include "app/system_record.h"
 #include "app/win32/app_windows.h"
 #include "panels/resource_ids.h"
+#include "panels/win32/engine_control.h"
+#include "panels/win32/level_meters.h"
 
 OPENFILENAMEA WavSaveDialogRecord;
 float PerfTicksPerMs = 1.0f;
@@ -24,6 +26,7 @@ void SetVolumePosition(HWND panel, int32_t position) {
     pr_file->tail.VolumePosition = position;
     SetScrollPos(GetDlgItem(panel, kVolumeBar), SB_CTL, position, TRUE);
     LiveShared.MasterGain.store(MasterGainOf(position));
+    PublishLiveValues();
     SetDlgItemTextA(panel, kGainText, "");
 }
 
@@ -72,6 +75,7 @@ void SetPhaseBoxes(HWND panel, int32_t phase_mode) {
 void SelectPhaseMode(HWND panel, int32_t phase_mode) {
     SetPhaseBoxes(panel, phase_mode);
     pr_file->tail.PhaseMode = phase_mode;
+    PublishLiveValues();
     SetWindowTextA(panel, phase_mode == 0 ? "Linear Phase" : "Minimum Phase");
 }
 
@@ -138,6 +142,7 @@ LRESULT RunLiveKeyHook(LiveKeyPanel which, HWND panel, HHOOK own, int code, WPAR
             for (int i = 0; i < kTrimCount; ++i) LiveShared.ChannelTrims[i].store(v.ChannelTrims[i]);
             LiveShared.LastTrimValue = v.LastTrimValue;
             LiveShared.ProfileNumber = v.ProfileNumber;
+            PublishLiveValues();
             if (r.phase_boxes >= 0) SetPhaseBoxes(panel, r.phase_boxes);
             if (r.move_volume_bar) SetScrollPos(GetDlgItem(panel, kVolumeBar), SB_CTL, v.VolumePosition, TRUE);
             if (r.clear_gain_text) SetDlgItemTextA(panel, kGainText, "");
@@ -158,6 +163,21 @@ void SetBbmTitle(HWND panel, double offset) {
 void ResetLiveKeyState() {
     ResetChannelTrims(&LiveShared);
     LiveShared.Groups = ParseLiveKeyChannels(pr_file->tail.LiveKeyChannelFields);
+    PublishLiveValues();
+}
+
+void PublishLiveValues() { Engine().publishLive(); }
+
+void StartMeterTimer(HWND panel) { SetTimer(panel, kMeterTimer, kMeterIntervalMs, nullptr); }
+
+void OnMeterTimer(HWND panel) {
+    static uint32_t seen = 0;
+    float inputs[8], outputs[16];
+    if (Engine().latestPeaks(&seen, inputs, outputs)) {
+        DrawInputMeters(GetDlgItem(panel, IDC_INPUT_METER), inputs);
+        DrawOutputMeters(GetDlgItem(panel, IDC_OUTPUT_METER), outputs);
+    }
+    if (!EngineRunning) KillTimer(panel, kMeterTimer);
 }
 
 void PrepareWavSaveDialog(HWND owner) {

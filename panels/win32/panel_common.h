@@ -49,5 +49,15 @@ extern float PerfTicksPerMs;
 extern float PerfTickMs;
 void ReadPerformanceFrequency();
 
+// Hands the live values to the engine after a change (every writer of them calls it).
+void PublishLiveValues();
+
+// The meters follow the engine's published peaks while it streams: a 50 ms panel timer that draws the
+// newest peaks into the panel's meters and ends itself once EngineRunning is clear.
+inline constexpr UINT_PTR kMeterTimer = 10160;
+inline constexpr UINT kMeterIntervalMs = 50;
+void StartMeterTimer(HWND panel);
+void OnMeterTimer(HWND panel);
+
 // The orange-red brush of pressed Play and STOP buttons, made on first use and kept.
 HBRUSH PressedButtonBrush();

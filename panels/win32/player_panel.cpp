@@ -136,6 +136,7 @@ void OnStop(HWND panel) {
 // that fails to validate or to solve ends it with its message shown; nothing is launched.
 void OnRecompute(HWND panel) {
     if (EngineRunning) return;
+    RefreshBlockGrid();
     MessageList messages;
     const bool solved = RecomputeConfiguration(pr_file->tail.SystemConfiguration, &messages, [&](int pane) {
         if (const PaneStep* step = PaneStepOf(pane)) SetDlgItemTextA(panel, step->label_control, step->ok_label);
@@ -149,7 +150,7 @@ void OnRecompute(HWND panel) {
 void OnLaunch(HWND panel) {
     if (EngineRunning) return;
     SetDlgItemTextA(panel, IDC_DEL_TEXT, "Del=0");
-    Engine().start(panel);
+    if (Engine().start(panel)) StartMeterTimer(panel);
 }
 
 void OnTidyUp(HWND panel) {
@@ -163,6 +164,7 @@ void OnProfileReload(HWND panel) {
     MessageList messages;
     std::string path;
     const ProfileLoad load = LoadProfile(LiveShared.ProfileNumber, &messages, &path);
+    if (load == ProfileLoad::kLoaded) PublishLiveValues();
     ShowHvMessages(FrameWindow, messages);
     if (load == ProfileLoad::kNotFound) {
         SetFocus(panel);
@@ -183,6 +185,10 @@ void OnProfileReload(HWND panel) {
 }
 
 void OnTimer(HWND panel, UINT_PTR timer) {
+    if (timer == kMeterTimer) {
+        OnMeterTimer(panel);
+        return;
+    }
     KillTimer(panel, timer);
     switch (timer) {
     case kRecomputeTimer: OnRecompute(panel); break;

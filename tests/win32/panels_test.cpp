@@ -20,6 +20,7 @@
 #include "app/win32/app_windows.h"
 #include "app/win32/file_dialogs.h"
 #include "app/win32/window_registry.h"
+#include "design/network_model.h"
 #include "app_session.h"
 #include "panels/live_keys.h"
 #include "panels/panel_dialogs.h"
@@ -105,6 +106,60 @@ void MaybeScreenshot(const char* name) {
     ReleaseDC(nullptr, screen);
 }
 
+// An engine that records what the panels ask of it.
+struct FakeEngine {
+    std::vector<std::string> calls;
+    bool startSucceeds = true;
+    int releases = 0;
+    int publishes = 0;
+    int peakPolls = 0;
+    std::string savedPath;
+};
+FakeEngine* g_fake = nullptr;
+
+EngineControl FakeEngineControl() {
+    EngineControl e;
+    e.start = [](HWND) {
+        g_fake->calls.push_back("start");
+        if (g_fake->startSucceeds) EngineRunning = 1;
+        return g_fake->startSucceeds;
+    };
+    e.requestStop = [] {
+        g_fake->calls.push_back("stop");
+        EngineRunning = 0;
+    };
+    e.join = [] { g_fake->calls.push_back("join"); };
+    e.allocateBuffers = [] { g_fake->calls.push_back("allocate"); };
+    e.releaseBuffers = [] {
+        g_fake->calls.push_back("release");
+        ++g_fake->releases;
+    };
+    e.prepareRecording = [] {
+        g_fake->calls.push_back("prepare-recording");
+        return true;
+    };
+    e.saveRecording = [](const char* path, MessageList*) {
+        g_fake->savedPath = path;
+        return 1;
+    };
+    e.publishLive = [] { ++g_fake->publishes; };
+    e.latestPeaks = [](uint32_t* seen, float* in, float* out) {
+        ++g_fake->peakPolls;
+        if (*seen != 0) return false;
+        *seen = 1;
+        for (int i = 0; i < 8; ++i) in[i] = 7854000.0f;
+        for (int i = 0; i < 16; ++i) out[i] = 2010624000.0f;
+        return true;
+    };
+    return e;
+}
+
+int Count(const std::vector<std::string>& calls, const std::string& name) {
+    int n = 0;
+    for (const auto& c : calls) n += c == name;
+    return n;
+}
+
 class PanelSession : public AppSession {
 protected:
     void SetUp() override {
@@ -117,6 +172,9 @@ protected:
     }
     void TearDown() override {
         SetFilePickerHook(nullptr);
+        ResetEngineControl();
+        g_fake = nullptr;
+        RecordOutputChoice = 0;
         ModalDialogOpen = 0;
         EngineRunning = 0;
         Dialogs = DialogCreators{};
@@ -124,6 +182,11 @@ protected:
     }
     void Command(HWND window, int id) { SendMessageA(window, WM_COMMAND, static_cast<WPARAM>(id), 0); }
     bool Checked(HWND window, int id) { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
+    void UseFakeEngine() {
+        g_fake = &fake_;
+        SetEngineControl(FakeEngineControl());
+    }
+    FakeEngine fake_;
     HWND OpenPlayerPanel() {
         SendMessageA(FrameWindow, WM_COMMAND, IDM_PLAYER_MODE, 0);
         Pump();
@@ -523,6 +586,72 @@ TEST_F(PanelSession, ClosingThePanelReleasesItsHookAndReopens) {
     ASSERT_NE(DesignPlayerPanelWindow, nullptr);
     Key(DesignPlayerPanelWindow, WM_CHAR, 'm');
     EXPECT_EQ(Title(DesignPlayerPanelWindow), "Minimum Phase");
+}
+
+TEST_F(PanelSession, ClosingWhileTheEngineRunsStopsAndJoinsBeforeReleasingOnce) {
+    UseFakeEngine();
+    HWND panel = DesignPlayerPanelWindow;
+    EngineRunning = 1;
+    SendMessageA(panel, WM_CLOSE, 0, 0);
+    ASSERT_GE(fake_.calls.size(), 3u);
+    EXPECT_EQ(fake_.calls[0], "stop");
+    EXPECT_EQ(fake_.calls[1], "join");
+    EXPECT_EQ(fake_.calls[2], "release");
+    EXPECT_EQ(fake_.releases, 1);  // WM_DESTROY after WM_CLOSE releases nothing twice
+    EXPECT_EQ(EngineRunning.load(), 0);
+}
+
+TEST_F(PanelSession, DesignPanelPlayStopTidyUpAndRecording) {
+    UseFakeEngine();
+    HWND panel = DesignPlayerPanelWindow;
+    Command(panel, IDC_FRONT_LEFT);
+    Command(panel, IDC_FRONT_RIGHT);
+    ASSERT_TRUE(recorder_.shown.empty());
+    Command(panel, IDC_RE_RECORD);
+    EXPECT_EQ(RecordOutputChoice.load(), 1);
+    Command(panel, IDC_PLAY);
+    EXPECT_EQ(Count(fake_.calls, "prepare-recording"), 1);
+    ASSERT_TRUE(PumpUntil([&] { return EngineRunning.load() == 1; }, 6000));
+    EXPECT_EQ(ItemText(panel, IDC_DEL_TEXT), "Del=0");
+    // The meters follow the published peaks.
+    ASSERT_TRUE(PumpUntil([&] { return fake_.peakPolls > 0; }, 2000));
+    // Play while running does nothing; the live keys reach the engine.
+    Command(panel, IDC_PLAY);
+    Key(panel, WM_KEYDOWN, VK_DOWN);
+    EXPECT_GT(fake_.publishes, 0);
+    EXPECT_EQ(pr_file->tail.VolumePosition, 6);
+
+    const std::string wav = (folder_ / "take.wav").string();
+    SetFilePickerHook([wav](const FilePickerDescription& d, char* path, char*) {
+        EXPECT_EQ(d.filters.at(0).first, "Wave Files (*.wav)");
+        std::strcpy(path, wav.c_str());
+        return true;
+    });
+    Command(panel, IDC_STOP);
+    EXPECT_EQ(EngineRunning.load(), 0);
+    ASSERT_TRUE(PumpUntil([&] { return !fake_.savedPath.empty(); }, 3000));
+    EXPECT_EQ(fake_.savedPath, wav);
+    EXPECT_EQ(pr_file->tail.VolumePosition, 9);
+    EXPECT_EQ(Count(fake_.calls, "start"), 1);
+    // STOP while stopped does nothing.
+    Command(panel, IDC_STOP);
+    EXPECT_EQ(Count(fake_.calls, "stop"), 1);
+}
+
+TEST_F(PanelSession, DesignPanelPlayRecomputesAFailedPaneAndStopsThere) {
+    UseFakeEngine();
+    HWND panel = DesignPlayerPanelWindow;
+    Command(panel, IDC_FRONT_LEFT);
+    ClearPaneRecord(PaneRecords[2]);  // Front Right loses its network
+    Command(panel, IDC_FRONT_RIGHT);
+    ASSERT_EQ(recorder_.shown.size(), 1u);
+    EXPECT_TRUE(PaneRecomputeFailed(3));
+    recorder_.shown.clear();
+    Command(panel, IDC_PLAY);
+    ASSERT_EQ(recorder_.shown.size(), 1u);  // the failure is shown again, Play goes no further
+    Sleep(3300);
+    Pump();
+    EXPECT_EQ(Count(fake_.calls, "start"), 0);
 }
 
 }  // namespace
