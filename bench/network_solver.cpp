@@ -26,18 +26,17 @@ std::unique_ptr<T, FreeDeleter> Alloc() {
 
 // Every buffer the solver writes, at their global sizes.
 struct Buffers {
-    std::vector<float> spectrum[kNetworkOutputCount], reference[kNetworkOutputCount];
-    std::vector<float> electrical[kNetworkOutputCount], acoustic[kNetworkOutputCount];
-    std::vector<float> curves;
-    std::vector<PlotCurveView> views;
+    std::vector<float> spectrum[kOutputCount], reference[kOutputCount];
+    std::vector<float> electrical[kOutputCount], acoustic[kOutputCount];
+    std::unique_ptr<PlotCurve, FreeDeleter> curves{static_cast<PlotCurve*>(std::calloc(kPlotCurveSlots, sizeof(PlotCurve)))};
     std::vector<float> frequencies;
     int32_t polarity[16], cabs[16], cabs_samples[16], element_index[16];
     float delay[16];
-    int32_t colours[16][kColourSchemeFields] = {};
+    ColourEntry colours[kColourSchemeEntries] = {};
     SolverInputs in;
     SolverOutputs out;
     Buffers() {
-        for (int o = 0; o < kNetworkOutputCount; ++o) {
+        for (int o = 0; o < kOutputCount; ++o) {
             spectrum[o].assign(2 * 262144, 0.0f);
             reference[o].assign(2 * 262144, 0.0f);
             electrical[o].assign(2 * 131074, 0.0f);
@@ -47,9 +46,7 @@ struct Buffers {
             out.electrical_response[o] = electrical[o].data();
             out.acoustic_response[o] = acoustic[o].data();
         }
-        const size_t record = kPlotCurveValues + kPlotCurveTrailerWords;
-        curves.assign(record * kCurveTableSlots, 0.0f);
-        for (int c = 0; c < kCurveTableSlots; ++c) views.push_back(MakePlotCurveView(curves.data() + record * c));
+        if (!curves) std::abort();
         frequencies.resize(8 * kN + 1);
         for (size_t k = 0; k < frequencies.size(); ++k) frequencies[k] = static_cast<float>(k * 48000.0 / (8.0 * kN));
         frequencies[0] = 0.01f;
@@ -58,7 +55,7 @@ struct Buffers {
         out.cabs_enabled = cabs;
         out.cabs_delay_samples = cabs_samples;
         out.output_element_index = element_index;
-        out.curves = views.data();
+        out.curves = curves.get();
         in.block_frames = kN;
         in.bin_frequency = frequencies.data();
         in.colour_scheme = colours;

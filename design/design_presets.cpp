@@ -1,6 +1,6 @@
 #include "design/design_presets.h"
 
-#include "design/network_solver_families.h"
+#include "design/filter_families.h"
 
 namespace {
 
@@ -286,8 +286,8 @@ int SetPaneTwoWayBlocks(WorkingNetwork* net, int pane) {
     for (int e : kTwoWayEqualizers) {
         float* p = net->params[e].p;
         p[kParamFilterFamily] = static_cast<float>(kFamilyQParametric);
-        p[kParamCabsDelay] = 0.0f;   // Q
-        p[kParamFilterGain] = 0.0f;  // gain dB
+        p[kFilterParamQOrRatio] = 0.0f;
+        p[kFilterParamGainDb] = 0.0f;
     }
     for (int e : kTwoWayUpperBlocks) {
         float* p = net->params[e].p;

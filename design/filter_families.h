@@ -1,15 +1,15 @@
 #pragma once
 // Transfer functions of the filter block: closed-form analog prototypes evaluated at s = j*2*pi*f.
 #include "design/complex_matrix.h"
+#include "design/network_model.h"
 
-// Indices into a filter block's 16 element parameters.
-inline constexpr int kFilterParamFamily = 4;
-inline constexpr int kFilterParamSlope = 5;
-inline constexpr int kFilterParamFrequency = 6;
-inline constexpr int kFilterParamBypass = 8;
-inline constexpr int kFilterParamQOrRatio = 9;
-inline constexpr int kFilterParamGainDb = 10;
-inline constexpr int kElementParamCount = 16;
+// A filter block's parameters, as the network model numbers them.
+inline constexpr int kFilterParamFamily = kParamFilterFamily;
+inline constexpr int kFilterParamSlope = kParamFilterSlope;
+inline constexpr int kFilterParamFrequency = kParamFilterFrequency;
+inline constexpr int kFilterParamBypass = kParamBypass;
+inline constexpr int kFilterParamQOrRatio = kParamCabsDelay;  // shared slot: Q or R of a filter block
+inline constexpr int kFilterParamGainDb = kParamFilterGain;
 
 enum FilterFamily : int {
     kFamilyBessel = 0,

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "design/network_solver_families.h"
+#include "design/filter_families.h"
 
 namespace {
 
@@ -136,7 +136,7 @@ int PrepareSolve(WorkingNetwork* net, const SolverInputs& in, SolvePlan* plan, M
             OutputBranch& o = plan->outputs[plan->output_count++];
             o.element = i;
             const int32_t number = TruncatePortNumber(p[kParamOutputNumber]);
-            o.output = number >= 1 && number <= kNetworkOutputCount ? number - 1 : -1;
+            o.output = number >= 1 && number <= kOutputCount ? number - 1 : -1;
             o.node1 = e.node1;
             o.node2 = e.node2;
             o.signal_joint = TruncatePortNumber(p[kParamSignalNode]);
@@ -308,7 +308,7 @@ void WriteBin(const WorkingNetwork& net, const SolvePlan& plan, const SolverInpu
               int bin, const ComplexD* joint_voltage) {
     const double f = in.bin_frequency[bin];
     ComplexD system{0.0, 0.0};
-    PlotCurveView* curves = out.curves;
+    PlotCurve* curves = out.curves;
     for (int k = 0; k < plan.output_count; ++k) {
         const OutputBranch& ob = plan.outputs[k];
         if (ob.output < 0) continue;
@@ -337,16 +337,16 @@ void WriteBin(const WorkingNetwork& net, const SolvePlan& plan, const SolverInpu
         const ComplexD turn{std::cos(phi), -std::sin(phi)};
         const ComplexD pa = Mul({ob.polarity * a.re, ob.polarity * a.im}, turn);
         if (curves) {
-            curves[kCurveFilterSpl + o].values[bin] = SplDb(e, kFilterSplFloor);
-            curves[kCurveFilterPhase + o].values[bin] = PhaseDeg(e);
-            curves[kCurveDriverSpl + o].values[bin] = SplDb(d, kCurveSplFloor);
-            curves[kCurveDriverPhase + o].values[bin] = PhaseDeg(d);
-            curves[kCurveHbtSpl + o].values[bin] = SplDb(r, kCurveSplFloor);
-            curves[kCurveHbtPhase + o].values[bin] = PhaseDeg(r);
-            curves[kCurveHbtFilterSpl + o].values[bin] = SplDb(er, kCurveSplFloor);
-            curves[kCurveHbtFilterPhase + o].values[bin] = PhaseDeg(er);
-            curves[kCurveFinalSpl + o].values[bin] = SplDb(pa, kCurveSplFloor);
-            curves[kCurveFinalPhase + o].values[bin] = PhaseDeg(pa);
+            curves[kCurveFilterSpl + o].Values[bin] = SplDb(e, kFilterSplFloor);
+            curves[kCurveFilterPhase + o].Values[bin] = PhaseDeg(e);
+            curves[kCurveDriverSpl + o].Values[bin] = SplDb(d, kCurveSplFloor);
+            curves[kCurveDriverPhase + o].Values[bin] = PhaseDeg(d);
+            curves[kCurveHbtSpl + o].Values[bin] = SplDb(r, kCurveSplFloor);
+            curves[kCurveHbtPhase + o].Values[bin] = PhaseDeg(r);
+            curves[kCurveHbtFilterSpl + o].Values[bin] = SplDb(er, kCurveSplFloor);
+            curves[kCurveHbtFilterPhase + o].Values[bin] = PhaseDeg(er);
+            curves[kCurveFinalSpl + o].Values[bin] = SplDb(pa, kCurveSplFloor);
+            curves[kCurveFinalPhase + o].Values[bin] = PhaseDeg(pa);
         }
         if (ob.plot != 1) continue;
         // With SplOnlyEq 0 the acoustic phase counts as cancelled, as linear-phase synthesis does.
@@ -361,13 +361,17 @@ void WriteBin(const WorkingNetwork& net, const SolvePlan& plan, const SolverInpu
         system.im += c.im;
     }
     if (curves) {
-        curves[kCurveSystemSpl].values[bin] = SplDb(system, kCurveSplFloor);
-        curves[kCurveSystemPhase].values[bin] = PhaseDeg(system);
+        curves[kCurveSystemSpl].Values[bin] = SplDb(system, kCurveSplFloor);
+        curves[kCurveSystemPhase].Values[bin] = PhaseDeg(system);
     }
 }
 
-void SetPen(PlotCurveView curve, const int32_t* entry) {
-    for (int i = 0; i < kColourSchemeFields; ++i) curve.trailer[1 + i] = static_cast<float>(entry[i]);
+void SetPen(PlotCurve* curve, const ColourEntry& entry) {
+    curve->Red = static_cast<float>(entry.red);
+    curve->Green = static_cast<float>(entry.green);
+    curve->Blue = static_cast<float>(entry.blue);
+    curve->PenWidth = static_cast<float>(entry.thickness);
+    curve->PenStyle = static_cast<float>(entry.type);
 }
 
 void WritePens(const SolvePlan& plan, const SolverInputs& in, const SolverOutputs& out) {
@@ -381,10 +385,10 @@ void WritePens(const SolvePlan& plan, const SolverInputs& in, const SolverOutput
     for (int k = 0; k < plan.output_count; ++k) {
         const int o = plan.outputs[k].output;
         if (o < 0) continue;
-        for (const auto& g : kGroups) SetPen(out.curves[g[0] + o], in.colour_scheme[g[1]]);
+        for (const auto& g : kGroups) SetPen(&out.curves[g[0] + o], in.colour_scheme[g[1]]);
     }
-    SetPen(out.curves[kCurveSystemSpl], in.colour_scheme[kPenSystemSpl]);
-    SetPen(out.curves[kCurveSystemPhase], in.colour_scheme[kPenSystemPhase]);
+    SetPen(&out.curves[kCurveSystemSpl], in.colour_scheme[kPenSystemSpl]);
+    SetPen(&out.curves[kCurveSystemPhase], in.colour_scheme[kPenSystemPhase]);
 }
 
 int32_t CabsSamples(float ms) {
@@ -397,13 +401,17 @@ int32_t CabsSamples(float ms) {
 // The per-output entries written before the sweep: element indices, polarity, delay and CABS.
 void WriteOutputSettings(const WorkingNetwork& net, const SolvePlan& plan, const SolverOutputs& out) {
     if (out.output_element_index)
-        for (int k = 0; k < kNetworkOutputCount; ++k) out.output_element_index[k] = 0;
+        for (int k = 0; k < kOutputCount; ++k) out.output_element_index[k] = 0;
     for (int k = 0; k < plan.output_count; ++k) {
         const OutputBranch& ob = plan.outputs[k];
-        if (out.output_element_index && k < kNetworkOutputCount) out.output_element_index[k] = ob.element;
+        if (out.output_element_index && k < kOutputCount) out.output_element_index[k] = ob.element;
         if (ob.output < 0) continue;
         const float* p = net.params[ob.element].p;
-        if (out.output_polarity) out.output_polarity[ob.output] = TruncatePortNumber(p[kParamPolarity]);
+        if (out.output_polarity) {
+            // A polarity that no int holds (not a number, from a damaged file) plays in phase.
+            const int32_t polarity = TruncatePortNumber(p[kParamPolarity]);
+            out.output_polarity[ob.output] = polarity == kUnrepresentablePort ? 1 : polarity;
+        }
         if (out.output_delay_ms) out.output_delay_ms[ob.output] = p[kParamChannelDelay];
         const float cabs = p[kParamCabsDelay];
         const bool enabled = cabs > 0.0f;

@@ -12,7 +12,6 @@
 #include "design/network_validation.h"
 
 inline constexpr int kSolverSpectrumPoints = 65536;     // points of OutputSpectrum cleared before copy-out
-inline constexpr int kColourSchemeFields = 5;           // red, green, blue, thickness, line type
 inline constexpr int kMaxBlockFrames = 4096;
 inline constexpr int kCabsSamplesPerMs = 48;            // at every sample rate, as stored tunings expect
 
@@ -30,7 +29,7 @@ struct SolverInputs {
     int block_frames = 512;                        // N; bins 0..8N are solved
     const float* bin_frequency = nullptr;          // BinFrequencyTable, at least 8N + 1 entries (bin 0 = 0.01 Hz)
     uint32_t spl_only_eq = 0;                      // SplOnlyEq
-    const int32_t (*colour_scheme)[kColourSchemeFields] = nullptr;  // ColourScheme entries 0..15; null: pens untouched
+    const ColourEntry* colour_scheme = nullptr;    // ColourScheme, entries 0..15 at least; null: pens untouched
     int thread_count = 0;                          // 0: one per hardware thread (bins are independent)
 };
 
@@ -38,18 +37,18 @@ struct SolverInputs {
 // interleaved (re, im) floats, as the global spectra are. Any pointer may be null, and what it would receive
 // is then skipped.
 struct SolverOutputs {
-    float* output_spectrum[kNetworkOutputCount] = {};           // OutputSpectrum, >= 65,536 points each
-    float* phase_reference_spectrum[kNetworkOutputCount] = {};  // PhaseReferenceSpectrum, >= 65,536 points
+    float* output_spectrum[kOutputCount] = {};           // OutputSpectrum, >= 65,536 points each
+    float* phase_reference_spectrum[kOutputCount] = {};  // PhaseReferenceSpectrum, >= 65,536 points
     int32_t* output_polarity = nullptr;                         // OutputPolarity[16]
     float* output_delay_ms = nullptr;                           // OutputDelayMs[16]
     int32_t* cabs_enabled = nullptr;                            // CabsEnabled[16]
     int32_t* cabs_delay_samples = nullptr;                      // CabsDelaySamples[16]
     int32_t* output_element_index = nullptr;                    // OutputElementIndex[16]
-    PlotCurveView* curves = nullptr;                            // PlotCurveTable, 170 slots
+    PlotCurve* curves = nullptr;                                // PlotCurveTable, 170 slots
     // The solver's own working storage (PortElectricalResponse / PortAcousticResponse), >= 8N + 1 points each.
     // An output without both arrays gets its curves but no copy-out.
-    float* electrical_response[kNetworkOutputCount] = {};
-    float* acoustic_response[kNetworkOutputCount] = {};
+    float* electrical_response[kOutputCount] = {};
+    float* acoustic_response[kOutputCount] = {};
     float* min_phase_work_spectrum = nullptr;                   // left with its first 65,536 points at 0
 };
 

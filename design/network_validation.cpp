@@ -241,7 +241,7 @@ int ValidateNetwork(const PaneRecord& net, const ValidationContext& context, Mes
 
     // Step 6: clear what this run fills.
     if (context.curves)
-        for (int c = 0; c < kCurveTableSlots; ++c) context.curves[c].trailer[0] = 0.0f;
+        for (int c = 0; c < kPlotCurveSlots; ++c) context.curves[c].Visible = 0.0f;
     if (context.routing_matrix)
         for (int r = 0; r < kRoutingMatrixRows; ++r)
             for (int c = 0; c < kRoutingMatrixColumns; ++c) context.routing_matrix[r][c] = 0;
@@ -280,14 +280,14 @@ int ValidateNetwork(const PaneRecord& net, const ValidationContext& context, Mes
         int32_t index;
         int32_t plot;
     };
-    ChannelOutput channel[kNetworkOutputCount];
+    ChannelOutput channel[kOutputCount];
     int channel_count = 0;
     for (int i = 0; i < len; ++i) {
         if (net.elements[i].kind != OutputPort) continue;
         const float port = net.params[i].p[kParamOutputNumber];
         if (!(port >= 1.0f && port <= 16.0f))
             return Refuse(messages, "Sound Card OUTPUT Port Is Out Of Range (1.....16)", kValidationRefused);
-        if (channel_count < kNetworkOutputCount)
+        if (channel_count < kOutputCount)
             channel[channel_count++] = {static_cast<int32_t>(port - 1.0f),
                                         TruncatePortNumber(net.params[i].p[kParamPlotFlag])};
     }
@@ -333,11 +333,11 @@ int ValidateNetwork(const PaneRecord& net, const ValidationContext& context, Mes
         for (int flag : kFlagOrder) {
             if (context.curve_view_flags[flag] != 1) continue;
             if (flag == 8 || flag == 9) {
-                context.curves[kFlagSlotBase[flag]].trailer[0] = 1.0f;
+                context.curves[kFlagSlotBase[flag]].Visible = 1.0f;
                 continue;
             }
             for (int k = 0; k < channel_count; ++k)
-                if (channel[k].plot == 1) context.curves[kFlagSlotBase[flag] + channel[k].index].trailer[0] = 1.0f;
+                if (channel[k].plot == 1) context.curves[kFlagSlotBase[flag] + channel[k].index].Visible = 1.0f;
         }
     }
     return kValidationOk;

@@ -4,24 +4,18 @@
 // On success it fills the RoutingMatrix from all nine panes and marks the plot curves of this channel valid.
 #include <cstdint>
 
+#include "app/global_records.h"
 #include "app/messages.h"
+#include "app/settings.h"
 #include "design/network_model.h"
 
 inline constexpr const char* kSplitterWindowCaption = "Splitter Window";
 
-inline constexpr int kNetworkOutputCount = 16;   // sound-card outputs 1..16
 inline constexpr int kNetworkInputPorts = 9;     // input ports 1..9 (9 is the phantom BBM port)
 inline constexpr int kRoutingMatrixRows = 10;    // rows 0..8 are input ports 1..9, row 9 is spare
-inline constexpr int kRoutingMatrixColumns = 16; // column c is output c + 1
-inline constexpr int kCurveViewFlagCount = 12;
+inline constexpr int kRoutingMatrixColumns = kOutputCount;  // column c is output c + 1
 
-// The system plot's curve table: 170 PlotCurve records of 131,072 values followed by eight trailer words
-// (valid flag, red, green, blue, pen width, pen style, two spare).
-inline constexpr int kCurveTableSlots = 170;
-inline constexpr int kPlotCurveValues = 131072;
-inline constexpr int kPlotCurveTrailerWords = 8;
-
-// Curve slot groups of the table (k = output number - 1).
+// Curve slot groups of the PlotCurveTable (k = output number - 1).
 inline constexpr int kCurveFilterSpl = 0;
 inline constexpr int kCurveDriverSpl = 16;
 inline constexpr int kCurveHbtSpl = 32;
@@ -35,18 +29,10 @@ inline constexpr int kCurveSystemPhase = 130;
 inline constexpr int kCurveHbtFilterSpl = 133;
 inline constexpr int kCurveHbtFilterPhase = 149;
 
-// One PlotCurve record seen through two pointers, so the owner of the curve table decides its storage.
-struct PlotCurveView {
-    float* values;   // kPlotCurveValues values (dB or degrees) on the bin grid
-    float* trailer;  // [0] valid flag (1.0 = drawn), [1..5] red, green, blue, pen width, pen style
-};
-
-inline PlotCurveView MakePlotCurveView(float* record) { return PlotCurveView{record, record + kPlotCurveValues}; }
-
 // OutputMode values.
-inline constexpr int32_t kOutputModeEight = 0;   // "8 Outputs"
-inline constexpr int32_t kOutputModeSixteen = 1; // "16 Outputs"
-inline constexpr int32_t kOutputModeSpdif = 2;   // "8 + SPDIF"
+inline constexpr uint32_t kOutputModeEight = 0;   // "8 Outputs"
+inline constexpr uint32_t kOutputModeSixteen = 1; // "16 Outputs"
+inline constexpr uint32_t kOutputModeSpdif = 2;   // "8 + SPDIF"
 
 // Result codes of ValidateNetwork.
 inline constexpr int kValidationOk = 0;
@@ -55,13 +41,14 @@ inline constexpr int kValidationInputPortRange = 2;
 inline constexpr int kValidationDuplicateOutputs = 4;
 inline constexpr int kValidationTooManyRoutes = 5;
 
-// Everything validation reads and writes besides the WorkingNetwork.
+// Everything validation reads and writes besides the WorkingNetwork; the program passes its globals
+// (PaneRecords, OutputMode, CurveViewFlags, RoutingMatrix, PlotCurveTable), tests their own buffers.
 struct ValidationContext {
     const PaneRecord* const* panes = nullptr;     // panes[n - 1] is pane n; nine entries, null ones are skipped
-    int32_t output_mode = kOutputModeSixteen;     // OutputMode
-    const int32_t* curve_view_flags = nullptr;    // CurveViewFlags[12]; null marks nothing
+    uint32_t output_mode = kOutputModeSixteen;    // OutputMode
+    const uint32_t* curve_view_flags = nullptr;   // CurveViewFlags[12]; null marks nothing
     int32_t (*routing_matrix)[kRoutingMatrixColumns] = nullptr;  // RoutingMatrix[10][16]
-    PlotCurveView* curves = nullptr;              // the 170 slots of PlotCurveTable; null leaves flags alone
+    PlotCurve* curves = nullptr;                  // PlotCurveTable (170 slots); null leaves the flags alone
 };
 
 // 1 when (x1, y1) lies on terminal 1 or 2 of some element slot and (x2, y2) does too (all 32 slots take

@@ -41,8 +41,7 @@ void StoreClientSize(ClientSize* size, LPARAM lParam) {
 }
 
 // Every paint redraws the whole window.
-template <typename Paint>
-void PaintWhole(HWND window, Paint paint) {
+void PaintWhole(HWND window, void (*paint)(HDC)) {
     InvalidateRect(window, nullptr, TRUE);
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
@@ -118,48 +117,79 @@ void TrackChildSize(HWND window, int slot, int extraHeight) {
               extraHeight);
 }
 
-LRESULT CALLBACK SplPlottingWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+// What every view host does alike: placement tracking and its title on move and size, the client-size
+// record, a full repaint through its painter, and its registry entry cleared when it goes.
+struct HostWindow {
+    int slot;
+    ClientSize* size;   // null: no client-size record
+    HWND* handle;
+    void (*setTitle)(HWND);
+    void (*paint)(HDC);
+    int extraHeight;
+};
+
+// Returns true when the message is finished (the caller returns 0); false lets it go on to the default.
+bool HandleHostMessage(const HostWindow& host, HWND window, UINT message, LPARAM lParam) {
     switch (message) {
         case WM_MOVE:
-            TrackChildMove(window, 7, lParam);
-            SetSplBaseTitle(window);
-            break;
+            TrackChildMove(window, host.slot, lParam);
+            host.setTitle(window);
+            return false;
         case WM_SIZE:
-            StoreClientSize(&SplPlotClientSize, lParam);
-            TrackChildSize(window, 7, 0);
-            SetSplBaseTitle(window);
-            break;
+            if (host.size) StoreClientSize(host.size, lParam);
+            TrackChildSize(window, host.slot, host.extraHeight);
+            host.setTitle(window);
+            return false;
         case WM_PAINT:
-            PaintWhole(window, [](HDC dc) {
-                if (Painters.splPlot) Painters.splPlot(dc);
-            });
-            return 0;
-        case WM_MOUSEMOVE:
-            UpdateSplReadout(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-            return 0;
+            PaintWhole(window, host.paint);
+            return true;
         case WM_DESTROY:
-            SplPlotWindow = nullptr;
-            break;
+            *host.handle = nullptr;
+            return false;
+        default:
+            return false;
+    }
+}
+
+const HostWindow kSplPlotHost{7, &SplPlotClientSize, &SplPlotWindow, SetSplBaseTitle, [](HDC dc) {
+                                  if (Painters.splPlot) Painters.splPlot(dc);
+                              }, 0};
+const HostWindow kIrHost{59, &IrViewClientSize, &IrChildWindow, [](HWND w) { SetWindowTextA(w, kIrWindowTitle); },
+                         [](HDC dc) {
+                             if (Painters.irView) Painters.irView(dc, 0);
+                         }, 0};
+const HostWindow kIrSplHost{58, &IrSplViewClientSize, &IrSplChildWindow,
+                            [](HWND w) { SetWindowTextA(w, "Impulse Response SPL Window"); },
+                            [](HDC dc) {
+                                if (Painters.irSplFrame) Painters.irSplFrame(dc);
+                                if (Painters.irSplCurves) Painters.irSplCurves(dc, IrOptRow, 0);
+                            }, 0};
+const HostWindow kEditorHost{0, &HbtViewClientSize, &EditorWindow, [](HWND w) { SetWindowTextA(w, "HBT Editor Window"); },
+                             [](HDC dc) {
+                                 if (Painters.hbt) Painters.hbt(dc, 1);
+                             }, 0};
+const HostWindow kDiffractionHost{4, &DiffractionViewClientSize, &DiffractionWindow,
+                                  [](HWND w) { SetWindowTextA(w, "Enclosure Diffraction Modeling"); },
+                                  [](HDC dc) {
+                                      if (Painters.diffraction) Painters.diffraction(dc);
+                                  }, 0};
+
+}  // namespace
+
+LRESULT CALLBACK SplPlottingWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HandleHostMessage(kSplPlotHost, window, message, lParam)) return 0;
+    if (message == WM_MOUSEMOVE) {
+        UpdateSplReadout(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
     }
     return DefMDIChildProcA(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK IrChildWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HandleHostMessage(kIrHost, window, message, lParam)) return 0;
     switch (message) {
-        case WM_MOVE:
-            TrackChildMove(window, 59, lParam);
-            SetWindowTextA(window, kIrWindowTitle);
-            break;
-        case WM_SIZE:
-            StoreClientSize(&IrViewClientSize, lParam);
-            TrackChildSize(window, 59, 0);
-            SetWindowTextA(window, kIrWindowTitle);
-            break;
-        case WM_PAINT:
-            PaintWhole(window, [](HDC dc) {
-                if (Painters.irView) Painters.irView(dc, 0);
-            });
-            return 0;
         case WM_MOUSEMOVE: {
             const int x = GET_X_LPARAM(lParam);
             const int bin = IrMouseBin(x, IrViewClientSize.width, IrTimeScale);
@@ -175,76 +205,23 @@ LRESULT CALLBACK IrChildWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
                 return 0;
             }
             break;
-        case WM_DESTROY:
-            IrChildWindow = nullptr;
-            break;
     }
     return DefMDIChildProcA(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK IrSplChildWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_MOVE:
-            TrackChildMove(window, 58, lParam);
-            SetWindowTextA(window, "Impulse Response SPL Window");
-            break;
-        case WM_SIZE:
-            StoreClientSize(&IrSplViewClientSize, lParam);
-            TrackChildSize(window, 58, 0);
-            SetWindowTextA(window, "Impulse Response SPL Window");
-            break;
-        case WM_PAINT:
-            PaintWhole(window, [](HDC dc) {
-                if (Painters.irSplFrame) Painters.irSplFrame(dc);
-                if (Painters.irSplCurves) Painters.irSplCurves(dc, IrOptRow, 0);
-            });
-            return 0;
-        case WM_DESTROY:
-            IrSplChildWindow = nullptr;
-            break;
-    }
+    if (HandleHostMessage(kIrSplHost, window, message, lParam)) return 0;
     return DefMDIChildProcA(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK EditorChildWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_MOVE:
-            TrackChildMove(window, 0, lParam);
-            SetWindowTextA(window, "HBT Editor Window");
-            break;
-        case WM_SIZE:
-            StoreClientSize(&HbtViewClientSize, lParam);
-            TrackChildSize(window, 0, 0);
-            SetWindowTextA(window, "HBT Editor Window");
-            break;
-        case WM_PAINT:
-            PaintWhole(window, [](HDC dc) {
-                if (Painters.hbt) Painters.hbt(dc, 1);
-            });
-            return 0;
-        case WM_DESTROY:
-            EditorWindow = nullptr;
-            break;
-    }
+    if (HandleHostMessage(kEditorHost, window, message, lParam)) return 0;
     return DefMDIChildProcA(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK DiffractionChildWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HandleHostMessage(kDiffractionHost, window, message, lParam)) return 0;
     switch (message) {
-        case WM_MOVE:
-            TrackChildMove(window, 4, lParam);
-            SetWindowTextA(window, "Enclosure Diffraction Modeling");
-            break;
-        case WM_SIZE:
-            StoreClientSize(&DiffractionViewClientSize, lParam);
-            TrackChildSize(window, 4, 0);
-            SetWindowTextA(window, "Enclosure Diffraction Modeling");
-            break;
-        case WM_PAINT:
-            PaintWhole(window, [](HDC dc) {
-                if (Painters.diffraction) Painters.diffraction(dc);
-            });
-            return 0;
         case WM_LBUTTONDOWN:
             if (!PreferencesWindow && !PenColourWindow) {
                 OpenPenColourChild();
@@ -254,9 +231,6 @@ LRESULT CALLBACK DiffractionChildWndProc(HWND window, UINT message, WPARAM wPara
         case WM_RBUTTONDOWN:
             InvalidateRect(window, nullptr, TRUE);
             return 0;
-        case WM_DESTROY:
-            DiffractionWindow = nullptr;
-            break;
     }
     return DefMDIChildProcA(window, message, wParam, lParam);
 }
@@ -367,6 +341,11 @@ LRESULT CALLBACK MlsSplChildWndProc(HWND window, UINT message, WPARAM wParam, LP
 }
 
 LRESULT CALLBACK MlsImpChildWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // It carries a horizontal scroll bar, which its placement counts too.
+    const HostWindow host{33, &MlsImpulseClientSize, &MlsImpWindow, SetMlsImpTitle, [](HDC dc) {
+                              if (Painters.mlsImpulse) Painters.mlsImpulse(dc);
+                          }, GetSystemMetrics(SM_CYHSCROLL)};
+    if (HandleHostMessage(host, window, message, lParam)) return 0;
     switch (message) {
         case WM_CREATE:
             SetScrollRange(window, SB_HORZ, 0, kMlsScrollMax, FALSE);
@@ -393,20 +372,6 @@ LRESULT CALLBACK MlsImpChildWndProc(HWND window, UINT message, WPARAM wParam, LP
             }
             return 0;
         }
-        case WM_MOVE:
-            TrackChildMove(window, 33, lParam);
-            SetMlsImpTitle(window);
-            break;
-        case WM_SIZE:
-            StoreClientSize(&MlsImpulseClientSize, lParam);
-            TrackChildSize(window, 33, GetSystemMetrics(SM_CYHSCROLL));
-            SetMlsImpTitle(window);
-            break;
-        case WM_PAINT:
-            PaintWhole(window, [](HDC dc) {
-                if (Painters.mlsImpulse) Painters.mlsImpulse(dc);
-            });
-            return 0;
         case WM_MOUSEMOVE:
             if (MlsSettings.UseSavedBuffer == 1 && EngineRunning.load() == 1) SetCursor(LoadCursor(nullptr, IDC_WAIT));
             return 0;
@@ -414,9 +379,6 @@ LRESULT CALLBACK MlsImpChildWndProc(HWND window, UINT message, WPARAM wParam, LP
             return 0;
         case WM_RBUTTONDOWN:
             CopyWindowToClipboard(FrameWindow);
-            break;
-        case WM_DESTROY:
-            MlsImpWindow = nullptr;
             break;
     }
     return DefMDIChildProcA(window, message, wParam, lParam);

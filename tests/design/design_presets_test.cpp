@@ -41,7 +41,7 @@ PaneRoute RouteOf(const PaneRecord& pane) {
 std::vector<int> CheckEveryPaneValidatesAndSolves(Panes& panes, WorkingNetwork* net) {
     std::vector<int> used;
     int32_t routing[kRoutingMatrixRows][kRoutingMatrixColumns];
-    int32_t flags[kCurveViewFlagCount];
+    uint32_t flags[kCurveViewFlagCount];
     std::fill(flags, flags + kCurveViewFlagCount, 1);
     auto buf = std::make_unique<SolverBuffers>(512);
     ValidationContext context;
@@ -49,7 +49,7 @@ std::vector<int> CheckEveryPaneValidatesAndSolves(Panes& panes, WorkingNetwork* 
     context.output_mode = kOutputModeSixteen;
     context.routing_matrix = routing;
     context.curve_view_flags = flags;
-    context.curves = buf->views;
+    context.curves = buf->curves;
     for (int p = 1; p <= kPaneCount; ++p) {
         if (ElementListLength(panes[p]) == 0) continue;
         used.push_back(p);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "design/design_presets.h"
-#include "design/network_solver_families.h"
+#include "design/filter_families.h"
 #include "design/network_test_support.h"
 
 using namespace nettest;
@@ -264,7 +264,7 @@ TEST(NetworkSolver, BypassedChainGivesTheLoadedSourceAtEveryBin) {
     for (int k = 0; k < buf->bins; ++k) {
         ASSERT_NEAR(buf->electrical[o][k].re, 0.99999, 2e-7) << k;
         ASSERT_NEAR(buf->electrical[o][k].im, 0.0, 1e-9) << k;
-        ASSERT_NEAR(buf->curve_values[kCurveFilterSpl + o][k], 20.0 * std::log10(0.99999), 2e-6);
+        ASSERT_NEAR(buf->curves[kCurveFilterSpl + o].Values[k], 20.0 * std::log10(0.99999), 2e-6);
     }
     // Copy-out: bins 0..4N, zero above up to 65,535; the other outputs are left alone.
     for (int k = 0; k <= 4 * kN; ++k) ASSERT_EQ(buf->spectrum[o][k].re, buf->electrical[o][k].re);
@@ -273,7 +273,8 @@ TEST(NetworkSolver, BypassedChainGivesTheLoadedSourceAtEveryBin) {
         ASSERT_EQ(buf->phase_reference[o][k].re, 0.0f);
     }
     EXPECT_EQ(buf->spectrum[o][kSolverSpectrumPoints].re, 1.0f);  // beyond the cleared points
-    EXPECT_NE(buf->curve_values[kCurveFilterSpl + o][8 * kN], -999.0f);  // the curves reach bin 8N
+    EXPECT_NEAR(buf->curves[kCurveFilterSpl + o].Values[8 * kN], 20.0 * std::log10(0.99999), 2e-6);  // up to bin 8N
+    EXPECT_EQ(buf->curves[kCurveFilterSpl + o].Values[8 * kN + 1], 0.0f);
     EXPECT_EQ(buf->spectrum[0][0].re, 1.0f);
     EXPECT_EQ(buf->spectrum[5][100].re, 1.0f);
     EXPECT_EQ(buf->polarity[0], 7);
@@ -286,9 +287,12 @@ TEST(NetworkSolver, BypassedChainGivesTheLoadedSourceAtEveryBin) {
     EXPECT_EQ(c.P(c.output)[kParamSignalNode], 1.0f);
     EXPECT_EQ(c.P(c.input)[kParamInputNode], 0.0f);
     // Pens come from the colour scheme entries.
-    EXPECT_EQ(buf->trailers[kCurveFilterSpl + o][1], 10.0f);
-    EXPECT_EQ(buf->trailers[kCurveHbtFilterPhase + o][1], 150.0f);
-    EXPECT_EQ(buf->trailers[kCurveSystemPhase][5], 104.0f);
+    EXPECT_EQ(buf->curves[kCurveFilterSpl + o].Red, 10.0f);
+    EXPECT_EQ(buf->curves[kCurveHbtFilterPhase + o].Red, 150.0f);
+    EXPECT_EQ(buf->curves[kCurveSystemPhase].PenStyle, 104.0f);
+    EXPECT_EQ(buf->curves[kCurveDriverPhase + o].Blue, 62.0f);
+    EXPECT_EQ(buf->curves[kCurveFinalSpl + o].PenWidth, 43.0f);
+    EXPECT_EQ(buf->curves[kCurveFilterSpl + o].Visible, 0.0f);  // the valid flags are validation's
 }
 
 TEST(NetworkSolver, GainPolarityDelayAndCabs) {
@@ -313,18 +317,22 @@ TEST(NetworkSolver, GainPolarityDelayAndCabs) {
     EXPECT_EQ(minus->cabs_samples[o], 0);
     for (int k = 1; k < minus->bins; k += 97) {
         EXPECT_EQ(minus->spectrum[o][std::min(k, 4 * kN)].re, plus->spectrum[o][std::min(k, 4 * kN)].re);
-        double shift = plus->curve_values[kCurveFinalPhase + o][k] - minus->curve_values[kCurveFinalPhase + o][k];
+        double shift = plus->curves[kCurveFinalPhase + o].Values[k] - minus->curves[kCurveFinalPhase + o].Values[k];
         shift = std::fmod(std::fabs(shift), 360.0 * 57.288 / (180.0 / kPi));
         EXPECT_NEAR(shift, 180.0 * 57.288 / (180.0 / kPi), 1e-2) << k;
         // The delay turns the Final phase by -2 pi f tau.
         const double f = plus->frequencies[k];
         const Cd want = 0.99999 * std::pow(10.0, 0.3) * std::exp(Cd(0.0, -2.0 * kPi * f * 1.5e-3));
-        EXPECT_LE(PhaseGap(plus->curve_values[kCurveFinalPhase + o][k], CurvePhaseDegrees(want.real(), want.imag())), 2e-3);
+        EXPECT_LE(PhaseGap(plus->curves[kCurveFinalPhase + o].Values[k], CurvePhaseDegrees(want.real(), want.imag())), 2e-3);
     }
     // An absurd CABS delay saturates instead of overflowing.
     c.P(c.output)[kParamCabsDelay] = 1e30f;
     ASSERT_EQ(SolveNetwork(c.net.get(), minus->in, minus->out, nullptr), 0);
     EXPECT_EQ(minus->cabs_samples[o], (2147483647 / 48) * 48);
+    // A polarity that is not a number plays in phase.
+    c.P(c.output)[kParamPolarity] = std::nanf("");
+    ASSERT_EQ(SolveNetwork(c.net.get(), minus->in, minus->out, nullptr), 0);
+    EXPECT_EQ(minus->polarity[o], 1);
 }
 
 TEST(NetworkSolver, RoomEqBlockByPassAndResponse) {
@@ -362,12 +370,12 @@ TEST(NetworkSolver, TwoOutputsOnOneNodeAndThePlotFlagOfTheSystemCurve) {
             EXPECT_NEAR(buf->electrical[2][k].re, v, 2e-7);
             EXPECT_NEAR(buf->electrical[8][k].re, v * std::pow(10.0, -0.3), 2e-7);
             // The unplotted output has its curves all the same, but the System curve is output 3 alone.
-            EXPECT_NEAR(buf->curve_values[kCurveFilterSpl + 8][k], 20.0 * std::log10(v) - 6.0, 1e-4);
-            EXPECT_NEAR(buf->curve_values[kCurveSystemSpl][k], 20.0 * std::log10(v), 1e-4);
+            EXPECT_NEAR(buf->curves[kCurveFilterSpl + 8].Values[k], 20.0 * std::log10(v) - 6.0, 1e-4);
+            EXPECT_NEAR(buf->curves[kCurveSystemSpl].Values[k], 20.0 * std::log10(v), 1e-4);
             const double f = buf->frequencies[k];
             const double phase = spl_only ? -2.0 * kPi * f * 1e-3 : 0.0001 - 2.0 * kPi * f * 1e-3;
             const Cd s = v * std::exp(Cd(0.0, phase));
-            EXPECT_LE(PhaseGap(buf->curve_values[kCurveSystemPhase][k], CurvePhaseDegrees(s.real(), s.imag())), 2e-3) << k;
+            EXPECT_LE(PhaseGap(buf->curves[kCurveSystemPhase].Values[k], CurvePhaseDegrees(s.real(), s.imag())), 2e-3) << k;
         }
         EXPECT_EQ(buf->element_index[0], c.output);
         EXPECT_EQ(buf->element_index[1], second);
@@ -477,13 +485,13 @@ TEST(NetworkSolver, FastSolveAgreesWithTheLiteralMatrixFormulation) {
             MakeRandomNetwork(net.get(), rng, shape, fast->bins);
             ASSERT_EQ(SolveNetwork(net.get(), fast->in, fast->out, nullptr), 0);
             ASSERT_EQ(SolveNetworkReference(net.get(), literal->in, literal->out, nullptr), 0);
-            for (int o = 0; o < kNetworkOutputCount; ++o)
+            for (int o = 0; o < kOutputCount; ++o)
                 for (int k = 0; k < fast->bins; ++k)
                     ASSERT_LE(RelativeError(C(fast->electrical[o][k]), C(literal->electrical[o][k])), 1e-3)
                         << "output " << o + 1 << " bin " << k;
-            for (int c = 0; c < kCurveTableSlots; ++c)
+            for (int c = 0; c < kPlotCurveSlots; ++c)
                 for (int k = 0; k < fast->bins; k += 7) {
-                    const float a = fast->curve_values[c][k], b = literal->curve_values[c][k];
+                    const float a = fast->curves[c].Values[k], b = literal->curves[c].Values[k];
                     if (c >= kCurveFilterPhase && c < kCurveFinalPhase + 16) continue;  // phases wrap near +-180
                     ASSERT_NEAR(a, b, 0.01f + 1e-4f * std::fabs(b)) << "curve " << c << " bin " << k;
                 }
@@ -501,13 +509,13 @@ TEST(NetworkSolver, ThreadsGiveBitIdenticalResults) {
     many->in.thread_count = 5;
     ASSERT_EQ(SolveNetwork(net.get(), one->in, one->out, nullptr), 0);
     ASSERT_EQ(SolveNetwork(net.get(), many->in, many->out, nullptr), 0);
-    for (int o = 0; o < kNetworkOutputCount; ++o) {
+    for (int o = 0; o < kOutputCount; ++o) {
         EXPECT_EQ(std::memcmp(one->spectrum[o].data(), many->spectrum[o].data(), one->spectrum[o].size() * sizeof(ComplexF)), 0);
         EXPECT_EQ(std::memcmp(one->phase_reference[o].data(), many->phase_reference[o].data(),
                               one->phase_reference[o].size() * sizeof(ComplexF)), 0);
     }
-    for (int c = 0; c < kCurveTableSlots; ++c)
-        EXPECT_EQ(std::memcmp(one->curve_values[c].data(), many->curve_values[c].data(), one->curve_values[c].size() * 4), 0)
+    for (int c = 0; c < kPlotCurveSlots; ++c)
+        EXPECT_EQ(std::memcmp(&one->curves[c], &many->curves[c], sizeof(PlotCurve)), 0)
             << c;
 }
 
@@ -530,7 +538,7 @@ TEST(NetworkSolver, TwoWayPresetWithFirstOrderButterworthSumsFlat) {
         ASSERT_LE(RelativeError(up, 0.99999 * hp), 1e-5) << k;
         ASSERT_LE(RelativeError(low, 0.99999 * lp), 1e-5) << k;
         ASSERT_NEAR(std::abs(up + low - 0.99999), 0.0, 2e-6) << k;
-        ASSERT_NEAR(buf->curve_values[kCurveSystemSpl][k], 20.0 * std::log10(0.99999), 2e-4) << k;
+        ASSERT_NEAR(buf->curves[kCurveSystemSpl].Values[k], 20.0 * std::log10(0.99999), 2e-4) << k;
     }
 
     // Both sections in each branch: (j w)^2 / (1 + j w)^2 and 1 / (1 + j w)^2 sum flat in magnitude with the
@@ -543,7 +551,7 @@ TEST(NetworkSolver, TwoWayPresetWithFirstOrderButterworthSumsFlat) {
         const Cd jw(0.0, buf->frequencies[k] / fc);
         const Cd up = C(buf->electrical[0][k]), low = C(buf->electrical[1][k]);
         ASSERT_LE(RelativeError(up, 0.99999 * jw * jw / ((1.0 + jw) * (1.0 + jw))), 1e-5) << k;
-        ASSERT_NEAR(buf->curve_values[kCurveSystemSpl][k], 20.0 * std::log10(0.99999), 2e-4) << k;
+        ASSERT_NEAR(buf->curves[kCurveSystemSpl].Values[k], 20.0 * std::log10(0.99999), 2e-4) << k;
         (void)low;
     }
     // With SplOnlyEq 0 each acoustic phase counts as cancelled: the System curve adds signed magnitudes.
@@ -552,7 +560,7 @@ TEST(NetworkSolver, TwoWayPresetWithFirstOrderButterworthSumsFlat) {
     for (int k = 1; k < buf->bins; k += 13) {
         const double w = buf->frequencies[k] / fc;
         const double want = 0.99999 * std::fabs(w * w - 1.0) / (1.0 + w * w);
-        ASSERT_NEAR(std::pow(10.0, buf->curve_values[kCurveSystemSpl][k] / 20.0), want, 1e-5 + 1e-4 * want) << k;
+        ASSERT_NEAR(std::pow(10.0, buf->curves[kCurveSystemSpl].Values[k] / 20.0), want, 1e-5 + 1e-4 * want) << k;
     }
 }
 
@@ -581,4 +589,35 @@ TEST(NetworkSolver, EveryPresetNetworkSolvesLikeTheLiteralFormulation) {
                 ASSERT_LE(RelativeError(C(fast->electrical[o][k]), v[SignalJoint(*net, e)]), 1e-4) << o << " " << k;
             }
     }
+}
+
+TEST(NetworkSolver, FullElementListAndDamagedCountsStayInsideTheTables) {
+    auto net = NewNetwork();
+    // 32 slots: input, one block, 29 output ports on the block's output (all numbered 1), one ground.
+    auto add = [&](int i, int32_t kind, int n1, int n2) {
+        net->elements[i].kind = kind;
+        net->elements[i].node1 = n1;
+        net->elements[i].node2 = n2;
+    };
+    add(0, InputTerminal, 0, 0);
+    add(1, FilterBlock, 0, 1);
+    for (int i = 2; i < 31; ++i) {
+        add(i, OutputPort, 1, 2);
+        net->params[i].p[kParamOutputNumber] = 1.0f;
+    }
+    add(31, Ground, 2, 2);
+    net->params[1].p[kParamBypass] = 1.0f;
+    net->element_count = 4000000000u;
+    net->joint_count = 3;
+    auto buf = std::make_unique<SolverBuffers>(kN);
+    ASSERT_EQ(SolveNetwork(net.get(), buf->in, buf->out, nullptr), 0);
+    // 29 loads of 100 uS on the block's output.
+    EXPECT_NEAR(buf->electrical[0][10].re, 10.0 / (10.0 + 29e-4), 1e-6);
+    EXPECT_EQ(buf->element_index[15], 17);
+    // A joint count beyond the table is clamped; the joints it names without branches make the system singular.
+    net->joint_count = 4000000000u;
+    MessageList messages;
+    EXPECT_EQ(SolveNetwork(net.get(), buf->in, buf->out, &messages), 1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, kReconnectNodesText);
 }

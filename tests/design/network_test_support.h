@@ -28,6 +28,13 @@ Heap<T> Alloc() {
     return Heap<T>(static_cast<T*>(p));
 }
 
+template <class T>
+Heap<T> AllocArray(std::size_t count) {
+    void* p = std::calloc(count, sizeof(T));
+    if (!p) std::abort();
+    return Heap<T>(static_cast<T*>(p));
+}
+
 // A fresh WorkingNetwork with the reset defaults.
 inline Heap<WorkingNetwork> NewNetwork() {
     auto net = Alloc<WorkingNetwork>();
@@ -96,29 +103,28 @@ inline std::vector<float> BinFrequencies(int block_frames, double rate = 48000.0
     return f;
 }
 
-// Every buffer the solver writes, sized for N, with the views wired up.
+// Every buffer the solver writes, sized for N.
 struct SolverBuffers {
     int bins;
-    std::vector<ComplexF> spectrum[kNetworkOutputCount];
-    std::vector<ComplexF> phase_reference[kNetworkOutputCount];
-    std::vector<ComplexF> electrical[kNetworkOutputCount];
-    std::vector<ComplexF> acoustic[kNetworkOutputCount];
+    std::vector<ComplexF> spectrum[kOutputCount];
+    std::vector<ComplexF> phase_reference[kOutputCount];
+    std::vector<ComplexF> electrical[kOutputCount];
+    std::vector<ComplexF> acoustic[kOutputCount];
     std::vector<ComplexF> min_phase;
-    int32_t polarity[kNetworkOutputCount];
-    float delay[kNetworkOutputCount];
-    int32_t cabs_enabled[kNetworkOutputCount];
-    int32_t cabs_samples[kNetworkOutputCount];
-    int32_t element_index[kNetworkOutputCount];
-    std::vector<float> curve_values[kCurveTableSlots];
-    float trailers[kCurveTableSlots][kPlotCurveTrailerWords];
-    PlotCurveView views[kCurveTableSlots];
-    int32_t colours[16][kColourSchemeFields];
+    int32_t polarity[kOutputCount];
+    float delay[kOutputCount];
+    int32_t cabs_enabled[kOutputCount];
+    int32_t cabs_samples[kOutputCount];
+    int32_t element_index[kOutputCount];
+    Heap<PlotCurve> curve_table = AllocArray<PlotCurve>(kPlotCurveSlots);  // pages are touched only where written
+    PlotCurve* curves = curve_table.get();
+    ColourEntry colours[kColourSchemeEntries];
     std::vector<float> frequencies;
     SolverOutputs out;
     SolverInputs in;
 
     explicit SolverBuffers(int block_frames) : bins(8 * block_frames + 1) {
-        for (int o = 0; o < kNetworkOutputCount; ++o) {
+        for (int o = 0; o < kOutputCount; ++o) {
             spectrum[o].assign(kSolverSpectrumPoints + 16, ComplexF{1.0f, 0.0f});
             phase_reference[o].assign(kSolverSpectrumPoints + 16, ComplexF{1e-7f, 0.0f});
             electrical[o].assign(static_cast<size_t>(bins), ComplexF{0.0f, 0.0f});
@@ -134,20 +140,14 @@ struct SolverBuffers {
             element_index[o] = 7;
         }
         min_phase.assign(kSolverSpectrumPoints, ComplexF{3.0f, 3.0f});
-        for (int c = 0; c < kCurveTableSlots; ++c) {
-            curve_values[c].assign(static_cast<size_t>(bins), -999.0f);
-            for (float& t : trailers[c]) t = 0.0f;
-            views[c] = PlotCurveView{curve_values[c].data(), trailers[c]};
-        }
-        for (int e = 0; e < 16; ++e)
-            for (int f = 0; f < kColourSchemeFields; ++f) colours[e][f] = 10 * e + f;
+        for (int e = 0; e < kColourSchemeEntries; ++e) colours[e] = ColourEntry{10 * e, 10 * e + 1, 10 * e + 2, 10 * e + 3, 10 * e + 4};
         frequencies = BinFrequencies(block_frames);
         out.output_polarity = polarity;
         out.output_delay_ms = delay;
         out.cabs_enabled = cabs_enabled;
         out.cabs_delay_samples = cabs_samples;
         out.output_element_index = element_index;
-        out.curves = views;
+        out.curves = curves;
         out.min_phase_work_spectrum = &min_phase.data()->re;
         in.block_frames = block_frames;
         in.bin_frequency = frequencies.data();

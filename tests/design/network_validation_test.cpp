@@ -51,21 +51,18 @@ struct Fixture {
     Panes panes;
     Heap<WorkingNetwork> net = Alloc<WorkingNetwork>();
     int32_t routing[kRoutingMatrixRows][kRoutingMatrixColumns];
-    float values[kCurveTableSlots][1];
-    float trailers[kCurveTableSlots][kPlotCurveTrailerWords];
-    PlotCurveView views[kCurveTableSlots];
-    int32_t flags[kCurveViewFlagCount];
+    Heap<PlotCurve> curves = AllocArray<PlotCurve>(kPlotCurveSlots);
+    uint32_t flags[kCurveViewFlagCount];
     ValidationContext context;
     MessageList messages;
 
     Fixture() {
-        for (int c = 0; c < kCurveTableSlots; ++c) views[c] = PlotCurveView{values[c], trailers[c]};
-        for (int32_t& f : flags) f = 1;
+        for (uint32_t& f : flags) f = 1;
         context.panes = panes.Const();
         context.output_mode = kOutputModeSixteen;
         context.curve_view_flags = flags;
         context.routing_matrix = routing;
-        context.curves = views;
+        context.curves = curves.get();
         Reset();
     }
     // A valid one-chain channel in pane 1 and in the WorkingNetwork; other panes empty; sentinels in the
@@ -77,7 +74,7 @@ struct Fixture {
         SaveSchematic();
         for (auto& row : routing)
             for (int32_t& v : row) v = 7;
-        for (auto& t : trailers) t[0] = 0.5f;
+        for (int c = 0; c < kPlotCurveSlots; ++c) curves.get()[c].Visible = 0.5f;
         messages.clear();
     }
     void SaveSchematic() { std::memcpy(static_cast<void*>(&panes[1]), net.get(), offsetof(PaneRecord, element_responses)); }
@@ -90,8 +87,8 @@ struct Fixture {
         return true;
     }
     bool FlagsAll(float v) const {
-        for (const auto& t : trailers)
-            if (t[0] != v) return false;
+        for (int c = 0; c < kPlotCurveSlots; ++c)
+            if (curves.get()[c].Visible != v) return false;
         return true;
     }
 };
@@ -221,7 +218,7 @@ TEST(NetworkValidation, EveryStepItsMessageCodeAndSideEffects) {
                 break;
             case After::Done:
                 EXPECT_EQ(f.routing[0][0], 1);
-                EXPECT_EQ(f.trailers[kCurveFilterSpl][0], 1.0f);
+                EXPECT_EQ(f.curves.get()[kCurveFilterSpl].Visible, 1.0f);
                 break;
         }
     }
@@ -280,16 +277,16 @@ TEST(NetworkValidation, CurveFlagsFollowThePlotSelectionAndThePlotFlags) {
     b.P(o)[kParamPlotFlag] = 0.0f;
     ASSERT_EQ(RebuildJoints(f.net.get(), nullptr), 0);
     f.SaveSchematic();
-    for (int32_t& x : f.flags) x = 0;
+    for (uint32_t& x : f.flags) x = 0;
     f.flags[0] = 1;   // Filter SPL
     f.flags[7] = 1;   // Final phase
     f.flags[8] = 1;   // System SPL
     f.flags[11] = 1;  // HBT + Filter phase
     EXPECT_EQ(f.Validate(), 0);
     std::vector<int> marked;
-    for (int c = 0; c < kCurveTableSlots; ++c)
-        if (f.trailers[c][0] == 1.0f) marked.push_back(c);
-        else EXPECT_EQ(f.trailers[c][0], 0.0f) << c;
+    for (int c = 0; c < kPlotCurveSlots; ++c)
+        if (f.curves.get()[c].Visible == 1.0f) marked.push_back(c);
+        else EXPECT_EQ(f.curves.get()[c].Visible, 0.0f) << c;
     EXPECT_EQ(marked, (std::vector<int>{0, 112, 129, 149}));
     EXPECT_EQ(f.routing[0][3], 1);  // the unplotted output is routed all the same
 }
@@ -472,4 +469,17 @@ TEST(NetworkJoints, RemoveRepeatedJointPointsKeepsTheFirstOfEach) {
     EXPECT_EQ(net->joints[0].points[2].x, 30);
     EXPECT_EQ(net->joints[0].points[3].x, 0);
     EXPECT_EQ(net->joints[1].points[1].x, 0);
+}
+
+TEST(NetworkJoints, DamagedCountsAreClampedToTheTables) {
+    auto net = Alloc<WorkingNetwork>();
+    Chain c = BuildChain(net.get());
+    net->wire_count = 4000000000u;   // the unused wire slots hold (0, 0)-(0, 0)
+    net->element_count = 4000000000u;
+    EXPECT_EQ(RebuildJoints(net.get(), nullptr), 0);
+    EXPECT_EQ(net->joint_count, 3u);
+    EXPECT_EQ(net->elements[c.output].node1, 1);
+    net->joint_count = 4000000000u;
+    ValidationContext context;
+    EXPECT_EQ(ValidateNetwork(*net, context, nullptr), 0);
 }
