@@ -278,6 +278,17 @@ DialogOutcome OutputPortCancel(WorkingNetwork* net, int element, const OutputPor
     return out;
 }
 
+FilePickerDescription PortDriverPickerDescription() {
+    FilePickerDescription d;
+    d.filters = {{"All Drivers (*.WFR;*.UBA;*.MRD;*.TWE,*.STW)", "*.wfr;*.uba;*.mrd;*.twe;*.stw"}};
+    d.default_extension = "*.*";
+    d.path_chars = kDriverPathChars;
+    d.title_chars = kDriverPathChars;
+    d.hide_read_only = true;
+    d.create_prompt = true;
+    return d;
+}
+
 DialogOutcome CheckBrowsePort(const float* p) {
     DialogOutcome out;
     if (!(p[kParamOutputNumber] > 0.0f)) out.messages.push_back(Warning(kOutputPortRange));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/file_picker.h"
 #include "app/messages.h"
 #include "design/network_model.h"
 
@@ -137,6 +138,9 @@ DialogOutcome OutputPortCancel(WorkingNetwork* net, int element, const OutputPor
 // ElementResponse := 1 / M for the first 65,536 points of the work spectrum; a point that is 0 or not finite
 // leaves the equalization flat there.
 void InvertIntoElementResponse(const float* minPhaseWork, ElementResponse* response);
+
+// The output-port dialog's own open-file picker (InitPortDriverPicker).
+FilePickerDescription PortDriverPickerDescription();
 
 // Browse, before the picker: the live port must be above 0.
 DialogOutcome CheckBrowsePort(const float* p);
