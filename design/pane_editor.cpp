@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "design/editor_settings.h"
+#include "app/settings.h"
 #include "design/network_validation.h"
 
 int PaletteKind = 0;

@@ -8,7 +8,7 @@
 #include "app/win32/child_windows.h"
 #include "app/win32/message_box.h"
 #include "app/win32/window_registry.h"
-#include "design/editor_settings.h"
+#include "app/settings.h"
 #include "design/pane_editor.h"
 #include "design/win32/design_windows.h"
 

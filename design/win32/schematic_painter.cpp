@@ -4,7 +4,7 @@
 
 #include "app/global_records.h"
 #include "app/win32/app_windows.h"
-#include "design/editor_settings.h"
+#include "app/settings.h"
 #include "design/schematic_labels.h"
 #include "design/win32/design_windows.h"
 

@@ -11,7 +11,7 @@
 #include "app/win32/app_windows.h"
 #include "app/win32/child_windows.h"
 #include "app/win32/window_registry.h"
-#include "design/editor_settings.h"
+#include "app/settings.h"
 #include "design/system_plot.h"
 #include "design/win32/design_windows.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "design/editor_settings.h"
+#include "app/settings.h"
 #include "design/pane_editor.h"
 #include "network_test_support.h"
 
