@@ -123,9 +123,11 @@ LRESULT PaneWndProc(int pane, HWND window, UINT message, WPARAM wParam, LPARAM l
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// The system plot paints through the shell's plot window.
-const bool kPlotPainterRegistered = [] {
+// The system plot paints through the shell's plot window, and the frame sets the panel's tool buttons
+// through the registry after a design change.
+const bool kDesignHooksRegistered = [] {
     Painters.splPlot = [](HDC dc) { PaintSplPlot(dc); };
+    if (!Dialogs.updateToolButtons) Dialogs.updateToolButtons = UpdateToolButtons;
     return true;
 }();
 
