@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "design/driver_equalization.h"
 #include "design/element_dialogs.h"
 #include "network_test_support.h"
 
@@ -413,6 +414,48 @@ TEST_F(FilterBlockTest, CancelRestoresTheShownValuesButKeepsTheBypass) {
     EXPECT_EQ(p_[kParamBypass], 1.0f);
     EXPECT_FALSE(ToggleBypass(p_));
     EXPECT_EQ(p_[kParamBypass], 0.0f);
+}
+
+}  // namespace
+
+namespace {
+
+// The dialog's Done with the real minimum-phase routine: a driver of constant level has a constant,
+// zero-phase minimum-phase response, so its equalization is the inverse gain, flat in phase.
+TEST(DriverEqualization, ConstantDriverIsEqualizedByItsInverseGain) {
+    const int N = 512;
+    const std::vector<float> bins = [&] {
+        std::vector<float> f(65536);
+        for (int k = 0; k < 65536; ++k) f[k] = static_cast<float>(k * 48000.0 / (8.0 * N));
+        f[0] = 0.01f;
+        return f;
+    }();
+    auto net = nettest::NewNetwork();
+    const int e = nettest::Builder(net.get()).Add(OutputPort, 100, 100);
+    net->params[e].p[kParamOutputNumber] = 1;
+    net->params[e].p[kParamLowEdge] = 20;
+    net->params[e].p[kParamHighEdge] = 20000;
+    for (int k = 0; k < 65536; ++k) {
+        net->driver_responses[e].re[k] = 2.0f;  // +6 dB
+        net->driver_responses[e].im[k] = 0.0f;
+    }
+    std::vector<float> work(2 * 262144, 0.0f);
+    OutputPortDialogState state;
+    OpenOutputPortDialog(*net, e, &state);
+    OutputPortEnvironment env;
+    env.samplingIndex = 1;
+    env.bufferSizeIndex = 0;
+    env.minPhaseWork = work.data();
+    env.buildMinimumPhase = [&](const WorkingNetwork& n, int element) {
+        EXPECT_EQ(BuildDriverEqualization(n, element, bins.data(), N, work.data()), 0);
+    };
+    const DialogOutcome o = OutputPortDone(net.get(), e, OutputPortDoneTexts{"0", "0", "0", "1", "20", "20000"}, &state, env);
+    ASSERT_TRUE(o.close);
+    for (int k : {100, 1000, 2000}) {  // inside the band
+        const ComplexPoint c = net->element_responses[e].points[k];
+        EXPECT_NEAR(std::hypot(c.re, c.im), 0.5, 0.01) << k;
+        EXPECT_NEAR(std::atan2(c.im, c.re), 0.0, 0.02) << k;
+    }
 }
 
 }  // namespace
