@@ -46,11 +46,7 @@ public:
 
 private:
     HDC Dc() {
-        if (!dc_) {
-            dc_ = GetDC(window_);
-            // A hollow brush keeps the outline symbols from filling what they cover.
-            SelectObject(dc_, GetStockObject(NULL_BRUSH));
-        }
+        if (!dc_) dc_ = GetDC(window_);
         return dc_;
     }
     HWND window_;

@@ -157,6 +157,20 @@ TEST_F(PaneEditorTest, AThirtyThirdElementIsNotAppended) {
     EXPECT_EQ(record_->element_count, 32u);
 }
 
+TEST_F(PaneEditorTest, APressAtTheLeftEdgeStoresXTen) {
+    Place(Junction, 3, 50);
+    Place(FilterBlock, 2, 100);
+    EXPECT_EQ(record_->elements[0].x1, 10);
+    EXPECT_EQ(record_->elements[1].x1, 10);
+    EXPECT_EQ(record_->elements[1].x2, 50);
+    // A wire from there keeps its start off the free-slot marker of the joints.
+    Wire(4, 50, 10, 100);
+    ASSERT_EQ(record_->wire_count, 1u);
+    EXPECT_EQ(record_->wires[0].x1, 10);
+    EXPECT_GE(record_->elements[0].node1, 0);
+    EXPECT_EQ(record_->elements[0].node1, record_->elements[1].node1);
+}
+
 TEST_F(PaneEditorTest, ArmedWithKindZeroPlacesNothingAndDisarms) {
     ArmPalette(0);
     const PaneAction a = PaneLeftDown(ctx_, 100, 100, painter_);

@@ -397,6 +397,35 @@ TEST_F(DesignUi, OutputPortDialogLoadsADriverFile) {
     MaybeWindowShot("pane-after-dialogs", PaneWindows[1]);
 }
 
+// The painter into a bitmap of the pane's size: raster dots, a wire, a block's fill and the active name.
+TEST_F(DesignUi, PainterDrawsRasterWiresSymbolsAndTheName) {
+    DrawTwoWayChain();
+    RECT rc;
+    GetClientRect(PaneWindows[1], &rc);
+    HDC screen = GetDC(PaneWindows[1]);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    ShowRaster = 1;
+    PaintPane(1, PaneWindows[1], dc);
+    EXPECT_EQ(GetPixel(dc, 10, 10), RGB(112, 112, 112));
+    EXPECT_EQ(GetPixel(dc, 15, 10), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(dc, 170, 150), RGB(0, 0, 192));   // the wire from the low-pass block to output 1
+    EXPECT_EQ(GetPixel(dc, 115, 140), RGB(0, 255, 255)); // inside the block's box
+    bool red = false;  // the active pane's name
+    for (int x = 2; x < 60 && !red; ++x)
+        for (int y = rc.bottom - 30; y < rc.bottom - 5 && !red; ++y) red = GetPixel(dc, x, y) == RGB(228, 0, 0);
+    EXPECT_TRUE(red);
+    ShowRaster = 0;
+    PaintPane(1, PaneWindows[1], dc);
+    EXPECT_EQ(GetPixel(dc, 10, 10), RGB(255, 255, 255));
+    ShowRaster = 1;
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    ReleaseDC(PaneWindows[1], screen);
+}
+
 // Every drawn slot visible at N = 4096: the paint time is printed (speed is benchmarked, never asserted).
 TEST_F(DesignUi, EveryCurveVisibleAtTheLargestBlock) {
     RebuildBinGrid(pr_file->tail.HV_Sampling, 3);
