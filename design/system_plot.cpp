@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 PlotGeometry MakePlotGeometry(int w, int h, double fmin, double fmax, int dbStep) {
     PlotGeometry g;
@@ -213,43 +214,43 @@ void BuildCurvePolyline(const PlotGeometry& g, const float* values, const int32_
     points->clear();
     int k = 0;
     // Column 0 only moves the pen: its last bin is where the line starts.
-    bool started = false;
-    PlotPoint start{};
     for (; k < bins; ++k) {
         const int j = column[k];
         if (j < 0) continue;
         if (j != 0) break;
-        start = PlotPoint{static_cast<int>(PlotColumnX(g, 0)), CurveY(g, values[k], phase)};
-        started = true;
+        if (points->empty()) points->push_back(PlotPoint{static_cast<int>(PlotColumnX(g, 0)), 0});
+        points->back().y = CurveY(g, values[k], phase);
     }
-    if (started) points->push_back(start);
-    int runColumn = -1;
-    int runX = 0, first = 0, lo = 0, hi = 0, last = 0;
-    auto push = [&](int y) {
-        if (points->empty() || points->back().x != runX || points->back().y != y) points->push_back(PlotPoint{runX, y});
-    };
-    // first -> lowest -> highest -> last walks the whole vertical extent of the run.
-    auto flush = [&] {
-        if (runColumn < 0) return;
-        push(first);
-        push(lo);
-        push(hi);
-        push(last);
-    };
-    for (; k < bins; ++k) {
+    // A run of bins in one column is a vertical stroke from its first to its last value through its extremes.
+    // A value's position is monotonic in the value (an affine map, then the clamp), so the extreme positions
+    // belong to the extreme values and only four values per run are positioned. NaN sits on the top edge.
+    while (k < bins) {
         const int j = column[k];
-        if (j < 0) continue;
-        const int y = CurveY(g, values[k], phase);
-        if (j != runColumn) {
-            flush();
-            runColumn = j;
-            runX = static_cast<int>(PlotColumnX(g, j));
-            first = lo = hi = last = y;
-        } else {
-            lo = std::min(lo, y);
-            hi = std::max(hi, y);
-            last = y;
+        if (j < 0) {
+            ++k;
+            continue;
         }
+        const float firstV = values[k];
+        float lowV = std::numeric_limits<float>::infinity(), highV = -lowV;
+        bool anyNan = false;
+        for (; k < bins && column[k] == j; ++k) {
+            const float v = values[k];
+            anyNan |= v != v;
+            lowV = v < lowV ? v : lowV;
+            highV = v > highV ? v : highV;
+        }
+        const float lastV = values[k - 1];
+        const int x = static_cast<int>(PlotColumnX(g, j));
+        const int first = CurveY(g, firstV, phase), last = CurveY(g, lastV, phase);
+        int lo = std::min(first, last), hi = std::max(first, last);
+        if (lowV <= highV) {
+            const int a = CurveY(g, lowV, phase), b = CurveY(g, highV, phase);
+            lo = std::min(lo, std::min(a, b));
+            hi = std::max(hi, std::max(a, b));
+        }
+        if (anyNan) lo = std::min(lo, 19);
+        // first -> lowest -> highest -> last walks the whole vertical extent of the run.
+        for (int y : {first, lo, hi, last})
+            if (points->empty() || points->back().x != x || points->back().y != y) points->push_back(PlotPoint{x, y});
     }
-    flush();
 }

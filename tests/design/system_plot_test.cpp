@@ -202,6 +202,10 @@ TEST(SystemPlotCurve, ReducedPolylineCoversTheSamePixelsAsEveryBin) {
     srand(7);
     for (size_t k = 0; k < values.size(); ++k)
         values[k] = static_cast<float>(20 * std::sin(k * 0.01) + (rand() % 200 - 100) * 0.05 + (k % 97 == 0 ? 300 : 0));
+    // Values no curve should hold, which must still land where the literal drawing puts them.
+    for (size_t k = 3; k < values.size(); k += 501) values[k] = std::nanf("");
+    for (size_t k = 5; k < values.size(); k += 777) values[k] = INFINITY;
+    for (size_t k = 7; k < values.size(); k += 1003) values[k] = -INFINITY;
     for (bool phase : {false, true}) {
         const PlotGeometry g = MakePlotGeometry(900, 600, 20, 20000, 5);
         std::vector<PlotStroke> strokes;
