@@ -179,6 +179,14 @@ TEST_F(OutputPortTest, PortSixteenAcceptedSeventeenRefused) {
     EXPECT_EQ(P()[kParamOutputNumber], 16.0f);
 }
 
+TEST_F(OutputPortTest, TheRangeIsCheckedEvenWhenThePortTextIsUnchanged) {
+    P()[kParamOutputNumber] = 0;  // a new port
+    OpenOutputPortDialog(*net_, e_, &state_);
+    const DialogOutcome o = OutputPortDone(net_.get(), e_, Done("0"), &state_, env_);
+    EXPECT_FALSE(o.close);
+    EXPECT_EQ(Texts(o), std::vector<std::string>{"OUTPUT Port Is Out Of Range (1.....16)"});
+}
+
 TEST_F(OutputPortTest, AnOutputInUseIsWarnedAbout) {
     panes_[3].params[2].p[kParamOutputNumber] = 5;
     const DialogOutcome o = OutputPortDone(net_.get(), e_, Done("5"), &state_, env_);
