@@ -151,14 +151,14 @@ int PlaceElement(WorkingNetwork* net, int kind, int gx, int gy, const char* capt
     return 0;
 }
 
-int ProposeWire(WorkingNetwork* net, int x1, int y1, int x2, int y2, MessageList* messages) {
+int ProposeWire(WorkingNetwork* net, int x1, int y1, int x2, int y2, const char* caption, MessageList* messages) {
     if (x1 == x2 && y1 == y2) return 0;
     for (const Wire& w : net->wires)
         if (w.x1 == x1 && w.y1 == y1 && w.x2 == x2 && w.y2 == y2) return 0;
     if (!WireEndsOnTerminals(*net, x1, y1, x2, y2)) return 0;
     if (net->wire_count >= static_cast<uint32_t>(kMaxWires)) {
         // Silently dropping a wire the user can see being drawn would be confusing: say why.
-        if (messages) messages->push_back(PaneMessage(kWireTableFull, kSplitterWindowCaption));
+        if (messages) messages->push_back(PaneMessage(kWireTableFull, caption));
         return 0;
     }
     Wire& w = net->wires[net->wire_count];
@@ -313,7 +313,8 @@ PaneAction DrawRelease(const PaneContext& ctx) {
     PaneAction action;
     PreviewShown = 0;
     if (WireInProgress != 1) return action;
-    ProposeWire(ctx.net, Gesture.press.gx, Gesture.press.gy, Gesture.release.gx, Gesture.release.gy, &action.messages);
+    ProposeWire(ctx.net, Gesture.press.gx, Gesture.press.gy, Gesture.release.gx, Gesture.release.gy, PaneCaption(ctx.pane),
+                &action.messages);
     Saved(ctx, &action);
     WireInProgress = 0;
     PaletteArmed = 0;

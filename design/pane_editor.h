@@ -109,8 +109,9 @@ void FinishElementDialog(const PaneContext& ctx);
 // The single edits, exposed for tests and the gestures above. Each works on the WorkingNetwork only.
 // Placement of PaletteKind at a grid point: 0 placed, else 1 with the refusal in `messages`.
 int PlaceElement(WorkingNetwork* net, int kind, int gx, int gy, const char* caption, MessageList* messages);
-// A proposed wire: 1 when appended (joints rebuilt, their messages added), 0 when dropped.
-int ProposeWire(WorkingNetwork* net, int x1, int y1, int x2, int y2, MessageList* messages);
+// A proposed wire: 1 when appended (joints rebuilt, their messages added), 0 when dropped. Only a full wire
+// table is reported (with `caption`); the other drops are silent.
+int ProposeWire(WorkingNetwork* net, int x1, int y1, int x2, int y2, const char* caption, MessageList* messages);
 // Puts element i with its terminal 1 at (x, y) and moves the tagged wire ends with it.
 void PutDraggedElement(WorkingNetwork* net, int i, int x, int y);
 // Deletes wire slot i: later slots move down, slot 31 keeps its content, the count drops.
