@@ -18,6 +18,8 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/message_box.h"
 #include "app/win32/window_registry.h"
+#include "design/pane_editor.h"
+#include "design/win32/design_windows.h"
 #include "engine/win32/endpoints.h"
 #include "panels/level_meters.h"
 #include "panels/live_keys.h"
@@ -28,8 +30,6 @@
 #include "panels/win32/engine_control.h"
 #include "panels/win32/level_meters.h"
 #include "panels/win32/panel_common.h"
-
-PalettePainters PanelPalette;
 
 namespace {
 
@@ -46,8 +46,6 @@ constexpr double kReloadBbmOffset = 0.0001;
 HWND g_panel = nullptr;      // this panel while it is open; the hook acts only then
 HHOOK g_hook = nullptr;      // this panel's own hook
 bool g_buffersHeld = false;  // released once, whichever of WM_CLOSE and WM_DESTROY comes first
-int g_paletteKind = 0;
-bool g_paletteArmed = false;
 bool g_recomputeFailed[kPaneCount + 1] = {};
 // The grid (block frames, rate index) each pane was last solved on; 0 frames before its first solve here.
 struct PaneGrid {
@@ -80,45 +78,20 @@ void SetBox(HWND panel, int id, bool on) { CheckDlgButton(panel, id, on ? BST_CH
 
 // ---- Palette ----------------------------------------------------------------------------------------------
 
-void DrawStandInPalette(HDC dc) {
-    static const char* const names[6] = {"OUT", "IN", "FLT", "J", "GND", "REQ"};
-    HGDIOBJ oldPen = SelectObject(dc, Gdi.BlackPen1);
-    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
-    SetBkMode(dc, TRANSPARENT);
-    for (int i = 0; i < 6; ++i) {
-        Rectangle(dc, 0, kPaletteRow * i, kPaletteRow, kPaletteRow * i + kPaletteRow);
-        TextOutA(dc, 6, kPaletteRow * i + 13, names[i], static_cast<int>(std::strlen(names[i])));
-    }
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
-}
-
-void DrawStandInSymbol(HDC dc, int kind, int, int) {
-    static const char* const names[6] = {"OUT", "IN", "FLT", "J", "GND", "REQ"};
-    if (kind < 1 || kind > 6) return;
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(0, 0, 0));
-    TextOutA(dc, 6, kPaletteRow * (kind - 1) + 13, names[kind - 1], static_cast<int>(std::strlen(names[kind - 1])));
-}
-
+// The palette lies at the panel's client origin, so the panel's device context (the pane editor redraws the
+// palette through it) and the palette control's draw alike.
 void PaintPalette(HDC dc) {
-    if (PanelPalette.drawToolPalette) {
-        PanelPalette.drawToolPalette(dc);
-    } else {
-        DrawStandInPalette(dc);
-    }
-    if (!g_paletteArmed || g_paletteKind < 1 || g_paletteKind > 6) return;
-    const int k = g_paletteKind;
+    DrawToolPalette(dc);
+    if (!PaletteArmed || PaletteKind < 1 || PaletteKind > 6) return;
+    const int k = PaletteKind;
     RECT mark{0, kPaletteRow * k - kPaletteRow, kPaletteRow, kPaletteRow * k};
     FillRect(dc, &mark, Gdi.CyanBrush);
     int x = 20, y = kPaletteRow * k - 20;
     if (k == 1) y = kPaletteRow * k - kPaletteRow;
     if (k == 3 || k == 6) x = 0;
-    if (PanelPalette.drawElementSymbol) {
-        PanelPalette.drawElementSymbol(dc, k, x, y);
-    } else {
-        DrawStandInSymbol(dc, k, x, y);
-    }
+    HGDIOBJ old = SelectObject(dc, Gdi.BlackPen1);
+    DrawElementSymbol(k, dc, x, y);
+    SelectObject(dc, old);
 }
 
 void OnPaletteClick(HWND panel, int x, int y) {
@@ -127,20 +100,20 @@ void OnPaletteClick(HWND panel, int x, int y) {
     POINT p{x, y};
     MapWindowPoints(panel, palette, &p, 1);
     bool counts = false;
-    const int kind = PaletteKindAt(p.x, p.y, g_paletteKind, &counts);
+    const int kind = PaletteKindAt(p.x, p.y, PaletteKind, &counts);
     if (!counts) return;
-    g_paletteKind = kind;
-    g_paletteArmed = true;
-    if (PanelPalette.armPalette && kind >= 1) {
-        PanelPalette.armPalette(kind);
+    if (kind >= 1) {
+        ArmPalette(kind);
     } else {
+        // No kind chosen yet and a click on a row edge: armed, Draw, nothing to place.
+        PaletteArmed = 1;
+        WireInProgress = 0;
         EditTool = 1;
     }
-    EditTool = 1;
     HDC dc = GetDC(palette);
     PaintPalette(dc);
     ReleaseDC(palette, dc);
-    UpdateDesignPanelToolButtons(panel);
+    UpdateToolButtons(panel);
 }
 
 // ---- Creation and close -----------------------------------------------------------------------------------
@@ -152,6 +125,7 @@ BOOL OnInitDialog(HWND panel) {
     if (CopyTargetPane(CopySelection) == 0) SelectCopyBox(&CopySelection, kCopyTargetFirstBox);
     RebuildPlotGrids(FrequencyAxisRange);
     if (RoomEqSpectrumTable) std::memset(RoomEqSpectrumTable, 0, sizeof(float) * 2 * 3100);
+    MoveWindow(GetDlgItem(panel, IDC_PALETTE), 0, 0, kPaletteRow, 6 * kPaletteRow, FALSE);
     InputMeterWindow = GetDlgItem(panel, IDC_INPUT_METER);
     OutputMeterWindow = GetDlgItem(panel, IDC_OUTPUT_METER);
 
@@ -170,7 +144,7 @@ BOOL OnInitDialog(HWND panel) {
     EnumCaptureEndpoints();
     EnumRenderEndpoints();
     EngineRunning = 0;
-    UpdateDesignPanelToolButtons(panel);
+    UpdateToolButtons(panel);
     RefreshBlockGrid();
     Engine().allocateBuffers();
     g_buffersHeld = true;
@@ -243,7 +217,7 @@ void SetEditTool(HWND panel, int tool) {
         for (NetworkElement& e : WorkingNet->elements) e.drag = 0;
         for (Wire& w : WorkingNet->wires) w.drag_tag = 0;
     }
-    UpdateDesignPanelToolButtons(panel);
+    UpdateToolButtons(panel);
 }
 
 void OnCurveSelection(HWND panel) {
@@ -451,24 +425,7 @@ BOOL OnDrawItem(const DRAWITEMSTRUCT* item) {
 
 }  // namespace
 
-int PanelPaletteKind() { return g_paletteKind; }
-
 bool PaneRecomputeFailed(int pane) { return pane >= 1 && pane <= kPaneCount && g_recomputeFailed[pane]; }
-
-void UpdateDesignPanelToolButtons(HWND panel) {
-    if (!panel) return;
-    for (int id : {IDC_TOOL_DRAW, IDC_TOOL_MOVE, IDC_TOOL_WIPE_COMP, IDC_TOOL_WIPE_WIRE})
-        CheckDlgButton(panel, id, BST_UNCHECKED);
-    int id = 0;
-    switch (EditTool) {
-    case 1: id = IDC_TOOL_DRAW; break;
-    case 5: id = IDC_TOOL_MOVE; break;
-    case 6: id = IDC_TOOL_WIPE_COMP; break;
-    case 8: id = IDC_TOOL_WIPE_WIRE; break;
-    default: break;
-    }
-    if (id) CheckDlgButton(panel, id, BST_CHECKED);
-}
 
 INT_PTR CALLBACK ComponentCADSelectionProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -496,5 +453,5 @@ HWND CreateDesignPanel(HWND owner) {
 void InstallControlPanels() {
     Dialogs.designPanel = CreateDesignPanel;
     Dialogs.playerPanel = CreatePlayerPanel;
-    Dialogs.updateToolButtons = UpdateDesignPanelToolButtons;
+    Dialogs.updateToolButtons = UpdateToolButtons;
 }

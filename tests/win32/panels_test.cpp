@@ -21,6 +21,7 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/window_registry.h"
 #include "design/network_model.h"
+#include "design/pane_editor.h"
 #include "app_session.h"
 #include "panels/live_keys.h"
 #include "panels/panel_dialogs.h"
@@ -293,12 +294,19 @@ TEST_F(PanelSession, ToolsAndSwitches) {
     EXPECT_EQ(pr_file->tail.PhaseMode, 0);
 
     // The palette: a click in row 3 arms a filter block with the Draw tool.
+    // The palette lies at the panel's client origin, 40 x 240 pixels.
     RECT r;
     GetWindowRect(GetDlgItem(panel, IDC_PALETTE), &r);
-    POINT p{r.left + 20, r.top + 100};
-    ScreenToClient(panel, &p);
-    SendMessageA(panel, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
-    EXPECT_EQ(PanelPaletteKind(), 3);
+    EXPECT_EQ(r.right - r.left, 40);
+    EXPECT_EQ(r.bottom - r.top, 240);
+    SendMessageA(panel, WM_LBUTTONUP, 0, MAKELPARAM(20, 100));
+    EXPECT_EQ(PaletteKind, 3);
+    // A row edge keeps the kind, but still arms the palette with Draw.
+    Command(panel, IDC_TOOL_MOVE);
+    SendMessageA(panel, WM_LBUTTONUP, 0, MAKELPARAM(20, 40));
+    EXPECT_EQ(EditTool, 1);
+    EXPECT_EQ(PaletteKind, 3);
+    EXPECT_EQ(PaletteArmed, 1);
     EXPECT_EQ(EditTool, 1);
     EXPECT_TRUE(Checked(panel, IDC_TOOL_DRAW));
 }
