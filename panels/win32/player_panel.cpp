@@ -7,7 +7,6 @@
 
 #include "app/autostart.h"
 #include "app/command_ids.h"
-#include "app/frame_commands.h"
 #include "app/frequency_grids.h"
 #include "app/global_records.h"
 #include "app/preferences.h"
@@ -39,6 +38,7 @@ constexpr int kPanelSlot = 14;
 constexpr int kCompactFrameWidth = 290;
 constexpr int kCompactFrameHeight = 525;
 constexpr double kBbmOffset = 0.0001;
+constexpr const char* kPlayerReloadTitle = "Halvane Equalizer V9.0 - DIGITAL - 8P";
 
 HWND g_panel = nullptr;
 HHOOK g_hook = nullptr;
@@ -172,7 +172,9 @@ void OnProfileReload(HWND panel) {
     }
     if (load == ProfileLoad::kLoaded) {
         ResetPaneLabels(panel);
-        SetWindowTextA(FrameWindow, FrameTitleWithPath(path).c_str());
+        // This panel's reload composes the frame title with its own program text.
+        const std::string title = std::string(kPlayerReloadTitle) + " - " + path;
+        SetWindowTextA(FrameWindow, title.c_str());
         ModifyMenuA(FileMenu, IDM_LAST_PROJECT, MF_BYCOMMAND | MF_STRING, IDM_LAST_PROJECT, path.c_str());
         ShowProfileName(panel, path.c_str());
         SetBbmTitle(panel, kBbmOffset);

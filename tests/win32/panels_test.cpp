@@ -460,6 +460,29 @@ TEST_F(PanelSession, PlayerPanelRefusesAndStopsAtTheFirstFailedPane) {
     EXPECT_NE(Title(panel), kCapturingError);  // nothing was launched
 }
 
+TEST_F(PanelSession, PlayerPanelDigitKeyLoadsAndPlaysTheProfile) {
+    const std::string path = (folder_ / "living room.HIF").string();
+    MessageList messages;
+    MirroredSettings settings = GatherMirroredSettings();
+    pr_file->tail.BbmGain = 0.25f;
+    ASSERT_EQ(WriteProjectFile(path, GlobalProjectContext(&settings), &messages), 1);
+    pr_file->tail.BbmGain = 0.5f;
+    std::strcpy(Preferences->ProfileSlots[1], path.c_str());
+    HWND panel = OpenPlayerPanel();
+    ASSERT_NE(panel, nullptr);
+    Key(panel, WM_KEYDOWN, VK_UP);
+    Key(panel, WM_KEYDOWN, '2');
+    ASSERT_TRUE(PumpUntil([&] { return ItemText(panel, IDC_PROFILE_NAME) == "living room.HIF"; }, 6000));
+    EXPECT_EQ(Title(FrameWindow), "Halvane Equalizer V9.0 - DIGITAL - 8P - " + path);
+    EXPECT_STREQ(Preferences->LastProjectPath, path.c_str());
+    EXPECT_EQ(pr_file->tail.VolumePosition, 9);
+    EXPECT_EQ(Title(panel), "BBM -12.0dB ");
+    // Then recomputed and launched without the checks.
+    ASSERT_TRUE(PumpUntil([&] { return ItemText(panel, 62) == "FR OK"; }, 6000));
+    ASSERT_TRUE(PumpUntil([&] { return Title(panel) == kCapturingError; }, 8000));
+    EXPECT_TRUE(recorder_.shown.empty());
+}
+
 TEST_F(PanelSession, PlayerPanelKeysUseTheirOwnCeilingAndReadout) {
     HWND panel = OpenPlayerPanel();
     ASSERT_NE(panel, nullptr);
