@@ -146,8 +146,8 @@ extern uint8_t* MlsStimulusBuffer;                    // 4,288,000 bytes
 extern float* MeasurementWorkBuffers[4];              // 1,072,000 each
 extern float* InputBlock[kInputPortCount];            // 131,072 each
 extern float* OverlapTail[kOutputCount];              // 1,048,576 each
-extern uint32_t* FftBitReverseTable;                  // 1,310,720 words
-extern uint32_t* FftTwiddleTable;                     // 1,310,720 words
+extern int32_t* FftBitReverseTable;                   // 1,310,720 words
+extern float* FftTwiddleTable;                        // 1,310,720 words
 extern float* InputSpectrumHistory[kInputPortCount][kPartitionCount];  // 32,768 each
 extern float* OutputAccumulator[kOutputCount];        // 32,768 each
 extern float* FilterPartitionBank[kFilterBankCount][kOutputCount][kPartitionCount];  // 32,768 each

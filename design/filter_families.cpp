@@ -42,13 +42,14 @@ constexpr double kKeeleWideStopHp = 1e-6;
 constexpr double kKeeleNarrowStop = 1e-9;
 constexpr double kKeeleComplementFloor = 0.0001;
 
-int BesselOrderOf(int slope) {
+// Bessel and Butterworth order of a slope: 1, 2, 3, 4, 8 for low-pass slopes 0..4 and high-pass slopes 5..9.
+int OrderOfSlope(int slope) {
     static constexpr int kOrder[5] = {1, 2, 3, 4, 8};
     return kOrder[slope % 5];
 }
 
 Cd Bessel(int slope, double f, double fc) {
-    const int order = BesselOrderOf(slope);
+    const int order = OrderOfSlope(slope);
     const double* a = nullptr;
     double kn = 1.0;
     switch (order) {
@@ -216,7 +217,7 @@ ComplexF FilterBlockResponse(float* params, float f) {
     Cd h = kUnity;
     switch (family) {
         case kFamilyBessel: h = Bessel(slope, freq, fc); break;
-        case kFamilyButterworth: h = Butterworth(BesselOrderOf(slope), slope >= kSlopeHp6, freq / fc); break;
+        case kFamilyButterworth: h = Butterworth(OrderOfSlope(slope), slope >= kSlopeHp6, freq / fc); break;
         case kFamilyLinkwitz: h = Linkwitz(slope, freq / fc); break;
         case kFamilyQParametric:
             h = QParametric(params[kFilterParamQOrRatio], params[kFilterParamGainDb], freq / fc);

@@ -68,6 +68,14 @@ OutputRange ConvolutionRange(uint32_t output_mode, ConvolutionWorker worker);
 // Words per frame of OutputBlock: 8, 16 or 10.
 int OutputFrameWords(uint32_t output_mode);
 
+// True when the processor runs AVX (and no limit below says otherwise): the widest kernels are taken then.
+bool BlockPathHasAvx();
+
+// The kernels of the block path: the widest the processor has (default), at most 128-bit vectors, or plain
+// scalar code. All give the same results within float rounding; tests narrow them to check each form.
+enum class BlockKernels { kScalar = 0, kVector128 = 1, kWidest = 2 };
+void LimitBlockPathKernels(BlockKernels widest);
+
 // The ports each input-FFT worker transforms, in its order.
 inline constexpr int kInputFftPortsA[5] = {1, 2, 3, 5, 9};
 inline constexpr int kInputFftPortsB[4] = {4, 6, 7, 8};
@@ -81,8 +89,10 @@ inline float* HistorySpectrum(const EngineBlockContext& ctx, int port, int block
     return ctx.InputSpectrumHistory[port - 1][(ctx.HistoryNewest[port - 1] - blocks_back) & 7];
 }
 
-// Input-FFT step for the given ports: zero points N..2N-1 of the port's InputBlock, forward-transform it in
-// place and make it the newest spectrum of the port's history (the oldest is dropped).
+// Input-FFT step for the given ports: each port's block (points 0..N-1 of its InputBlock, zero-padded to 2N)
+// is forward-transformed and its spectrum, all 2N points, becomes the newest of the port's history (the
+// oldest is dropped). The blocks are real, so ports share transforms two at a time; afterwards an
+// InputBlock holds working data, not its own spectrum, until the producer writes the next block.
 void RunInputFftStage(EngineBlockContext& ctx, const int* ports, int port_count);
 
 // Spectral stage of one convolution worker: each output of the range gets the sum over the eight partitions

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586476925286766559;
@@ -15,12 +19,17 @@ constexpr double kTwoPi = 6.283185307179586476925286766559;
 // up to 2 nw points, its last stage m = nw / 2, and the table ends at 4 nw - 8 floats.
 inline const float* StageTwiddles(const float* table, int m) { return table + 4 * m - 8; }
 
-// The stages up to m = 2^16 also read w^3k from a second region after the first (2m floats at offset
+// The stages up to m = 2^15 also read w^3k from a second region after the first (2m floats at offset
 // 2^20 + 2m - 8); larger stages form it as w^k w^2k.
-constexpr int kStoredW3Largest = 1 << 16;
+constexpr int kStoredW3Largest = 1 << 15;
 constexpr int kW3Region = 1 << 20;
 inline const float* StageTwiddles3(const float* table, int m) { return table + kW3Region + 2 * m - 8; }
 inline float* StageTwiddles3(float* table, int m) { return table + kW3Region + 2 * m - 8; }
+
+// The radix-8 stage of 64 points: w^rk, w = e^(-2 pi i / 64), r = 1..7, k = 0..7, after the second region.
+constexpr int kRadix8Region = kW3Region + 4 * kStoredW3Largest;
+constexpr int kRadix8Floats = 7 * 8 * 2;
+inline const float* Radix8Twiddles(const float* table) { return table + kRadix8Region; }
 
 // Bit-reversal permutation for the largest size, 2 nw entries from word 2 of FftBitReverseTable. A size
 // smaller by 2^s takes the same entries shifted right by s.
@@ -28,7 +37,7 @@ constexpr int kReverseOffset = 2;
 
 constexpr int32_t kLargestSizeWord = kFftMaxFloats / 4;
 static_assert(4 * kLargestSizeWord - 8 <= kW3Region, "first region of the largest transform ends before the second");
-static_assert(kW3Region + 4 * kStoredW3Largest - 8 <= kFftTableEntries, "second region fits the table");
+static_assert(kRadix8Region + kRadix8Floats <= kFftTableEntries, "second region and radix-8 twiddles fit the table");
 static_assert(kReverseOffset + 2 * kLargestSizeWord <= kFftTableEntries, "permutation fits the table");
 
 int Log2(int points) {
@@ -47,49 +56,13 @@ inline void SwapPoints(float* d, int i, int j) {
     std::memcpy(d + 2 * j, &a, sizeof a);
 }
 
-// Reverses the low `bits` bits of v with the table of the largest size (table_bits bits).
-inline int Reverse(const int32_t* reverse, int table_bits, int v, int bits) {
-    return reverse[v] >> (table_bits - bits);
-}
-
-// In-place bit-reversal permutation. Indices are split as (a, b, c) with a and c of kEdgeBits bits each;
-// rev(a, b, c) = (rev c, rev b, rev a). For each pair of middle parts b, b' = rev b the loops swap two sets of
-// 2^kEdgeBits runs of 2^kEdgeBits neighbouring points, so every cache line fetched is used whole while it
-// is in the cache instead of one point at a time.
-constexpr int kEdgeBits = 3;
-
+// Bit-reversal permutation point by point, for the small sizes (under 64 points) that have no fused first
+// stage.
 void BitReversePermute(float* d, int points, const int32_t* reverse, int shift) {
-    const int bits = Log2(points);
-    const int table_bits = bits + shift;
-    if (bits < 2 * kEdgeBits + 1) {
-        for (int i = 0; i < points; ++i) {
-            const int j = reverse[i] >> shift;
-            if (i < j) SwapPoints(d, i, j);
-        }
-        return;
+    for (int i = 0; i < points; ++i) {
+        const int j = reverse[i] >> shift;
+        if (i < j) SwapPoints(d, i, j);
     }
-    constexpr int kEdge = 1 << kEdgeBits;
-    const int mid_bits = bits - 2 * kEdgeBits;
-    const int high_shift = bits - kEdgeBits;
-    int rev_edge[kEdge];
-    for (int v = 0; v < kEdge; ++v) rev_edge[v] = Reverse(reverse, table_bits, v, kEdgeBits);
-    for (int b = 0; b < (1 << mid_bits); ++b) {
-        const int rb = Reverse(reverse, table_bits, b, mid_bits);
-        if (rb < b) continue;
-        for (int a = 0; a < kEdge; ++a) {
-            const int base_i = (a << high_shift) | (b << kEdgeBits);
-            const int base_j = (rb << kEdgeBits) | rev_edge[a];
-            for (int c = 0; c < kEdge; ++c) {
-                const int i = base_i | c;
-                const int j = base_j | (rev_edge[c] << high_shift);
-                if (rb != b || i < j) SwapPoints(d, i, j);
-            }
-        }
-    }
-}
-
-void ScaleAll(float* d, int points, float scale) {
-    for (int i = 0; i < 2 * points; ++i) d[i] *= scale;
 }
 
 #if defined(__GNUC__)
@@ -105,6 +78,7 @@ inline V SwapPairs(V x) { return __builtin_shuffle(x, I{1, 0}); }
 inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0}); }
 inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1}); }
 inline V Alternate(float a, float b) { return V{a, b}; }
+inline V AddSubAlternate(V a, V b) { return a + b * V{-1.0f, 1.0f}; }
 #else
 struct V {
     float re, im;
@@ -112,11 +86,11 @@ struct V {
 inline V operator+(V a, V b) { return {a.re + b.re, a.im + b.im}; }
 inline V operator-(V a, V b) { return {a.re - b.re, a.im - b.im}; }
 inline V operator*(V a, V b) { return {a.re * b.re, a.im * b.im}; }
-inline V& operator*=(V& a, V b) { return a = a * b; }
 inline V SwapPairs(V x) { return {x.im, x.re}; }
 inline V DupRe(V x) { return {x.re, x.re}; }
 inline V DupIm(V x) { return {x.im, x.im}; }
 inline V Alternate(float a, float b) { return {a, b}; }
+inline V AddSubAlternate(V a, V b) { return a + b * V{-1.0f, 1.0f}; }
 #endif
 constexpr int kLanes = 2;
 inline V Load(const float* p) {
@@ -148,6 +122,7 @@ inline V SwapPairs(V x) { return __builtin_shuffle(x, I{1, 0, 3, 2}); }
 inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0, 2, 2}); }
 inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3}); }
 inline V Alternate(float a, float b) { return V{a, b, a, b}; }
+inline V AddSubAlternate(V a, V b) { return a + b * V{-1.0f, 1.0f, -1.0f, 1.0f}; }
 inline void TransposeTiles(V& a, V& b, V& c, V& d) {
     const V a1 = __builtin_shuffle(a, b, I{0, 1, 4, 5});
     const V b1 = __builtin_shuffle(a, b, I{2, 3, 6, 7});
@@ -185,6 +160,8 @@ inline V SwapPairs(V x) { return __builtin_shuffle(x, I{1, 0, 3, 2, 5, 4, 7, 6})
 inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0, 2, 2, 4, 4, 6, 6}); }
 inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3, 5, 5, 7, 7}); }
 inline V Alternate(float a, float b) { return V{a, b, a, b, a, b, a, b}; }
+// a - b on even lanes, a + b on odd ones: the same bits as a + b * {-1, 1, ...} in one instruction.
+inline V AddSubAlternate(V a, V b) { return _mm256_addsub_ps(a, b); }
 inline void TransposeTiles(V& a, V& b, V& c, V& d) {
     const V t0 = __builtin_shuffle(a, b, I{0, 1, 8, 9, 4, 5, 12, 13});
     const V t1 = __builtin_shuffle(a, b, I{2, 3, 10, 11, 6, 7, 14, 15});
@@ -207,7 +184,7 @@ void v256::NarrowerTransform(float* d, int points, const float* tw, const int32_
 }
 #endif
 
-enum class Path { kScalar, kSse2, kAvx2 };
+using Path = FftPath;
 
 Path DetectPath() {
 #ifdef HV_FFT_V256
@@ -256,6 +233,15 @@ void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable
             for (int k = 0; k < m; ++k) {
                 w3[2 * k] = static_cast<float>(std::cos(step * 3.0 * k));
                 w3[2 * k + 1] = static_cast<float>(std::sin(step * 3.0 * k));
+            }
+        }
+    }
+    if (nw >= 32) {
+        float* w8 = FftTwiddleTable + kRadix8Region;
+        for (int r = 1; r < 8; ++r) {
+            for (int k = 0; k < 8; ++k) {
+                w8[16 * (r - 1) + 2 * k] = static_cast<float>(std::cos(-kTwoPi * r * k / 64.0));
+                w8[16 * (r - 1) + 2 * k + 1] = static_cast<float>(std::sin(-kTwoPi * r * k / 64.0));
             }
         }
     }
@@ -310,18 +296,37 @@ void Dispatch(Path path, int n, int sign, float* data, int32_t* FftBitReverseTab
 
 }  // namespace
 
-void ComplexFftScalar(int n, int sign, float* data, int32_t* FftBitReverseTable, float* FftTwiddleTable) {
-    Dispatch(Path::kScalar, n, sign, data, FftBitReverseTable, FftTwiddleTable);
+bool FftPathAvailable(FftPath path) {
+    switch (path) {
+        case FftPath::kScalar: return true;
+#ifdef HV_FFT_V128
+        case FftPath::kSse2: return true;
+#endif
+#ifdef HV_FFT_V256
+        case FftPath::kAvx2: return ChosenPath() == FftPath::kAvx2;
+#endif
+        default: return false;
+    }
+}
+
+FftPath FftChosenPath() { return ChosenPath(); }
+
+const char* FftPathName(FftPath path) {
+    switch (path) {
+        case FftPath::kAvx2: return "avx2";
+        case FftPath::kSse2: return "sse2";
+        default: return "scalar";
+    }
+}
+
+void ComplexFftOnPath(FftPath path, int n, int sign, float* data, int32_t* FftBitReverseTable, float* FftTwiddleTable) {
+    if (!FftPathAvailable(path)) {
+        assert(!"FFT path not available on this processor");
+        return;
+    }
+    Dispatch(path, n, sign, data, FftBitReverseTable, FftTwiddleTable);
 }
 
 void ComplexFft(int n, int sign, float* data, int32_t* FftBitReverseTable, float* FftTwiddleTable) {
     Dispatch(ChosenPath(), n, sign, data, FftBitReverseTable, FftTwiddleTable);
-}
-
-const char* FftVectorPath() {
-    switch (ChosenPath()) {
-        case Path::kAvx2: return "avx2";
-        case Path::kSse2: return "sse2";
-        default: return "scalar";
-    }
 }

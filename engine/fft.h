@@ -30,9 +30,14 @@ void PrepareFftTables(int n, int32_t* FftBitReverseTable, float* FftTwiddleTable
 // Builds the tables for size word nw (transforms up to 4 nw floats). Not thread-safe.
 void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable);
 
-// The same transform one complex point at a time: the portable fallback, and the
-// reference the vector paths are tested against. Same tables, same contract.
-void ComplexFftScalar(int n, int sign, float* data, int32_t* FftBitReverseTable, float* FftTwiddleTable);
+// Instruction paths of the transform. All give bit-identical results; ComplexFft takes the widest one the
+// processor supports. kScalar (one complex point at a time) is the portable fallback and the reference the
+// vector paths are tested against.
+enum class FftPath { kScalar, kSse2, kAvx2 };
 
-// Which vector path ComplexFft takes on this processor ("avx2", "sse2" or "scalar"), for benchmarks and tests.
-const char* FftVectorPath();
+bool FftPathAvailable(FftPath path);
+FftPath FftChosenPath();
+const char* FftPathName(FftPath path);
+
+// ComplexFft on a given path (which must be available), for tests and benchmarks.
+void ComplexFftOnPath(FftPath path, int n, int sign, float* data, int32_t* FftBitReverseTable, float* FftTwiddleTable);

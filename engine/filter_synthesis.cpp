@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/fft.h"
+#include "engine/window_shapes.h"
 
 namespace {
 
@@ -116,4 +117,27 @@ int SynthesizeOutputFilters(const FilterSynthesisInputs& in, FilterSynthesisBuff
         }
     }
     return 0;
+}
+
+int BuildOutputFilters(const FilterSynthesisInputs& in, const FilterWindowSettings& settings,
+                       FilterWindowBuffers& windows, FilterSynthesisBuffers& buf) {
+    const int N = in.N;
+    ClearFloats(windows.IrWindow, windows.IrWindowFloats);
+    for (int o = 0; o < kEngineOutputs; ++o) {
+        float* taper = windows.OutputTaper[o];
+        for (long i = 0; i < windows.OutputTaperFloats; ++i) taper[i] = 1.0f;
+        if (in.SplOnlyEq == 1) FillOutputTaper(settings.TaperLength[o], settings.TaperWindowType[o], N, taper);
+    }
+    FillImpulseWindow(in.SplOnlyEq, settings.WideWindow, N, windows.IrWindow);
+    buf.IrWindow = windows.IrWindow;
+    for (int o = 0; o < kEngineOutputs; ++o) buf.OutputTaper[o] = windows.OutputTaper[o];
+    return SynthesizeOutputFilters(in, buf);
+}
+
+int BuildFilterBanksForPlay(const FilterSynthesisInputs& in, const FilterWindowSettings& settings,
+                            FilterWindowBuffers& windows, FilterSynthesisBuffers& buf) {
+    FilterSynthesisInputs magnitude_only = in;
+    magnitude_only.SplOnlyEq = 1;
+    BuildOutputFilters(magnitude_only, settings, windows, buf);
+    return BuildOutputFilters(in, settings, windows, buf);
 }

@@ -48,3 +48,29 @@ void WriteFilterPartitions(const FilterSynthesisBuffers& buf, int N, float* cons
 // Every output into bank 0, and bank 0 into bank 1 when SplOnlyEq is 1; the windows must already be shaped
 // (BuildOutputFilters shapes them). The spectra, polarities and delays are left unchanged. Returns 0.
 int SynthesizeOutputFilters(const FilterSynthesisInputs& in, FilterSynthesisBuffers& buf);
+
+// The window settings of a synthesis: "Wide Window" and each output's IrWindowSettings entry.
+struct FilterWindowSettings {
+    uint32_t WideWindow = 1;
+    int32_t TaperLength[kEngineOutputs] = {};      // IrWindowSettings[o].length
+    int32_t TaperWindowType[kEngineOutputs] = {};  // IrWindowSettings[o].window_type (WindowType)
+};
+
+// The global IrWindow and the per-output tapers, shaped on every synthesis. The float counts are the
+// arrays' whole lengths: the window is cleared and the tapers set to 1.0 over all of them, at least 32N.
+struct FilterWindowBuffers {
+    float* IrWindow = nullptr;
+    long IrWindowFloats = 0;
+    float* OutputTaper[kEngineOutputs] = {};
+    long OutputTaperFloats = 0;
+};
+
+// One whole synthesis: clears IrWindow and sets every taper to 1.0, shapes the tapers (only with
+// "SPL Only EQ") and the window, then SynthesizeOutputFilters with them. Returns 0.
+int BuildOutputFilters(const FilterSynthesisInputs& in, const FilterWindowSettings& settings,
+                       FilterWindowBuffers& windows, FilterSynthesisBuffers& buf);
+
+// What Play runs before the engine starts: a build with "SPL Only EQ" forced on (both banks get the
+// magnitude-only filters), then one with in.SplOnlyEq, the user's setting (bank 0 again). Returns 0.
+int BuildFilterBanksForPlay(const FilterSynthesisInputs& in, const FilterWindowSettings& settings,
+                            FilterWindowBuffers& windows, FilterSynthesisBuffers& buf);

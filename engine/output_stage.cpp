@@ -8,6 +8,7 @@ namespace {
 constexpr uint32_t kBassModeBbmOutput = 3;
 constexpr int kRingBlocks = 4;  // the ring carries up to four blocks of delay (5N words in use)
 constexpr int32_t kSampleWordScale = 1 << kSampleShift;
+constexpr int kOutputChunkFrames = 256;
 
 // Bass-management output sums over the whole block, both halves and both parts, in the order that lets a
 // source that is itself Sub 1 carry Sub 1's sum into Sub 2.
@@ -31,6 +32,38 @@ void AddBassManagementSums(EngineBlockContext& ctx, OutputRange range, float bbm
     }
 }
 
+// SaturateTo24Bit in a form the compiler turns into vector selects: the same value for every input.
+inline int32_t SaturateTo24BitBranchless(double v) {
+    constexpr double kHigh = kSampleFullScale;
+    double c = v == v ? v : 0.0;
+    c = c < kHigh ? c : kHigh;
+    c = c > -kHigh ? c : -kHigh;
+    return static_cast<int32_t>(c);
+}
+
+// Words of `frames` frames of one output: overlap-add, gains, saturation. Compiled twice, plainly and for
+// AVX, and the loop is left to the compiler's vectoriser.
+#define HV_OUTPUT_WORDS_BODY                                                                    \
+    for (int j = 0; j < frames; ++j) {                                                          \
+        const double v = (static_cast<double>(acc[2 * j]) + tail[j]) * master * trim;           \
+        tail[j] = spill[2 * j];                                                                 \
+        w[j] = SaturateTo24BitBranchless(v) * kSampleWordScale;                                 \
+    }
+
+void ComputeOutputWords(const float* __restrict acc, const float* __restrict spill, float* __restrict tail,
+                        double master, double trim, int32_t* __restrict w, int frames) {
+    HV_OUTPUT_WORDS_BODY
+}
+
+#if defined(__GNUC__) && defined(__x86_64__)
+#define HV_OUTPUT_AVX 1
+__attribute__((target("avx"))) void ComputeOutputWordsAvx(const float* __restrict acc, const float* __restrict spill,
+                                                          float* __restrict tail, double master, double trim,
+                                                          int32_t* __restrict w, int frames) {
+    HV_OUTPUT_WORDS_BODY
+}
+#endif
+
 }  // namespace
 
 int32_t SaturateTo24Bit(double v) {
@@ -50,36 +83,56 @@ int32_t CabsDelayInUse(int32_t cabs_enabled, int32_t cabs_delay_samples, int N) 
 void RunOutputStage(EngineBlockContext& ctx, OutputRange range, const LiveBlockValues& live) {
     const int N = ctx.N;
     if (ctx.BassMode == kBassModeBbmOutput) AddBassManagementSums(ctx, range, live.BbmGain);
+    if (range.last < range.first) return;
 
     const int words = OutputFrameWords(ctx.OutputMode);
     const double master = live.MasterGain;
-    for (int o = range.first; o <= range.last; ++o) {
-        const float* acc = ctx.OutputAccumulator[o - 1];
-        float* tail = ctx.OverlapTail[o - 1];
-        int32_t* ring = ctx.OutputDelayRing[o - 1];
-        const double trim = live.ChannelTrims[o - 1];
-        const int32_t d = CabsDelayInUse(ctx.CabsEnabled ? ctx.CabsEnabled[o - 1] : 0,
-                                         ctx.CabsDelaySamples ? ctx.CabsDelaySamples[o - 1] : 0, N);
-        int32_t* column = ctx.OutputBlock + (o - 1);
-        if (d == 0) {
+    const int count = range.last - range.first + 1;
+    int32_t delay[kEngineOutputs];
+    for (int i = 0; i < count; ++i) {
+        const int o = range.first + i;
+        delay[i] = CabsDelayInUse(ctx.CabsEnabled ? ctx.CabsEnabled[o - 1] : 0,
+                                  ctx.CabsDelaySamples ? ctx.CabsDelaySamples[o - 1] : 0, N);
+    }
+
+    // Frames go out in chunks, all outputs of a chunk at once, so that each line of the interleaved block
+    // is filled while it is in the cache. A word with delay d is read from the ring d frames after it was
+    // written there; every such write lies in the same chunk or an earlier one.
+    int32_t scratch[kEngineOutputs][kOutputChunkFrames];
+    const int32_t* source[kEngineOutputs];
+    for (int j0 = 0; j0 < N; j0 += kOutputChunkFrames) {
+        const int frames = N - j0 < kOutputChunkFrames ? N - j0 : kOutputChunkFrames;
+        for (int i = 0; i < count; ++i) {
+            const int o = range.first + i;
+            const float* acc = ctx.OutputAccumulator[o - 1] + 2 * j0;
+            const float* spill = ctx.OutputAccumulator[o - 1] + 2 * (N + j0);
+            float* tail = ctx.OverlapTail[o - 1] + j0;
+            const double trim = live.ChannelTrims[o - 1];
+            int32_t* ring = ctx.OutputDelayRing[o - 1];
             // Without delay a word passes through the ring within its block and the ring stays all zero,
             // so the words go straight to their column.
-            for (int j = 0; j < N; ++j) {
-                const double v = (static_cast<double>(acc[2 * j]) + tail[j]) * master * trim;
-                tail[j] = acc[2 * (N + j)];
-                column[static_cast<long>(j) * words] = SaturateTo24Bit(v) * kSampleWordScale;
+            int32_t* w = delay[i] == 0 ? scratch[i] : ring + delay[i] + j0;
+            source[i] = delay[i] == 0 ? scratch[i] : ring + j0;
+#ifdef HV_OUTPUT_AVX
+            if (BlockPathHasAvx()) {
+                ComputeOutputWordsAvx(acc, spill, tail, master, trim, w, frames);
+                continue;
             }
-            continue;
+#endif
+            ComputeOutputWords(acc, spill, tail, master, trim, w, frames);
         }
-        for (int j = 0; j < N; ++j) {
-            const double v = (static_cast<double>(acc[2 * j]) + tail[j]) * master * trim;
-            tail[j] = acc[2 * (N + j)];
-            ring[d + j] = SaturateTo24Bit(v) * kSampleWordScale;
+        int32_t* frame = ctx.OutputBlock + static_cast<long>(j0) * words + (range.first - 1);
+        for (int j = 0; j < frames; ++j, frame += words) {
+            for (int i = 0; i < count; ++i) frame[i] = source[i][j];
         }
-        for (int j = 0; j < N; ++j) column[static_cast<long>(j) * words] = ring[j];
-        // Words at and above d + N are never written and stay zero from the engine start, so moving the
-        // ring down by one block touches only words N .. d + N - 1.
-        std::memmove(ring, ring + N, static_cast<size_t>(d) * sizeof(int32_t));
-        std::memset(ring + d, 0, static_cast<size_t>(N) * sizeof(int32_t));
+    }
+
+    // Words at and above d + N are never written and stay zero from the engine start, so moving a ring
+    // down by one block touches only words N .. d + N - 1.
+    for (int i = 0; i < count; ++i) {
+        if (delay[i] == 0) continue;
+        int32_t* ring = ctx.OutputDelayRing[range.first + i - 1];
+        std::memmove(ring, ring + N, static_cast<size_t>(delay[i]) * sizeof(int32_t));
+        std::memset(ring + delay[i], 0, static_cast<size_t>(N) * sizeof(int32_t));
     }
 }

@@ -2,6 +2,7 @@
 // time-out, and auto-reset events made of a mutex, a condition variable and one flag.
 #include "platform/threads.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -139,6 +140,22 @@ public:
 std::atomic<PerformanceCounter*> g_counter{nullptr};
 
 }  // namespace
+
+bool JoinWhilePumping(PlatformThread& thread, uint32_t timeout_ms, const std::function<void()>& pump,
+                      uint32_t slice_ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        if (pump) pump();
+        uint32_t slice = slice_ms;
+        if (timeout_ms != kWaitForever) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                                    std::chrono::steady_clock::now());
+            if (left.count() <= 0) return thread.Join(0);
+            slice = static_cast<uint32_t>(std::min<long long>(left.count(), slice_ms));
+        }
+        if (thread.Join(slice)) return true;
+    }
+}
 
 ThreadPlatform& PortableThreadPlatform() {
     static StdThreadPlatform platform;

@@ -39,6 +39,12 @@ public:
     virtual ThreadPriority Priority() const = 0;
 };
 
+// Joins in short slices and runs `pump` between them, for up to timeout_ms in all (kWaitForever: no
+// limit). The user-interface thread passes its message pump, so a thread that is blocked on a call into
+// a window of that thread can finish. True when the thread has ended.
+bool JoinWhilePumping(PlatformThread& thread, uint32_t timeout_ms, const std::function<void()>& pump,
+                      uint32_t slice_ms = 10);
+
 class ThreadPlatform {
 public:
     virtual ~ThreadPlatform() = default;

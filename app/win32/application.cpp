@@ -13,6 +13,7 @@
 #include "app/win32/app_windows.h"
 #include "app/win32/message_box.h"
 #include "app/win32/window_registry.h"
+#include "platform/win32/win32_threads.h"
 
 HINSTANCE AppInstance = nullptr;
 HICON AppIcon = nullptr;
@@ -71,6 +72,8 @@ HWND CreateFrame(LPSTR commandLine) {
 bool PlayerWindowOpen() { return PlayerPanelWindow || WavPlayerPanelWindow || PlaylistEditorWindow; }
 
 bool StartApplication(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand) {
+    // Engine and measurement threads, events and the performance counter are the Windows ones.
+    InstallWin32Platform();
     g_comInitialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     AppInstance = instance;
     if (!previous) {

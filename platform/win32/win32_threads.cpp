@@ -133,6 +133,22 @@ PerformanceCounter& Win32PerformanceCounter() {
     return counter;
 }
 
+void PumpWaitingMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+bool JoinPumpingMessages(PlatformThread& thread, uint32_t timeout_ms) {
+    return JoinWhilePumping(thread, timeout_ms, PumpWaitingMessages);
+}
+
 void InstallWin32Platform() {
     SetThreadPlatform(&Win32ThreadPlatform());
     SetPerformanceCounter(&Win32PerformanceCounter());

@@ -42,7 +42,7 @@ TEST_F(StartedRecords, InitialContents) {
         EXPECT_EQ(FilterPartitionBank[1][o][7][32767], 0.0f);
     }
     EXPECT_EQ(InputSpectrumHistory[8][7][32767], 0.0f);
-    EXPECT_EQ(FftBitReverseTable[kFftTableWords - 1], 0u);
+    EXPECT_EQ(FftBitReverseTable[kFftTableWords - 1], 0);
 
     // Slot 1 is zero but for its white pen; slot 12 all zero.
     // Calibration slots 0, 2, .., 10 are 1.0 in every word but the colour words, which are white.

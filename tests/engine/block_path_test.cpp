@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <random>
 #include <vector>
 
@@ -67,10 +69,7 @@ bool PortTransformed(uint32_t output_mode, int port) {
     return false;
 }
 
-class BlockPathTest : public ::testing::TestWithParam<Scenario> {};
-
-TEST_P(BlockPathTest, MatchesDirectConvolutionWithinOneLsb) {
-    const Scenario sc = GetParam();
+void RunScenario(const Scenario& sc) {
     const int N = sc.N;
     const int blocks = 11;  // more than eight: the history fills and wraps
     std::mt19937 rng(sc.seed);
@@ -167,6 +166,20 @@ TEST_P(BlockPathTest, MatchesDirectConvolutionWithinOneLsb) {
     EXPECT_GT(checked, 0);
 }
 
+class BlockPathTest : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(BlockPathTest, MatchesDirectConvolutionWithinOneLsb) { RunScenario(GetParam()); }
+
+// The 128-bit and scalar kernels give the same blocks as the widest ones (the default above).
+TEST(BlockPath, EveryKernelFormMatchesDirectConvolution) {
+    for (BlockKernels k : {BlockKernels::kScalar, BlockKernels::kVector128}) {
+        LimitBlockPathKernels(k);
+        RunScenario({512, 1, 1, true, true, 201});
+        RunScenario({1024, 2, 0, true, false, 202});
+    }
+    LimitBlockPathKernels(BlockKernels::kWidest);
+}
+
 std::vector<Scenario> Scenarios() {
     std::vector<Scenario> v;
     unsigned seed = 11;
@@ -184,11 +197,15 @@ std::vector<Scenario> Scenarios() {
     return v;
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, BlockPathTest, ::testing::ValuesIn(Scenarios()), [](const auto& info) {
+std::string ScenarioName(const ::testing::TestParamInfo<Scenario>& info) {
     const Scenario& s = info.param;
-    return "N" + std::to_string(s.N) + "_mode" + std::to_string(s.output_mode) + "_bank" + std::to_string(s.phase_mode) +
-           (s.bbm_output ? "_bbm" : "") + (s.dense ? "_dense" : "");
-});
+    char name[96];
+    std::snprintf(name, sizeof name, "N%d_mode%u_bank%d%s%s", s.N, s.output_mode, static_cast<int>(s.phase_mode),
+                  s.bbm_output ? "_bbm" : "", s.dense ? "_dense" : "");
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, BlockPathTest, ::testing::ValuesIn(Scenarios()), ScenarioName);
 
 // The optimised spectral stage (half spectrum, vector products) against the literal one over all bins.
 TEST(BlockPath, OptimisedSpectraMatchLiteralReference) {

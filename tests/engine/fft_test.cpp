@@ -137,15 +137,22 @@ TEST(FftTest, RoundTripAndParseval) {
 
 TEST(FftTest, VectorPathsMatchScalarReferenceExactly) {
     Tables t;
-    for (int n = 4; n <= 65536; n *= 2) {
-        for (int sign : {-1, 1}) {
-            const auto input = RandomData(n, 70 + n);
-            auto fast = input;
-            auto plain = input;
-            ComplexFft(n, sign, fast.data(), t.bit_reverse.data(), t.twiddle.data());
-            ComplexFftScalar(n, sign, plain.data(), t.bit_reverse.data(), t.twiddle.data());
-            ASSERT_EQ(std::memcmp(fast.data(), plain.data(), n * sizeof(float)), 0)
-                << "n=" << n << " sign=" << sign << " path=" << FftVectorPath();
+    EXPECT_TRUE(FftPathAvailable(FftChosenPath()));
+#if defined(__x86_64__)
+    EXPECT_TRUE(FftPathAvailable(FftPath::kSse2));  // part of every x86-64 processor
+#endif
+    for (FftPath path : {FftPath::kSse2, FftPath::kAvx2}) {
+        if (!FftPathAvailable(path)) continue;
+        for (int n = 4; n <= 65536; n *= 2) {
+            for (int sign : {-1, 1}) {
+                const auto input = RandomData(n, 70 + n);
+                auto fast = input;
+                auto plain = input;
+                ComplexFftOnPath(path, n, sign, fast.data(), t.bit_reverse.data(), t.twiddle.data());
+                ComplexFftOnPath(FftPath::kScalar, n, sign, plain.data(), t.bit_reverse.data(), t.twiddle.data());
+                ASSERT_EQ(std::memcmp(fast.data(), plain.data(), n * sizeof(float)), 0)
+                    << "n=" << n << " sign=" << sign << " path=" << FftPathName(path);
+            }
         }
     }
 }

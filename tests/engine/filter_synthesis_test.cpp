@@ -288,3 +288,91 @@ TEST(FilterSynthesis, PhaseLinearisedLeavesBankOneAndTheSpectraAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// The window shapes in closed form: the impulse edge and the "Hanning" fade-in.
+double ImpulseEdgeClosedForm(double t) { return 0.64125 + 0.48829 * std::cos(t) - 0.14128 * std::cos(2 * t) + 0.01168 * std::cos(3 * t); }
+double HanningClosedForm(double t) { return 0.5 - 0.5 * std::cos(t); }
+
+FilterWindowBuffers WindowsOf(Synthesis& s) {
+    FilterWindowBuffers w;
+    w.IrWindow = s.window.data();
+    w.IrWindowFloats = static_cast<long>(s.window.size());
+    for (int o = 0; o < kEngineOutputs; ++o) w.OutputTaper[o] = s.taper[o].data();
+    w.OutputTaperFloats = static_cast<long>(s.taper[0].size());
+    return w;
+}
+
+FilterWindowSettings DefaultWindowSettings() {
+    FilterWindowSettings settings;
+    settings.WideWindow = 0;
+    for (int o = 0; o < kEngineOutputs; ++o) {
+        settings.TaperLength[o] = 256;  // "Hanning" over 32 points
+        settings.TaperWindowType[o] = 6;
+    }
+    return settings;
+}
+
+// Tap j of output o's FIR, read back through an inverse transform of partition j / N of bank b.
+double TapFromBank(Synthesis& s, int b, int o, int j) {
+    std::vector<float> part(s.buf.FilterPartitionBank[b][o][j / N], s.buf.FilterPartitionBank[b][o][j / N] + 4 * N);
+    ComplexFft(4 * N, +1, part.data(), s.buf.fft.bit_reverse, s.buf.fft.twiddle);
+    return part[2 * (j % N)];
+}
+
+TEST(BuildOutputFilters, MagnitudeOnlyFlatSpectrumWithTheRealWindows) {
+    Synthesis s;
+    s.in.SplOnlyEq = 1;
+    s.in.IrMethod = 0;
+    FilterWindowBuffers windows = WindowsOf(s);
+    FilterWindowSettings settings = DefaultWindowSettings();
+    settings.TaperLength[2] = 2048;  // K = 256: tap 128 lies inside this output's fade-in
+    ASSERT_EQ(BuildOutputFilters(s.in, settings, windows, s.buf), 0);
+    // Magnitude-only window: E(2 pi j / (8N - 1)); the default taper is 1.0 from point 32 on.
+    const double edge = ImpulseEdgeClosedForm(kTwoPi / (8.0 * N - 1.0) * 128);
+    EXPECT_NEAR(TapFromBank(s, 0, 0, 128), edge, 1e-5);
+    EXPECT_NEAR(TapFromBank(s, 1, 0, 128), edge, 1e-5);
+    EXPECT_NEAR(TapFromBank(s, 0, 0, 129), 0.0, 1e-5);
+    const double taper = HanningClosedForm(kTwoPi / (2048 / 4 - 1) * 128);
+    EXPECT_NEAR(TapFromBank(s, 0, 2, 128), edge * taper, 1e-5);
+    EXPECT_LT(taper, 0.9);
+    for (int o = 0; o < kEngineOutputs; ++o)
+        for (int p = 4; p < kEnginePartitions; ++p)
+            for (int i = 0; i < 4 * N; ++i) ASSERT_EQ(s.buf.FilterPartitionBank[1][o][p][i], 0.0f);
+}
+
+TEST(BuildOutputFilters, PlayBuildsMagnitudeOnlyBankOneAndTheUsersBankZero) {
+    Synthesis s;
+    s.in.SplOnlyEq = 0;  // the user's setting: phase-linearised
+    FilterWindowBuffers windows = WindowsOf(s);
+    ASSERT_EQ(BuildFilterBanksForPlay(s.in, DefaultWindowSettings(), windows, s.buf), 0);
+    // Bank 0: main tap at 4N, cos(0.001) x E(0) = 0.9999995 x 0.99994.
+    EXPECT_NEAR(TapFromBank(s, 0, 5, 4 * N), std::cos(0.001) * 0.99994, 2e-5);
+    EXPECT_NEAR(TapFromBank(s, 0, 5, 128), 0.0, 1e-3);
+    // Bank 1 kept the magnitude-only filters of the first pass: tap 128.
+    EXPECT_NEAR(TapFromBank(s, 1, 5, 128), ImpulseEdgeClosedForm(kTwoPi / (8.0 * N - 1.0) * 128), 1e-5);
+    EXPECT_NEAR(TapFromBank(s, 1, 5, 4 * N), 0.0, 1e-5);
+    // Phase-linearised: the tapers stay 1.0 everywhere and the window spans 8N points.
+    for (float v : s.taper[5]) ASSERT_EQ(v, 1.0f);
+    EXPECT_EQ(s.window[2 * 8 * N], 0.0f);
+}
+
+}  // namespace
+
+namespace {
+
+// A phase reference of 0 + 1i is a phase of 90 degrees, not 0: the flat response turns by -90 degrees
+// (+0.001 rad), so the main tap is cos(-pi/2 + 0.001) = sin(0.001) of the window instead of about 1.
+TEST(FilterSynthesis, ReferenceWithZeroRealPartIsNinetyDegrees) {
+    Synthesis s;
+    s.SetWindow(8 * N);
+    for (int k = 0; k <= 4 * N; ++k) {
+        s.reference[0][2 * k] = 0.0f;
+        s.reference[0][2 * k + 1] = 1.0f;
+    }
+    const std::vector<double> taps = s.Fir(0);
+    EXPECT_NEAR(taps[4 * N], std::sin(0.001) * s.window[2 * 4 * N], 1e-6);
+}
+
+}  // namespace

@@ -158,6 +158,37 @@ TEST(PlatformThread, TwoHundredCyclesLeaveNothingBehind) {
     EXPECT_EQ(Platform().LiveEvents(), events_before);
 }
 
+TEST(JoinWhilePumping, LetsAThreadBlockedOnTheJoinerFinish) {
+    // The thread waits for an answer that only the joining thread's pump gives, as a cross-thread window
+    // call waits for the user-interface thread: a plain join would run out.
+    std::atomic<bool> asked{false}, answered{false};
+    auto thread = Platform().StartThread(
+        [&] {
+            asked = true;
+            while (!answered.load()) std::this_thread::yield();
+        },
+        ThreadPriority::Normal);
+    EXPECT_FALSE(thread->Join(30));
+    int pumps = 0;
+    EXPECT_TRUE(JoinWhilePumping(*thread, 5000, [&] {
+        ++pumps;
+        if (asked.load()) answered = true;
+    }));
+    EXPECT_GE(pumps, 1);
+}
+
+TEST(JoinWhilePumping, GivesUpAtItsTimeOut) {
+    auto release = Platform().MakeEvent();
+    auto thread = Platform().StartThread([&] { release->Wait(kWaitForever); }, ThreadPriority::Normal);
+    int pumps = 0;
+    const auto start = Clock::now();
+    EXPECT_FALSE(JoinWhilePumping(*thread, 60, [&] { ++pumps; }, 10));
+    EXPECT_GE(MillisecondsSince(start), 55);
+    EXPECT_GE(pumps, 3);  // pumped between slices, not once at the start
+    release->Set();
+    EXPECT_TRUE(JoinWhilePumping(*thread, kWaitForever, nullptr));
+}
+
 TEST(ThreadPlatform, ShorthandsGoThroughTheInstalledPlatform) {
     // A platform that counts what it was asked for and hands the work to the portable one.
     struct Counting final : ThreadPlatform {

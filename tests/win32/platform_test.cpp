@@ -139,6 +139,30 @@ TEST(Win32Threads, TwoHundredCyclesLeaveNoThreadOrHandle) {
     EXPECT_LE(handles_after, handles_before + 4);  // a few for the runtime's own use, not 400
 }
 
+TEST(Win32Threads, JoinPumpingMessagesLetsACrossThreadSendMessageFinish) {
+    // A thread that sends a message to a window of this thread blocks until this thread handles it: a
+    // plain join runs out, a join that pumps messages succeeds.
+    HWND window = CreateWindowExA(0, "STATIC", "target", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(window);
+    std::atomic<int> sent{0};
+    auto thread = Win32ThreadPlatform().StartThread(
+        [&] {
+            SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("RENDERING ERROR - RESTART"));
+            sent = 1;
+        },
+        ThreadPriority::Normal);
+    ASSERT_TRUE(thread);
+    EXPECT_FALSE(thread->Join(100));
+    EXPECT_EQ(sent.load(), 0);
+    EXPECT_TRUE(JoinPumpingMessages(*thread, 5000));
+    EXPECT_EQ(sent.load(), 1);
+    char title[64] = {};
+    GetWindowTextA(window, title, sizeof title);
+    EXPECT_STREQ(title, "RENDERING ERROR - RESTART");
+    DestroyWindow(window);
+}
+
 TEST(Win32Threads, InstalledPlatformServesThePortableShorthands) {
     InstallWin32Platform();
     EXPECT_EQ(&CurrentThreadPlatform(), &Win32ThreadPlatform());
