@@ -148,34 +148,39 @@ bool WaitWhileRunning(EngineSession& e, AutoResetEvent& event) {
     return event.Wait(kEngineWaitMs) == WaitResult::Signalled && IsRunning(e);
 }
 
-// Hands the block to the given workers and spins until each has finished or the engine has stopped. A
-// worker that does not finish within kWorkerSpinLimitMs has died or hangs: false.
-bool HandOff(EngineSession& e, const int* workers, int count) {
+enum class HandOffResult { kDone, kStopped, kStuck };
+
+// Hands the block to the given workers and spins until each has finished. When the engine is stopped
+// meanwhile the spin ends at once; the block's buffers may still be in a worker's hands then, so the caller
+// must not touch them. A worker that does not finish within kWorkerSpinLimitMs has died or hangs.
+HandOffResult HandOff(EngineSession& e, const int* workers, int count) {
     for (int i = 0; i < count; ++i) e.WorkerBusyFlags[workers[i]].store(1, std::memory_order_seq_cst);
     for (int i = 0; i < count; ++i) e.WorkerWakeEvents[workers[i]]->Set();
     const auto start = std::chrono::steady_clock::now();
     for (long spins = 0;; ++spins) {
         bool busy = false;
         for (int i = 0; i < count; ++i) busy |= e.WorkerBusyFlags[workers[i]].load(std::memory_order_acquire) != 0;
-        if (!busy || !IsRunning(e)) return true;
+        if (!busy) return HandOffResult::kDone;
+        if (!IsRunning(e)) return HandOffResult::kStopped;
         if (spins >= kSpinsBeforeYield) {
             // Past the first few microseconds a worker is computing, not just waking: give the core away
             // while waiting, and give up when it does not come back at all.
             std::this_thread::yield();
             if ((spins & 255) == 0 &&
                 std::chrono::steady_clock::now() - start > std::chrono::milliseconds(kWorkerSpinLimitMs))
-                return false;
+                return HandOffResult::kStuck;
         }
     }
 }
 
 // The worker hand-off of one block by output mode: input FFT A (and B unless "8 Outputs"), then
 // convolution low (and high in "16 Outputs").
-bool RunBlockWorkers(EngineSession& e) {
+HandOffResult RunBlockWorkers(EngineSession& e) {
     const uint32_t mode = e.Settings.OutputMode;
     const int fft_both[2] = {kInputFftA, kInputFftB};
     const int conv_both[2] = {kConvolutionLow, kConvolutionHigh};
-    if (!HandOff(e, fft_both, mode == 0 ? 1 : 2)) return false;
+    const HandOffResult first = HandOff(e, fft_both, mode == 0 ? 1 : 2);
+    if (first != HandOffResult::kDone) return first;
     return HandOff(e, conv_both, mode == 1 ? 2 : 1);
 }
 
@@ -275,7 +280,11 @@ int32_t StreamCaptureBlocks(EngineSession& e, CaptureStream& stream, const Strea
         ConvertCaptureBlock(device, N, conversion, e.BlockLive.BbmGain, ctx.InputBlock, input_peaks);
         PublishPeaks(e.Status->InputPeaks, input_peaks, kInputPeakCount);
 
-        if (!RunBlockWorkers(e)) return HR_E_FAIL;  // a worker has gone: the engine cannot go on
+        switch (RunBlockWorkers(e)) {
+            case HandOffResult::kDone: break;
+            case HandOffResult::kStopped: return stream.Stop();  // the block is unfinished: hand nothing over
+            case HandOffResult::kStuck: stream.Stop(); return HR_E_FAIL;  // a worker has gone: end with the title
+        }
         if (s.TestToneChannel > 0 && s.TestToneChannel < 18)
             GenerateTestTone(s.TestToneFrequency, N, tone, &e.TestTonePhase, ctx.OutputBlock);
 
