@@ -17,6 +17,11 @@ inline constexpr const char* kRecordingOpenFailed = "Failed to open file";
 // FinishRecording).
 std::string RecordingWavImage(const RecordingPool& pool, uint32_t sample_rate);
 
+// True when a recording holds frames to save (also after the engine has ended on a failure).
+inline bool RecordingToSave(const RecordingPool& pool) {
+    return pool.RecordedWav && (pool.Count > 0 || pool.FramesInChunk > 0);
+}
+
 // Counts a partly filled last chunk, writes the file through a temporary beside `path`, and frees every
 // chunk whatever happened. A failed write adds "Failed to open file" to the messages.
 RawFileStatus SaveRecordingWav(const std::string& path, RecordingPool* pool, uint32_t sample_rate,

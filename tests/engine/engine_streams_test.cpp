@@ -450,6 +450,27 @@ TEST_F(EngineStreams, ShortAndSilentPacketsBecomeSilenceNotStaleData) {
     ASSERT_TRUE(EndRun());
 }
 
+TEST_F(EngineStreams, TimingTextsComeFromThePerformanceCounter) {
+    // The counter stands still inside a block and moves 10.05 ms between two blocks (1 MHz, 1 us a tick).
+    Start();
+    ASSERT_TRUE(capture_.WaitUntilStarted(3000));
+    EXPECT_EQ(status_.Text(PanelText::Queue).Read(), "Del=0");
+    std::mt19937 rng(11);
+    counter_.Set(1000000);
+    CaptureBlock(RandomPacket(rng));
+    EXPECT_EQ(status_.Text(PanelText::ProcessingTime).Read(), "Pt=0.0  ");
+    EXPECT_EQ(status_.Text(PanelText::BlockNumber).Read(), "Fr=0");
+    counter_.Advance(10050);
+    CaptureBlock(RandomPacket(rng));
+    EXPECT_EQ(status_.Text(PanelText::Period).Read(), "Lt=10.5");  // hundredths without a leading zero
+    EXPECT_EQ(status_.Text(PanelText::BlockNumber).Read(), "Fr=1");
+    // The render side measures from the end of the latest block: 2.5 ms later.
+    counter_.Advance(2500);
+    RenderPeriod();
+    EXPECT_EQ(status_.Text(PanelText::RenderTime2).Read(), "D1=2.50  ");
+    ASSERT_TRUE(EndRun());
+}
+
 TEST_F(EngineStreams, ModeEightWakesOnlyInputFftAAndConvolutionLow) {
     settings_.OutputMode = 0;
     Start();

@@ -47,11 +47,13 @@ TEST(RecordingFile, HeaderStatesTheRealRateAndTheDataFollowsInOrder) {
         const std::string path = dir.File("out.wav");
         RecordingPool pool;
         FillPool(&pool, 3);
+        EXPECT_TRUE(RecordingToSave(pool));
         MessageList messages;
         ASSERT_EQ(SaveRecordingWav(path, &pool, rate, &messages), RawFileStatus::Ok);
         EXPECT_TRUE(messages.empty());
         EXPECT_EQ(pool.RecordedWav, nullptr);  // freed
         EXPECT_EQ(pool.Count, 0);
+        EXPECT_FALSE(RecordingToSave(pool));
 
         const std::string f = ReadAll(path);
         const uint32_t chunks = 4;  // three full and the half-filled last one
