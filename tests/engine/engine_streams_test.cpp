@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -248,6 +249,96 @@ std::string CaseName(const ::testing::TestParamInfo<StreamCase>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryModeAndQueueDepth, EngineStreamsEquality, ::testing::ValuesIn(AllCases()), CaseName);
+
+// Everything at once on the threads: eight capture channels, "BBM Output" sums, CABS delays, the
+// minimum-phase bank (different filters from bank 0), volume and trims, four-deep queue.
+TEST_F(EngineStreams, EightInputsBbmOutputCabsAndBankOneMatchTheBlockPath) {
+    settings_.OutputMode = 1;
+    settings_.OutputQueue = 4;
+    settings_.InputMode = 2;
+    settings_.BassMode = 3;
+    settings_.SystemConfiguration = 4;
+    live_.PhaseMode.store(1);
+    live_.MasterGain.store(0.6f);
+    live_.BbmGain.store(0.8f);
+    live_.ChannelTrims[12].store(1.25f);
+    auto design = [](TestEngineBuffers& b) {
+        std::mt19937 rng(21);
+        for (int o = 1; o <= kEngineOutputs; ++o) {
+            for (int r = 0; r < kRoutingRows; ++r) b.routing[r][o - 1] = 0;
+            b.routing[(o - 1) % 8][o - 1] = 1;  // ports 1..8
+            b.SetFilter(0, o, SparseFir(rng));
+            b.SetFilter(1, o, SparseFir(rng));
+        }
+        b.cabs_enabled[1] = 1;
+        b.cabs_delay[1] = 300;
+        b.cabs_enabled[9] = 1;
+        b.cabs_delay[9] = 1500;
+        b.ctx.SubChannels[0] = 5;
+        b.ctx.SubChannels[1] = 13;
+        b.ctx.BbmSourceChannels[0] = 1;
+        b.ctx.BbmSourceChannels[1] = 9;
+    };
+    design(buffers_);
+    const int blocks = 10, q = 4, preroll = q + 2;
+    std::mt19937 rng(22);
+    std::uniform_int_distribution<int32_t> sample(-3000000, 3000000);
+    std::vector<std::vector<uint8_t>> packets;
+    for (int b = 0; b < blocks; ++b) {
+        std::vector<int32_t> words(8 * kN);
+        for (int32_t& w : words) w = sample(rng) * 256;
+        std::vector<uint8_t> bytes(words.size() * 4);
+        std::memcpy(bytes.data(), words.data(), bytes.size());
+        packets.push_back(std::move(bytes));
+    }
+    Start();
+    ASSERT_TRUE(capture_.WaitUntilStarted(3000));
+    EXPECT_EQ(capture_.InitializedFormat().channels, 8);
+    for (int b = 0; b < preroll; ++b) {
+        const uint32_t before = session_.BlocksDone.load();
+        capture_.QueueCapturePacket(packets[b], kN);
+        ASSERT_TRUE(capture_.Tick());
+        ASSERT_TRUE(WaitFor([&] { return session_.BlocksDone.load() == before + 1; }));
+    }
+    ASSERT_TRUE(WaitFor([&] { return session_.PeriodsDone.load() == 1; }));
+    EXPECT_EQ(render_.InitializedFormat().channels, 16);
+    EXPECT_EQ(render_.InitializedFormat().channel_mask, 0xFFFFu);
+    for (int b = preroll; b < blocks; ++b) {
+        const uint32_t before = session_.BlocksDone.load();
+        capture_.QueueCapturePacket(packets[b], kN);
+        ASSERT_TRUE(capture_.Tick());
+        ASSERT_TRUE(WaitFor([&] { return session_.BlocksDone.load() == before + 1; }));
+        RenderPeriod();
+    }
+    ASSERT_TRUE(EndRun());
+
+    TestEngineBuffers ref(kN);
+    design(ref);
+    ref.ctx.OutputMode = 1;
+    ref.ctx.BassMode = 3;
+    CaptureConversionSettings conversion;
+    conversion.InputMode = 2;
+    conversion.Capture24Bit = 1;
+    conversion.BassMode = 3;
+    conversion.SystemConfiguration = 4;
+    const LiveBlockValues live = live_.Snapshot();
+    float peaks[kInputPeakCount];
+    const std::vector<int32_t> words = RenderedWords();
+    const int rendered = blocks - preroll + 1;
+    ASSERT_GE(words.size(), static_cast<std::size_t>(rendered) * 16 * kN);
+    long nonzero = 0;
+    for (int b = 0; b < rendered; ++b) {
+        ConvertCaptureBlock(packets[b].data(), kN, conversion, live.BbmGain, ref.ctx.InputBlock, peaks);
+        ProcessEngineBlock(ref.ctx, live);
+        for (int i = 0; i < 16 * kN; ++i) {
+            const int32_t want = ref.ctx.OutputBlock[i];
+            nonzero += want != 0;
+            ASSERT_LE(std::abs(static_cast<long>(words[static_cast<std::size_t>(b) * 16 * kN + i]) - want), 256)
+                << "block " << b << " word " << i;
+        }
+    }
+    EXPECT_GT(nonzero, static_cast<long>(rendered) * 16 * kN / 2);
+}
 
 // Each stream's set-up steps with their rows, and what a failure there reads.
 struct SetupStep {
