@@ -33,8 +33,8 @@ struct Win32PlatformScope {
 // A plain window with child statics carrying the engine's control ids, standing in for a player panel.
 struct FakePanel {
     HWND window = nullptr;
-    FakePanel() {
-        window = CreateWindowExA(0, "STATIC", "Player Control", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+    explicit FakePanel(const char* title = "Player Control") {
+        window = CreateWindowExA(0, "STATIC", title, WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
                                  nullptr, GetModuleHandleA(nullptr), nullptr);
         for (int id : {50, 5030, 5031, 5032, 5034, 5036})
             CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 100, 20, window,
@@ -104,7 +104,7 @@ TEST_F(WasapiEngine, AnEmptyCaptureIdEndsAtTheDeviceStepWithTheCaptureTitle) {
     EXPECT_EQ(status_.PlayerPanelTitle.Read(), kCaptureErrorTitle);
 
     // What the user-interface thread shows of it: the lines in the frame, the title and texts in a panel.
-    FakePanel frame, panel;
+    FakePanel frame(""), panel;
     ShowWindow(frame.window, SW_SHOW);
     UpdateWindow(frame.window);
     EngineStatusShown shown;
@@ -112,6 +112,21 @@ TEST_F(WasapiEngine, AnEmptyCaptureIdEndsAtTheDeviceStepWithTheCaptureTitle) {
     EXPECT_EQ(panel.Title(), kCaptureErrorTitle);
     EXPECT_EQ(panel.Control(5036), "Del=0");
     EXPECT_EQ(ShowEngineStatus(status_, &shown, frame.window, nullptr, panel.window), 0);  // nothing new
+
+    // The lines are in the frame's client area: ink on the three capture rows at x = 2, none on the
+    // fourth row, none in the render column.
+    HDC dc = GetDC(frame.window);
+    const COLORREF paper = GetPixel(dc, 250, 200);
+    auto ink = [&](int x0, int y0, int x1, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += GetPixel(dc, x, y) != paper ? 1 : 0;
+        return n;
+    };
+    for (int row = 0; row < 3; ++row) EXPECT_GT(ink(2, StatusRowY(row), 120, StatusRowY(row) + 14), 20) << row;
+    EXPECT_EQ(ink(2, StatusRowY(3), 120, StatusRowY(3) + 14), 0);
+    EXPECT_EQ(ink(300, 10, 390, 250), 0);
+    ReleaseDC(frame.window, dc);
 }
 
 TEST_F(WasapiEngine, AnUnknownCaptureIdFailsAtTheDeviceStepWithoutHanging) {
