@@ -15,6 +15,7 @@
 #include "engine/engine_test_buffers.h"
 #include "engine/win32/endpoints.h"
 #include "engine/win32/engine_status_view.h"
+#include "platform/in_memory_audio.h"
 #include "platform/win32/wasapi_streams.h"
 #include "platform/win32/win32_threads.h"
 
@@ -159,6 +160,38 @@ TEST_F(WasapiEngine, TheListedEndpointsAreTriedAndTheEngineEndsWithAText) {
     for (const auto& stream : status_.StatusLines)
         for (const PublishedText& line : stream) lines += line.Read().empty() ? 0 : 1;
     EXPECT_GE(lines, 3);
+}
+
+TEST_F(WasapiEngine, FiftyStartStopCyclesOnWin32ThreadsLeaveNoThreadOrEvent) {
+    // The same engine over in-memory devices, with the Win32 threads, events and priorities.
+    InMemoryAudioSystem system;
+    InMemoryEndpoint& capture = system.AddEndpoint(StreamDirection::Capture, L"{c}", "Capture");
+    InMemoryEndpoint& render = system.AddEndpoint(StreamDirection::Render, L"{r}", "Render");
+    capture.SetAutoTick(1000);
+    render.SetAutoTick(1000);
+    session_.Streams = &system;
+    settings_.WasapiDebugMode = 0;
+    settings_.CaptureEndpointId = L"{c}";
+    settings_.RenderEndpointId = L"{r}";
+    ThreadPlatform& threads = Win32ThreadPlatform();
+    const int threads_before = threads.RunningThreads();
+    const int events_before = threads.LiveEvents();
+    for (int cycle = 0; cycle < 50; ++cycle) {
+        settings_.OutputMode = cycle % 3;
+        settings_.OutputQueue = cycle % 5;
+        ASSERT_EQ(StartEngine(session_, settings_), EngineStartResult::kStarted) << cycle;
+        ASSERT_TRUE(session_.Threads[kEngineWorkerCount]);
+        EXPECT_EQ(session_.Threads[kEngineWorkerCount]->Priority(), ThreadPriority::TimeCritical);
+        EXPECT_EQ(session_.Threads[kEngineWorkerCount + 1]->Priority(), ThreadPriority::Normal);
+        if (cycle % 5 == 0) {
+            for (int i = 0; i < 2000 && session_.BlocksDone.load() < 2 && running_.load(); ++i) Sleep(1);
+            EXPECT_GE(session_.BlocksDone.load(), 2u) << cycle;
+        }
+        ASSERT_TRUE(StopEngine(session_, 5000, PumpWaitingMessages)) << cycle;
+    }
+    EXPECT_EQ(threads.RunningThreads(), threads_before);
+    EXPECT_EQ(threads.LiveEvents(), events_before);
+    EXPECT_EQ(system.LiveStreams(), 0);
 }
 
 }  // namespace
