@@ -13,6 +13,7 @@
 #include "app/settings.h"
 #include "app/splitter_layout.h"
 #include "app/win32/app_windows.h"
+#include "app/win32/settings_windows.h"
 #include "app/win32/window_registry.h"
 
 ClientSize SplPlotClientSize, IrViewClientSize, IrSplViewClientSize, HbtViewClientSize, DiffractionViewClientSize,
@@ -101,6 +102,19 @@ LRESULT EraseWithFace(HWND window, HDC dc) {
     FillRect(dc, &rc, face);
     DeleteObject(face);
     return 1;
+}
+
+// The settings windows' handlers draw as they go, on a device context of the window.
+void ForwardToSettings(HWND window, int (*handler)(HDC, WPARAM, LPARAM), WPARAM wParam, LPARAM lParam) {
+    HDC dc = GetDC(window);
+    handler(dc, wParam, lParam);
+    ReleaseDC(window, dc);
+}
+
+bool IsPreferencesControl(int id) {
+    return (id >= 10001 && id <= 10004) || (id >= 10008 && id <= 10030) || (id >= 10033 && id <= 10045) ||
+           (id >= 10048 && id <= 10052) || (id >= 10054 && id <= 10066) || id == 10120 ||
+           (id >= 10152 && id <= 10155) || (id >= 10158 && id <= 10161);
 }
 
 }  // namespace
@@ -254,11 +268,21 @@ LRESULT CALLBACK PenColourChildWndProc(HWND window, UINT message, WPARAM wParam,
                 if (Painters.penColours) Painters.penColours(dc);
             });
             return 0;
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            if ((id >= 10008 && id <= 10022) || (id >= 10036 && id <= 10041))
+                ForwardToSettings(window, OnPenColourCommand, wParam, lParam);
+            return 0;
+        }
+        case WM_HSCROLL:
+            ForwardToSettings(window, OnPenColourCommand, wParam, lParam);
+            return 0;
         case WM_RBUTTONDOWN:
             CopyWindowToClipboard(FrameWindow);
             return 0;
         case WM_DESTROY:
             PenColourWindow = nullptr;
+            ForgetPenColourControls();
             return 0;
     }
     return DefMDIChildProcA(window, message, wParam, lParam);
@@ -282,11 +306,21 @@ LRESULT CALLBACK PreferencesChildWndProc(HWND window, UINT message, WPARAM wPara
                 if (Painters.preferences) Painters.preferences(dc);
             });
             return 0;
+        case WM_CREATE:
+            CreatePreferencesControls(window);
+            return 0;
+        case WM_COMMAND:
+            if (IsPreferencesControl(LOWORD(wParam))) ForwardToSettings(window, OnPreferencesCommand, wParam, lParam);
+            return 0;
+        case WM_HSCROLL:
+            ForwardToSettings(window, OnPreferencesCommand, wParam, lParam);
+            return 0;
         case WM_RBUTTONDOWN:
             CopyWindowToClipboard(FrameWindow);
             return 0;
         case WM_DESTROY:
             PreferencesWindow = nullptr;
+            ForgetPreferencesControls();
             return 0;
     }
     return DefMDIChildProcA(window, message, wParam, lParam);

@@ -18,6 +18,7 @@
 #include "app/win32/app_windows.h"
 #include "app/win32/file_dialogs.h"
 #include "app/win32/message_box.h"
+#include "app/win32/settings_windows.h"
 #include "app/win32/window_registry.h"
 #include "design/design_presets.h"
 
@@ -420,6 +421,11 @@ bool OnCommand(HWND window, int id) {
         case IDM_POSITION_IR: OpenImpulseResponseWindows(); break;
         case IDM_MLS: OpenMeasurements(); break;
         case IDM_HELP: OpenHelp(window); break;
+        case IDM_ASSIGN_PROFILES:
+            WithModalDialog(
+                [&] { return DialogBoxParamA(AppInstance, "ProjectFile", window, ProfileListDialogProc, 0); });
+            UpdateWindow(window);
+            break;
         default: break;
     }
     return true;

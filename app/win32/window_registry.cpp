@@ -4,6 +4,7 @@
 #include "app/settings.h"
 #include "app/win32/app_windows.h"
 #include "app/win32/message_box.h"
+#include "app/win32/settings_windows.h"
 
 HWND EditorWindow = nullptr;
 HWND TransferFunctionWindow = nullptr;
@@ -48,7 +49,10 @@ HWND OpenIrSplChild() { return CreateMdiChild(&IrSplChildWindow, "szChild_IR_SPL
 HWND OpenSplPlotChild() { return CreateMdiChild(&SplPlotWindow, "SPL_Plotting", kSettingFields, 7); }
 HWND OpenEditorChild() { return CreateMdiChild(&EditorWindow, "Editor_Child", kSettingFields, 0); }
 HWND OpenDiffractionChild() { return CreateMdiChild(&DiffractionWindow, "Diffraction_Child", kSettingFields, 4); }
-HWND OpenPenColourChild() { return CreateMdiChild(&PenColourWindow, "PenColour_Child", kSettingFields, 2); }
+HWND OpenPenColourChild() {
+    if (CreateMdiChild(&PenColourWindow, "PenColour_Child", kSettingFields, 2)) CreatePenColourControls();
+    return PenColourWindow;
+}
 HWND OpenPreferencesChild() { return CreateMdiChild(&PreferencesWindow, "Preferences_Child", kSettingFields, 3); }
 HWND OpenMlsImpChild() { return CreateMdiChild(&MlsImpWindow, "MLS_IMP_Child", kSettingFields, 33); }
 HWND OpenMlsSplChild() { return CreateMdiChild(&MlsSplWindow, "MLS_SPL_Child", kSettingFields, 34); }
