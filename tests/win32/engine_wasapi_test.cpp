@@ -14,7 +14,12 @@
 #include "engine/engine_streams.h"
 #include "engine/engine_test_buffers.h"
 #include "engine/win32/endpoints.h"
+#include "app/global_records.h"
+#include "app/settings.h"
+#include "app/win32/app_windows.h"
+#include "engine/engine_globals.h"
 #include "engine/win32/engine_status_view.h"
+#include "engine/win32/program_engine.h"
 #include "platform/in_memory_audio.h"
 #include "platform/win32/wasapi_streams.h"
 #include "platform/win32/win32_threads.h"
@@ -192,6 +197,42 @@ TEST_F(WasapiEngine, FiftyStartStopCyclesOnWin32ThreadsLeaveNoThreadOrEvent) {
     EXPECT_EQ(threads.RunningThreads(), threads_before);
     EXPECT_EQ(threads.LiveEvents(), events_before);
     EXPECT_EQ(system.LiveStreams(), 0);
+}
+
+TEST(ProgramEngineWasapi, PlayerPanelShowsTheErrorTitleThroughTheTimer) {
+    // The program's own path: the engine wired to the global records and WASAPI, started from the
+    // globals with no device chosen, its end shown by the frame's status timer in the open player panel.
+    Win32PlatformScope platform;
+    const bool own_buffers = InputBlock[0] == nullptr;  // an application session may hold them already
+    if (own_buffers) ASSERT_EQ(AllocateDspBuffers(), 0);
+    FakePanel frame(""), panel;
+    HWND saved_player = PlayerPanelWindow;
+    PlayerPanelWindow = panel.window;
+    const std::wstring saved_capture = CaptureEndpointId, saved_render = RenderEndpointId;
+    const uint32_t saved_debug = WasapiDebugMode;
+    CaptureEndpointId.clear();
+    RenderEndpointId.clear();
+    WasapiDebugMode = 1;
+    ASSERT_EQ(SetUpProgramEngine(frame.window), 0);
+    EngineStartSettings settings = EngineSettingsFromGlobals();
+    EXPECT_EQ(StartEngine(ProgramEngine(), settings), EngineStartResult::kStarted);
+    bool titled = false;
+    for (int i = 0; i < 500 && !titled; ++i) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        titled = panel.Title() == kCaptureErrorTitle;
+        Sleep(10);
+    }
+    EXPECT_TRUE(titled) << panel.Title();
+    EXPECT_EQ(EngineRunning.load(), 0);
+    EXPECT_TRUE(StopProgramEngine());
+    EXPECT_EQ(ProgramEngineStatus().StatusLines[0][2].Read(), "GetDefaultAudioEndpoint E_POINTER");
+    StopEngineStatusTimer(frame.window);
+    PlayerPanelWindow = saved_player;
+    CaptureEndpointId = saved_capture;
+    RenderEndpointId = saved_render;
+    WasapiDebugMode = saved_debug;
+    if (own_buffers) FreeDspBuffers();
 }
 
 }  // namespace
