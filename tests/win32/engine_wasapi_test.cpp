@@ -204,7 +204,9 @@ TEST(ProgramEngineWasapi, PlayerPanelShowsTheErrorTitleThroughTheTimer) {
     // globals with no device chosen, its end shown by the frame's status timer in the open player panel.
     Win32PlatformScope platform;
     const bool own_buffers = InputBlock[0] == nullptr;  // an application session may hold them already
-    if (own_buffers) ASSERT_EQ(AllocateDspBuffers(), 0);
+    if (own_buffers) {
+        ASSERT_EQ(AllocateDspBuffers(), 0);
+    }
     FakePanel frame(""), panel;
     HWND saved_player = PlayerPanelWindow;
     PlayerPanelWindow = panel.window;
