@@ -1,12 +1,8 @@
 #include "app/win32/app_windows.h"
 #include "app/win32/child_windows.h"
+#include "design/win32/design_windows.h"
 
 namespace {
-
-// The channel panes paint and edit through the pane editor; until it is attached they are plain children.
-LRESULT CALLBACK PlainChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
 
 enum class Background { ButtonFace, Window, Plot };
 
@@ -26,15 +22,15 @@ const ClassEntry kClasses[] = {
     {"Splitter3", Bbm52SplitterWndProc, 2, Background::Window},
     {"Splitter4", Bbm72SplitterWndProc, 2, Background::Window},
     {"Splitter5", Bbm22SplitterWndProc, 2, Background::Window},
-    {"Pane 1", PlainChildProc, 2, Background::Window},
-    {"Pane 2", PlainChildProc, 2, Background::Window},
-    {"Pane 3", PlainChildProc, 2, Background::Window},
-    {"Pane 4", PlainChildProc, 2, Background::Window},
-    {"Pane 5", PlainChildProc, 2, Background::Window},
-    {"Pane 6", PlainChildProc, 2, Background::Window},
-    {"Pane 7", PlainChildProc, 2, Background::Window},
-    {"Pane 8", PlainChildProc, 2, Background::Window},
-    {"Pane 9", PlainChildProc, 2, Background::Window},
+    {"Pane 1", Pane1WndProc, 2, Background::Window},
+    {"Pane 2", Pane2WndProc, 2, Background::Window},
+    {"Pane 3", Pane3WndProc, 2, Background::Window},
+    {"Pane 4", Pane4WndProc, 2, Background::Window},
+    {"Pane 5", Pane5WndProc, 2, Background::Window},
+    {"Pane 6", Pane6WndProc, 2, Background::Window},
+    {"Pane 7", Pane7WndProc, 2, Background::Window},
+    {"Pane 8", Pane8WndProc, 2, Background::Window},
+    {"Pane 9", Pane9WndProc, 2, Background::Window},
     {"Editor_Child", EditorChildWndProc, 2, Background::Plot},
     {"Diffraction_Child", DiffractionChildWndProc, 2, Background::Plot},
     {"PenColour_Child", PenColourChildWndProc, 2, Background::ButtonFace},
