@@ -22,29 +22,6 @@ constexpr uint16_t Configs(std::initializer_list<int> list) {
 
 // ---- Play checks ----------------------------------------------------------------------------------------
 
-const char* PlayRefusal(PlayPanel panel, const PlaySettings& s) {
-    const uint32_t S = s.SystemConfiguration, I = s.InputMode, B = s.BassMode, K = s.HV_Buffer_Size;
-    const int R = s.SampleRate;
-    const bool bbmOrSummed = B == 1 || B == 2;
-    if (S == 0 && I == 0 && bbmOrSummed) return "Unable To Run BBM/Summed In Stereo Mode";
-    if (S == 0 && I >= 1 && I <= 3) return "Unable To Process More Than 2 Inputs In Stereo Mode";
-    if (S == 6 && I >= 1 && I <= 3) return "Unable To Process More Than 2 Inputs In Stereo Mode";
-    if (S == 1 && B == 1) return "Unable To Run BBM In 5.1HT Mode";
-    if (S == 2 && I == 0 && bbmOrSummed) return "Unable To Run BBM/Summed In QUADRO Mode";
-    if (S == 2) {
-        if (panel == PlayPanel::kDesign && I == 3) return "Unable To Process 6 Inputs In QUADRO Mode";
-        if (panel == PlayPanel::kPlayer && I == 2) return "Unable To Process 8 Inputs In QUADRO Mode";
-    }
-    if (S == 3 && B == 0) return "Unable To Run Standard Bass In BBM Mode";
-    if (S == 3 && I == 0 && B == 1) return "Unable To Run BBM With Stereo Inputs";
-    if (R < 44100 || R > 96000)
-        return "Sampling Rate In This Release Must Be Set To\n44100 / 48000 / 96000 Samples/Second";
-    if (R == 96000 && K == 0) return "For 96kHz Sampling Rate, Please select 1024 OR 2048 OR 4096 buffer Size\n";
-    if (R == 48000 && K == 3) return "For 48kHz Sampling Rate, Please select 512 OR 1024 OR 2048 buffer Size\n";
-    if (R == 44100 && K == 3) return "For 44.1kHz Sampling Rate, Please select 512 OR 1024 OR 2048 buffer Size\n";
-    return nullptr;
-}
-
 // ---- Pane schedule --------------------------------------------------------------------------------------
 
 const PaneStep kPaneSteps[kSchedulePanes] = {

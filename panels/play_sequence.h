@@ -20,13 +20,16 @@ struct PlaySettings {
     uint32_t BassMode = 0;             // 0 "Standard", 1 "BBM Input", 2 "Summed L+R", 3 "BBM Output"
     int SampleRate = 48000;            // the rate of HV_Sampling
     uint32_t HV_Buffer_Size = 1;       // 0..3 = 512 .. 4096 frames
+    uint32_t Capture24Bit = 1;         // 0 "16 Bit MLS"
 };
 
-// The message of the first rule that refuses the combination, or null when Play may go on. The Quadro
-// configuration refuses the input mode its panel's message names: the design panel "Inputs 1-6" ("Unable To
-// Process 6 Inputs In QUADRO Mode"), the player panel "Inputs 1-8" ("Unable To Process 8 Inputs In QUADRO
-// Mode"), so that each message says what was refused.
-const char* PlayRefusal(PlayPanel panel, const PlaySettings& s);
+inline constexpr const char* kQuadroEightInputs = "Unable To Process 8 Inputs In QUADRO Mode";
+
+// The message of the first rule that refuses the combination, empty when Play may go on: the engine's
+// rules (engine/play_checks.h), which refuse "Inputs 1-6" for Quadro with "Unable To Process 6 Inputs In
+// QUADRO Mode". The player panel's own message names the eight-input mode, so it refuses "Inputs 1-8" for
+// Quadro too, in the same place of the order.
+std::string PlayRefusal(PlayPanel panel, const PlaySettings& s);
 
 // ---- Pane schedule --------------------------------------------------------------------------------------
 

@@ -246,21 +246,23 @@ PlaySettings CurrentPlaySettings() {
     s.BassMode = BassMode;
     s.SampleRate = SampleRateOf(pr_file->tail.HV_Sampling);
     s.HV_Buffer_Size = HV_Buffer_Size;
+    s.Capture24Bit = Capture24Bit;
     return s;
 }
 
 void OnPlay(HWND panel) {
     if (EngineRunning) return;
-    if (const char* refusal = PlayRefusal(PlayPanel::kDesign, CurrentPlaySettings())) {
+    const std::string refusal = PlayRefusal(PlayPanel::kDesign, CurrentPlaySettings());
+    if (!refusal.empty()) {
         ShowHvMessage(FrameWindow, WarningMessage(refusal));
         return;
     }
     if (!PanesReadyToPlay()) return;
     PrepareFilterBanks();
-    if (RecordOutputChoice.load() == 1 && !Engine().prepareRecording()) {
-        ShowHvMessage(FrameWindow, WarningMessage(kWavMemoryFailed));
-        return;
-    }
+    MessageList messages;
+    const bool armed = Engine().prepare(RecordOutputChoice.load(), &messages);
+    ShowMessages(messages);
+    if (!armed) return;
     SetTimer(panel, kStartTimer, kStartDelayMs, nullptr);
 }
 
@@ -348,14 +350,16 @@ void SaveRecording() {
 }
 
 void OnTidyUp(HWND panel) {
+    Engine().join();  // the threads have left before the recording they filled is read
     SetVolumePosition(panel, kVolumeAfterStop);
     for (HWND splitter : SplitterWindows)
         if (splitter) InvalidateRect(splitter, nullptr, TRUE);
     ClearLevelMeters(GetDlgItem(panel, IDC_INPUT_METER), GetDlgItem(panel, IDC_OUTPUT_METER));
-    if (RecordOutputChoice.load() == 1) SaveRecording();
+    if (RecordOutputChoice.load() == 1 && Engine().hasRecording()) SaveRecording();
 }
 
 void OnProfileReload(HWND panel) {
+    Engine().join();  // the digit key stopped the engine: its threads leave before the records change
     SetVolumePosition(panel, kVolumeAfterStop);
     for (HWND& splitter : SplitterWindows) CloseChild(&splitter);
     MessageList messages;

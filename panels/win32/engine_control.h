@@ -1,8 +1,7 @@
 #pragma once
-// What the control panels need of the streaming engine, as one table of functions. The panels call only
-// these; the streaming code fills the table with its own start, stop, join and recording functions
-// (SetEngineControl). Until it does, the table holds a stand-in that cannot stream: its start reports the
-// capture failure the way the capture thread does, so the panels' Play road can be driven end to end.
+// What the control panels need of the streaming engine, as one table of functions. By default the table
+// drives the program's engine (engine/engine_globals.h, engine/win32/program_engine.h); tests put in their
+// own entries with SetEngineControl.
 #include <windows.h>
 
 #include <atomic>
@@ -11,21 +10,23 @@
 #include "app/messages.h"
 
 struct EngineControl {
-    // Start step after Play's timer: clear the engine buffers, set EngineRunning and start the threads in
-    // their order, each writing its texts into the open panels. False when the engine is not streaming
-    // afterwards (the failure is already written into the panels' titles).
+    // After the banks are built, before the start timer: every engine buffer cleared and, with
+    // record_output 1, the recording prepared. False when Play goes no further (the reason, if any, in
+    // `out`: "FATAL ERROR, Could Not Allocate WAV Memory", or a rule the engine refuses).
+    bool (*prepare)(int32_t record_output, MessageList* out) = nullptr;
+    // The start timer: EngineRunning set and the six threads started in their order. False when the
+    // engine is not streaming afterwards.
     bool (*start)(HWND panel) = nullptr;
-    // Clears EngineRunning; every engine thread leaves at its next wake-up.
+    // STOP and the digit keys: EngineRunning cleared; every engine thread leaves at its next wake-up.
     void (*requestStop)() = nullptr;
-    // Waits until every engine thread has left (before anything they use is freed).
+    // Waits until every engine thread has left (clearing EngineRunning), before anything they use changes.
     void (*join)() = nullptr;
-    // The buffers the threads use, taken when a panel opens and given back once when it closes.
+    // When a panel opens and closes: the engine wired to the records, and anything it holds for the panel
+    // handed back (once).
     void (*allocateBuffers)() = nullptr;
     void (*releaseBuffers)() = nullptr;
-    // Recording of the output: prepared at Play (false: memory ran out, "FATAL ERROR, Could Not Allocate WAV
-    // Memory" is then shown), whether anything was recorded, the WAV file written after STOP (1 written,
-    // 0 with the message in `out`), and the recording dropped.
-    bool (*prepareRecording)() = nullptr;
+    // The recording after STOP: whether anything was recorded, the WAV file written (1 written, 0 with the
+    // message in `out`), the recording dropped.
     bool (*hasRecording)() = nullptr;
     int (*saveRecording)(const char* path, MessageList* out) = nullptr;
     void (*dropRecording)() = nullptr;
@@ -37,16 +38,14 @@ struct EngineControl {
     bool (*latestPeaks)(uint32_t* seen, float inputs[8], float outputs[16]) = nullptr;
 };
 
-// The table in use. SetEngineControl replaces every entry that is set in `control`; entries left null keep
-// the stand-in.
+// The table in use. SetEngineControl replaces every entry that is set in `control`; ResetEngineControl goes
+// back to the program's engine.
 const EngineControl& Engine();
 void SetEngineControl(const EngineControl& control);
-// Back to the stand-in (tests).
 void ResetEngineControl();
 
 inline constexpr const char* kCapturingError = "CAPTURING ERROR - RESTART";
 inline constexpr const char* kRenderingError = "RENDERING ERROR - RESTART";
-inline constexpr const char* kWavMemoryFailed = "FATAL ERROR, Could Not Allocate WAV Memory";
 
 // The "Re-Record" box: 1 = the capture thread records two output channels (RecordOutput).
 extern std::atomic<int32_t> RecordOutputChoice;

@@ -119,7 +119,9 @@ void OnPlay(HWND panel) {
     s.BassMode = BassMode;
     s.SampleRate = SampleRateOf(pr_file->tail.HV_Sampling);
     s.HV_Buffer_Size = HV_Buffer_Size;
-    if (const char* refusal = PlayRefusal(PlayPanel::kPlayer, s)) {
+    s.Capture24Bit = Capture24Bit;
+    const std::string refusal = PlayRefusal(PlayPanel::kPlayer, s);
+    if (!refusal.empty()) {
         ShowHvMessage(FrameWindow, WarningMessage(refusal));
         return;
     }
@@ -144,6 +146,10 @@ void OnRecompute(HWND panel) {
     ShowHvMessages(FrameWindow, messages);
     if (!solved) return;
     PrepareFilterBanks();
+    MessageList refusals;
+    const bool armed = Engine().prepare(0, &refusals);
+    ShowHvMessages(FrameWindow, refusals);
+    if (!armed) return;
     SetTimer(panel, kLaunchTimer, kLaunchDelayMs, nullptr);
 }
 
@@ -154,12 +160,14 @@ void OnLaunch(HWND panel) {
 }
 
 void OnTidyUp(HWND panel) {
+    Engine().join();
     SetVolumePosition(panel, kVolumeAfterStop);
     ResetPaneLabels(panel);
     ClearMeters(panel);
 }
 
 void OnProfileReload(HWND panel) {
+    Engine().join();  // the digit key stopped the engine: its threads leave before the records change
     SetVolumePosition(panel, kVolumeAfterStop);
     MessageList messages;
     std::string path;

@@ -18,10 +18,7 @@ PlaySettings Settings(uint32_t s, uint32_t i, uint32_t b, int rate = 48000, uint
     return p;
 }
 
-std::string Refusal(PlayPanel panel, const PlaySettings& s) {
-    const char* m = PlayRefusal(panel, s);
-    return m ? m : "";
-}
+std::string Refusal(PlayPanel panel, const PlaySettings& s) { return PlayRefusal(panel, s); }
 
 TEST(PlayChecksTest, StereoRules) {
     for (PlayPanel panel : {PlayPanel::kDesign, PlayPanel::kPlayer}) {
@@ -52,12 +49,24 @@ TEST(PlayChecksTest, ConfigurationRules) {
     }
 }
 
-TEST(PlayChecksTest, QuadroRefusesTheInputModeItsPanelNames) {
+TEST(PlayChecksTest, QuadroRefusesTheInputModesItsPanelNames) {
     EXPECT_EQ(Refusal(PlayPanel::kDesign, Settings(2, 3, 0)), "Unable To Process 6 Inputs In QUADRO Mode");
     EXPECT_EQ(Refusal(PlayPanel::kDesign, Settings(2, 2, 0)), "");
     EXPECT_EQ(Refusal(PlayPanel::kPlayer, Settings(2, 2, 0)), "Unable To Process 8 Inputs In QUADRO Mode");
-    EXPECT_EQ(Refusal(PlayPanel::kPlayer, Settings(2, 3, 0)), "");
-    EXPECT_EQ(Refusal(PlayPanel::kPlayer, Settings(2, 1, 0)), "");
+    EXPECT_EQ(Refusal(PlayPanel::kPlayer, Settings(2, 3, 0)), "Unable To Process 6 Inputs In QUADRO Mode");
+    for (PlayPanel panel : {PlayPanel::kDesign, PlayPanel::kPlayer}) {
+        EXPECT_EQ(Refusal(panel, Settings(2, 1, 0)), "");
+        // Rule 5 comes before the input-mode rule.
+        EXPECT_EQ(Refusal(panel, Settings(2, 0, 1)), "Unable To Run BBM/Summed In QUADRO Mode");
+    }
+}
+
+TEST(PlayChecksTest, SixteenBitCaptureTakesTwoInputsOnly) {
+    PlaySettings s = Settings(1, 2, 0);
+    s.Capture24Bit = 0;
+    EXPECT_EQ(Refusal(PlayPanel::kDesign, s), "16 Bit Capture Can Only Process Inputs 1-2");
+    s.InputMode = 0;
+    EXPECT_EQ(Refusal(PlayPanel::kPlayer, s), "");
 }
 
 TEST(PlayChecksTest, RateAndBlockSizeRules) {

@@ -135,10 +135,11 @@ EngineControl FakeEngineControl() {
         g_fake->calls.push_back("release");
         ++g_fake->releases;
     };
-    e.prepareRecording = [] {
-        g_fake->calls.push_back("prepare-recording");
+    e.prepare = [](int32_t record, MessageList*) {
+        g_fake->calls.push_back(record == 1 ? "prepare-recording" : "prepare");
         return true;
     };
+    e.hasRecording = [] { return true; };
     e.saveRecording = [](const char* path, MessageList*) {
         g_fake->savedPath = path;
         return 1;

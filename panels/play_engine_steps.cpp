@@ -1,11 +1,12 @@
-// Both filter banks from the program's records (kept apart from the recompute: the solver's and the
-// engine's headers each name the largest block size).
+// The Play steps that reach into the engine: its rules and both filter banks (kept apart from the recompute:
+// the solver's and the engine's headers each name the largest block size).
 #include <vector>
 
 #include "app/frequency_grids.h"
 #include "app/global_records.h"
 #include "app/settings.h"
 #include "engine/filter_synthesis.h"
+#include "engine/play_checks.h"
 #include "panels/play_sequence.h"
 
 namespace {
@@ -21,6 +22,21 @@ float* SynthesisScratch(int which) {
 }
 
 }  // namespace
+
+std::string PlayRefusal(PlayPanel panel, const PlaySettings& s) {
+    // Rules 1..5 cannot hold for Quadro with "Inputs 1-8", so checking it first keeps the order.
+    if (panel == PlayPanel::kPlayer && s.SystemConfiguration == 2 && s.InputMode == 2) return kQuadroEightInputs;
+    PlayRuleInputs in;
+    in.SystemConfiguration = s.SystemConfiguration;
+    in.InputMode = s.InputMode;
+    in.BassMode = s.BassMode;
+    in.SampleRate = static_cast<uint32_t>(s.SampleRate < 0 ? 0 : s.SampleRate);
+    in.BufferSizeIndex = s.HV_Buffer_Size;
+    in.Capture24Bit = s.Capture24Bit;
+    std::string message;
+    CheckPlayRules(in, &message);
+    return message;
+}
 
 void PrepareFilterBanks() {
     const SystemTail& tail = pr_file->tail;
