@@ -44,8 +44,5 @@ const EngineControl& Engine();
 void SetEngineControl(const EngineControl& control);
 void ResetEngineControl();
 
-inline constexpr const char* kCapturingError = "CAPTURING ERROR - RESTART";
-inline constexpr const char* kRenderingError = "RENDERING ERROR - RESTART";
-
 // The "Re-Record" box: 1 = the capture thread records two output channels (RecordOutput).
 extern std::atomic<int32_t> RecordOutputChoice;

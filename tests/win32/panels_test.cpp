@@ -21,6 +21,7 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/window_registry.h"
 #include "design/network_model.h"
+#include "engine/engine_status.h"
 #include "design/pane_editor.h"
 #include "app_session.h"
 #include "panels/live_keys.h"
@@ -391,7 +392,7 @@ TEST_F(PanelSession, RefusedProfileKeepsTheLastProjectPath) {
     EXPECT_STREQ(Preferences->LastProjectPath, "C:\\kept.hif");
 }
 
-TEST_F(PanelSession, ProfileKeyLoadsThePlaysThroughTheChain) {
+TEST_F(PanelSession, ProfileKeyLoadsTheProfileAndRunsTheChain) {
     // A Quadro design saved as profile 1, loaded over the Stereo design by the digit key.
     const std::string path = (folder_ / "quadro.HIF").string();
     SendMessageA(FrameWindow, WM_COMMAND, IDM_BLANK_QUADRO, 0);
@@ -430,7 +431,7 @@ TEST_F(PanelSession, PlayerPanelPlaysTheStereoDesignUpToTheEngine) {
     EXPECT_EQ(ItemText(panel, 61), "CC");  // Stereo does not play the centre
     EXPECT_TRUE(recorder_.shown.empty());
     // No sound device here: the start ends in the capture error, without a hang.
-    ASSERT_TRUE(PumpUntil([&] { return Title(panel) == kCapturingError; }, 8000));
+    ASSERT_TRUE(PumpUntil([&] { return Title(panel) == kCaptureErrorTitle; }, 8000));
     EXPECT_EQ(EngineRunning.load(), 0);
     EXPECT_EQ(ItemText(panel, IDC_DEL_TEXT), "Del=0");
     // STOP after a failure does nothing.
@@ -458,7 +459,7 @@ TEST_F(PanelSession, PlayerPanelRefusesAndStopsAtTheFirstFailedPane) {
     EXPECT_EQ(ItemText(panel, 62), "FR");
     Sleep(3500);
     Pump();
-    EXPECT_NE(Title(panel), kCapturingError);  // nothing was launched
+    EXPECT_NE(Title(panel), kCaptureErrorTitle);  // nothing was launched
 }
 
 TEST_F(PanelSession, PlayerPanelDigitKeyLoadsAndPlaysTheProfile) {
@@ -480,7 +481,7 @@ TEST_F(PanelSession, PlayerPanelDigitKeyLoadsAndPlaysTheProfile) {
     EXPECT_EQ(Title(panel), "BBM -12.0dB ");
     // Then recomputed and launched without the checks.
     ASSERT_TRUE(PumpUntil([&] { return ItemText(panel, 62) == "FR OK"; }, 6000));
-    ASSERT_TRUE(PumpUntil([&] { return Title(panel) == kCapturingError; }, 8000));
+    ASSERT_TRUE(PumpUntil([&] { return Title(panel) == kCaptureErrorTitle; }, 8000));
     EXPECT_TRUE(recorder_.shown.empty());
 }
 
