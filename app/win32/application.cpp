@@ -13,6 +13,7 @@
 #include "app/win32/app_windows.h"
 #include "app/win32/message_box.h"
 #include "app/win32/window_registry.h"
+#include "engine/win32/program_engine.h"
 #include "platform/win32/win32_threads.h"
 
 HINSTANCE AppInstance = nullptr;
@@ -103,6 +104,11 @@ bool StartApplication(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine,
         ReleaseRecords();
         return false;
     }
+    if (SetUpProgramEngine(FrameWindow) != 0) {
+        ShowHvMessage(nullptr, WarningMessage(kAllocationFailed));
+        ReleaseRecords();
+        return false;
+    }
     ShowWindow(FrameWindow, showCommand);
     UpdateWindow(FrameWindow);
     SetLastPathMenuTexts();
@@ -134,7 +140,9 @@ int RunMessageLoop() {
 }
 
 void ReleaseApplication() {
-    // Windows first, then the buffers they painted from.
+    // Every engine thread has ended before anything it uses goes; then the windows, then the buffers they
+    // painted from.
+    StopProgramEngine();
     if (FrameWindow) {
         HWND frame = FrameWindow;
         FrameWindow = nullptr;
