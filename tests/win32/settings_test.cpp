@@ -29,6 +29,7 @@
 #include "app/win32/settings_windows.h"
 #include "app/win32/window_registry.h"
 #include "app_session.h"
+#include "screen_capture.h"
 #include "engine/endpoints.h"
 #include "engine/win32/endpoints.h"
 
@@ -46,26 +47,7 @@ void SaveScreenshot(const char* name, HWND front) {
     SendMessageA(MdiClientWindow, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(front), 0);
     RedrawWindow(FrameWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Pump();
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
-    SelectObject(mem, old);
-    BITMAPINFOHEADER bih{sizeof bih, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    const int stride = ((w * 3 + 3) / 4) * 4;
-    std::vector<char> pixels(static_cast<size_t>(stride) * h);
-    GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS);
-    BITMAPFILEHEADER bfh{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof bih + pixels.size()), 0, 0,
-                         sizeof(BITMAPFILEHEADER) + sizeof bih};
-    std::ofstream f(std::string(dir) + "/" + name + ".bmp", std::ios::binary);
-    f.write(reinterpret_cast<const char*>(&bfh), sizeof bfh);
-    f.write(reinterpret_cast<const char*>(&bih), sizeof bih);
-    f.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
+    SaveScreen(name);
 }
 
 // Acts on the next visible dialog of this process with the given caption, from a thread of its own, as a

@@ -21,6 +21,7 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/window_registry.h"
 #include "app_session.h"
+#include "screen_capture.h"
 #include "design/design_presets.h"
 
 namespace {
@@ -77,26 +78,7 @@ void MaybeScreenshot(const char* name, HWND front) {
     UpdateWindow(FrameWindow);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
-    SelectObject(mem, old);
-    BITMAPINFOHEADER bih{sizeof bih, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    const int stride = ((w * 3 + 3) / 4) * 4;
-    std::vector<char> pixels(static_cast<size_t>(stride) * h);
-    GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS);
-    BITMAPFILEHEADER bfh{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof bih + pixels.size()), 0, 0,
-                         sizeof(BITMAPFILEHEADER) + sizeof bih};
-    std::ofstream f(std::string(dir) + "/" + name + ".bmp", std::ios::binary);
-    f.write(reinterpret_cast<const char*>(&bfh), sizeof bfh);
-    f.write(reinterpret_cast<const char*>(&bih), sizeof bih);
-    f.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
+    SaveScreen(name);
 }
 
 class ShellSession : public AppSession {
