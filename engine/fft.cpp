@@ -26,10 +26,21 @@ constexpr int kW3Region = 1 << 20;
 inline const float* StageTwiddles3(const float* table, int m) { return table + kW3Region + 2 * m - 8; }
 inline float* StageTwiddles3(float* table, int m) { return table + kW3Region + 2 * m - 8; }
 
-// The radix-8 stage of 64 points: w^rk, w = e^(-2 pi i / 64), r = 1..7, k = 0..7, after the second region.
+// Twiddles spread for the vector products, x w = x (re, re) + swap(x) (-im, im): each twiddle w takes four
+// floats, its real part twice in one run and (-im, im) in another, so that a product needs no shuffle of w.
+//
+// The radix-8 stage of 64 points: w^rk, w = e^(-2 pi i / 64), r = 1..7, k = 0..7, after the second region;
+// residue r has its real runs at 32 (r - 1) and its imaginary runs 16 floats later.
 constexpr int kRadix8Region = kW3Region + 4 * kStoredW3Largest;
-constexpr int kRadix8Floats = 7 * 8 * 2;
+constexpr int kRadix8Floats = 7 * 8 * 4;
 inline const float* Radix8Twiddles(const float* table) { return table + kRadix8Region; }
+
+// The radix-4 stages up to m = 2^12 (all stages of up to 16,384 points): w^k, w^2k, w^3k spread, 12 m
+// floats per stage at offset 12 m - 48 of the third region, in six runs of 2 m: re w^k, im w^k, re w^2k, ...
+constexpr int kSpreadLargest = 1 << 12;
+constexpr int kSpreadRegion = kRadix8Region + kRadix8Floats;
+inline const float* StageSpreadTwiddles(const float* table, int m) { return table + kSpreadRegion + 12 * m - 48; }
+inline float* StageSpreadTwiddles(float* table, int m) { return table + kSpreadRegion + 12 * m - 48; }
 
 // Bit-reversal permutation for the largest size, 2 nw entries from word 2 of FftBitReverseTable. A size
 // smaller by 2^s takes the same entries shifted right by s.
@@ -37,7 +48,7 @@ constexpr int kReverseOffset = 2;
 
 constexpr int32_t kLargestSizeWord = kFftMaxFloats / 4;
 static_assert(4 * kLargestSizeWord - 8 <= kW3Region, "first region of the largest transform ends before the second");
-static_assert(kRadix8Region + kRadix8Floats <= kFftTableEntries, "second region and radix-8 twiddles fit the table");
+static_assert(kSpreadRegion + 12 * (2 * kSpreadLargest - 4) <= kFftTableEntries, "second and third regions fit the table");
 static_assert(kReverseOffset + 2 * kLargestSizeWord <= kFftTableEntries, "permutation fits the table");
 
 int Log2(int points) {
@@ -236,14 +247,25 @@ void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable
             }
         }
     }
+    // Spread form of the twiddle at angle a: (re, re) at `re`, (-im, im) at `re + run`.
+    auto spread = [](float* re, int run, double a) {
+        const float c = static_cast<float>(std::cos(a));
+        const float s = static_cast<float>(std::sin(a));
+        re[0] = c;
+        re[1] = c;
+        re[run] = -s;
+        re[run + 1] = s;
+    };
+    for (int m = 4; m <= nw / 2 && m <= kSpreadLargest; m *= 2) {
+        float* e = StageSpreadTwiddles(FftTwiddleTable, m);
+        const double step = -kTwoPi / (4.0 * m);
+        for (int r = 1; r <= 3; ++r)
+            for (int k = 0; k < m; ++k) spread(e + 4 * m * (r - 1) + 2 * k, 2 * m, step * r * k);
+    }
     if (nw >= 32) {
         float* w8 = FftTwiddleTable + kRadix8Region;
-        for (int r = 1; r < 8; ++r) {
-            for (int k = 0; k < 8; ++k) {
-                w8[16 * (r - 1) + 2 * k] = static_cast<float>(std::cos(-kTwoPi * r * k / 64.0));
-                w8[16 * (r - 1) + 2 * k + 1] = static_cast<float>(std::sin(-kTwoPi * r * k / 64.0));
-            }
-        }
+        for (int r = 1; r < 8; ++r)
+            for (int k = 0; k < 8; ++k) spread(w8 + 32 * (r - 1) + 2 * k, 16, -kTwoPi * r * k / 64.0);
     }
     const int points = 2 * nw;
     const int bits = Log2(points);
