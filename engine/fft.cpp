@@ -2,6 +2,8 @@
 
 #include <cassert>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -47,9 +49,22 @@ inline float* StageSpreadTwiddles(float* table, int m) { return table + kSpreadR
 constexpr int kReverseOffset = 2;
 
 constexpr int32_t kLargestSizeWord = kFftMaxFloats / 4;
+
+// All regions above are counted from the first 64-byte boundary in FftTwiddleTable, so that vectors of
+// twiddles never straddle a cache line. The distance in floats (0..15) is kept in FftBitReverseTable after
+// the permutation, so a transform reads the layout its tables were built with.
+constexpr int kMaxTwiddlePad = 15;
+constexpr int kTwiddlePadWord = kReverseOffset + 2 * kLargestSizeWord;
+
 static_assert(4 * kLargestSizeWord - 8 <= kW3Region, "first region of the largest transform ends before the second");
-static_assert(kSpreadRegion + 12 * (2 * kSpreadLargest - 4) <= kFftTableEntries, "second and third regions fit the table");
-static_assert(kReverseOffset + 2 * kLargestSizeWord <= kFftTableEntries, "permutation fits the table");
+static_assert(kSpreadRegion + 12 * (2 * kSpreadLargest - 4) + kMaxTwiddlePad <= kFftTableEntries,
+              "second and third regions fit the table");
+static_assert(kTwiddlePadWord < kFftTableEntries, "permutation and twiddle offset fit the table");
+
+int TwiddlePad(const float* table) {
+    const auto misalignment = reinterpret_cast<uintptr_t>(table) % 64;
+    return misalignment % sizeof(float) ? 0 : static_cast<int>((64 - misalignment) % 64 / sizeof(float));
+}
 
 int Log2(int points) {
     int l = 0;
@@ -228,6 +243,8 @@ void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable
         assert(!"FFT table size word out of range");
         return;
     }
+    const int pad = TwiddlePad(FftTwiddleTable);
+    FftTwiddleTable += pad;
     // Twiddles in double precision, stored in single precision.
     for (int m = 4; m <= nw / 2; m *= 2) {
         float* w1 = FftTwiddleTable + 4 * m - 8;
@@ -275,6 +292,7 @@ void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable
         for (int b = 0; b < bits; ++b) r |= ((i >> b) & 1) << (bits - 1 - b);
         reverse[i] = r;
     }
+    FftBitReverseTable[kTwiddlePadWord] = pad;
     FftBitReverseTable[0] = nw;
     FftBitReverseTable[1] = 1;
 }
@@ -293,6 +311,7 @@ template <bool Inv>
 void Run(Path path, float* data, int points, const int32_t* bit_reverse_table, const float* twiddles) {
     const int32_t* reverse = bit_reverse_table + kReverseOffset;
     const int shift = Log2(2 * bit_reverse_table[0]) - Log2(points);
+    twiddles += bit_reverse_table[kTwiddlePadWord] & kMaxTwiddlePad;
     switch (path) {
 #ifdef HV_FFT_V256
         case Path::kAvx2: v256::Transform<Inv>(data, points, twiddles, reverse, shift); return;
