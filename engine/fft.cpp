@@ -93,6 +93,9 @@ void BitReversePermute(float* d, int points, const int32_t* reverse, int shift) 
 
 #if defined(__GNUC__)
 #define HV_VECTOR_EXTENSIONS 1
+#define HV_NOINLINE __attribute__((noinline))
+#else
+#define HV_NOINLINE
 #endif
 
 // One complex point per "vector": the plain fallback, and the reference the wider paths are tested against.
@@ -126,6 +129,7 @@ inline V Load(const float* p) {
 }
 inline void Store(float* p, V v) { std::memcpy(p, &v, sizeof v); }
 inline void TransposeTiles(V&, V&, V&, V&) {}
+constexpr int kScratchPoints = 0;
 template <bool Inv>
 void NarrowerTransform(float*, int, const float*, const int32_t*, int) {}  // never needed at one point per vector
 #include "engine/fft_kernels.inc"
@@ -159,6 +163,7 @@ inline void TransposeTiles(V& a, V& b, V& c, V& d) {
     c = c1;
     d = d1;
 }
+constexpr int kScratchPoints = 0;  // the allocator's 16-byte alignment suffices
 template <bool Inv>
 void NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift) {
     v64::Transform<Inv>(d, points, tw, rev, shift);
@@ -198,6 +203,8 @@ inline void TransposeTiles(V& a, V& b, V& c, V& d) {
     c = __builtin_shuffle(t0, t2, I{4, 5, 6, 7, 12, 13, 14, 15});
     d = __builtin_shuffle(t1, t3, I{4, 5, 6, 7, 12, 13, 14, 15});
 }
+// 8,192 points (the engine's largest block transform) take 64 KiB of stack.
+constexpr int kScratchPoints = 8192;
 template <bool Inv>
 void NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift);
 #include "engine/fft_kernels.inc"
