@@ -30,19 +30,34 @@ inline float* StageTwiddles3(float* table, int m) { return table + kW3Region + 2
 
 // Twiddles spread for the vector products, x w = x (re, re) + swap(x) (-im, im): each twiddle w takes four
 // floats, its real part twice in one run and (-im, im) in another, so that a product needs no shuffle of w.
-//
-// The radix-8 stage of 64 points: w^rk, w = e^(-2 pi i / 64), r = 1..7, k = 0..7, after the second region;
-// residue r has its real runs at 32 (r - 1) and its imaginary runs 16 floats later.
-constexpr int kRadix8Region = kW3Region + 4 * kStoredW3Largest;
-constexpr int kRadix8Floats = 7 * 8 * 4;
-inline const float* Radix8Twiddles(const float* table) { return table + kRadix8Region; }
+// A stage with R twiddles per point keeps them in groups of four points k = 4g .. 4g + 3: group g holds 2R
+// runs of 8 floats, (re, re) of the first twiddle of the four points, then their (-im, im), then the same
+// for the second twiddle, and so on. Every vector width finds its points inside one run, and a stage reads
+// its twiddles as one sequential stream.
+constexpr int kGroupPoints = 4;
+inline const float* SpreadGroup(const float* e, int runs, int k) {
+    return e + (k / kGroupPoints) * (2 * kGroupPoints * runs) + 2 * (k % kGroupPoints);
+}
+inline float* SpreadGroup(float* e, int runs, int k) {
+    return e + (k / kGroupPoints) * (2 * kGroupPoints * runs) + 2 * (k % kGroupPoints);
+}
 
-// The radix-4 stages up to m = 2^12 (all stages of up to 16,384 points): w^k, w^2k, w^3k spread, 12 m
-// floats per stage at offset 12 m - 48 of the third region, in six runs of 2 m: re w^k, im w^k, re w^2k, ...
+// The radix-4 stages up to m = 2^12 (all stages of up to 16,384 points): w^k, w^2k, w^3k spread (6 runs),
+// 12 m floats per stage at offset 12 m - 48 of the third region.
 constexpr int kSpreadLargest = 1 << 12;
-constexpr int kSpreadRegion = kRadix8Region + kRadix8Floats;
+constexpr int kSpreadRegion = kW3Region + 4 * kStoredW3Largest;
 inline const float* StageSpreadTwiddles(const float* table, int m) { return table + kSpreadRegion + 12 * m - 48; }
 inline float* StageSpreadTwiddles(float* table, int m) { return table + kSpreadRegion + 12 * m - 48; }
+
+// The radix-8 stages that join eight transforms of m = 8 and 64 points: w^rk, w = e^(-2 pi i / 8m),
+// r = 1..7, k < m, spread (14 runs), 28 m floats per stage; stage m starts at 4 (m - 8) in the fourth region.
+// (At m = 512 the eight rows of a butterfly lie 4 KiB apart and fight over the same cache sets: two radix-4
+// stages are faster there.)
+constexpr int kRadix8Largest = 64;
+constexpr int kRadix8Region = kSpreadRegion + 12 * (2 * kSpreadLargest - 4);
+constexpr int kRadix8Floats = 4 * (8 * kRadix8Largest - 8);
+inline const float* Radix8Twiddles(const float* table, int m) { return table + kRadix8Region + 4 * (m - 8); }
+inline float* Radix8Twiddles(float* table, int m) { return table + kRadix8Region + 4 * (m - 8); }
 
 // Bit-reversal permutation for the largest size, 2 nw entries from word 2 of FftBitReverseTable. A size
 // smaller by 2^s takes the same entries shifted right by s.
@@ -57,8 +72,7 @@ constexpr int kMaxTwiddlePad = 15;
 constexpr int kTwiddlePadWord = kReverseOffset + 2 * kLargestSizeWord;
 
 static_assert(4 * kLargestSizeWord - 8 <= kW3Region, "first region of the largest transform ends before the second");
-static_assert(kSpreadRegion + 12 * (2 * kSpreadLargest - 4) + kMaxTwiddlePad <= kFftTableEntries,
-              "second and third regions fit the table");
+static_assert(kRadix8Region + kRadix8Floats + kMaxTwiddlePad <= kFftTableEntries, "all regions fit the table");
 static_assert(kTwiddlePadWord < kFftTableEntries, "permutation and twiddle offset fit the table");
 
 int TwiddlePad(const float* table) {
@@ -271,25 +285,26 @@ void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable
             }
         }
     }
-    // Spread form of the twiddle at angle a: (re, re) at `re`, (-im, im) at `re + run`.
-    auto spread = [](float* re, int run, double a) {
+    // Spread form of twiddle r (1-based) of point k at angle a, in a table of `runs` runs per group.
+    auto spread = [](float* e, int runs, int r, int k, double a) {
+        float* re = SpreadGroup(e, runs, k) + 2 * kGroupPoints * 2 * (r - 1);
         const float c = static_cast<float>(std::cos(a));
         const float s = static_cast<float>(std::sin(a));
         re[0] = c;
         re[1] = c;
-        re[run] = -s;
-        re[run + 1] = s;
+        re[2 * kGroupPoints] = -s;
+        re[2 * kGroupPoints + 1] = s;
     };
     for (int m = 4; m <= nw / 2 && m <= kSpreadLargest; m *= 2) {
         float* e = StageSpreadTwiddles(FftTwiddleTable, m);
         const double step = -kTwoPi / (4.0 * m);
         for (int r = 1; r <= 3; ++r)
-            for (int k = 0; k < m; ++k) spread(e + 4 * m * (r - 1) + 2 * k, 2 * m, step * r * k);
+            for (int k = 0; k < m; ++k) spread(e, 6, r, k, step * r * k);
     }
-    if (nw >= 32) {
-        float* w8 = FftTwiddleTable + kRadix8Region;
+    for (int m = 8; m <= kRadix8Largest && 8 * m <= 2 * nw; m *= 8) {
+        float* w8 = Radix8Twiddles(FftTwiddleTable, m);
         for (int r = 1; r < 8; ++r)
-            for (int k = 0; k < 8; ++k) spread(w8 + 32 * (r - 1) + 2 * k, 16, -kTwoPi * r * k / 64.0);
+            for (int k = 0; k < m; ++k) spread(w8, 14, r, k, -kTwoPi * r * k / (8.0 * m));
     }
     const int points = 2 * nw;
     const int bits = Log2(points);
