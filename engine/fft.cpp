@@ -122,6 +122,7 @@ inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0}); }
 inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1}); }
 inline V Alternate(float a, float b) { return V{a, b}; }
 inline V AddSubAlternate(V a, V b) { return a + b * V{-1.0f, 1.0f}; }
+inline V NegateOdd(V x) { return (V)((I)x ^ I{0, INT32_MIN}); }
 #else
 struct V {
     float re, im;
@@ -134,6 +135,7 @@ inline V DupRe(V x) { return {x.re, x.re}; }
 inline V DupIm(V x) { return {x.im, x.im}; }
 inline V Alternate(float a, float b) { return {a, b}; }
 inline V AddSubAlternate(V a, V b) { return a + b * V{-1.0f, 1.0f}; }
+inline V NegateOdd(V x) { return {x.re, -x.im}; }
 #endif
 constexpr int kLanes = 2;
 inline V Load(const float* p) {
@@ -167,6 +169,7 @@ inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0, 2, 2}); }
 inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3}); }
 inline V Alternate(float a, float b) { return V{a, b, a, b}; }
 inline V AddSubAlternate(V a, V b) { return a + b * V{-1.0f, 1.0f, -1.0f, 1.0f}; }
+inline V NegateOdd(V x) { return (V)((I)x ^ I{0, INT32_MIN, 0, INT32_MIN}); }
 inline void TransposeTiles(V& a, V& b, V& c, V& d) {
     const V a1 = __builtin_shuffle(a, b, I{0, 1, 4, 5});
     const V b1 = __builtin_shuffle(a, b, I{2, 3, 6, 7});
@@ -207,6 +210,7 @@ inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3, 5, 5, 7, 7}); }
 inline V Alternate(float a, float b) { return V{a, b, a, b, a, b, a, b}; }
 // a - b on even lanes, a + b on odd ones: the same bits as a + b * {-1, 1, ...} in one instruction.
 inline V AddSubAlternate(V a, V b) { return _mm256_addsub_ps(a, b); }
+inline V NegateOdd(V x) { return (V)((I)x ^ I{0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN}); }
 inline void TransposeTiles(V& a, V& b, V& c, V& d) {
     const V t0 = __builtin_shuffle(a, b, I{0, 1, 8, 9, 4, 5, 12, 13});
     const V t1 = __builtin_shuffle(a, b, I{2, 3, 10, 11, 6, 7, 14, 15});
