@@ -15,10 +15,11 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586476925286766559;
 
-// Twiddle layout. A radix-4 stage that joins four transforms of m points (m >= 4) reads w^k and w^2k,
+// Twiddle layout. A radix-4 stage that joins four transforms of m points reads w^k and w^2k,
 // w = e^(-2 pi i / 4m), k < m, from its own block of 4m floats at offset 4m - 8. The blocks depend only on
 // m, so a table built for the largest size serves every smaller one. For size word nw the transform has
-// up to 2 nw points, its last stage m = nw / 2, and the table ends at 4 nw - 8 floats.
+// up to 2 nw points, its last stage m = nw / 2, and the table ends at 4 nw - 8 floats. Only the stages
+// beyond kSpreadLargest (below) read this layout; the smaller ones keep no block here.
 inline const float* StageTwiddles(const float* table, int m) { return table + 4 * m - 8; }
 
 // The stages up to m = 2^15 also read w^3k from a second region after the first (2m floats at offset
@@ -270,8 +271,9 @@ void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable
     }
     const int pad = TwiddlePad(FftTwiddleTable);
     FftTwiddleTable += pad;
-    // Twiddles in double precision, stored in single precision.
-    for (int m = 4; m <= nw / 2; m *= 2) {
+    // Twiddles in double precision, stored in single precision. The first two regions serve only the stages
+    // beyond the spread ones.
+    for (int m = 2 * kSpreadLargest; m <= nw / 2; m *= 2) {
         float* w1 = FftTwiddleTable + 4 * m - 8;
         float* w2 = w1 + 2 * m;
         const double step = -kTwoPi / (4.0 * m);
