@@ -124,6 +124,7 @@ inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1}); }
 inline V Alternate(float a, float b) { return V{a, b}; }
 inline V AddSubAlternate(V a, V b) { return a + b * V{-1.0f, 1.0f}; }
 inline V NegateOdd(V x) { return (V)((I)x ^ I{0, INT32_MIN}); }
+inline V NegateEven(V x) { return (V)((I)x ^ I{INT32_MIN, 0}); }
 #else
 struct V {
     float re, im;
@@ -137,6 +138,7 @@ inline V DupIm(V x) { return {x.im, x.im}; }
 inline V Alternate(float a, float b) { return {a, b}; }
 inline V AddSubAlternate(V a, V b) { return a + b * V{-1.0f, 1.0f}; }
 inline V NegateOdd(V x) { return {x.re, -x.im}; }
+inline V NegateEven(V x) { return {-x.re, x.im}; }
 #endif
 constexpr int kLanes = 2;
 inline V Load(const float* p) {
@@ -145,7 +147,15 @@ inline V Load(const float* p) {
     return v;
 }
 inline void Store(float* p, V v) { std::memcpy(p, &v, sizeof v); }
-inline void TransposeTiles(V&, V&, V&, V&) {}
+template <bool Swap>
+inline void TransposeTiles(V& a, V& b, V& c, V& d) {
+    if (Swap) {
+        a = SwapPairs(a);
+        b = SwapPairs(b);
+        c = SwapPairs(c);
+        d = SwapPairs(d);
+    }
+}
 constexpr int kScratchPoints = 0;
 template <bool Inv>
 void NarrowerTransform(float*, int, const float*, const int32_t*, int) {}  // never needed at one point per vector
@@ -171,11 +181,15 @@ inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3}); }
 inline V Alternate(float a, float b) { return V{a, b, a, b}; }
 inline V AddSubAlternate(V a, V b) { return a + b * V{-1.0f, 1.0f, -1.0f, 1.0f}; }
 inline V NegateOdd(V x) { return (V)((I)x ^ I{0, INT32_MIN, 0, INT32_MIN}); }
+inline V NegateEven(V x) { return (V)((I)x ^ I{INT32_MIN, 0, INT32_MIN, 0}); }
+template <bool Swap>
 inline void TransposeTiles(V& a, V& b, V& c, V& d) {
-    const V a1 = __builtin_shuffle(a, b, I{0, 1, 4, 5});
-    const V b1 = __builtin_shuffle(a, b, I{2, 3, 6, 7});
-    const V c1 = __builtin_shuffle(c, d, I{0, 1, 4, 5});
-    const V d1 = __builtin_shuffle(c, d, I{2, 3, 6, 7});
+    constexpr I kLow = Swap ? I{1, 0, 5, 4} : I{0, 1, 4, 5};
+    constexpr I kHigh = Swap ? I{3, 2, 7, 6} : I{2, 3, 6, 7};
+    const V a1 = __builtin_shuffle(a, b, kLow);
+    const V b1 = __builtin_shuffle(a, b, kHigh);
+    const V c1 = __builtin_shuffle(c, d, kLow);
+    const V d1 = __builtin_shuffle(c, d, kHigh);
     a = a1;
     b = b1;
     c = c1;
@@ -212,11 +226,15 @@ inline V Alternate(float a, float b) { return V{a, b, a, b, a, b, a, b}; }
 // a - b on even lanes, a + b on odd ones: the same bits as a + b * {-1, 1, ...} in one instruction.
 inline V AddSubAlternate(V a, V b) { return _mm256_addsub_ps(a, b); }
 inline V NegateOdd(V x) { return (V)((I)x ^ I{0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN}); }
+inline V NegateEven(V x) { return (V)((I)x ^ I{INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0}); }
+template <bool Swap>
 inline void TransposeTiles(V& a, V& b, V& c, V& d) {
-    const V t0 = __builtin_shuffle(a, b, I{0, 1, 8, 9, 4, 5, 12, 13});
-    const V t1 = __builtin_shuffle(a, b, I{2, 3, 10, 11, 6, 7, 14, 15});
-    const V t2 = __builtin_shuffle(c, d, I{0, 1, 8, 9, 4, 5, 12, 13});
-    const V t3 = __builtin_shuffle(c, d, I{2, 3, 10, 11, 6, 7, 14, 15});
+    constexpr I kLow = Swap ? I{1, 0, 9, 8, 5, 4, 13, 12} : I{0, 1, 8, 9, 4, 5, 12, 13};
+    constexpr I kHigh = Swap ? I{3, 2, 11, 10, 7, 6, 15, 14} : I{2, 3, 10, 11, 6, 7, 14, 15};
+    const V t0 = __builtin_shuffle(a, b, kLow);
+    const V t1 = __builtin_shuffle(a, b, kHigh);
+    const V t2 = __builtin_shuffle(c, d, kLow);
+    const V t3 = __builtin_shuffle(c, d, kHigh);
     a = __builtin_shuffle(t0, t2, I{0, 1, 2, 3, 8, 9, 10, 11});
     b = __builtin_shuffle(t1, t3, I{0, 1, 2, 3, 8, 9, 10, 11});
     c = __builtin_shuffle(t0, t2, I{4, 5, 6, 7, 12, 13, 14, 15});
