@@ -2,6 +2,8 @@
 
 #include <cassert>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -13,10 +15,11 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586476925286766559;
 
-// Twiddle layout. A radix-4 stage that joins four transforms of m points (m >= 4) reads w^k and w^2k,
+// Twiddle layout. A radix-4 stage that joins four transforms of m points reads w^k and w^2k,
 // w = e^(-2 pi i / 4m), k < m, from its own block of 4m floats at offset 4m - 8. The blocks depend only on
 // m, so a table built for the largest size serves every smaller one. For size word nw the transform has
-// up to 2 nw points, its last stage m = nw / 2, and the table ends at 4 nw - 8 floats.
+// up to 2 nw points, its last stage m = nw / 2, and the table ends at 4 nw - 8 floats. Only the stages
+// beyond kSpreadLargest (below) read this layout; the smaller ones keep no block here.
 inline const float* StageTwiddles(const float* table, int m) { return table + 4 * m - 8; }
 
 // The stages up to m = 2^15 also read w^3k from a second region after the first (2m floats at offset
@@ -26,19 +29,57 @@ constexpr int kW3Region = 1 << 20;
 inline const float* StageTwiddles3(const float* table, int m) { return table + kW3Region + 2 * m - 8; }
 inline float* StageTwiddles3(float* table, int m) { return table + kW3Region + 2 * m - 8; }
 
-// The radix-8 stage of 64 points: w^rk, w = e^(-2 pi i / 64), r = 1..7, k = 0..7, after the second region.
-constexpr int kRadix8Region = kW3Region + 4 * kStoredW3Largest;
-constexpr int kRadix8Floats = 7 * 8 * 2;
-inline const float* Radix8Twiddles(const float* table) { return table + kRadix8Region; }
+// Twiddles spread for the vector products, x w = x (re, re) + swap(x) (-im, im): each twiddle w takes four
+// floats, its real part twice in one run and (-im, im) in another, so that a product needs no shuffle of w.
+// A stage with R twiddles per point keeps them in groups of four points k = 4g .. 4g + 3: group g holds 2R
+// runs of 8 floats, (re, re) of the first twiddle of the four points, then their (-im, im), then the same
+// for the second twiddle, and so on. Every vector width finds its points inside one run, and a stage reads
+// its twiddles as one sequential stream.
+constexpr int kGroupPoints = 4;
+inline const float* SpreadGroup(const float* e, int runs, int k) {
+    return e + (k / kGroupPoints) * (2 * kGroupPoints * runs) + 2 * (k % kGroupPoints);
+}
+inline float* SpreadGroup(float* e, int runs, int k) {
+    return e + (k / kGroupPoints) * (2 * kGroupPoints * runs) + 2 * (k % kGroupPoints);
+}
+
+// The radix-4 stages up to m = 2^12 (all stages of up to 16,384 points): w^k, w^2k, w^3k spread (6 runs),
+// 12 m floats per stage at offset 12 m - 48 of the third region.
+constexpr int kSpreadLargest = 1 << 12;
+constexpr int kSpreadRegion = kW3Region + 4 * kStoredW3Largest;
+inline const float* StageSpreadTwiddles(const float* table, int m) { return table + kSpreadRegion + 12 * m - 48; }
+inline float* StageSpreadTwiddles(float* table, int m) { return table + kSpreadRegion + 12 * m - 48; }
+
+// The radix-8 stages that join eight transforms of m = 8 and 64 points: w^rk, w = e^(-2 pi i / 8m),
+// r = 1..7, k < m, spread (14 runs), 28 m floats per stage; stage m starts at 4 (m - 8) in the fourth region.
+// (At m = 512 the eight rows of a butterfly lie 4 KiB apart and fight over the same cache sets: two radix-4
+// stages are faster there.)
+constexpr int kRadix8Largest = 64;
+constexpr int kRadix8Region = kSpreadRegion + 12 * (2 * kSpreadLargest - 4);
+constexpr int kRadix8Floats = 4 * (8 * kRadix8Largest - 8);
+inline const float* Radix8Twiddles(const float* table, int m) { return table + kRadix8Region + 4 * (m - 8); }
+inline float* Radix8Twiddles(float* table, int m) { return table + kRadix8Region + 4 * (m - 8); }
 
 // Bit-reversal permutation for the largest size, 2 nw entries from word 2 of FftBitReverseTable. A size
 // smaller by 2^s takes the same entries shifted right by s.
 constexpr int kReverseOffset = 2;
 
 constexpr int32_t kLargestSizeWord = kFftMaxFloats / 4;
+
+// All regions above are counted from the first 64-byte boundary in FftTwiddleTable, so that vectors of
+// twiddles never straddle a cache line. The distance in floats (0..15) is kept in FftBitReverseTable after
+// the permutation, so a transform reads the layout its tables were built with.
+constexpr int kMaxTwiddlePad = 15;
+constexpr int kTwiddlePadWord = kReverseOffset + 2 * kLargestSizeWord;
+
 static_assert(4 * kLargestSizeWord - 8 <= kW3Region, "first region of the largest transform ends before the second");
-static_assert(kRadix8Region + kRadix8Floats <= kFftTableEntries, "second region and radix-8 twiddles fit the table");
-static_assert(kReverseOffset + 2 * kLargestSizeWord <= kFftTableEntries, "permutation fits the table");
+static_assert(kRadix8Region + kRadix8Floats + kMaxTwiddlePad <= kFftTableEntries, "all regions fit the table");
+static_assert(kTwiddlePadWord < kFftTableEntries, "permutation and twiddle offset fit the table");
+
+int TwiddlePad(const float* table) {
+    const auto misalignment = reinterpret_cast<uintptr_t>(table) % 64;
+    return misalignment % sizeof(float) ? 0 : static_cast<int>((64 - misalignment) % 64 / sizeof(float));
+}
 
 int Log2(int points) {
     int l = 0;
@@ -67,6 +108,9 @@ void BitReversePermute(float* d, int points, const int32_t* reverse, int shift) 
 
 #if defined(__GNUC__)
 #define HV_VECTOR_EXTENSIONS 1
+#define HV_NOINLINE __attribute__((noinline))
+#else
+#define HV_NOINLINE
 #endif
 
 // One complex point per "vector": the plain fallback, and the reference the wider paths are tested against.
@@ -79,6 +123,8 @@ inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0}); }
 inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1}); }
 inline V Alternate(float a, float b) { return V{a, b}; }
 inline V AddSubAlternate(V a, V b) { return a + b * V{-1.0f, 1.0f}; }
+inline V NegateOdd(V x) { return (V)((I)x ^ I{0, INT32_MIN}); }
+inline V NegateEven(V x) { return (V)((I)x ^ I{INT32_MIN, 0}); }
 #else
 struct V {
     float re, im;
@@ -91,6 +137,8 @@ inline V DupRe(V x) { return {x.re, x.re}; }
 inline V DupIm(V x) { return {x.im, x.im}; }
 inline V Alternate(float a, float b) { return {a, b}; }
 inline V AddSubAlternate(V a, V b) { return a + b * V{-1.0f, 1.0f}; }
+inline V NegateOdd(V x) { return {x.re, -x.im}; }
+inline V NegateEven(V x) { return {-x.re, x.im}; }
 #endif
 constexpr int kLanes = 2;
 inline V Load(const float* p) {
@@ -99,7 +147,16 @@ inline V Load(const float* p) {
     return v;
 }
 inline void Store(float* p, V v) { std::memcpy(p, &v, sizeof v); }
-inline void TransposeTiles(V&, V&, V&, V&) {}
+template <bool Swap>
+inline void TransposeTiles(V& a, V& b, V& c, V& d) {
+    if (Swap) {
+        a = SwapPairs(a);
+        b = SwapPairs(b);
+        c = SwapPairs(c);
+        d = SwapPairs(d);
+    }
+}
+constexpr int kScratchPoints = 0;
 template <bool Inv>
 void NarrowerTransform(float*, int, const float*, const int32_t*, int) {}  // never needed at one point per vector
 #include "engine/fft_kernels.inc"
@@ -123,16 +180,22 @@ inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0, 2, 2}); }
 inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3}); }
 inline V Alternate(float a, float b) { return V{a, b, a, b}; }
 inline V AddSubAlternate(V a, V b) { return a + b * V{-1.0f, 1.0f, -1.0f, 1.0f}; }
+inline V NegateOdd(V x) { return (V)((I)x ^ I{0, INT32_MIN, 0, INT32_MIN}); }
+inline V NegateEven(V x) { return (V)((I)x ^ I{INT32_MIN, 0, INT32_MIN, 0}); }
+template <bool Swap>
 inline void TransposeTiles(V& a, V& b, V& c, V& d) {
-    const V a1 = __builtin_shuffle(a, b, I{0, 1, 4, 5});
-    const V b1 = __builtin_shuffle(a, b, I{2, 3, 6, 7});
-    const V c1 = __builtin_shuffle(c, d, I{0, 1, 4, 5});
-    const V d1 = __builtin_shuffle(c, d, I{2, 3, 6, 7});
+    constexpr I kLow = Swap ? I{1, 0, 5, 4} : I{0, 1, 4, 5};
+    constexpr I kHigh = Swap ? I{3, 2, 7, 6} : I{2, 3, 6, 7};
+    const V a1 = __builtin_shuffle(a, b, kLow);
+    const V b1 = __builtin_shuffle(a, b, kHigh);
+    const V c1 = __builtin_shuffle(c, d, kLow);
+    const V d1 = __builtin_shuffle(c, d, kHigh);
     a = a1;
     b = b1;
     c = c1;
     d = d1;
 }
+constexpr int kScratchPoints = 0;  // the allocator's 16-byte alignment suffices
 template <bool Inv>
 void NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift) {
     v64::Transform<Inv>(d, points, tw, rev, shift);
@@ -162,16 +225,23 @@ inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3, 5, 5, 7, 7}); }
 inline V Alternate(float a, float b) { return V{a, b, a, b, a, b, a, b}; }
 // a - b on even lanes, a + b on odd ones: the same bits as a + b * {-1, 1, ...} in one instruction.
 inline V AddSubAlternate(V a, V b) { return _mm256_addsub_ps(a, b); }
+inline V NegateOdd(V x) { return (V)((I)x ^ I{0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN}); }
+inline V NegateEven(V x) { return (V)((I)x ^ I{INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0}); }
+template <bool Swap>
 inline void TransposeTiles(V& a, V& b, V& c, V& d) {
-    const V t0 = __builtin_shuffle(a, b, I{0, 1, 8, 9, 4, 5, 12, 13});
-    const V t1 = __builtin_shuffle(a, b, I{2, 3, 10, 11, 6, 7, 14, 15});
-    const V t2 = __builtin_shuffle(c, d, I{0, 1, 8, 9, 4, 5, 12, 13});
-    const V t3 = __builtin_shuffle(c, d, I{2, 3, 10, 11, 6, 7, 14, 15});
+    constexpr I kLow = Swap ? I{1, 0, 9, 8, 5, 4, 13, 12} : I{0, 1, 8, 9, 4, 5, 12, 13};
+    constexpr I kHigh = Swap ? I{3, 2, 11, 10, 7, 6, 15, 14} : I{2, 3, 10, 11, 6, 7, 14, 15};
+    const V t0 = __builtin_shuffle(a, b, kLow);
+    const V t1 = __builtin_shuffle(a, b, kHigh);
+    const V t2 = __builtin_shuffle(c, d, kLow);
+    const V t3 = __builtin_shuffle(c, d, kHigh);
     a = __builtin_shuffle(t0, t2, I{0, 1, 2, 3, 8, 9, 10, 11});
     b = __builtin_shuffle(t1, t3, I{0, 1, 2, 3, 8, 9, 10, 11});
     c = __builtin_shuffle(t0, t2, I{4, 5, 6, 7, 12, 13, 14, 15});
     d = __builtin_shuffle(t1, t3, I{4, 5, 6, 7, 12, 13, 14, 15});
 }
+// 8,192 points (the engine's largest block transform) take 64 KiB of stack.
+constexpr int kScratchPoints = 8192;
 template <bool Inv>
 void NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift);
 #include "engine/fft_kernels.inc"
@@ -217,8 +287,11 @@ void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable
         assert(!"FFT table size word out of range");
         return;
     }
-    // Twiddles in double precision, stored in single precision.
-    for (int m = 4; m <= nw / 2; m *= 2) {
+    const int pad = TwiddlePad(FftTwiddleTable);
+    FftTwiddleTable += pad;
+    // Twiddles in double precision, stored in single precision. The first two regions serve only the stages
+    // beyond the spread ones.
+    for (int m = 2 * kSpreadLargest; m <= nw / 2; m *= 2) {
         float* w1 = FftTwiddleTable + 4 * m - 8;
         float* w2 = w1 + 2 * m;
         const double step = -kTwoPi / (4.0 * m);
@@ -236,14 +309,26 @@ void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable
             }
         }
     }
-    if (nw >= 32) {
-        float* w8 = FftTwiddleTable + kRadix8Region;
-        for (int r = 1; r < 8; ++r) {
-            for (int k = 0; k < 8; ++k) {
-                w8[16 * (r - 1) + 2 * k] = static_cast<float>(std::cos(-kTwoPi * r * k / 64.0));
-                w8[16 * (r - 1) + 2 * k + 1] = static_cast<float>(std::sin(-kTwoPi * r * k / 64.0));
-            }
-        }
+    // Spread form of twiddle r (1-based) of point k at angle a, in a table of `runs` runs per group.
+    auto spread = [](float* e, int runs, int r, int k, double a) {
+        float* re = SpreadGroup(e, runs, k) + 2 * kGroupPoints * 2 * (r - 1);
+        const float c = static_cast<float>(std::cos(a));
+        const float s = static_cast<float>(std::sin(a));
+        re[0] = c;
+        re[1] = c;
+        re[2 * kGroupPoints] = -s;
+        re[2 * kGroupPoints + 1] = s;
+    };
+    for (int m = 4; m <= nw / 2 && m <= kSpreadLargest; m *= 2) {
+        float* e = StageSpreadTwiddles(FftTwiddleTable, m);
+        const double step = -kTwoPi / (4.0 * m);
+        for (int r = 1; r <= 3; ++r)
+            for (int k = 0; k < m; ++k) spread(e, 6, r, k, step * r * k);
+    }
+    for (int m = 8; m <= kRadix8Largest && 8 * m <= 2 * nw; m *= 8) {
+        float* w8 = Radix8Twiddles(FftTwiddleTable, m);
+        for (int r = 1; r < 8; ++r)
+            for (int k = 0; k < m; ++k) spread(w8, 14, r, k, -kTwoPi * r * k / (8.0 * m));
     }
     const int points = 2 * nw;
     const int bits = Log2(points);
@@ -253,6 +338,7 @@ void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable
         for (int b = 0; b < bits; ++b) r |= ((i >> b) & 1) << (bits - 1 - b);
         reverse[i] = r;
     }
+    FftBitReverseTable[kTwiddlePadWord] = pad;
     FftBitReverseTable[0] = nw;
     FftBitReverseTable[1] = 1;
 }
@@ -271,6 +357,7 @@ template <bool Inv>
 void Run(Path path, float* data, int points, const int32_t* bit_reverse_table, const float* twiddles) {
     const int32_t* reverse = bit_reverse_table + kReverseOffset;
     const int shift = Log2(2 * bit_reverse_table[0]) - Log2(points);
+    twiddles += bit_reverse_table[kTwiddlePadWord] & kMaxTwiddlePad;
     switch (path) {
 #ifdef HV_FFT_V256
         case Path::kAvx2: v256::Transform<Inv>(data, points, twiddles, reverse, shift); return;

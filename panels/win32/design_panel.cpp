@@ -120,7 +120,6 @@ void OnPaletteClick(HWND panel, int x, int y) {
 
 BOOL OnInitDialog(HWND panel) {
     g_panel = panel;
-    ReadPerformanceFrequency();
     if (CopySourcePane(CopySelection) == 0) SelectCopyBox(&CopySelection, kCopySourceFirstBox);
     if (CopyTargetPane(CopySelection) == 0) SelectCopyBox(&CopySelection, kCopyTargetFirstBox);
     RebuildPlotGrids(FrequencyAxisRange);

@@ -13,8 +13,6 @@
 #include "panels/win32/level_meters.h"
 
 OPENFILENAMEA WavSaveDialogRecord;
-float PerfTicksPerMs = 1.0f;
-float PerfTickMs = 1.0f;
 
 namespace {
 const char kWavFilter[] = "Wave Files (*.wav)\0*.wav\0";
@@ -212,12 +210,4 @@ FilePickerDescription WavSavePicker() {
     p.create_prompt = true;
     p.hide_read_only = true;
     return p;
-}
-
-void ReadPerformanceFrequency() {
-    LARGE_INTEGER f;
-    if (QueryPerformanceFrequency(&f) && f.QuadPart > 0) {
-        PerfTicksPerMs = static_cast<float>(static_cast<double>(f.QuadPart) / 1000.0);
-        PerfTickMs = static_cast<float>(1000.0 / static_cast<double>(f.QuadPart));
-    }
 }

@@ -44,11 +44,6 @@ void PrepareWavSaveDialog(HWND owner);
 // OFN_HIDEREADONLY, default extension "*.*").
 FilePickerDescription WavSavePicker();
 
-// The performance counter's ticks per millisecond and milliseconds per tick, read at panel creation.
-extern float PerfTicksPerMs;
-extern float PerfTickMs;
-void ReadPerformanceFrequency();
-
 // Hands the live values to the engine after a change (every writer of them calls it).
 void PublishLiveValues();
 

@@ -64,7 +64,6 @@ void ShowProfileName(HWND panel, const char* path) {
 
 BOOL OnInitDialog(HWND panel) {
     g_panel = panel;
-    ReadPerformanceFrequency();
     RebuildPlotGrids(FrequencyAxisRange);
     if (RoomEqSpectrumTable) std::memset(RoomEqSpectrumTable, 0, sizeof(float) * 2 * 3100);
     InputMeterWindow = GetDlgItem(panel, IDC_INPUT_METER);

@@ -27,6 +27,22 @@ TEST(LevelMetersTest, OutputThresholdsAreTheExactFloors) {
     }
 }
 
+TEST(LevelMetersTest, OutputThresholdsCheckedInExactIntegers) {
+    // For n = 45 - k up to 23 the products fit 128 bits: u 20^n <= 2,010,624,000 17^n < (u + 1) 20^n.
+    const auto& u = OutputMeterThresholds();
+    for (int n = 0; n <= 23; ++n) {
+        unsigned __int128 p17 = 1, p20 = 1;
+        for (int i = 0; i < n; ++i) {
+            p17 *= 17;
+            p20 *= 20;
+        }
+        const unsigned __int128 exact = static_cast<unsigned __int128>(2010624000u) * p17;
+        const unsigned __int128 floor = u[45 - n];
+        EXPECT_LE(floor * p20, exact) << n;
+        EXPECT_GT((floor + 1) * p20, exact) << n;
+    }
+}
+
 TEST(LevelMetersTest, InputHeightsAtEveryThresholdEdge) {
     for (int k = 1; k <= 33; ++k) {
         const float at = static_cast<float>(kInputMeterThresholds[k]);

@@ -128,4 +128,23 @@ TEST(PaneScheduleTest, ChannelButtonsLoadTheirPanes) {
     EXPECT_EQ(PaneOfChannelButton(20010), 0);
 }
 
+TEST(PaletteTest, KindsOfTheRowsAndTheirEdges) {
+    bool counts = false;
+    EXPECT_EQ(PaletteKindAt(20, 1, 0, &counts), 1);
+    EXPECT_TRUE(counts);
+    EXPECT_EQ(PaletteKindAt(20, 39, 0, &counts), 1);
+    EXPECT_EQ(PaletteKindAt(20, 41, 0, &counts), 2);
+    EXPECT_EQ(PaletteKindAt(39, 239, 0, &counts), 6);
+    // A row edge keeps the previous kind but still counts.
+    for (int edge : {40, 80, 120, 160, 200}) {
+        EXPECT_EQ(PaletteKindAt(20, edge, 4, &counts), 4) << edge;
+        EXPECT_TRUE(counts) << edge;
+    }
+    // Outside 0 < x < 40, 0 < y < 240 nothing counts.
+    for (auto [x, y] : {std::pair{0, 20}, std::pair{40, 20}, std::pair{20, 0}, std::pair{20, 240}, std::pair{-3, 20}}) {
+        PaletteKindAt(x, y, 2, &counts);
+        EXPECT_FALSE(counts) << x << "," << y;
+    }
+}
+
 }  // namespace
