@@ -59,7 +59,7 @@ public:
         thread_ = CreateThread(nullptr, 0, &DialogDriver::Run, this, 0, nullptr);
     }
     ~DialogDriver() {
-        WaitForSingleObject(thread_, 15000);
+        WaitForSingleObject(thread_, 70000);
         CloseHandle(thread_);
     }
     bool Acted() const { return acted_; }
@@ -83,7 +83,7 @@ private:
     }
     static DWORD WINAPI Run(LPVOID p) {
         auto* self = static_cast<DialogDriver*>(p);
-        for (int i = 0; i < 400 && !self->acted_; ++i) {
+        for (int i = 0; i < 2400 && !self->acted_; ++i) {
             Sleep(25);
             Search s{self->caption_.c_str(), nullptr};
             EnumWindows(Find, reinterpret_cast<LPARAM>(&s));

@@ -271,7 +271,7 @@ public:
         thread_ = CreateThread(nullptr, 0, &PickerDriver::Run, this, 0, nullptr);
     }
     ~PickerDriver() {
-        WaitForSingleObject(thread_, 10000);
+        WaitForSingleObject(thread_, 70000);
         CloseHandle(thread_);
     }
     bool Answered() const { return answered_; }
@@ -290,7 +290,7 @@ private:
     }
     static DWORD WINAPI Run(LPVOID p) {
         auto* self = static_cast<PickerDriver*>(p);
-        for (int i = 0; i < 400 && !self->answered_; ++i) {
+        for (int i = 0; i < 2400 && !self->answered_; ++i) {
             Sleep(25);
             HWND dialog = nullptr;
             EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&dialog));
