@@ -1,5 +1,6 @@
 #include "app/global_records.h"
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -42,6 +43,10 @@ TEST_F(StartedRecords, InitialContents) {
         EXPECT_EQ(FilterPartitionBank[1][o][7][32767], 0.0f);
     }
     EXPECT_EQ(InputSpectrumHistory[8][7][32767], 0.0f);
+    // Buffers start on cache-line boundaries, as the vector kernels want them.
+    for (const void* p : {static_cast<const void*>(InputBlock[0]), static_cast<const void*>(FilterPartitionBank[1][15][7]),
+                          static_cast<const void*>(OutputAccumulator[3]), static_cast<const void*>(FftWorkBuffer)})
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % 64, 0u);
     EXPECT_EQ(FftBitReverseTable[kFftTableWords - 1], 0);
 
     // Slot 1 is zero but for its white pen; slot 12 all zero.
