@@ -409,6 +409,8 @@ TEST_F(SettingsSession, ProfileDialogDoneStoresCancelKeeps) {
 
 TEST_F(SettingsSession, CapturedClientAreaIsAPackedDib) {
     ASSERT_NE(OpenPreferences(), nullptr);
+    // The capture reads the screen: other programs' windows (tests running beside this one) stay below.
+    SetWindowPos(FrameWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     RedrawWindow(FrameWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     HGLOBAL dib = CaptureClientToDib(PreferencesWindow);
     ASSERT_NE(dib, nullptr);
@@ -435,6 +437,7 @@ TEST_F(SettingsSession, CapturedClientAreaIsAPackedDib) {
     EXPECT_EQ(RGB(px[2], px[1], px[0]), onScreen);
     GlobalUnlock(dib);
     GlobalFree(dib);
+    SetWindowPos(FrameWindow, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
 TEST_F(SettingsSession, DibStretchedOntoAPageAndClipped) {
