@@ -155,21 +155,8 @@ BOOL OnInitDialog(HWND panel) {
 }
 
 void OnClose(HWND panel, bool destroy) {
-    if (g_hook) {
-        UnhookWindowsHookEx(g_hook);
-        g_hook = nullptr;
-    }
-    // The engine threads use what the panel hands back: they leave first.
-    if (EngineRunning) Engine().requestStop();
-    Engine().join();
-    if (g_buffersHeld) {
-        Engine().releaseBuffers();
-        g_buffersHeld = false;
-    }
-    if (InputMeterWindow && GetParent(InputMeterWindow) == panel) InputMeterWindow = nullptr;
-    if (OutputMeterWindow && GetParent(OutputMeterWindow) == panel) OutputMeterWindow = nullptr;
+    ReleasePanel(panel, &g_hook, &g_buffersHeld, &DesignPlayerPanelWindow);
     g_panel = nullptr;
-    if (DesignPlayerPanelWindow == panel) DesignPlayerPanelWindow = nullptr;
     if (!destroy) DestroyWindow(panel);
 }
 

@@ -211,3 +211,20 @@ FilePickerDescription WavSavePicker() {
     p.hide_read_only = true;
     return p;
 }
+
+void ReleasePanel(HWND panel, HHOOK* hook, bool* buffersHeld, HWND* registryEntry) {
+    if (*hook) {
+        UnhookWindowsHookEx(*hook);
+        *hook = nullptr;
+    }
+    // The engine threads use what the panel hands back: they leave first.
+    if (EngineRunning) Engine().requestStop();
+    Engine().join();
+    if (*buffersHeld) {
+        Engine().releaseBuffers();
+        *buffersHeld = false;
+    }
+    if (InputMeterWindow && GetParent(InputMeterWindow) == panel) InputMeterWindow = nullptr;
+    if (OutputMeterWindow && GetParent(OutputMeterWindow) == panel) OutputMeterWindow = nullptr;
+    if (*registryEntry == panel) *registryEntry = nullptr;
+}

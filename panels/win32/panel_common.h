@@ -56,3 +56,7 @@ void OnMeterTimer(HWND panel);
 
 // The orange-red brush of pressed Play and STOP buttons, made on first use and kept.
 HBRUSH PressedButtonBrush();
+
+// Closes a control panel: its own key hook goes, the engine threads leave and are joined before the
+// buffers the panel holds are released, the meters forget it, and its registry entry is cleared.
+void ReleasePanel(HWND panel, HHOOK* hook, bool* buffersHeld, HWND* registryEntry);

@@ -93,20 +93,8 @@ BOOL OnInitDialog(HWND panel) {
 }
 
 void OnClose(HWND panel, bool destroy) {
-    if (g_hook) {
-        UnhookWindowsHookEx(g_hook);
-        g_hook = nullptr;
-    }
-    if (EngineRunning) Engine().requestStop();
-    Engine().join();
-    if (g_buffersHeld) {
-        Engine().releaseBuffers();
-        g_buffersHeld = false;
-    }
-    if (InputMeterWindow && GetParent(InputMeterWindow) == panel) InputMeterWindow = nullptr;
-    if (OutputMeterWindow && GetParent(OutputMeterWindow) == panel) OutputMeterWindow = nullptr;
+    ReleasePanel(panel, &g_hook, &g_buffersHeld, &PlayerPanelWindow);
     g_panel = nullptr;
-    if (PlayerPanelWindow == panel) PlayerPanelWindow = nullptr;
     if (!destroy) DestroyWindow(panel);
 }
 
