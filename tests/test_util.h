@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 
 class ScratchDir {
@@ -13,7 +14,7 @@ public:
         std::filesystem::path root = base && *base ? std::filesystem::path(base) : std::filesystem::temp_directory_path();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "scratch";
-        path_ = root / ("hv-" + name + "-" + std::to_string(std::rand()));
+        path_ = root / ("hv-" + name + "-" + std::to_string(std::random_device{}()));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }

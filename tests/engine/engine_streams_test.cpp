@@ -421,7 +421,8 @@ TEST_F(EngineStreams, WithoutDebugModeNoStatusLineAndSFalseGoesOn) {
     ASSERT_TRUE(render_.WaitUntilStarted(3000));
     EXPECT_EQ(status_.StatusLines[0][0].Read(), "CoInitializeEx S_FALSE");
     EXPECT_EQ(status_.StatusLines[1][0].Read(), "CoInitializeEx OK");
-    EXPECT_EQ(status_.StatusLines[0][11].Read(), "Start OK");
+    // Each thread publishes its line after its own Start returns: wait for both.
+    EXPECT_TRUE(WaitFor([&] { return status_.StatusLines[0][11].Read() == "Start OK"; }));
     EXPECT_TRUE(WaitFor([&] { return status_.StatusLines[1][11].Read() == "Start OK"; }));
     ASSERT_TRUE(EndRun());
     EXPECT_EQ(status_.DesignPanelTitle.Read(), "");
