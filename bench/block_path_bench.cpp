@@ -14,6 +14,7 @@
 #include "engine/fft.h"
 #include "engine/filter_synthesis.h"
 #include "engine/input_conversion.h"
+#include "tests/engine/engine_test_buffers.h"
 
 #ifdef HV_BENCH_ZITA
 #include <zita-convolver.h>
@@ -22,53 +23,15 @@
 namespace {
 
 // Every engine buffer of one block size, 9 inputs routed to 16 outputs, random 8N-tap filters in both banks.
-struct BenchEngine {
-    int N;
-    std::vector<int32_t> bit_reverse = std::vector<int32_t>(kFftTableEntries, 0);
-    std::vector<float> twiddle = std::vector<float>(kFftTableEntries, 0.0f);
-    std::vector<std::vector<float>> input, history, bank, accumulator, tail;
-    std::vector<std::vector<int32_t>> ring;
-    std::vector<int32_t> output_block;
+struct BenchEngine : TestEngineBuffers {
     std::vector<uint8_t> device;
-    int32_t routing[kRoutingRows][kEngineOutputs] = {};
-    int32_t cabs_enabled[kEngineOutputs] = {};
-    int32_t cabs_delay[kEngineOutputs] = {};
     std::vector<std::vector<float>> fir;  // the 16 filters, for the peer
-    EngineBlockContext ctx;
     CaptureConversionSettings capture;
     float peaks[8];
 
-    explicit BenchEngine(int n) : N(n) {
-        const size_t floats = 4 * static_cast<size_t>(n);
-        input.assign(kEngineInputPorts, std::vector<float>(floats, 0.0f));
-        history.assign(kEngineInputPorts * kEnginePartitions, std::vector<float>(floats, 0.0f));
-        bank.assign(kEngineBanks * kEngineOutputs * kEnginePartitions, std::vector<float>(floats, 0.0f));
-        accumulator.assign(kEngineOutputs, std::vector<float>(floats, 0.0f));
-        tail.assign(kEngineOutputs, std::vector<float>(n, 0.0f));
-        ring.assign(kEngineOutputs, std::vector<int32_t>(kDelayRingWords, 0));
-        output_block.assign(16 * static_cast<size_t>(n), 0);
-        ctx.N = n;
-        ctx.fft = {bit_reverse.data(), twiddle.data()};
-        for (int r = 0; r < kEngineInputPorts; ++r) {
-            ctx.InputBlock[r] = input[r].data();
-            for (int s = 0; s < kEnginePartitions; ++s) ctx.InputSpectrumHistory[r][s] = history[r * kEnginePartitions + s].data();
-        }
-        for (int b = 0; b < kEngineBanks; ++b)
-            for (int o = 0; o < kEngineOutputs; ++o)
-                for (int p = 0; p < kEnginePartitions; ++p)
-                    ctx.FilterPartitionBank[b][o][p] = bank[(b * kEngineOutputs + o) * kEnginePartitions + p].data();
-        for (int o = 0; o < kEngineOutputs; ++o) {
-            ctx.OutputAccumulator[o] = accumulator[o].data();
-            ctx.OverlapTail[o] = tail[o].data();
-            ctx.OutputDelayRing[o] = ring[o].data();
-            routing[o % kEngineInputPorts][o] = 1;
-        }
-        ctx.OutputBlock = output_block.data();
-        ctx.RoutingMatrix = &routing[0][0];
-        ctx.CabsEnabled = cabs_enabled;
-        ctx.CabsDelaySamples = cabs_delay;
+    explicit BenchEngine(int n) : TestEngineBuffers(n) {
+        for (int o = 0; o < kEngineOutputs; ++o) routing[o % kEngineInputPorts][o] = 1;
         ctx.OutputMode = 1;  // "16 Outputs"
-        PrepareFftTables(16 * n, ctx.fft.bit_reverse, ctx.fft.twiddle);
 
         std::mt19937 rng(1);
         std::uniform_real_distribution<float> u(-1.0f, 1.0f);

@@ -391,12 +391,7 @@ void OnTimer(HWND panel, UINT_PTR timer) {
 }
 
 void OnMove(LPARAM lParam) {
-    int x = static_cast<int>(LOWORD(lParam)) - GetSystemMetrics(SM_CXEDGE) - 1;
-    int y = static_cast<int>(HIWORD(lParam)) - GetSystemMetrics(SM_CYCAPTION) - GetSystemMetrics(SM_CYEDGE) - 1;
-    if (x > UsableScreenWidth) x = 0;
-    if (y > UsableScreenHeight) y = 0;
-    WindowPlacements[kPanelSlot].x = x;
-    WindowPlacements[kPanelSlot].y = y;
+    TrackPanelMove(lParam, kPanelSlot);
 }
 
 BOOL OnDrawItem(const DRAWITEMSTRUCT* item) {

@@ -228,3 +228,12 @@ void ReleasePanel(HWND panel, HHOOK* hook, bool* buffersHeld, HWND* registryEntr
     if (OutputMeterWindow && GetParent(OutputMeterWindow) == panel) OutputMeterWindow = nullptr;
     if (*registryEntry == panel) *registryEntry = nullptr;
 }
+
+void TrackPanelMove(LPARAM lParam, int slot) {
+    int x = static_cast<int>(LOWORD(lParam)) - GetSystemMetrics(SM_CXEDGE) - 1;
+    int y = static_cast<int>(HIWORD(lParam)) - GetSystemMetrics(SM_CYCAPTION) - GetSystemMetrics(SM_CYEDGE) - 1;
+    if (x > UsableScreenWidth) x = 0;
+    if (y > UsableScreenHeight) y = 0;
+    WindowPlacements[slot].x = x;
+    WindowPlacements[slot].y = y;
+}

@@ -60,3 +60,7 @@ HBRUSH PressedButtonBrush();
 // Closes a control panel: its own key hook goes, the engine threads leave and are joined before the
 // buffers the panel holds are released, the meters forget it, and its registry entry is cleared.
 void ReleasePanel(HWND panel, HHOOK* hook, bool* buffersHeld, HWND* registryEntry);
+
+// A panel remembers where it was moved to: the dialog's client origin less its caption and edges, kept
+// inside the usable screen. It keeps no size.
+void TrackPanelMove(LPARAM lParam, int slot);
