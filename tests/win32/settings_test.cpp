@@ -125,8 +125,10 @@ protected:
         SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
     }
     void Click(int id) { Notify(PreferencesWindow, id, BN_CLICKED); }
+    // As a click does: the item becomes the selection and the caret.
     void Choose(int listId, int item) {
         SendMessageA(Item(listId), LB_SETCURSEL, item, 0);
+        SendMessageA(Item(listId), LB_SETCARETINDEX, item, FALSE);
         Notify(PreferencesWindow, listId, LBN_SELCHANGE);
     }
     bool Checked(int id) const { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
