@@ -51,7 +51,9 @@ if(TARGET hv_core_tests)
   add_test(NAME windows_core_tests COMMAND ${HV_WINE_EXEC} $<TARGET_FILE:hv_core_tests>)
 endif()
 if(TARGET hv_win32_tests)
-  # One ctest entry per test suite, so that ctest -j runs the Windows-side suites side by side.
+  # One ctest entry per test suite. They take turns on the one display: windows of two programs side by side
+  # pass the focus between them (and a radio button given the focus by Wine reports itself clicked), so a
+  # suite could read another's activation as its own. The core tests open no window and run beside them.
   set(HV_WIN_SUITES)
   foreach(src ${HV_WIN_TEST_SOURCES})
     file(STRINGS ${src} lines REGEX "^(TEST|TEST_F|TEST_P)\\(")
@@ -63,5 +65,6 @@ if(TARGET hv_win32_tests)
   list(REMOVE_DUPLICATES HV_WIN_SUITES)
   foreach(suite ${HV_WIN_SUITES})
     add_test(NAME win32.${suite} COMMAND ${HV_WINE_EXEC} $<TARGET_FILE:hv_win32_tests> --gtest_filter=${suite}.*:*/${suite}.*)
+    set_tests_properties(win32.${suite} PROPERTIES RESOURCE_LOCK wine_display)
   endforeach()
 endif()

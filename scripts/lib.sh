@@ -9,11 +9,22 @@ export WINEPREFIX="$HV_BUILD/wineprefix"
 export WINEARCH=win64
 
 # A Wine prefix of the project's own, initialised once.
+# The test programs' windows are not handed to a window manager: with none running (Xvfb), Wine waits two
+# seconds for one at every top-level window it destroys, and a manager would only move the focus about.
 hv_wine_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w 2>/dev/null || true
+  fi
+  if [ ! -f "$WINEPREFIX/.hv-test-programs" ]; then
+    local app
+    for app in hv_win32_tests.exe hv_core_tests.exe; do
+      wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$app\\X11 Driver" /v Managed /t REG_SZ /d N /f \
+          >/dev/null 2>&1 || return 1
+    done
+    wineserver -w 2>/dev/null || true
+    touch "$WINEPREFIX/.hv-test-programs"
   fi
 }
 
