@@ -21,6 +21,7 @@
 #include "app/win32/settings_windows.h"
 #include "app/win32/window_registry.h"
 #include "design/design_presets.h"
+#include "tools/driver_repair.h"
 
 namespace {
 
@@ -100,6 +101,11 @@ void OpenDriverFile(HWND window) {
     CloseToolWindows();
     CloseAuxChildren();
     CloseSystemWindows();
+    // The curves' holes are closed before the editor shows them; a refused efficiency is said, and the
+    // editor opens all the same.
+    MessageList repair;
+    RepairDriverCurves(CurrentDriver, &repair);
+    ShowHvMessages(EditorWindow ? EditorWindow : window, repair);
     OpenHbtEditor();
     OpenOrReloadTransferFunction();
     SetFrameTitle(window, DriverFilePath);

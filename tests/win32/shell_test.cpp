@@ -14,6 +14,7 @@
 
 #include "app/autostart.h"
 #include "app/command_ids.h"
+#include "app/driver_data.h"
 #include "app/global_records.h"
 #include "app/preferences.h"
 #include "app/settings.h"
@@ -233,6 +234,44 @@ TEST_F(ShellSession, ProjectSavedAndOpenedRestoresTheDesign) {
     recorder_.answer = IDNO;
     Command(IDM_OPEN_PROJECT);
     EXPECT_EQ(pr_file->tail.SystemConfiguration, 2u);
+}
+
+TEST_F(ShellSession, DriverOpenedRepairsItsCurvesBeforeTheEditorShowsThem) {
+    // A driver whose log SPL holds two measured points and gaps (1.0 dB) elsewhere, saved by the program.
+    const std::string path = (folder_ / "woofer.WFR").string();
+    std::strcpy(CurrentDriver->params[kEfficiencyField], "88");
+    for (float& v : CurrentDriver->spl_log) v = 1.0f;
+    CurrentDriver->spl_log[10] = 80.0f;
+    CurrentDriver->spl_log[20] = 90.0f;
+    AnswerPickerWith(path);
+    Command(IDM_SAVE_DRIVER);
+    ASSERT_TRUE(std::filesystem::exists(path));
+    for (float& v : CurrentDriver->spl_log) v = 0.0f;
+
+    recorder_.answer = IDYES;
+    recorder_.shown.clear();
+    Command(IDM_OPEN_DRIVER);
+    ASSERT_EQ(recorder_.shown.size(), 1u);  // the question only
+    EXPECT_EQ(recorder_.shown[0].text, "Last chance to save current data !\n\nDO YOU WISH TO LOAD NEW DRIVER ?");
+    EXPECT_EQ(CurrentDriver->spl_log[0], 80.0f);
+    EXPECT_FLOAT_EQ(CurrentDriver->spl_log[15], 85.0f);
+    EXPECT_EQ(CurrentDriver->spl_log[kLogGridPoints - 1], 90.0f);
+    EXPECT_NE(EditorWindow, nullptr);
+    EXPECT_STREQ(Preferences->LastDriverPath, path.c_str());
+
+    // An implausible efficiency is said and the curves stay as read; the editor opens all the same.
+    std::strcpy(CurrentDriver->params[kEfficiencyField], "50");
+    for (float& v : CurrentDriver->spl_log) v = 1.0f;
+    CurrentDriver->spl_log[10] = 80.0f;
+    Command(IDM_SAVE_DRIVER);
+    recorder_.shown.clear();
+    Command(IDM_OPEN_DRIVER);
+    ASSERT_EQ(recorder_.shown.size(), 2u);
+    EXPECT_EQ(recorder_.shown[1].text, "Efficiency Error");
+    EXPECT_EQ(recorder_.shown[1].caption, "HV MEssage");
+    EXPECT_EQ(CurrentDriver->spl_log[0], 1.0f);
+    EXPECT_EQ(CurrentDriver->spl_log[10], 80.0f);
+    EXPECT_NE(EditorWindow, nullptr);
 }
 
 TEST_F(ShellSession, AutostartChainPressesTheChannelsThenPlay) {

@@ -1,0 +1,74 @@
+#include "tools/driver_repair.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// A point that is not a finite number holds no data either: interpolating through it would spread it.
+bool ValidSpl(float v) { return std::isfinite(v) && v > 1.0f; }
+bool ValidPhase(float v) { return std::isfinite(v) && v != 0.0f; }
+
+// Leading, trailing and inner gaps of one curve, linear in the stored unit and in index. The inner walk
+// starts from entry 0 as it stands after the leading fill, for phase as for SPL: starting the phase walk from
+// 0 degrees would turn entry 0 back into a gap marker and undo a -179 degree jump placed there.
+template <typename Valid>
+void FillGaps(float* c, int n, Valid valid) {
+    if (n <= 0) return;
+    int a = 0;
+    while (a < n && !valid(c[a])) ++a;
+    if (a == n) return;  // no valid point at all: the curve stays as it is
+    for (int j = 0; j < a; ++j) c[j] = c[a];
+    int b = n - 1;
+    while (b >= 1 && !valid(c[b])) --b;  // entry 0 is not examined
+    if (b >= 1)
+        for (int j = b + 1; j < n; ++j) c[j] = c[b];
+    int p = 0;
+    double v = c[0];
+    for (int i = 0; i < n; ++i) {
+        if (!valid(c[i]) || i <= p) continue;
+        const double vi = c[i];
+        for (int j = p; j < i; ++j) c[j] = static_cast<float>(v + (j - p) * (vi - v) / (i - p));
+        p = i;
+        v = vi;
+    }
+}
+
+}  // namespace
+
+double DriverEfficiency(const HV_Driver_Data& driver) {
+    char text[kTextField + 1] = {};
+    std::memcpy(text, driver.params[kEfficiencyField], kTextField);  // the field need not end in a NUL
+    const double e = std::strtod(text, nullptr);
+    return std::isfinite(e) ? e : 0.0;
+}
+
+void RepairSplCurve(float* curve, int n) { FillGaps(curve, n, ValidSpl); }
+
+void RepairPhaseCurve(float* curve, int n) {
+    for (int i = 0; i + 1 < n; ++i) {
+        if (!(curve[i + 1] > 130.0f && curve[i] == 0.0f)) continue;
+        int j = i;
+        while (j > 0 && !(curve[j] < -130.0f)) --j;
+        curve[j] = -179.0f;
+        curve[j + 1] = 179.0f;
+    }
+    FillGaps(curve, n, ValidPhase);
+}
+
+int RepairDriverCurves(HV_Driver_Data* driver, MessageList* messages) {
+    if (!(DriverEfficiency(*driver) > 50.0)) {
+        if (messages) {
+            HvMessage m = WarningMessage(kEfficiencyError);
+            m.caption = kEfficiencyErrorCaption;
+            messages->push_back(m);
+        }
+        return 1;
+    }
+    RepairSplCurve(driver->spl_log, kLogGridPoints);
+    RepairSplCurve(driver->spl_lin, kLinGridPoints);
+    RepairPhaseCurve(driver->phase_log, kLogGridPoints);
+    RepairPhaseCurve(driver->phase_lin, kLinGridPoints);
+    return 0;
+}
