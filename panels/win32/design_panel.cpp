@@ -225,17 +225,6 @@ void OnTestTones(HWND panel) {
     ModalDialogOpen = 0;
 }
 
-PlaySettings CurrentPlaySettings() {
-    PlaySettings s;
-    s.SystemConfiguration = pr_file->tail.SystemConfiguration;
-    s.InputMode = InputMode;
-    s.BassMode = BassMode;
-    s.SampleRate = SampleRateOf(pr_file->tail.HV_Sampling);
-    s.HV_Buffer_Size = HV_Buffer_Size;
-    s.Capture24Bit = Capture24Bit;
-    return s;
-}
-
 void OnPlay(HWND panel) {
     if (EngineRunning) return;
     const std::string refusal = PlayRefusal(PlayPanel::kDesign, CurrentPlaySettings());

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/frequency_grids.h"
 #include "app/global_records.h"
 #include "app/settings.h"
 #include "app/system_record.h"
@@ -236,4 +237,15 @@ void TrackPanelMove(LPARAM lParam, int slot) {
     if (y > UsableScreenHeight) y = 0;
     WindowPlacements[slot].x = x;
     WindowPlacements[slot].y = y;
+}
+
+PlaySettings CurrentPlaySettings() {
+    PlaySettings s;
+    s.SystemConfiguration = pr_file->tail.SystemConfiguration;
+    s.InputMode = InputMode;
+    s.BassMode = BassMode;
+    s.SampleRate = SampleRateOf(pr_file->tail.HV_Sampling);
+    s.HV_Buffer_Size = HV_Buffer_Size;
+    s.Capture24Bit = Capture24Bit;
+    return s;
 }

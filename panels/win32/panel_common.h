@@ -8,6 +8,7 @@
 
 #include "app/file_picker.h"
 #include "panels/live_keys.h"
+#include "panels/play_sequence.h"
 
 // VolumePosition := position (clamped to 0..66), the bar moved there, MasterGain, gain text emptied.
 void SetVolumePosition(HWND panel, int32_t position);
@@ -43,6 +44,9 @@ void PrepareWavSaveDialog(HWND owner);
 // The same as a picker description for RunFilePicker (save, "Wave Files (*.wav)", OFN_CREATEPROMPT and
 // OFN_HIDEREADONLY, default extension "*.*").
 FilePickerDescription WavSavePicker();
+
+// The settings in force that the Play checks read.
+PlaySettings CurrentPlaySettings();
 
 // Hands the live values to the engine after a change (every writer of them calls it).
 void PublishLiveValues();

@@ -100,14 +100,7 @@ void OnClose(HWND panel, bool destroy) {
 
 void OnPlay(HWND panel) {
     if (EngineRunning) return;
-    PlaySettings s;
-    s.SystemConfiguration = pr_file->tail.SystemConfiguration;
-    s.InputMode = InputMode;
-    s.BassMode = BassMode;
-    s.SampleRate = SampleRateOf(pr_file->tail.HV_Sampling);
-    s.HV_Buffer_Size = HV_Buffer_Size;
-    s.Capture24Bit = Capture24Bit;
-    const std::string refusal = PlayRefusal(PlayPanel::kPlayer, s);
+    const std::string refusal = PlayRefusal(PlayPanel::kPlayer, CurrentPlaySettings());
     if (!refusal.empty()) {
         ShowHvMessage(FrameWindow, WarningMessage(refusal));
         return;
