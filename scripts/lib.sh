@@ -1,7 +1,7 @@
 # Shared settings for the project's scripts. Sourced, not run.
 HV_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 HV_BUILD="$HV_ROOT/build"
-HV_JOBS="$(nproc 2>/dev/null || echo 2)"
+HV_JOBS="${HV_JOBS:-$(nproc 2>/dev/null || echo 2)}"
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
