@@ -352,7 +352,8 @@ void WriteBin(const WorkingNetwork& net, const SolvePlan& plan, const SolverInpu
         // With SplOnlyEq 0 the acoustic phase counts as cancelled, as linear-phase synthesis does.
         ComplexD unwind{1.0, 0.0};
         if (in.spl_only_eq != 1) {
-            const double theta = a.re == 0.0 ? 0.0 : -std::atan2(a.im, a.re);
+            // The same phase as synthesis takes: atan2 also where the real part is exactly 0 (+-90 degrees).
+            const double theta = -std::atan2(a.im, a.re);
             unwind = {std::cos(theta + kSystemPhaseNudge), std::sin(theta + kSystemPhaseNudge)};
         }
         const ComplexD au = Mul(a, unwind);
@@ -608,7 +609,7 @@ int RunSolve(WorkingNetwork* net, const SolverInputs& in, const SolverOutputs& o
 
 }  // namespace
 
-double CurvePhaseDegrees(double re, double im) { return re == 0.0 ? 0.0 : std::atan2(im, re) * kDegreesPerRadian; }
+double CurvePhaseDegrees(double re, double im) { return std::atan2(im, re) * kDegreesPerRadian; }
 
 int SolveNetwork(WorkingNetwork* net, const SolverInputs& in, const SolverOutputs& out, MessageList* messages) {
     return RunSolve(net, in, out, messages, false);

@@ -6,13 +6,13 @@
 // output's designed spectrum, phase-reference spectrum, polarity, delay, CABS settings and plot curves.
 #include <cstdint>
 
+#include "app/frequency_grids.h"
 #include "app/messages.h"
 #include "design/complex_matrix.h"
 #include "design/network_model.h"
 #include "design/network_validation.h"
 
 inline constexpr int kSolverSpectrumPoints = 65536;     // points of OutputSpectrum cleared before copy-out
-inline constexpr int kMaxBlockFrames = 4096;
 inline constexpr int kCabsSamplesPerMs = 48;            // at every sample rate, as stored tunings expect
 
 // Circuit constants of the solve.
@@ -66,5 +66,6 @@ int SolveNetwork(WorkingNetwork* net, const SolverInputs& in, const SolverOutput
 int SolveNetworkReference(WorkingNetwork* net, const SolverInputs& in, const SolverOutputs& out,
                           MessageList* messages);
 
-// phase(z) of the curves: atan2 in degrees by the program's factor 57.288, 0 when Re z is exactly 0.
+// phase(z) of the curves: atan2 in degrees by the program's factor 57.288, also where Re z is exactly 0 (a
+// purely imaginary z is +-90 degrees, as filter synthesis takes it), 0 for z = 0.
 double CurvePhaseDegrees(double re, double im);

@@ -22,6 +22,7 @@ struct PlayRuleInputs {
 
 inline constexpr int kPlayRuleCount = 13;
 inline constexpr const char* kSixteenBitInputsRefused = "16 Bit Capture Can Only Process Inputs 1-2";
+inline constexpr const char* kQuadroTwelveInputsRefused = "Unable To Process 12 Inputs In QUADRO Mode";
 
 // The number (1..13) of the first rule the configuration breaks, or 0 when it passes; *message gets the
 // rule's text. Rules 1..12 are the panels' own in their order; rule 13 refuses 16-bit capture with more

@@ -227,7 +227,7 @@ void OnTestTones(HWND panel) {
 
 void OnPlay(HWND panel) {
     if (EngineRunning) return;
-    const std::string refusal = PlayRefusal(PlayPanel::kDesign, CurrentPlaySettings());
+    const std::string refusal = PlayRefusal(CurrentPlaySettings());
     if (!refusal.empty()) {
         ShowHvMessage(FrameWindow, WarningMessage(refusal));
         return;

@@ -100,7 +100,7 @@ void OnClose(HWND panel, bool destroy) {
 
 void OnPlay(HWND panel) {
     if (EngineRunning) return;
-    const std::string refusal = PlayRefusal(PlayPanel::kPlayer, CurrentPlaySettings());
+    const std::string refusal = PlayRefusal(CurrentPlaySettings());
     if (!refusal.empty()) {
         ShowHvMessage(FrameWindow, WarningMessage(refusal));
         return;

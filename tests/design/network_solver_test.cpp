@@ -621,3 +621,36 @@ TEST(NetworkSolver, FullElementListAndDamagedCountsStayInsideTheTables) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, kReconnectNodesText);
 }
+
+TEST(NetworkSolver, APurelyImaginaryBinTakesTheSamePhaseAsSynthesis) {
+    // A second-order Butterworth high-pass at 1500 Hz: at N = 512 and 48 kHz bin 128 lies exactly on its
+    // corner, where H = j / sqrt(2), +90 degrees. The curves must show what synthesis plays there.
+    EXPECT_NEAR(CurvePhaseDegrees(0.0, 0.5), 0.5 * kPi * 57.288, 1e-9);
+    EXPECT_NEAR(CurvePhaseDegrees(0.0, -2.0), -0.5 * kPi * 57.288, 1e-9);
+    EXPECT_EQ(CurvePhaseDegrees(0.0, 0.0), 0.0);
+    ChainNet c;
+    c.P(c.block)[kParamBypass] = 0.0f;
+    c.P(c.block)[kParamFilterFamily] = static_cast<float>(kFamilyButterworth);
+    c.P(c.block)[kParamFilterSlope] = static_cast<float>(kSlopeHp12);
+    c.P(c.block)[kParamFilterFrequency] = 1500.0f;
+    const int o = 2, corner = 128;
+    for (uint32_t spl_only : {0u, 1u}) {
+        auto buf = std::make_unique<SolverBuffers>(kN);
+        buf->in.spl_only_eq = spl_only;
+        ASSERT_EQ(buf->frequencies[corner], 1500.0f);
+        ASSERT_EQ(SolveNetwork(c.net.get(), buf->in, buf->out, nullptr), 0);
+        // The case in question: the acoustic response of that bin has a real part of exactly 0.
+        ASSERT_EQ(buf->acoustic[o][corner].re, 0.0f);
+        ASSERT_GT(buf->acoustic[o][corner].im, 0.0f);
+        const double quarter_turn = 0.5 * kPi * 57.288;
+        EXPECT_NEAR(buf->curves[kCurveFilterPhase + o].Values[corner], quarter_turn, 1e-3);
+        EXPECT_NEAR(buf->curves[kCurveFinalPhase + o].Values[corner], quarter_turn, 1e-3);
+        // The System phase: with SplOnlyEq 0 the acoustic phase counts as cancelled at every bin, this one
+        // included, leaving the small constant; with SplOnlyEq 1 it is the response's own +90 degrees.
+        const double system = spl_only ? quarter_turn : 0.0001 * 57.288;
+        for (int k : {corner - 1, corner, corner + 1})
+            EXPECT_NEAR(buf->curves[kCurveSystemPhase].Values[k], k == corner || !spl_only ? system
+                                                                      : buf->curves[kCurveSystemPhase].Values[k], 1e-3)
+                << k;
+    }
+}
