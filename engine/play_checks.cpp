@@ -43,8 +43,11 @@ int CheckPlayRules(const PlayRuleInputs& in, std::string* message) {
 
 PlayResult PlaySystem(EngineSession& e, const PlayRuleInputs& in, const std::function<int()>& build_filters,
                       int32_t record_output, MessageList* messages, int32_t recording_chunks) {
-    if ((e.Running && e.Running->load() != 0) || (EngineThreadsAlive(e) && !JoinEngineThreads(e, 0)))
-        return PlayResult::kIgnored;
+    if (e.Running && e.Running->load() != 0) return PlayResult::kIgnored;
+    if (EngineThreadsAlive(e) && !JoinEngineThreads(e, 0)) {
+        AddWarning(messages, kEngineStillStopping);
+        return PlayResult::kStillStopping;
+    }
     std::string text;
     if (CheckPlayRules(in, &text) != 0) {
         AddWarning(messages, text);

@@ -29,8 +29,12 @@ inline constexpr const char* kQuadroTwelveInputsRefused = "Unable To Process 12 
 // than two inputs, whose frames carry two channels only.
 int CheckPlayRules(const PlayRuleInputs& in, std::string* message);
 
+inline constexpr const char* kEngineStillStopping =
+    "The Engine Has Not Stopped Yet\nPlease Wait A Moment And Press PLAY Again";
+
 enum class PlayResult {
-    kIgnored,             // the engine runs (or its threads are still ending)
+    kIgnored,             // the engine runs
+    kStillStopping,       // threads of the last run are still there: kEngineStillStopping
     kRefused,             // a rule refused; its message is in the list
     kNoRecordingMemory,   // "FATAL ERROR, Could Not Allocate WAV Memory"
     kArmed,               // ready: the panel arms its start timer
@@ -39,7 +43,8 @@ enum class PlayResult {
 inline constexpr const char* kNoWavMemory = "FATAL ERROR, Could Not Allocate WAV Memory";
 inline constexpr int32_t kRecordingChunkSlots = kRecordedWavSlots;
 
-// Play, in the panels' order: ignored while the engine runs; the rules; every engine buffer of the session
+// Play, in the panels' order: ignored while the engine runs; refused while threads of the last run are still
+// there (nothing is touched then); the rules; every engine buffer of the session
 // cleared (histories, accumulators, tails, delay rings, output block, hand-over ring); `build_filters`
 // (may be empty) builds both filter banks; with record_output the recording pool gets `recording_chunks`
 // zeroed chunks (any earlier recording is dropped first).
