@@ -9,6 +9,7 @@
 #include "design/network_model.h"
 #include "design/network_solver.h"
 #include "design/network_validation.h"
+#include "design/schematic_labels.h"
 #include "engine/filter_synthesis.h"
 #include "engine/play_checks.h"
 
@@ -90,6 +91,7 @@ RecomputeResult RecomputePane(int pane, MessageList* messages) {
     in.bin_frequency = BinFrequencyTable;
     in.spl_only_eq = pr_file->tail.SplOnlyEq;
     in.colour_scheme = ColourScheme;
+    in.pane_name = PaneName(pane, BassMode);
     SolverOutputs out;
     for (int o = 0; o < kOutputCount; ++o) {
         out.output_spectrum[o] = OutputSpectrum[o];

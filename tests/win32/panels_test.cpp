@@ -121,7 +121,7 @@ FakeEngine* g_fake = nullptr;
 
 EngineControl FakeEngineControl() {
     EngineControl e;
-    e.start = [](HWND) {
+    e.start = [](HWND, MessageList*) {
         g_fake->calls.push_back("start");
         if (g_fake->startSucceeds) EngineRunning = 1;
         return g_fake->startSucceeds;
