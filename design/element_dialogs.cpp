@@ -409,6 +409,7 @@ DialogOutcome FilterBlockDone(float* p, const std::string& gainText, const std::
     DialogOutcome out;
     float gain = static_cast<float>(ReadDialogNumber(gainText, kFilterGainChars));
     if (gain > kFilterGainCap) gain = kFilterGainCap;
+    if (gain < -kFilterGainCap) gain = -kFilterGainCap;  // held below as above: no gain the families break on
     p[kParamFilterGain] = gain;
     float q = static_cast<float>(ReadDialogNumber(qText, kFilterQChars));
     if (q > kFilterQCap) q = kFilterQCap;

@@ -434,9 +434,14 @@ TEST_F(FilterBlockTest, GainAndQAreCappedWithoutAMessage) {
     EXPECT_TRUE(o.messages.empty());
     EXPECT_EQ(p_[kParamFilterGain], 100.0f);
     EXPECT_EQ(p_[kParamCabsDelay], 1000.0f);
+    // Held below as above; a gain no float holds reads as 0 instead of becoming infinite.
     FilterBlockDone(p_, "-150", "-3", "1000");
-    EXPECT_EQ(p_[kParamFilterGain], -150.0f);
+    EXPECT_EQ(p_[kParamFilterGain], -100.0f);
     EXPECT_EQ(p_[kParamCabsDelay], -3.0f);
+    FilterBlockDone(p_, "-1e39", "-3", "1000");
+    EXPECT_EQ(p_[kParamFilterGain], 0.0f);
+    EXPECT_EQ(FilterBlockDone(p_, "0", "-3", "1e39").messages.size(), 1u);  // read as 0 Hz: refused
+    EXPECT_EQ(p_[kParamFilterFrequency], 1000.0f);
     FilterBlockDone(p_, "-12.3456789", "1", "1000");
     EXPECT_FLOAT_EQ(p_[kParamFilterGain], -12.345f);
 }
