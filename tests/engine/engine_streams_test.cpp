@@ -19,6 +19,7 @@
 #include "engine/input_conversion.h"
 #include "engine_test_buffers.h"
 #include "platform/in_memory_audio.h"
+#include "test_util.h"
 
 namespace {
 
@@ -27,17 +28,6 @@ constexpr uint32_t kRate = 48000;
 constexpr uint32_t kSizeIndex = 0;  // 512 frames at 48000 Hz
 const std::wstring kCaptureId = L"{capture-engine}";
 const std::wstring kRenderId = L"{render-engine}";
-
-// Polls `done` every millisecond for up to `ms`.
-template <typename F>
-bool WaitFor(F done, int ms = 5000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return true;
-}
 
 std::vector<double> SparseFir(std::mt19937& rng) {
     std::vector<double> taps(8 * kN, 0.0);

@@ -34,16 +34,6 @@
 
 namespace {
 
-template <typename F>
-bool WaitFor(F done, int ms = 5000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return true;
-}
-
 void SetField(int field, const char* text) {
     std::memset(pr_file->tail.LiveKeyChannelFields[field], 0, kLiveKeyFieldChars);
     std::strcpy(pr_file->tail.LiveKeyChannelFields[field], text);
