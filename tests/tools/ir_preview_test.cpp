@@ -249,6 +249,10 @@ TEST(IrPreview, DriverConvolvedCurvesAreStraightenedByHalfTheResponse) {
     DriverConvolvedLogCurves(N, kFs, conv.data(), bins.data(), grid.data(), scratch.data(), p.buf.fft, spl.data(),
                              phase.data());
     for (int i = 0; i < 3100; ++i) {
+        if (grid[i] > 47900.0f) {  // above the last bin (8N - 1) fs / 8N nothing arrives
+            ASSERT_EQ(spl[i], -160.0f);
+            continue;
+        }
         ASSERT_NEAR(spl[i], 20.0 * std::log10(2.0), 1e-3) << i;
         // Bin 0 stands at 0.01 Hz, where the straightening turns it by 0.15 degrees.
         ASSERT_NEAR(phase[i], 0.0, i == 0 ? 0.16 : 0.01) << i;
