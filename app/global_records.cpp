@@ -59,6 +59,7 @@ float* IrExportBuffers[3] = {};
 
 int32_t OutputPolarity[kOutputCount];
 float OutputDelayMs[kOutputCount];
+int32_t OutputElementIndex[kOutputCount];
 int32_t CabsEnabled[kOutputCount];
 int32_t CabsDelaySamples[kOutputCount];
 int32_t RoutingMatrix[10][kOutputCount];

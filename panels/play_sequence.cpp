@@ -103,6 +103,7 @@ RecomputeResult RecomputePane(int pane, MessageList* messages) {
     out.output_delay_ms = OutputDelayMs;
     out.cabs_enabled = CabsEnabled;
     out.cabs_delay_samples = CabsDelaySamples;
+    out.output_element_index = OutputElementIndex;
     out.curves = PlotCurveTable;
     out.min_phase_work_spectrum = MinPhaseWorkSpectrum;
     if (SolveNetwork(WorkingNet, in, out, messages) != 0) return RecomputeResult::kUnsolvable;
