@@ -281,7 +281,7 @@ TEST(IrExport, AdvancedSumReadsZerosBeyondTheResponse) {
         ir2[2 * j] = static_cast<float>(1000 + j);
     }
     ir2[2 * 8 * N] = 99.0f;  // past the response: must not be read
-    for (long d : {0L, 5L, 4095L, 4096L, 130000L, 200000000L, 9223372036854775807L}) {
+    for (long d : {0L, 5L, 4095L, 4096L, 130000L, 200000000L, 2147483647L}) {
         const std::vector<float> s = SumAdvancedResponses(ir1.data(), ir2.data(), N, d);
         ASSERT_EQ(s.size(), 8u * N);
         for (int j = 0; j < 8 * N; ++j) {
