@@ -179,7 +179,7 @@ std::string PlayRefusal(const PlaySettings& s) {
     return message;
 }
 
-void PrepareFilterBanks() {
+FilterSynthesisInputs GlobalSynthesisInputs() {
     const SystemTail& tail = pr_file->tail;
     FilterSynthesisInputs in;
     in.N = BlockFrames;
@@ -192,6 +192,12 @@ void PrepareFilterBanks() {
     }
     in.OutputPolarity = OutputPolarity;
     in.OutputDelayMs = OutputDelayMs;
+    return in;
+}
+
+void PrepareFilterBanks() {
+    const SystemTail& tail = pr_file->tail;
+    const FilterSynthesisInputs in = GlobalSynthesisInputs();
 
     FilterWindowSettings settings;
     settings.WideWindow = WideWindow;

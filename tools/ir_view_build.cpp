@@ -3,6 +3,7 @@
 #include "app/frequency_grids.h"
 #include "app/global_records.h"
 #include "app/settings.h"
+#include "panels/play_sequence.h"
 #include "tools/ir_export.h"
 
 namespace {
@@ -23,22 +24,6 @@ bool Valid(int o) { return o >= 0 && o < kOutputCount && IrExportBuffers[0]; }
 
 }  // namespace
 
-FilterSynthesisInputs IrSynthesisInputs() {
-    const SystemTail& tail = pr_file->tail;
-    FilterSynthesisInputs in;
-    in.N = BlockFrames;
-    in.SampleRate = static_cast<float>(SampleRateOf(tail.HV_Sampling));
-    in.SplOnlyEq = tail.SplOnlyEq;
-    in.IrMethod = IrMethod;
-    for (int o = 0; o < kOutputCount; ++o) {
-        in.OutputSpectrum[o] = OutputSpectrum[o];
-        in.PhaseReferenceSpectrum[o] = PhaseReferenceSpectrum[o];
-    }
-    in.OutputPolarity = OutputPolarity;
-    in.OutputDelayMs = OutputDelayMs;
-    return in;
-}
-
 IrPreviewBuffers IrPreviewBuffersOfGlobals() {
     IrPreviewBuffers b;
     b.IrWindow = IrWindow;
@@ -58,14 +43,14 @@ void BuildMainView() {
     const int o = static_cast<int>(IrDialog.IrOutput);
     if (!Valid(o)) return;
     IrPreviewBuffers b = IrPreviewBuffersOfGlobals();
-    BuildIrPreview(IrSynthesisInputs(), WideWindow, b, o, static_cast<int32_t>(IrDialog.IrWindowLength),
+    BuildIrPreview(GlobalSynthesisInputs(), WideWindow, b, o, static_cast<int32_t>(IrDialog.IrWindowLength),
                    static_cast<int32_t>(IrDialog.IrWindowTypeSelection), true);
 }
 
 void BuildWindowsOnly(int o) {
     if (!Valid(o)) return;
     IrPreviewBuffers b = IrPreviewBuffersOfGlobals();
-    BuildIrPreview(IrSynthesisInputs(), WideWindow, b, o, static_cast<int32_t>(IrDialog.IrWindowLength),
+    BuildIrPreview(GlobalSynthesisInputs(), WideWindow, b, o, static_cast<int32_t>(IrDialog.IrWindowLength),
                    static_cast<int32_t>(IrDialog.IrWindowTypeSelection), false);
 }
 
@@ -74,7 +59,7 @@ void BuildSummaryView() {
     if (!Valid(o)) return;
     const IrWindowEntry& stored = pr_file->tail.IrWindowSettings[o];
     IrPreviewBuffers b = IrPreviewBuffersOfGlobals();
-    BuildIrPreview(IrSynthesisInputs(), WideWindow, b, o, stored.length, stored.window_type, false);
+    BuildIrPreview(GlobalSynthesisInputs(), WideWindow, b, o, stored.length, stored.window_type, false);
 }
 
 bool BuildDriverConvolution(int o, float* convolved) {
@@ -93,7 +78,7 @@ bool BuildDriverConvolution(int o, float* convolved) {
 bool BuildMinimumPhaseView(int o) {
     if (!Valid(o)) return false;
     IrPreviewBuffers b = IrPreviewBuffersOfGlobals();
-    return BuildNonLinearisedPreview(IrSynthesisInputs(), WideWindow, b, o) == 0;
+    return BuildNonLinearisedPreview(GlobalSynthesisInputs(), WideWindow, b, o) == 0;
 }
 
 void IrLogSpectrumToSlots(const float* response, int spl_slot, int phase_slot) {

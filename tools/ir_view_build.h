@@ -7,8 +7,7 @@
 
 #include "tools/ir_preview.h"
 
-// The synthesis inputs and preview buffers of the globals.
-FilterSynthesisInputs IrSynthesisInputs();
+// The preview buffers of the globals (the synthesis inputs are those of Play: GlobalSynthesisInputs).
 IrPreviewBuffers IrPreviewBuffersOfGlobals();
 
 // The main build of IrOutput with the dialog's window length and type; the response is also stored in

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "app/heap_record.h"
+#include "test_util.h"
 #include "tools/baffle_canvas.h"
 #include "tools/diffraction_calculator.h"
 #include "tools/diffraction_plot.h"
@@ -80,24 +81,6 @@ TEST(ToolPlot, BinsFindTheFirstLogIndexAbove) {
     EXPECT_EQ(index.back(), -1);  // 351 kHz: above the grid's last point, about 275.8 kHz
 }
 
-// The pixels a GDI polyline sets: every segment without its end point, as Bresenham walks it.
-void Segment(int x0, int y0, int x1, int y1, std::set<std::pair<int, int>>* px) {
-    const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0), sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-    int err = dx + dy;
-    while (!(x0 == x1 && y0 == y1)) {
-        px->insert({x0, y0});
-        const int e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x0 += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y0 += sy;
-        }
-    }
-}
-
 TEST(ToolPlot, ReducedPolylineCoversTheColumnsOfEveryPoint) {
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> value(-40.0, 40.0);
@@ -114,17 +97,10 @@ TEST(ToolPlot, ReducedPolylineCoversTheColumnsOfEveryPoint) {
     EXPECT_EQ(strokes[0].front().x, 60);
     EXPECT_EQ(strokes[0].front().y, ys[2]);  // the pen moves to each point of index 0: the last one stays
     // Point by point as the literal drawing does it, against the reduced polyline.
-    std::set<std::pair<int, int>> literal, reduced;
-    int cx = 60, cy = ys[2];
-    for (int k = 20; k < count; ++k) {
-        const int x = LogIndexX(p, index[k]);
-        Segment(cx, cy, x, ys[k], &literal);
-        cx = x;
-        cy = ys[k];
-    }
-    for (std::size_t i = 1; i < strokes[0].size(); ++i)
-        Segment(strokes[0][i - 1].x, strokes[0][i - 1].y, strokes[0][i].x, strokes[0][i].y, &reduced);
-    EXPECT_EQ(literal, reduced);
+    std::vector<std::pair<bool, std::pair<int, int>>> literal{{true, {60, ys[2]}}}, reduced;
+    for (int k = 20; k < count; ++k) literal.push_back({false, {LogIndexX(p, index[k]), ys[k]}});
+    for (std::size_t i = 0; i < strokes[0].size(); ++i) reduced.push_back({i == 0, {strokes[0][i].x, strokes[0][i].y}});
+    EXPECT_EQ(Rasterise(literal), Rasterise(reduced));
     EXPECT_LT(strokes[0].size(), static_cast<std::size_t>(count));
 }
 

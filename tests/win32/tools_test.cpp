@@ -26,6 +26,7 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/window_registry.h"
 #include "app_session.h"
+#include "modal_script.h"
 #include "screen_capture.h"
 #include "tools/diffraction_calculator.h"
 #include "tools/driver_fields.h"
@@ -47,45 +48,12 @@ void Pump() {
     }
 }
 
-// A modal dialog runs its own loop; a thread timer reaches into it and plays the script there.
-std::function<void(HWND)> g_script;
-HWND g_dialog = nullptr;
-
-BOOL CALLBACK FindDialog(HWND window, LPARAM out) {
-    char cls[32] = {};
-    GetClassNameA(window, cls, sizeof cls);
-    if (std::strcmp(cls, "#32770") == 0 && IsWindowVisible(window) && window != TransferFunctionWindow &&
-        window != DiffractionCalculatorWindow) {
-        *reinterpret_cast<HWND*>(out) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-void CALLBACK PlayScript(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
-    if (!dialog) return;
-    KillTimer(nullptr, id);
-    g_dialog = dialog;
-    auto script = std::move(g_script);
-    g_script = nullptr;
-    if (script) script(dialog);
-    if (IsWindow(dialog) && IsWindowVisible(dialog)) SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-}
-
-void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-void Type(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
 std::string TextOf(HWND window) {
     char text[512] = {};
     GetWindowTextA(window, text, sizeof text);
     return text;
 }
 std::string ItemText(HWND dialog, int id) { return TextOf(GetDlgItem(dialog, id)); }
-void Pick(HWND dialog, int list, int index, int code = LBN_SELCHANGE) {
-    SendDlgItemMessageA(dialog, list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(list, code), reinterpret_cast<LPARAM>(GetDlgItem(dialog, list)));
-}
 std::string ListText(HWND dialog, int list, int index) {
     char text[256] = {};
     SendDlgItemMessageA(dialog, list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
@@ -113,6 +81,15 @@ int PixelsOf(HWND window, COLORREF colour) {
     return n;
 }
 
+// What the screen shows now, without a repaint (pictures the dialogs drew straight into their views).
+void ShotAsIs(const char* name, HWND window) {
+    if (!ScreenshotsWanted() || !window) return;
+    Pump();
+    RECT r;
+    GetWindowRect(window, &r);
+    SaveScreenRect(name, r);
+}
+
 void Shot(const char* name, HWND window) {
     if (!ScreenshotsWanted() || !window) return;
     HWND child = window;
@@ -128,8 +105,8 @@ void Shot(const char* name, HWND window) {
     SaveScreenRect(name, r);
 }
 
-// A text file in the IMP shape of a second-order high-pass (60 Hz, Q 0.7) at 90 dB: a header line, then
-// "frequency amplitude phase" rows with CR LF.
+// A text file in the IMP shape of a second-order high-pass (60 Hz, Q 0.7), levels relative to 0 dB: a header
+// line, then "frequency amplitude phase" rows with CR LF.
 std::complex<double> HighPass(double f) {
     const std::complex<double> s(0.0, f / 60.0);
     return s * s / (s * s + s / 0.7 + 1.0);
@@ -143,11 +120,49 @@ std::string WriteHighPassFile(const std::filesystem::path& folder) {
         const double f = 10.0 * std::pow(2000.0, i / 600.0);
         const std::complex<double> h = HighPass(f);
         char line[96];
-        std::snprintf(line, sizeof line, "%.4f %.4f %.4f\r\n", f, 90.0 + 20.0 * std::log10(std::abs(h)),
+        std::snprintf(line, sizeof line, "%.4f %.4f %.4f\r\n", f, 20.0 * std::log10(std::abs(h)),
                       std::arg(h) * 180.0 / kPi);
         out << line;
     }
     return path.string();
+}
+
+// Runs Python's wave module on a WAV file from inside Wine: the Linux python3 is started with the file's
+// Unix path and writes what it read into a result file, which is awaited (a Unix process cannot be waited on).
+// Returns false when there is no python3 or no answer came.
+bool PythonWaveReads(const std::filesystem::path& wav, std::string* answer) {
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    auto unix_name = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+    if (!unix_name || !std::filesystem::exists("Z:\\usr\\bin\\python3")) return false;
+    auto unix_path = [&](const std::filesystem::path& p) {
+        char* name = unix_name(p.wstring().c_str());
+        std::string s = name ? name : "";
+        if (name) HeapFree(GetProcessHeap(), 0, name);
+        return s;
+    };
+    const std::filesystem::path script = wav.parent_path() / "read_wave.py";
+    const std::filesystem::path result = wav.parent_path() / "wave_result.txt";
+    std::ofstream(script) << "import wave,sys,os\n"
+                             "w=wave.open(sys.argv[1],'rb')\n"
+                             "d=w.readframes(w.getnframes())\n"
+                             "k=int(sys.argv[3])\n"
+                             "v=int.from_bytes(d[3*k:3*k+3],'little',signed=True)\n"
+                             "open(sys.argv[2]+'.part','w').write('%d %d %d %d %d' % (w.getnchannels(),"
+                             "w.getsampwidth(),w.getframerate(),w.getnframes(),v))\n"
+                             "os.rename(sys.argv[2]+'.part',sys.argv[2])\n";
+    std::string command = "/usr/bin/python3 " + unix_path(script) + " " + unix_path(wav) + " " +
+                          unix_path(wav.parent_path()) + "/wave_result.txt " + std::to_string(BlockFrames / 4);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    for (int i = 0; i < 200 && !std::filesystem::exists(result); ++i) Sleep(50);
+    std::ifstream in(result);
+    std::getline(in, *answer);
+    return !answer->empty();
 }
 
 class ToolsUi : public AppSession {
@@ -162,7 +177,7 @@ protected:
     }
     void TearDown() override {
         SetFilePickerHook(nullptr);
-        g_script = nullptr;
+        ClearModalScript();
         Dialogs = DialogCreators{};
         AppSession::TearDown();
     }
@@ -172,9 +187,9 @@ protected:
     }
     // Runs a frame command that opens a modal dialog, with `script` played inside it.
     void CommandWithDialog(int id, std::function<void(HWND)> script) {
-        g_script = std::move(script);
-        g_dialog = nullptr;
-        SetTimer(nullptr, 0, 30, PlayScript);
+        // The modeless tool dialogs stay open beside a modal one.
+        ArmModalScript(std::move(script),
+                       [](HWND w) { return w == TransferFunctionWindow || w == DiffractionCalculatorWindow; });
         Command(id);
     }
     void PickFile(const std::string& path) {
@@ -203,7 +218,7 @@ TEST_F(ToolsUi, ImportRepairsAndOpensTheHbtEditor) {
         EXPECT_EQ(TextOf(d), path);
         EXPECT_EQ(std::stol(ItemText(d, IDC_IMPORT_LENGTH)), static_cast<long>(std::filesystem::file_size(path)));
         EXPECT_EQ(ItemText(d, IDC_IMPORT_ERASE_LINES), "1");
-        EXPECT_EQ(IsDlgButtonChecked(d, IDC_IMPORT_COLUMN_1 + 3), BST_UNCHECKED);
+        EXPECT_EQ(IsDlgButtonChecked(d, IDC_IMPORT_COLUMN_1 + 3), static_cast<UINT>(BST_UNCHECKED));
         Shot("import-imp", d);
         Type(d, IDC_IMPORT_EFFICIENCY, "0");
         Click(d, IDC_IMPORT_CONVERT);
@@ -234,7 +249,7 @@ TEST_F(ToolsUi, ImportRepairsAndOpensTheHbtEditor) {
     for (int i = 699; i < 2699; i += 37) {
         const double f = LogFrequencyTable[i];
         if (f < 11.0 || f > 19000.0) continue;
-        const double expect = 90.0 + 88.5 + 20.0 * std::log10(std::abs(HighPass(f)));
+        const double expect = 88.5 + 20.0 * std::log10(std::abs(HighPass(f)));
         ASSERT_NEAR(CurrentDriver->spl_log[i], expect, 0.6) << f;
         ASSERT_GT(CurrentDriver->spl_log[i], 1.0f);
     }
@@ -268,12 +283,14 @@ TEST_F(ToolsUi, HbtRunsFromTheEditor) {
     EXPECT_EQ(ItemText(d, IDC_HBT_DISTANCE_TEXT), "Dist = 0.34400[m], Delay = 1.00000[ms]");
     SendMessageA(d, WM_HSCROLL, MAKEWPARAM(SB_LEFT, 0), reinterpret_cast<LPARAM>(bar));
     EXPECT_EQ(DriverHbtDistance(*CurrentDriver), 1e-6f);
+    // The distance boxes toggle their flags and marks; both are off for the runs below.
+    const uint32_t phase = DriverPhaseDistance(*CurrentDriver);
     Click(d, IDC_HBT_PHASE_DISTANCE);
-    Click(d, IDC_HBT_AMPLITUDE_DISTANCE);
-    EXPECT_EQ(DriverPhaseDistance(*CurrentDriver), 1u - (IsDlgButtonChecked(d, IDC_HBT_PHASE_DISTANCE) == BST_UNCHECKED));
+    EXPECT_EQ(DriverPhaseDistance(*CurrentDriver), phase == 1 ? 0u : 1u);
+    EXPECT_EQ(IsDlgButtonChecked(d, IDC_HBT_PHASE_DISTANCE), DriverPhaseDistance(*CurrentDriver) == 1 ? 1u : 0u);
     if (DriverPhaseDistance(*CurrentDriver) == 1) Click(d, IDC_HBT_PHASE_DISTANCE);
     if (DriverAmplitudeDistance(*CurrentDriver) == 1) Click(d, IDC_HBT_AMPLITUDE_DISTANCE);
-
+    EXPECT_EQ(DriverAmplitudeDistance(*CurrentDriver), 0u);
     CurrentDriver->hbt_done = 0;
     Click(d, IDC_HBT_LIN_RUN);
     const int M = 32 * BlockFrames;
@@ -345,10 +362,12 @@ TEST_F(ToolsUi, CommandsAreRefusedWhileTheEngineRuns) {
 // ---- Impulse-response optimisation and export -----------------------------------------------------------
 
 TEST_F(ToolsUi, OptimizeChooseAndSaveAnImpulseResponse) {
-    // Output 1 solved flat: its filter is a windowed impulse.
-    for (int o = 0; o < 2; ++o)
+    // Output 1 solved flat: its filter is a windowed impulse. Output 3 is a magnitude-only high-pass at 300 Hz,
+    // whose long symmetric response the candidate windows cut differently.
+    for (int o = 0; o < 3; ++o)
         for (int k = 0; k <= 4 * BlockFrames; ++k) {
-            OutputSpectrum[o][2 * k] = o == 0 ? 1.0f : 0.5f;
+            const double f = k * 48000.0 / (8.0 * BlockFrames);
+            OutputSpectrum[o][2 * k] = o == 0 ? 1.0f : o == 1 ? 0.5f : static_cast<float>(std::abs(HighPass(f / 5.0)));
             OutputSpectrum[o][2 * k + 1] = 0.0f;
         }
     for (int o = 0; o < kOutputCount; ++o) {
@@ -377,12 +396,27 @@ TEST_F(ToolsUi, OptimizeChooseAndSaveAnImpulseResponse) {
             ASSERT_NEAR(LogCurveTable[s].Values[1500], 0.0f, 0.1f) << s;  // flat: 0 dB
         }
         EXPECT_EQ(LogCurveTable[3].Trailer[1], static_cast<float>(ColourScheme[4].red));
-        Shot("ir-optimisation", FrameWindow);
+        // The two views side by side and the dialog beside them, for the pictures.
+        MoveWindow(IrChildWindow, 0, 0, 760, 420, TRUE);
+        MoveWindow(IrSplChildWindow, 0, 420, 760, 430, TRUE);
+        RECT dr;
+        GetWindowRect(d, &dr);
+        SetWindowPos(d, nullptr, 780, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        SendMessageA(MdiClientWindow, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(IrChildWindow), 0);
+        Pump();
+        Pick(d, IDC_IR_OUTPUT_LIST, 2);
+        Click(d, IDC_IR_OPTIMIZE);  // drawn into the views now in sight: 49 curves, one colour each
+        int at60 = 0;
+        while (LogFrequencyTable[at60] < 60.0f) ++at60;
+        const float low256 = LogCurveTable[0].Values[at60], low1024 = LogCurveTable[48].Values[at60];
+        EXPECT_GT(std::fabs(low256 - low1024), 0.5f) << low256 << " " << low1024;
+        ShotAsIs("ir-optimisation", FrameWindow);
+        Pick(d, IDC_IR_OUTPUT_LIST, 0);
         // Method 2 lists N/2 .. 2N.
         Click(d, IDC_IR_METHOD_2);
         EXPECT_EQ(ListText(d, IDC_IR_CANDIDATE_LIST, 0), "Opt = 512");
         EXPECT_EQ(ListText(d, IDC_IR_CANDIDATE_LIST, 48), "Opt = 2048");
-        EXPECT_EQ(IsDlgButtonChecked(d, IDC_IR_METHOD_1), BST_UNCHECKED);
+        EXPECT_EQ(IsDlgButtonChecked(d, IDC_IR_METHOD_1), static_cast<UINT>(BST_UNCHECKED));
         // A double click stores the candidate's window for output 1.
         Pick(d, IDC_IR_WINDOW_LIST, 2);
         Pick(d, IDC_IR_CANDIDATE_LIST, 5, LBN_DBLCLK);
@@ -434,6 +468,10 @@ TEST_F(ToolsUi, OptimizeChooseAndSaveAnImpulseResponse) {
     const int at = 46 + 3 * (BlockFrames / 4);
     const int sample = bytes[at] | bytes[at + 1] << 8 | static_cast<signed char>(bytes[at + 2]) << 16;
     EXPECT_NEAR(sample, 8388000, 20000);
+    // Python's wave module reads it back: one channel of 3 bytes at 48 kHz, 8N frames, the same sample.
+    std::string answer;
+    ASSERT_TRUE(PythonWaveReads(wav, &answer)) << "python3 did not answer";
+    EXPECT_EQ(answer, "1 3 48000 " + std::to_string(8 * BlockFrames) + " " + std::to_string(sample));
 }
 
 // ---- Diffraction calculator and plot ---------------------------------------------------------------------
@@ -455,7 +493,7 @@ TEST_F(ToolsUi, CalculatorEditsTheOutlineAndPlots) {
     EXPECT_EQ(canvas.left, origin.x);
     EXPECT_EQ(canvas.top, origin.y);
     EXPECT_EQ(Baffle->BaffleEditMode, static_cast<uint32_t>(kEditMove));
-    EXPECT_EQ(IsDlgButtonChecked(d, IDC_DIF_MOVE), BST_CHECKED);
+    EXPECT_EQ(IsDlgButtonChecked(d, IDC_DIF_MOVE), static_cast<UINT>(BST_CHECKED));
     EXPECT_EQ(ItemText(d, IDC_DIF_MIKE_POSITION), "MK X=40.0,  Y=40.0 [cm]");
 
     // Draw a 50 x 60 outline with the mouse: Example 2 clears it, Add places the nodes, node 0 closes it.

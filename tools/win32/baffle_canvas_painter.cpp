@@ -146,14 +146,6 @@ void PaintBuffered(HWND window, HDC target, Paint paint) {
     DeleteDC(mem);
 }
 
-template <typename Paint>
-void DrawOnWindow(HWND window, Paint paint) {
-    if (!window) return;
-    HDC dc = GetDC(window);
-    paint(dc);
-    ReleaseDC(window, dc);
-}
-
 }  // namespace
 
 void PaintDriverGlyph(HDC dc, float a1, float a2, float a3, int X, int Y, int D) {
@@ -171,7 +163,7 @@ void PaintDriverGlyph(HDC dc, float a1, float a2, float a3, int X, int Y, int D)
 }
 
 int DrawCanvasGrid(HWND canvas) {
-    DrawOnWindow(canvas, [&](HDC dc) {
+    PaintOnWindow(canvas, [&](HDC dc) {
         RECT client;
         GetClientRect(canvas, &client);
         FillCanvas(dc, client);
@@ -180,17 +172,17 @@ int DrawCanvasGrid(HWND canvas) {
 }
 
 int DrawBaffle(HWND canvas) {
-    DrawOnWindow(canvas, [](HDC dc) { PaintBaffle(dc); });
+    PaintOnWindow(canvas, [](HDC dc) { PaintBaffle(dc); });
     return 0;
 }
 
 int DrawEdgeElements(HWND canvas) {
-    DrawOnWindow(canvas, [](HDC dc) { PaintElements(dc); });
+    PaintOnWindow(canvas, [](HDC dc) { PaintElements(dc); });
     return 0;
 }
 
 int DrawEdgeProfile(HWND sketch) {
-    DrawOnWindow(sketch, [&](HDC dc) { PaintBuffered(sketch, dc, PaintProfile); });
+    PaintOnWindow(sketch, [&](HDC dc) { PaintBuffered(sketch, dc, PaintProfile); });
     return 0;
 }
 
@@ -205,5 +197,5 @@ void PaintCanvasWhole(HWND canvas, HDC dc) {
 void PaintProfileWhole(HWND sketch, HDC dc) { PaintBuffered(sketch, dc, PaintProfile); }
 
 void RedrawCanvas(HWND canvas) {
-    DrawOnWindow(canvas, [&](HDC dc) { PaintCanvasWhole(canvas, dc); });
+    PaintOnWindow(canvas, [&](HDC dc) { PaintCanvasWhole(canvas, dc); });
 }

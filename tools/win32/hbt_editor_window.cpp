@@ -172,10 +172,7 @@ void ShowProgress(void* context, int point, int total) {
 
 // Draws straight into the editor window, when it is open.
 void PaintEditor(int (*paint)(HDC, int), int mode) {
-    if (!EditorWindow) return;
-    HDC dc = GetDC(EditorWindow);
-    paint(dc, mode);
-    ReleaseDC(EditorWindow, dc);
+    PaintOnWindow(EditorWindow, [&](HDC dc) { paint(dc, mode); });
 }
 
 void ShowRunMessages(const MessageList& messages) { ShowHvMessages(EditorWindow ? EditorWindow : FrameWindow, messages); }

@@ -19,6 +19,7 @@
 #include "tools/ir_file_writer.h"
 #include "tools/ir_view_build.h"
 #include "tools/resource_ids.h"
+#include "tools/win32/tool_plot_painter.h"
 #include "tools/win32/tool_windows.h"
 
 extern int32_t IrOptRow;
@@ -63,27 +64,18 @@ int Selection(HWND dialog, int id) {
     return sel == LB_ERR ? -1 : static_cast<int>(sel);
 }
 
-// Draws into a view window, when it is open.
-template <typename Paint>
-void DrawInto(HWND window, Paint paint) {
-    if (!window) return;
-    HDC dc = GetDC(window);
-    paint(dc);
-    ReleaseDC(window, dc);
-}
-
 // Rebuilds the selected output's impulse response and redraws the view. The response is built also while the
 // view is closed: the candidates and the saved file must come from the window chosen.
 void RebuildView() {
     if (IrChildWindow) {
-        DrawInto(IrChildWindow, [](HDC dc) { DrawImpulseResponseView(dc, 0); });
+        PaintOnWindow(IrChildWindow, [](HDC dc) { DrawImpulseResponseView(dc, 0); });
     } else if (!IrDialog.IrFromMls) {
         BuildMainView();
     }
 }
 
 void DrawSplSlots(std::initializer_list<int> slots) {
-    DrawInto(IrSplChildWindow, [&](HDC dc) {
+    PaintOnWindow(IrSplChildWindow, [&](HDC dc) {
         DrawIrSplFrame(dc);
         for (int s : slots) DrawIrSplCurves(dc, s);
     });
@@ -210,7 +202,7 @@ void RunOptimisation(HWND dialog) {
         RebuildView();
         IrLogSpectrumToSlots(OutputImpulseResponse[IrDialog.IrOutput], i, i + kIrPhaseSlotOffset);
         SetSlotHeader(i, ColourScheme[i % 18 + 1], ColourScheme[1]);
-        DrawInto(IrSplChildWindow, [&](HDC dc) { DrawIrSplCurves(dc, i); });
+        PaintOnWindow(IrSplChildWindow, [&](HDC dc) { DrawIrSplCurves(dc, i); });
         if (pr_file->tail.SplOnlyEq != 1) break;  // the window length plays no part
     }
     SetCursor(previous);
@@ -242,7 +234,7 @@ void ShowSummaryOutput(HWND dialog) {
     if (sel < 0) return;
     IrDialog.IrSummaryOutput = static_cast<uint32_t>(sel);
     if (IrChildWindow) {
-        DrawInto(IrChildWindow, [](HDC dc) { DrawImpulseResponsePlot(dc); });
+        PaintOnWindow(IrChildWindow, [](HDC dc) { DrawImpulseResponsePlot(dc); });
     } else {
         BuildSummaryView();
     }
@@ -277,7 +269,7 @@ void DrawAdvancedSum(HWND dialog) {
     }
     IrDialog.IrOutput = shown;  // the list still shows it: the view goes on with it
     const std::vector<float> s = SumAdvancedResponses(OutputImpulseResponse[0], OutputImpulseResponse[1], BlockFrames, d);
-    DrawInto(IrChildWindow, [&](HDC dc) {
+    PaintOnWindow(IrChildWindow, [&](HDC dc) {
         DrawImpulseResponseView(dc, 1);
         const IrView v = MakeIrView(IrViewClientSize.width, IrViewClientSize.height, IrTimeScale, IrDialog.IrMagGain);
         const bool log = IrDialog.IrLogScale != 0;

@@ -49,6 +49,20 @@ void DrawTrace(HDC dc, HPEN pen, const IrView& v, long first_sample, long count,
     SelectObject(dc, old);
 }
 
+// A phase curve of the log grid over points 0..end-1: the pen draws to point i only where the level at
+// point i + 1 lies above `hide` dB, and moves there otherwise.
+void DrawPhaseAboveLevel(HDC dc, const ToolPlot& p, const float* level, const float* phase, int end, double hide) {
+    MoveToEx(dc, LogIndexX(p, 0), IrPhaseY(p.h, phase[0]), nullptr);
+    for (int i = 0; i < end; ++i) {
+        const int x = LogIndexX(p, i), y = IrPhaseY(p.h, phase[i]);
+        if (level[i + 1] > hide) {
+            LineTo(dc, x, y);
+        } else {
+            MoveToEx(dc, x, y, nullptr);
+        }
+    }
+}
+
 int SampleY(const IrView& v, float sample, bool log) {
     return IrTraceY(v, log ? IrLogY(v, sample) : IrLinearY(v, sample));
 }
@@ -181,15 +195,9 @@ void DrawDriverOverlay(HDC dc, const IrView& v) {
     PlotText(spl, 70, 45, "Phase: EQ Filter (*) Driver");
     MoveToEx(spl, 250, 52, nullptr);
     LineTo(spl, 300, 52);
-    MoveToEx(spl, LogIndexX(p, 0), IrPhaseY(hs, phase[0]), nullptr);
-    for (int i = 0; i < kLogGridPoints - 1 && LogFrequencyTable[i] < nyquist; ++i) {
-        const int x = LogIndexX(p, i), y = IrPhaseY(hs, phase[i]);
-        if (level[i + 1] > hide) {
-            LineTo(spl, x, y);
-        } else {
-            MoveToEx(spl, x, y, nullptr);
-        }
-    }
+    int end = 0;
+    while (end < kLogGridPoints - 1 && LogFrequencyTable[end] < nyquist) ++end;
+    DrawPhaseAboveLevel(spl, p, level, phase, end, hide);
     SelectObject(spl, pen);
     SelectObject(spl, font);
     SetBkMode(spl, OPAQUE);
@@ -308,19 +316,9 @@ int DrawIrSplCurves(HDC dc, int slot) {
     if (phase_slot >= kLogCurveSlots) return 0;
     const float* level = c.Values;
     const float* phase = LogCurveTable[phase_slot].Values;
-    const double hide = HidePhaseLevelDb(index);
-    const int hs = IrSplViewClientSize.height;
-    const ToolPlot p = MakeToolPlot(IrSplViewClientSize.width, hs);
+    const ToolPlot p = MakeToolPlot(IrSplViewClientSize.width, IrSplViewClientSize.height);
     HGDIOBJ old = SelectObject(dc, Gdi.BluePen1);
-    MoveToEx(dc, LogIndexX(p, 0), IrPhaseY(hs, phase[0]), nullptr);
-    for (int i = 0; i < kLogGridPoints - 1; ++i) {
-        const int x = LogIndexX(p, i), y = IrPhaseY(hs, phase[i]);
-        if (level[i + 1] > hide) {
-            LineTo(dc, x, y);
-        } else {
-            MoveToEx(dc, x, y, nullptr);
-        }
-    }
+    DrawPhaseAboveLevel(dc, p, level, phase, kLogGridPoints - 1, HidePhaseLevelDb(index));
     SelectObject(dc, old);
     return 0;
 }

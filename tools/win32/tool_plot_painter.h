@@ -32,3 +32,12 @@ void DrawStrokes(HDC dc, const std::vector<std::vector<ToolPlotPoint>>& strokes)
 HPEN CreateCurvePen(float red, float green, float blue, float width, float type);
 
 void PlotText(HDC dc, int x, int y, const std::string& text);
+
+// Draws straight into a window through a device context of its own, when the window is open.
+template <typename Paint>
+void PaintOnWindow(HWND window, Paint paint) {
+    if (!window) return;
+    HDC dc = GetDC(window);
+    paint(dc);
+    ReleaseDC(window, dc);
+}
