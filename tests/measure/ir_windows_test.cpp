@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 namespace {
@@ -17,7 +18,7 @@ struct Windows {
 double Bh(double t) { return 0.64125 + 0.48829 * std::cos(t) - 0.14128 * std::cos(2 * t) + 0.01168 * std::cos(3 * t); }
 double Hann(double t) { return 0.5 * (1.0 + std::cos(t)); }
 double Kb(double t) { return 0.5 * (1.0 + 1.24 * std::cos(t) + 0.244 * std::cos(2 * t)); }
-double Step(double numerator, double denominator) { return static_cast<float>(numerator * M_PI / denominator); }
+double Step(double numerator, double denominator) { return static_cast<float>(numerator * std::numbers::pi / denominator); }
 
 }  // namespace
 

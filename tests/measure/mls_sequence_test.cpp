@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <complex>
 #include <random>
 #include <vector>
@@ -168,10 +169,10 @@ TEST(MlsSequence, PreEmphasisIsACircularConvolutionWithTheHighPass) {
     const int N = L + 1;
     // h[m]: real part of the inverse transform of 40 x jwT/(1 + jwT) over the positive half of the bins.
     std::vector<std::complex<double>> twiddle(N);
-    for (int k = 0; k < N; ++k) twiddle[k] = std::polar(1.0, 2.0 * M_PI * k / N);
+    for (int k = 0; k < N; ++k) twiddle[k] = std::polar(1.0, 2.0 * std::numbers::pi * k / N);
     std::vector<std::complex<double>> H(N / 2);
     for (int k = 0; k < N / 2; ++k) {
-        const double x = 0.0005 * k * 2.0 * M_PI * 48000.0 / N;
+        const double x = 0.0005 * k * 2.0 * std::numbers::pi * 48000.0 / N;
         H[k] = 40.0 * std::complex<double>(x * x, x) / (x * x + 1.0);
     }
     std::vector<double> h(N);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <complex>
 #include <random>
 #include <vector>
@@ -90,7 +91,7 @@ struct SplFixture {
     }
 };
 
-double WrapRadians(double a) { return std::remainder(a, 2.0 * M_PI); }
+double WrapRadians(double a) { return std::remainder(a, 2.0 * std::numbers::pi); }
 
 uint64_t DriverDigest(const HV_Driver_Data& d) { return Digest(&d, sizeof d); }
 
@@ -125,7 +126,7 @@ TEST(MlsSpl, GainAndDelayGiveTheirLevelAndPhaseSlope) {
     int checked = 0;
     for (int k = 1; k < 16384; k += 7) {
         ASSERT_NEAR(f.driver->spl_lin[k], level, 2e-3) << k;
-        const double want = kDeg * WrapRadians(-2.0 * M_PI * SplFixture::LinearFrequency(k) * D / kFs);
+        const double want = kDeg * WrapRadians(-2.0 * std::numbers::pi * SplFixture::LinearFrequency(k) * D / kFs);
         if (std::fabs(want) > 178.0) continue;
         ASSERT_NEAR(f.driver->phase_lin[k], want, 0.05) << k;
         ++checked;
@@ -138,7 +139,7 @@ TEST(MlsSpl, GainAndDelayGiveTheirLevelAndPhaseSlope) {
         // Point 0 is where the phase walk starts from 0 degrees; it keeps that.
         const int i = j == 0 ? -1 : f.BinOfLogPoint(j);
         if (i < 0) continue;
-        const double want = kDeg * WrapRadians(-2.0 * M_PI * (i * kFs / 262144.0) * D / kFs);
+        const double want = kDeg * WrapRadians(-2.0 * std::numbers::pi * (i * kFs / 262144.0) * D / kFs);
         if (std::fabs(want) > 178.0 || want == 0.0) continue;
         ASSERT_NEAR(f.driver->phase_log[j], want, 0.05) << j;
         ++checked;
@@ -150,7 +151,7 @@ TEST(MlsSpl, GainAndDelayGiveTheirLevelAndPhaseSlope) {
 TEST(MlsSpl, BiquadResponseWithoutSmoothing) {
     SplFixture f;
     const double f0 = 1000.0, Q = 1.5, gain_db = 6.0;
-    const double A = std::pow(10.0, gain_db / 40.0), w0 = 2.0 * M_PI * f0 / kFs, alpha = std::sin(w0) / (2.0 * Q);
+    const double A = std::pow(10.0, gain_db / 40.0), w0 = 2.0 * std::numbers::pi * f0 / kFs, alpha = std::sin(w0) / (2.0 * Q);
     const double b0 = 1 + alpha * A, b1 = -2 * std::cos(w0), b2 = 1 - alpha * A;
     const double a0 = 1 + alpha / A, a1 = -2 * std::cos(w0), a2 = 1 - alpha / A;
     double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
@@ -164,7 +165,7 @@ TEST(MlsSpl, BiquadResponseWithoutSmoothing) {
     for (int k = 2; k < 16384; k += 5) {
         const double fk = SplFixture::LinearFrequency(k);
         if (fk < 20.0 || fk > 20000.0) continue;
-        const std::complex<double> z = std::polar(1.0, -2.0 * M_PI * fk / kFs);
+        const std::complex<double> z = std::polar(1.0, -2.0 * std::numbers::pi * fk / kFs);
         const std::complex<double> H = (b0 + b1 * z + b2 * z * z) / (a0 + a1 * z + a2 * z * z);
         ASSERT_NEAR(f.driver->spl_lin[k], 20.0 * std::log10(std::abs(H)), 0.1) << fk;
         ASSERT_NEAR(f.driver->phase_lin[k], kDeg * std::arg(H), 0.5) << fk;
