@@ -4,15 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/settings.h"
+
 namespace {
 
 int PlotWidth(int width) { return width - kIrTraceLeft - kIrTraceMargin; }
-
-double TextNumber(const char* text) {
-    if (!text) return 0.0;
-    const double v = std::strtod(text, nullptr);
-    return std::isfinite(v) ? v : 0.0;
-}
 
 int32_t TruncToInt(double v) {
     if (!(v > -2147483648.0)) return INT32_MIN;
@@ -62,7 +58,7 @@ double AcousticDistanceCm(int32_t bin, double fs, double speed_of_sound, double 
 std::string AcousticDistanceText(int32_t bin, double fs, const char* speed_text, const char* pulse_delay_text) {
     char text[96];
     std::snprintf(text, sizeof text, "Acoustical Distance: %.3f cm",
-                  AcousticDistanceCm(bin, fs, TextNumber(speed_text), TextNumber(pulse_delay_text)));
+                  AcousticDistanceCm(bin, fs, SettingTextNumber(speed_text), SettingTextNumber(pulse_delay_text)));
     return text;
 }
 

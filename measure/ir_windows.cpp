@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/settings.h"
+
 namespace {
 
 constexpr double kPi = 3.141592653589793;
@@ -36,11 +38,7 @@ double HanningShape(double t) { return 0.5 * (1.0 - std::cos(t + kPi)); }
 
 double KaiserBesselShape(double t) { return 0.5 * (1.0 - 1.24 * std::cos(t + kPi) - 0.244 * std::cos(2.0 * t + kPi)); }
 
-double IrWindowWidthAsTyped(const char* width_text) {
-    if (!width_text) return 0.0;
-    const double v = std::strtod(width_text, nullptr);
-    return std::isfinite(v) ? v : 0.0;
-}
+double IrWindowWidthAsTyped(const char* width_text) { return SettingTextNumber(width_text); }
 
 IrWindowWidths ReadIrWindowWidths(const char* width_text, int order) {
     const int N = 1 << order;
@@ -53,10 +51,10 @@ IrWindowWidths ReadIrWindowWidths(const char* width_text, int order) {
     if (!(W >= 1.0f)) W = 1.0f;
     w.W = W;
 
-    long P = width_text ? std::strtol(width_text, nullptr, 10) : 0;
+    int32_t P = SettingTextInteger(width_text);
     if (P > N / 4 - 1) P = N / 4 - 1;
     if (P < 1) P = 1;
-    w.P = static_cast<int32_t>(P);
+    w.P = P;
     return w;
 }
 

@@ -29,9 +29,8 @@ float Polarity(int32_t p) { return p < 0 ? -1.0f : 1.0f; }
 }  // namespace
 
 int32_t MlsDelayReadSamples(uint32_t on, const char* ms_text, double fs) {
-    if (on == 0 || !ms_text) return 0;
-    const double ms = std::strtod(ms_text, nullptr);
-    const double frames = fs * 0.001 * ms;
+    if (on == 0) return 0;
+    const double frames = fs * 0.001 * SettingTextNumber(ms_text);
     if (!std::isfinite(frames) || frames <= 0.0) return 0;
     if (frames >= kMlsDelayReadLimit / 2) return kMlsDelayReadLimit;
     return 2 * static_cast<int32_t>(std::trunc(frames));

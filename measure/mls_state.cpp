@@ -26,6 +26,7 @@ uint32_t MlsPhaseSlot = 0;
 uint8_t* MlsCaptureBuffer = nullptr;
 uint8_t* MlsSavedBuffer = nullptr;
 uint32_t MlsSavedCapture24 = 0;
+float MlsMeterScale = 1.0f / 1200.0f;
 
 namespace {
 
@@ -34,17 +35,9 @@ constexpr int kMeasuredTraceSlot = 21;
 constexpr int kReferenceTraceColour = 18;
 constexpr int kMeasuredTraceColour = 17;
 constexpr int kOrderOfLengthIndex0 = 13;
+constexpr float kLiveMeterScale = 1.0f / 1200.0f;  // live runs and 24-bit files
+constexpr float kFileMeterScale = 0.001f;          // 16-bit files and imports
 constexpr const char* kMlsBuffersUnavailable = "Unable To Allocate MLS Buffers";
-
-double TextNumber(const char* text) {
-    const double v = std::strtod(text, nullptr);
-    return std::isfinite(v) ? v : 0.0;
-}
-
-int32_t TextInteger(const char* text) {
-    const long v = std::strtol(text, nullptr, 10);
-    return v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v));
-}
 
 void ClearFloats(float* p, std::size_t n) { std::memset(p, 0, n * sizeof(float)); }
 
@@ -148,8 +141,8 @@ MlsStimulusSettings CurrentStimulusSettings() {
     s.order = MlsOrder;
     s.level = MlsSettings.MlsOutputLevel;
     s.capture24 = Capture24Bit ? 1 : 0;
-    s.output_delay = TextInteger(MlsOutputDelayText);
-    s.pre_emphasis_ms = TextNumber(MlsSettings.PreEmphasisText);
+    s.output_delay = SettingTextInteger(MlsOutputDelayText);
+    s.pre_emphasis_ms = SettingTextNumber(MlsSettings.PreEmphasisText);
     s.pre_emphasis_both = MlsSettings.BothChannels;
     s.sample_rate = MlsSampleRate();
     return s;
@@ -173,10 +166,10 @@ SplSettings CurrentSplSettings(int32_t cursor_bin) {
     s.window_type = MlsSettings.WindowTypeIndex;
     s.window_width = MlsSettings.WindowWidthText;
     s.cursor_bin = cursor_bin;
-    s.pulse_delay_ms = TextNumber(MlsSettings.PulseDelayText);
+    s.pulse_delay_ms = SettingTextNumber(MlsSettings.PulseDelayText);
     s.cplx_smoothing = MlsSettings.AcquisitionListIndex;
     s.spl_smoothing = MlsSettings.SplSmoothingIndex;
-    s.add_db = TextNumber(MlsSettings.AddDbToSplText);
+    s.add_db = SettingTextNumber(MlsSettings.AddDbToSplText);
     s.efficiency_db = DriverEfficiency(*CurrentDriver);
     s.use_mike_cal = MlsSettings.MikeCalUse;
     s.use_preamp_cal = MlsSettings.PreampCalUse;
@@ -209,6 +202,7 @@ bool BeginMlsRun() {
 MlsAnalysisResult FinishLiveMlsRun(bool stamps_valid) {
     const uint32_t capture24 = Capture24Bit ? 1 : 0;
     KeepSavedCapture(capture24);
+    MlsMeterScale = kLiveMeterScale;
     const MlsStartOffset offset = MlsStartOffsetOf(MlsStartTimes, MillisecondsPerTick(CurrentPerformanceCounter()),
                                                    MlsSampleRate(), stamps_valid);
     return AnalyseCapture(capture24, offset);
@@ -226,8 +220,9 @@ bool LoadMlsResRun(const std::string& path, MessageList* out, MlsAnalysisResult*
     MlsSettings.MlsLengthIndex = info.length_index;
     MlsOrder = static_cast<int>(info.length_index) + kOrderOfLengthIndex0;
     MlsStimulusBuffers b = GlobalMlsStimulusBuffers();
-    GenerateMls(MlsOrder, MlsSettings.MlsOutputLevel, TextInteger(MlsOutputDelayText), b);
+    GenerateMls(MlsOrder, MlsSettings.MlsOutputLevel, SettingTextInteger(MlsOutputDelayText), b);
     KeepSavedCapture(info.capture24);
+    MlsMeterScale = info.capture24 ? kLiveMeterScale : kFileMeterScale;
     // A file is split on the live run's scale, so that it analyses to the level the run did.
     const MlsAnalysisResult r = AnalyseCapture(info.capture24, MlsStartOffset{});
     if (result) *result = r;
@@ -245,6 +240,7 @@ void ApplyWavImport(const ImpulseWav& wav, int channel) {
     RefPeakIndex = InPeakIndex = 1;
     RefLevelPeak = r.ref_level;
     InLevelPeak = r.in_level;
+    MlsMeterScale = kFileMeterScale;
     ShowTraces();
 }
 
@@ -254,6 +250,7 @@ bool ImportTextRun(const std::string& path, MessageList* out) {
     RefPeakIndex = InPeakIndex = 1;
     RefLevelPeak = r.ref_level;
     InLevelPeak = r.in_level;
+    MlsMeterScale = kFileMeterScale;
     ShowTraces();
     return true;
 }
@@ -269,6 +266,8 @@ void ResampleImpulsesTo44k(uint32_t upsample_decimate) {
     ShowTraces();
     MlsSettings.MlsRateIndex = 0;
 }
+
+MlsMeterValues CurrentMeterValues() { return MlsMeterValues{RefLevelPeak * MlsMeterScale, InLevelPeak * MlsMeterScale}; }
 
 SplResult CalculateSplNow(int32_t cursor_bin, MessageList* out) {
     return CalculateSpl(CurrentSplSettings(cursor_bin), GlobalSplBuffers(), out);

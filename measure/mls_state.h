@@ -25,6 +25,15 @@ extern uint32_t MlsPhaseSlot;
 extern uint8_t* MlsCaptureBuffer;    // kMlsCaptureBytes each while a measurement page holds them
 extern uint8_t* MlsSavedBuffer;
 extern uint32_t MlsSavedCapture24;   // the sample width of what MlsSavedBuffer holds
+extern float MlsMeterScale;          // what the level meters multiply the levels by after the last run or import
+
+// The two bars of the input level meters after the last run, load or import, in the order the meters take
+// them: the reference ("Ref"), then the measured channel ("In").
+struct MlsMeterValues {
+    float ref = 0.0f;
+    float in = 0.0f;
+};
+MlsMeterValues CurrentMeterValues();
 
 // The capture buffers, zeroed; kept until FreeMlsCaptureBuffers. Returns 0, or 1 when memory ran out (then
 // neither exists).

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/raw_file.h"
+#include "app/settings.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ void WriteSlot(uint8_t* slot, uint32_t value) {
 int32_t ReadResSlot(const uint8_t slot[kResSlotBytes]) {
     char text[kResSlotBytes + 1] = {};
     std::memcpy(text, slot, kResSlotBytes);
-    return static_cast<int32_t>(std::strtol(text, nullptr, 10));
+    return SettingTextInteger(text);
 }
 
 ResReadStatus ReadResFile(const std::string& path, uint32_t capture24_setting, uint8_t* capture,

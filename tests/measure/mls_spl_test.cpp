@@ -8,11 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "app/driver_data.h"
-#include "app/global_records.h"
-#include "app/settings.h"
-#include "app/heap_record.h"
-#include "engine/fft.h"
+#include "mls_test_buffers.h"
 
 namespace {
 
@@ -20,27 +16,12 @@ constexpr double kFs = 48000.0;
 constexpr double kSystemSpacing = 48000.0 / 32768.0;  // N = 4096 at 48 kHz: bin step 8
 constexpr double kDeg = 57.288;
 
-struct SplFixture {
-    std::vector<float> ref = std::vector<float>(1072000), in = std::vector<float>(1072000);
-    std::vector<float> window = std::vector<float>(1072000), window2 = std::vector<float>(1072000);
-    std::vector<float> spectrum = std::vector<float>(2144000);
-    std::vector<float> re = std::vector<float>(268000), im = std::vector<float>(268000), copy = std::vector<float>(268000),
-                       phase = std::vector<float>(268000);
-    std::vector<float> bin_normaliser = std::vector<float>(131072), log_normaliser = std::vector<float>(3100);
-    std::vector<float> ref_log = std::vector<float>(6200), meas_log = std::vector<float>(6200);
-    std::vector<float> lf = std::vector<float>(3100);
-    std::vector<CalPoint> mike = std::vector<CalPoint>(131072), preamp = std::vector<CalPoint>(131072);
-    HeapRecord<HV_Driver_Data> driver = AllocZeroed<HV_Driver_Data>();
-    std::vector<PlotCurve> curves = std::vector<PlotCurve>(kMlsCurveSlots);
-    uint32_t spl_slot = 0, phase_slot = 0;
-    ColourEntry colours[19];
-    std::vector<int32_t> bit_reverse = std::vector<int32_t>(kFftTableEntries);
-    std::vector<float> twiddle = std::vector<float>(kFftTableEntries);
+struct SplFixture : SplTestBuffers {
+    std::vector<float>& ref = mls.ref;
+    std::vector<float>& in = mls.in;
     SplSettings s;
 
     SplFixture() {
-        for (int i = 0; i < 3100; ++i) lf[i] = static_cast<float>(20.0 * std::pow(1000.0, (i - 699) / 2000.0));
-        for (int c = 0; c < 19; ++c) colours[c] = ColourEntry{c, 2 * c, 3 * c, c % 3, c % 4};
         s.ref_peak = s.in_peak = 1;
         s.sample_rate = kFs;
         s.cplx_smoothing = 0;
@@ -48,33 +29,6 @@ struct SplFixture {
         s.efficiency_db = 0.0;
         s.system_bin_spacing = kSystemSpacing;
         ref[60] = 1.0f;
-    }
-    SplBuffers Buffers() {
-        SplBuffers b;
-        b.impulse_ref = ref.data();
-        b.impulse_in = in.data();
-        b.impulse_entries = in.size();
-        b.ir_window = window.data();
-        b.ir_window_two_sided = window2.data();
-        b.spectrum = spectrum.data();
-        b.re = re.data();
-        b.im = im.data();
-        b.copy = copy.data();
-        b.ref_bin_phase = phase.data();
-        b.ref_bin_normaliser = bin_normaliser.data();
-        b.ref_log_normaliser = log_normaliser.data();
-        b.ref_log_response = ref_log.data();
-        b.meas_log_response = meas_log.data();
-        b.log_frequency = lf.data();
-        b.mike_cal = mike.data();
-        b.preamp_cal = preamp.data();
-        b.driver = driver.get();
-        b.mls_curves = curves.data();
-        b.spl_slot = &spl_slot;
-        b.phase_slot = &phase_slot;
-        b.colours = colours;
-        b.fft = FftTables{bit_reverse.data(), twiddle.data()};
-        return b;
     }
     SplResult Calculate(MessageList* out = nullptr, SplMethod method = SplMethod::kFast) {
         return CalculateSpl(s, Buffers(), out, method);

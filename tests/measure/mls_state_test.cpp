@@ -75,13 +75,17 @@ TEST_F(MeasurementPage, SavedAndReloadedRunAnalysesToTheLiveLevel) {
     ASSERT_EQ(SaveMlsIr(path, &out), 1);
     EXPECT_EQ(RawFileSize(path), 2108007);
 
+    MlsStartTimes[0] = 5, MlsStartTimes[1] = 500000;
     ASSERT_TRUE(BeginMlsRun());
     EXPECT_EQ(RefPeakIndex, 0);
+    EXPECT_EQ(MlsStartTimes[1], 0u);  // a run never reuses another run's stamps
+    for (std::size_t b = 0; b < kMlsCaptureBytes; b += 4093) ASSERT_EQ(MlsCaptureBuffer[b], 0) << b;
     EXPECT_EQ(CalculateSplNow(50, &out), SplResult::kNoImpulse);
     ASSERT_TRUE(LoadMlsResRun(path, &out, nullptr));
     EXPECT_EQ(RefPeakIndex, 100);
     EXPECT_EQ(InPeakIndex, 120);
     EXPECT_EQ(MlsSavedCapture24, 1u);
+    EXPECT_FLOAT_EQ(CurrentMeterValues().ref, static_cast<float>(M / 1200.0));  // as after the live run
     for (int k = 0; k < 300000; ++k) ASSERT_EQ(MlsImpulseIn[k], live_in[k]) << k;
     ASSERT_EQ(CalculateSplNow(50, nullptr), SplResult::kStored);
     for (int k = 0; k < 16384; ++k) ASSERT_EQ(CurrentDriver->spl_lin[k], live_spl[k]) << k;
@@ -123,6 +127,9 @@ TEST_F(MeasurementPage, TextImportThenCalculateSplAndResampling) {
     ASSERT_TRUE(ImportTextRun(path, nullptr));
     EXPECT_EQ(RefPeakIndex, 1);
     EXPECT_EQ(MlsImpulseRef[52], 32500.0f);
+    // The meters take the reference first, after an import as after a run.
+    EXPECT_FLOAT_EQ(CurrentMeterValues().ref, 32.5f);
+    EXPECT_FLOAT_EQ(CurrentMeterValues().in, 40.0f);
     ASSERT_EQ(CalculateSplNow(50, nullptr), SplResult::kStored);
     EXPECT_NEAR(CurrentDriver->spl_lin[1000], 20.0 * std::log10(0.1 * 400000.0), 0.02);
     EXPECT_NEAR(CurrentDriver->phase_lin[1000], 0.0, 0.05);

@@ -1,51 +1,13 @@
 #pragma once
-// Buffers of the measurement functions at their program sizes, and one measurement played through the
-// in-memory loop-back the way the measurement threads do it (render period, device tick, capture period).
+// One measurement played through the in-memory loop-back the way the measurement threads do it (render period,
+// device tick, capture period).
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "engine/fft.h"
-#include "measure/mls_analysis.h"
-#include "measure/mls_sequence.h"
+#include "mls_test_buffers.h"
 #include "platform/in_memory_loopback.h"
-
-struct MlsTestBuffers {
-    std::vector<uint32_t> bits = std::vector<uint32_t>(kMlsTableEntries);
-    std::vector<int32_t> tagS = std::vector<int32_t>(kMlsTableEntries);
-    std::vector<int32_t> tagL = std::vector<int32_t>(kMlsTableEntries);
-    std::vector<uint8_t> stimulus = std::vector<uint8_t>(kMlsStimulusBytes);
-    std::vector<float> hadamard = std::vector<float>(2144000);
-    std::vector<float> scratch = std::vector<float>(2144000);
-    std::vector<float> emphasis = std::vector<float>(1 << 20);
-    std::vector<float> ref = std::vector<float>(kMlsImpulseFloats);
-    std::vector<float> in = std::vector<float>(kMlsImpulseFloats);
-    std::vector<float> window = std::vector<float>(kMlsImpulseFloats);
-    std::vector<float> window2 = std::vector<float>(kMlsImpulseFloats);
-    std::vector<int32_t> bit_reverse = std::vector<int32_t>(kFftTableEntries);
-    std::vector<float> twiddle = std::vector<float>(kFftTableEntries);
-
-    MlsTables Tables() { return MlsTables{bits.data(), tagS.data(), tagL.data()}; }
-    MlsStimulusBuffers Stimulus() {
-        MlsStimulusBuffers b;
-        b.tables = Tables();
-        b.stimulus = stimulus.data();
-        b.hadamard = hadamard.data();
-        b.emphasis = emphasis.data();
-        b.reversed = ref.data();
-        b.fft = FftTables{bit_reverse.data(), twiddle.data()};
-        return b;
-    }
-    MlsDeconvolutionBuffers Deconvolution() {
-        MlsDeconvolutionBuffers b;
-        b.tables = Tables();
-        b.hadamard = hadamard.data();
-        b.pass = scratch.data();
-        b.raw = window.data();
-        return b;
-    }
-};
 
 // Plays the stimulus buffer as the render thread does (256 periods of 1024 frames, from its start) and records
 // 330 periods as the capture thread does, through a loop-back whose measured path is (delay, fir). Returns the
