@@ -41,13 +41,15 @@ uint8_t* MlsWorkBuffer = nullptr;
 float* MlsImpulseRef = nullptr;
 float* MlsImpulseIn = nullptr;
 int32_t* MlsPermutationTables[2] = {};
-uint32_t* HadamardWorkBuffer = nullptr;
+float* HadamardWorkBuffer = nullptr;
 float* IrWindow = nullptr;
 float* TwoSidedIrWindow = nullptr;
 float* FftWorkBuffer = nullptr;
 uint8_t* MlsSequenceBits = nullptr;
 uint8_t* MlsStimulusBuffer = nullptr;
 float* MeasurementWorkBuffers[4] = {};
+float* RefBinNormaliser = nullptr;
+float* RefLogNormaliser = nullptr;
 float* InputBlock[kInputPortCount] = {};
 float* OverlapTail[kOutputCount] = {};
 int32_t* FftBitReverseTable = nullptr;
@@ -189,6 +191,8 @@ int AllocateDspBuffers() {
     if (!TakeBytes(MlsStimulusBuffer, 4288000)) return 1;
     for (auto& b : MeasurementWorkBuffers)
         if (!Take(b, 1072000)) return 1;
+    if (!Take(RefBinNormaliser, kCurvePoints)) return 1;
+    if (!Take(RefLogNormaliser, kLogPoints)) return 1;
     for (auto& b : InputBlock)
         if (!Take(b, kCurvePoints)) return 1;
     for (auto& b : OverlapTail)
@@ -257,6 +261,8 @@ int FreeDspBuffers() {
     Release(MlsSequenceBits);
     Release(MlsStimulusBuffer);
     for (auto& b : MeasurementWorkBuffers) Release(b);
+    Release(RefBinNormaliser);
+    Release(RefLogNormaliser);
     for (auto& b : InputBlock) Release(b);
     for (auto& b : OverlapTail) Release(b);
     Release(FftBitReverseTable);
