@@ -192,6 +192,28 @@ TEST_F(ShellSession, GuardedCommandsDoNothingWhileTheEngineRuns) {
     EXPECT_NE(IrSplChildWindow, nullptr);
 }
 
+TEST_F(ShellSession, WindowListCommandsWorkWhileTheEngineRunsOrAPlayerIsOpen) {
+    Command(IDM_STEREO_2X2);
+    HWND splitter = SplitterWindows[static_cast<int>(SplitterKind::Stereo)];
+    ASSERT_NE(splitter, nullptr);
+    ASSERT_NE(SplPlotWindow, nullptr);
+    auto active = [] { return reinterpret_cast<HWND>(SendMessageA(MdiClientWindow, WM_MDIGETACTIVE, 0, 0)); };
+    SendMessageA(MdiClientWindow, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(SplPlotWindow), 0);
+    ASSERT_EQ(active(), SplPlotWindow);
+    // The File menu's window list names each child by its id (from 40): choosing it activates the child.
+    EngineRunning = 1;
+    Command(GetDlgCtrlID(splitter));
+    EngineRunning = 0;
+    EXPECT_EQ(active(), splitter);
+    HWND player = CreateRecordingPanel(FrameWindow);
+    PlaylistEditorWindow = player;
+    Command(GetDlgCtrlID(SplPlotWindow));
+    PlaylistEditorWindow = nullptr;
+    DestroyWindow(player);
+    EXPECT_EQ(active(), SplPlotWindow);
+    EXPECT_GE(GetDlgCtrlID(SplPlotWindow), IDM_FIRST_MDI_CHILD);
+}
+
 TEST_F(ShellSession, ProjectSavedAndOpenedRestoresTheDesign) {
     const std::string path = (folder_ / "house.HIF").string();
     Command(IDM_HT4);  // all 16 outputs assigned
@@ -398,6 +420,20 @@ TEST_F(ShellSession, DraggedBarIsRememberedAndClampedAtLayout) {
     EXPECT_EQ(WindowPlacements[11].x, 10);
     GetWindowRect(PaneWindows[1], &left);
     EXPECT_EQ(left.right - left.left, 48);
+    // The bar is grabbed where it is drawn, at the limit, not where the pointer left it.
+    SendMessageA(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 100));
+    SendMessageA(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(150, 100));
+    SendMessageA(splitter, WM_LBUTTONUP, 0, MAKELPARAM(150, 100));
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    EXPECT_EQ(WindowPlacements[11].x, 150);
+    GetWindowRect(PaneWindows[1], &left);
+    EXPECT_EQ(left.right - left.left, 148);
+    // Where it was left, nothing is grabbed any more.
+    SendMessageA(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 100));
+    SendMessageA(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 100));
+    SendMessageA(splitter, WM_LBUTTONUP, 0, MAKELPARAM(300, 100));
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    EXPECT_EQ(WindowPlacements[11].x, 150);
     // Closing the splitter clears its panes from the table.
     CloseSystemWindows();
     EXPECT_EQ(PaneWindows[1], nullptr);
