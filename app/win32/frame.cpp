@@ -259,6 +259,13 @@ void RunDesignPreset(HWND window, const DesignPreset& preset) {
     CloseAuxChildren();
     CloseToolWindows();
     BuildDesignPreset(preset, WorkingNet, PaneRecords);
+    // The switches the panes draw by change before the panes are painted again.
+    if (preset.clears_show_flags) {
+        ShowNodes = 0;
+        ShowRaster = 0;
+    }
+    // A blank design has no curves: those of the design before it are not shown over it, nor their legends.
+    if (PresetIsBlank(preset) && PlotCurveTable) ClearPlotCurves(PlotCurveTable, kPlotCurveSlots);
     SplitterKind own;
     const bool hasOwn = SplitterForConfiguration(static_cast<uint32_t>(preset.system_configuration), &own);
     for (int k = 0; k < kSplitterKinds; ++k)
@@ -267,7 +274,7 @@ void RunDesignPreset(HWND window, const DesignPreset& preset) {
     if (hasOwn) {
         HWND& splitter = SplitterWindows[static_cast<int>(own)];
         if (splitter) {
-            InvalidateRect(splitter, nullptr, TRUE);
+            RedrawWindow(splitter, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         } else {
             OpenSplitter(own);
         }
@@ -279,8 +286,6 @@ void RunDesignPreset(HWND window, const DesignPreset& preset) {
     if (preset.bass_mode != kBassModeUnchanged) BassMode = static_cast<uint32_t>(preset.bass_mode);
     if (DesignPlayerPanelWindow && Dialogs.updateToolButtons) Dialogs.updateToolButtons(DesignPlayerPanelWindow);
     if (preset.clears_show_flags) {
-        ShowNodes = 0;
-        ShowRaster = 0;
         CheckPanelBox(kShowNodesBox, false);
         CheckPanelBox(kShowRasterBox, false);
     }
@@ -313,7 +318,7 @@ void OpenHelp(HWND window) {
     auto result = reinterpret_cast<INT_PTR>(ShellExecuteA(window, "open", AppFilePath, nullptr, nullptr, SW_SHOWNORMAL));
     if (result <= 32) {
         HvMessage m{kHelpMissing};
-        m.icon = MessageIcon::Information;  // shown with no icon of its own
+        m.icon = MessageIcon::None;
         ShowHvMessage(FrameWindow, m);
     }
 }

@@ -96,6 +96,8 @@ protected:
         SetFilePickerHook(nullptr);
         Dialogs = DialogCreators{};
         AppSession::TearDown();
+        // The stand-in panel does not clear its handle when it goes, as the real one does.
+        DesignPlayerPanelWindow = nullptr;
     }
     void Command(int id) { SendMessageA(FrameWindow, WM_COMMAND, id, 0); }
     // Pumps messages until `done` or the time-out.
@@ -212,6 +214,42 @@ TEST_F(ShellSession, WindowListCommandsWorkWhileTheEngineRunsOrAPlayerIsOpen) {
     DestroyWindow(player);
     EXPECT_EQ(active(), SplPlotWindow);
     EXPECT_GE(GetDlgCtrlID(SplPlotWindow), IDM_FIRST_MDI_CHILD);
+}
+
+TEST_F(ShellSession, PresetsRepaintThePanesAndBlankOnesHideTheOldCurves) {
+    Command(IDM_HT5_6X1);
+    HWND splitter = SplitterWindows[static_cast<int>(SplitterKind::HomeTheatre)];
+    ASSERT_NE(splitter, nullptr);
+    ASSERT_EQ(ShowRaster, 1);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    ASSERT_FALSE(GetUpdateRect(PaneWindows[1], nullptr, FALSE));
+    // 221 on the open Home Theatre window: the raster goes, and every pane is painted again without it.
+    Command(IDM_HT6_6X2);
+    ASSERT_EQ(SplitterWindows[static_cast<int>(SplitterKind::HomeTheatre)], splitter);
+    EXPECT_EQ(ShowRaster, 0);
+    EXPECT_EQ(ShowNodes, 0);
+    for (int pane = 1; pane <= 6; ++pane) EXPECT_TRUE(GetUpdateRect(PaneWindows[pane], nullptr, FALSE)) << pane;
+
+    // Curves of the design before a blank one are not shown over it, nor their legends.
+    for (int c : {0, 17, kPlotCurveSlots - 1}) PlotCurveTable[c].Visible = 1.0f;
+    Command(IDM_HT1);
+    EXPECT_EQ(PlotCurveTable[17].Visible, 1.0f);  // a design with networks keeps them until it is solved
+    for (int id : {IDM_BLANK_STEREO, IDM_BLANK_HT, IDM_BLANK_QUADRO, IDM_BLANK_BBM52}) {
+        PlotCurveTable[17].Visible = 1.0f;
+        Command(id);
+        for (int c = 0; c < kPlotCurveSlots; ++c) ASSERT_NE(PlotCurveTable[c].Visible, 1.0f) << id << " curve " << c;
+        EXPECT_NE(SplPlotWindow, nullptr) << id;
+    }
+}
+
+TEST_F(ShellSession, MissingHelpFileIsSaidWithoutAnIcon) {
+    Command(IDM_HELP);
+    ASSERT_EQ(recorder_.shown.size(), 1u);
+    EXPECT_EQ(recorder_.shown[0].text, "Unable To Locate HalvaneEqualizer_Help.CHM File");
+    EXPECT_EQ(recorder_.shown[0].caption, "HV Message");
+    EXPECT_EQ(recorder_.shown[0].icon, MessageIcon::None);
+    EXPECT_EQ(recorder_.shown[0].buttons, MessageButtons::Ok);
 }
 
 TEST_F(ShellSession, ProjectSavedAndOpenedRestoresTheDesign) {
