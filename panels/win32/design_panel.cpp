@@ -17,6 +17,7 @@
 #include "app/win32/app_windows.h"
 #include "app/win32/file_dialogs.h"
 #include "app/win32/message_box.h"
+#include "app/win32/wait_cursor.h"
 #include "app/win32/window_registry.h"
 #include "design/pane_editor.h"
 #include "design/win32/design_windows.h"
@@ -339,7 +340,7 @@ void OnProfileReload(HWND panel) {
     for (HWND& splitter : SplitterWindows) CloseChild(&splitter);
     MessageList messages;
     std::string path;
-    const ProfileLoad load = LoadProfile(LiveShared.ProfileNumber, &messages, &path);
+    const ProfileLoad load = WithWaitCursor([&] { return LoadProfile(LiveShared.ProfileNumber, &messages, &path); });
     if (load == ProfileLoad::kLoaded) PublishLiveValues();
     ShowMessages(messages);
     if (load == ProfileLoad::kLoaded) {

@@ -82,6 +82,45 @@ void MaybeScreenshot(const char* name, HWND front) {
     SaveScreen(name);
 }
 
+// Watches the cursor of the user-interface thread from a thread that shares its input state: whether the
+// wait cursor was up while the user-interface thread was busy.
+class CursorWatch {
+public:
+    CursorWatch() : ui_(GetCurrentThreadId()) {
+        thread_ = CreateThread(nullptr, 0, &CursorWatch::Run, this, 0, nullptr);
+        while (!attached_) Sleep(1);
+    }
+    ~CursorWatch() { Stop(); }
+    bool SawWaitCursor() {
+        Stop();
+        return sawWait_;
+    }
+
+private:
+    void Stop() {
+        if (!thread_) return;
+        stop_ = true;
+        WaitForSingleObject(thread_, 10000);
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
+    static DWORD WINAPI Run(LPVOID p) {
+        auto* self = static_cast<CursorWatch*>(p);
+        AttachThreadInput(GetCurrentThreadId(), self->ui_, TRUE);
+        const HCURSOR wait = LoadCursor(nullptr, IDC_WAIT);
+        self->attached_ = true;
+        // Without a pause: a driver file is read in a few milliseconds.
+        while (!self->stop_) {
+            if (GetCursor() == wait) self->sawWait_ = true;
+        }
+        AttachThreadInput(GetCurrentThreadId(), self->ui_, FALSE);
+        return 0;
+    }
+    DWORD ui_;
+    HANDLE thread_ = nullptr;
+    volatile bool attached_ = false, stop_ = false, sawWait_ = false;
+};
+
 class ShellSession : public AppSession {
 protected:
     void SetUp() override {
@@ -257,7 +296,11 @@ TEST_F(ShellSession, ProjectSavedAndOpenedRestoresTheDesign) {
     Command(IDM_HT4);  // all 16 outputs assigned
     const float output12 = PaneRecords[3]->params[9].p[kParamOutputNumber];
     AnswerPickerWith(path);
+    SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    CursorWatch saving;
     Command(IDM_SAVE_PROJECT);
+    EXPECT_TRUE(saving.SawWaitCursor()) << "no wait cursor while the project was written";
+    EXPECT_NE(GetCursor(), LoadCursor(nullptr, IDC_WAIT));
     ASSERT_EQ(std::filesystem::file_size(path), 303332072u);
     char title[2300] = {};
     GetWindowTextA(FrameWindow, title, sizeof title);
@@ -266,7 +309,11 @@ TEST_F(ShellSession, ProjectSavedAndOpenedRestoresTheDesign) {
     Command(IDM_BLANK_STEREO);
     ASSERT_EQ(pr_file->tail.SystemConfiguration, 0u);
     recorder_.answer = IDYES;
-    Command(IDM_OPEN_PROJECT);
+    {
+        CursorWatch reading;
+        Command(IDM_OPEN_PROJECT);
+        EXPECT_TRUE(reading.SawWaitCursor()) << "no wait cursor while the project was read";
+    }
     ASSERT_EQ(recorder_.shown.size(), 1u);
     EXPECT_EQ(recorder_.shown[0].text, "Last chance to save current data !\n\nDO YOU WISH TO LOAD NEW PROJECT ?");
     EXPECT_EQ(pr_file->tail.SystemConfiguration, 1u);
@@ -304,13 +351,21 @@ TEST_F(ShellSession, DriverOpenedRepairsItsCurvesBeforeTheEditorShowsThem) {
     CurrentDriver->spl_log[10] = 80.0f;
     CurrentDriver->spl_log[20] = 90.0f;
     AnswerPickerWith(path);
-    Command(IDM_SAVE_DRIVER);
+    {
+        CursorWatch saving;
+        Command(IDM_SAVE_DRIVER);
+        EXPECT_TRUE(saving.SawWaitCursor()) << "no wait cursor while the driver file was written";
+    }
     ASSERT_TRUE(std::filesystem::exists(path));
     for (float& v : CurrentDriver->spl_log) v = 0.0f;
 
     recorder_.answer = IDYES;
     recorder_.shown.clear();
-    Command(IDM_OPEN_DRIVER);
+    {
+        CursorWatch reading;
+        Command(IDM_OPEN_DRIVER);
+        EXPECT_TRUE(reading.SawWaitCursor()) << "no wait cursor while the driver file was read";
+    }
     ASSERT_EQ(recorder_.shown.size(), 1u);  // the question only
     EXPECT_EQ(recorder_.shown[0].text, "Last chance to save current data !\n\nDO YOU WISH TO LOAD NEW DRIVER ?");
     EXPECT_EQ(CurrentDriver->spl_log[0], 80.0f);
