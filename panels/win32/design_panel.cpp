@@ -305,23 +305,26 @@ void OnCommand(HWND panel, int id) {
 
 // ---- Timers -----------------------------------------------------------------------------------------------
 
+// Asks where to save the recording and saves it. A save that fails (no room, a folder that cannot be written)
+// is said and the recording kept: the picker comes again, so the user can make room or choose another place.
+// Cancelling the picker drops the recording.
 void SaveRecording() {
     char path[kPathWidth] = {};
     char title[kPathWidth] = {};
-    PrepareWavSaveDialog(FrameWindow);
-    WavSaveDialogRecord.lpstrFile = path;
-    WavSaveDialogRecord.lpstrFileTitle = title;
-    WavSaveDialogRecord.Flags = OFN_CREATEPROMPT | OFN_HIDEREADONLY;
-    ModalDialogOpen = 1;
-    const bool chosen = RunFilePicker(FrameWindow, WavSavePicker(), path, title);
-    ModalDialogOpen = 0;
-    if (!chosen) {
-        Engine().dropRecording();
-        return;
+    for (;;) {
+        PrepareWavSaveDialog(FrameWindow);
+        WavSaveDialogRecord.lpstrFile = path;
+        WavSaveDialogRecord.lpstrFileTitle = title;
+        WavSaveDialogRecord.Flags = OFN_CREATEPROMPT | OFN_HIDEREADONLY;
+        ModalDialogOpen = 1;
+        const bool chosen = RunFilePicker(FrameWindow, WavSavePicker(), path, title);
+        ModalDialogOpen = 0;
+        if (!chosen) break;
+        MessageList messages;
+        const int saved = WithWaitCursor([&] { return Engine().saveRecording(path, &messages); });
+        ShowMessages(messages);
+        if (saved == 1 || !Engine().hasRecording()) break;
     }
-    MessageList messages;
-    Engine().saveRecording(path, &messages);
-    ShowMessages(messages);
     Engine().dropRecording();
 }
 
