@@ -170,9 +170,7 @@ class PanelSession : public AppSession {
 protected:
     void SetUp() override {
         AppSession::SetUp();
-        InstallControlPanels();
-        ASSERT_TRUE(Start());
-        ShowWindow(FrameWindow, SW_SHOW);
+        ASSERT_TRUE(StartWithPanels());
         Pump();
         recorder_.shown.clear();
     }

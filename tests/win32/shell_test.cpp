@@ -491,41 +491,36 @@ TEST_F(ShellSession, DraggedBarIsRememberedAndClampedAtLayout) {
     Command(IDM_STEREO_2X2);
     HWND splitter = SplitterWindows[static_cast<int>(SplitterKind::Stereo)];
     ASSERT_NE(splitter, nullptr);
+    // A press at x0, a move to x1 and the release there, then the layout the release posts.
+    auto drag = [splitter](int x0, int x1) {
+        SendMessageA(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x0, 100));
+        SendMessageA(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x1, 100));
+        SendMessageA(splitter, WM_LBUTTONUP, 0, MAKELPARAM(x1, 100));
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    };
     RECT rc;
     GetClientRect(splitter, &rc);
     const int bar = WindowPlacements[11].x > rc.right - 50 ? rc.right - 50 : WindowPlacements[11].x;
-    SendMessageA(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(bar, 100));
-    SendMessageA(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(200, 100));
-    SendMessageA(splitter, WM_LBUTTONUP, 0, MAKELPARAM(200, 100));
+    drag(bar, 200);
     EXPECT_EQ(WindowPlacements[11].x, 200);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
     RECT left, right;
     GetWindowRect(PaneWindows[1], &left);
     GetWindowRect(PaneWindows[3], &right);
     EXPECT_EQ(left.right - left.left, 198);   // X - 2
     EXPECT_EQ(right.left - left.left, 200);   // X + 1 against 1
     // A drag far to the left is kept as dragged in the slot but laid out at the lower limit.
-    SendMessageA(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 100));
-    SendMessageA(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, 100));
-    SendMessageA(splitter, WM_LBUTTONUP, 0, MAKELPARAM(10, 100));
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    drag(200, 10);
     EXPECT_EQ(WindowPlacements[11].x, 10);
     GetWindowRect(PaneWindows[1], &left);
     EXPECT_EQ(left.right - left.left, 48);
     // The bar is grabbed where it is drawn, at the limit, not where the pointer left it.
-    SendMessageA(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 100));
-    SendMessageA(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(150, 100));
-    SendMessageA(splitter, WM_LBUTTONUP, 0, MAKELPARAM(150, 100));
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    drag(50, 150);
     EXPECT_EQ(WindowPlacements[11].x, 150);
     GetWindowRect(PaneWindows[1], &left);
     EXPECT_EQ(left.right - left.left, 148);
     // Where it was left, nothing is grabbed any more.
-    SendMessageA(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 100));
-    SendMessageA(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 100));
-    SendMessageA(splitter, WM_LBUTTONUP, 0, MAKELPARAM(300, 100));
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    drag(10, 300);
     EXPECT_EQ(WindowPlacements[11].x, 150);
     // Closing the splitter clears its panes from the table.
     CloseSystemWindows();
