@@ -86,9 +86,16 @@ void MaybeScreenshot(const char* name) {
     const char* dir = std::getenv("HV_SCREENSHOT_DIR");
     if (!dir || !*dir) return;
     RedrawWindow(FrameWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    for (HWND panel : {DesignPlayerPanelWindow, PlayerPanelWindow})
-        if (panel) RedrawWindow(panel, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Pump();
+    // The panels stand above the frame in the picture (with no window manager nothing keeps them there).
+    for (HWND panel : {DesignPlayerPanelWindow, PlayerPanelWindow}) {
+        if (!panel) continue;
+        SetWindowPos(panel, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        RedrawWindow(panel, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+    for (int i = 0; i < 10; ++i) {
+        Pump();
+        Sleep(15);
+    }
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     HDC screen = GetDC(nullptr);
     HDC mem = CreateCompatibleDC(screen);
@@ -109,6 +116,8 @@ void MaybeScreenshot(const char* name) {
     DeleteObject(bmp);
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
+    for (HWND panel : {DesignPlayerPanelWindow, PlayerPanelWindow})
+        if (panel) SetWindowPos(panel, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // An engine that records what the panels ask of it.
