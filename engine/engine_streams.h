@@ -16,7 +16,7 @@
 // plays it again when no newer one has come; it never reads a block that is being written.
 //
 // Every setting the threads use is taken once at the start (EngineStartSettings); only the live values
-// (volume, trims, BBM gain, phase mode, "Re-Record") change while the engine runs. Stop clears
+// (volume with the test tone's level, trims, BBM gain, phase mode, "Re-Record") change while the engine runs. Stop clears
 // EngineRunning, wakes every waiting thread and joins all six with a time-out before anything is freed or
 // a new start begins.
 #include <atomic>
@@ -65,7 +65,6 @@ struct EngineStartSettings {
     uint32_t WasapiDebugMode = 0;   // 1: publish a status line after each set-up step
     int32_t TestToneChannel = 0;    // 1..16 one output, 17 all, else none
     float TestToneFrequency = 1000.0f;
-    int32_t VolumePosition = 51;    // for the test tone's level
     float TicksToMs = 0.0f;         // 0: taken from the performance counter at the start
     std::wstring CaptureEndpointId;
     std::wstring RenderEndpointId;
@@ -81,6 +80,7 @@ struct EngineLiveControls {
     std::atomic<float> BbmGain{0.5f};
     std::atomic<int32_t> PhaseMode{0};
     std::atomic<int32_t> RecordOutput{0};
+    std::atomic<int32_t> VolumePosition{51};  // the test tone's level, read again for every block
 
     EngineLiveControls();
     LiveBlockValues Snapshot() const;
