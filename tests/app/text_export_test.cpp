@@ -1,19 +1,10 @@
 #include "app/text_export.h"
 
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 #include "heap_record.h"
 #include "test_util.h"
@@ -282,25 +273,12 @@ TEST(CurveText, ANamedPipeIsRefusedWithoutWaiting) {
 #else
     ScratchDir dir;
     const std::string fifo = dir.File("mike.trg");
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     auto f = BinTable();
     std::vector<CalPoint> curve(kLinGridPoints, CalPoint{4.0f, 5.0f});
     MessageList msgs;
-    std::atomic<bool> done{false};
     int result = -1;
-    std::thread reader([&] {
-        result = ReadMikeCalFile(fifo, curve.data(), f.data(), &msgs);
-        done = true;
-    });
-    for (int i = 0; i < 1000 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    const bool blocked = !done;
-    if (blocked) {
-        // Let the reader go: a writer opens and closes the pipe, the reader sees its end.
-        const int w = open(fifo.c_str(), O_WRONLY);
-        if (w >= 0) close(w);
-    }
-    reader.join();
-    ASSERT_FALSE(blocked) << "the reader opened the pipe and waited";
+    ASSERT_TRUE(ReturnsOnANamedPipe(fifo, [&] { result = ReadMikeCalFile(fifo, curve.data(), f.data(), &msgs); }))
+        << "the reader opened the pipe and waited";
     EXPECT_EQ(result, 0);
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_EQ(msgs[0].text, fifo);
