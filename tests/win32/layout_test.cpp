@@ -204,10 +204,8 @@ class WindowLayout : public AppSession, public ::testing::WithParamInterface<Lay
 protected:
     void SetUp() override {
         AppSession::SetUp();
-        InstallControlPanels();
         InstallToolWindows();
-        ASSERT_TRUE(Start());
-        ShowWindow(FrameWindow, SW_SHOW);
+        ASSERT_TRUE(StartWithPanels());
         Pump();
     }
     void TearDown() override {
