@@ -15,6 +15,7 @@
 #include "app/win32/child_windows.h"
 #include "app/win32/message_box.h"
 #include "app/win32/settings_windows.h"
+#include "app/win32/wait_cursor.h"
 #include "app/win32/window_registry.h"
 #include "panels/win32/panel_common.h"
 #include "tools/diffraction_calculator.h"
@@ -305,22 +306,23 @@ int DrawDiffractionCurves(HDC dc) {
 }
 
 int RunDiffractionPlot(HWND dialog) {
-    HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     MessageList messages;
     HWND canvas = Canvas(dialog);
-    if (PrepareBaffleEdges(Baffle, BaffleEdgePoints, &BaffleEdgeElementList, &messages) != 0) {
-        SetCursor(previous);
+    const uint32_t slot = DiffractionSlots.spl_slot;
+    const bool prepared = WithWaitCursor([&] {
+        if (PrepareBaffleEdges(Baffle, BaffleEdgePoints, &BaffleEdgeElementList, &messages) != 0) return false;
+        DrawCanvasGrid(canvas);
+        DrawEdgeElements(canvas);
+        RebuildPlotGrids(FrequencyAxisRange);
+        DiffractionSlots.curves = DiffractionCurves;
+        RunDiffraction(Baffle, BaffleEdgePoints, &BaffleEdgeElementList, CurrentDriver, DiffractionCalculatorSettings,
+                       BinFrequencyTable, ColourScheme, &DiffractionSlots, &messages);
+        return true;
+    });
+    if (!prepared) {
         ShowHvMessages(dialog, messages);
         return 0;
     }
-    DrawCanvasGrid(canvas);
-    DrawEdgeElements(canvas);
-    RebuildPlotGrids(FrequencyAxisRange);
-    DiffractionSlots.curves = DiffractionCurves;
-    const uint32_t slot = DiffractionSlots.spl_slot;
-    RunDiffraction(Baffle, BaffleEdgePoints, &BaffleEdgeElementList, CurrentDriver, DiffractionCalculatorSettings,
-                   BinFrequencyTable, ColourScheme, &DiffractionSlots, &messages);
-    SetCursor(previous ? previous : LoadCursor(nullptr, IDC_ARROW));
     if (!messages.empty()) {
         ShowHvMessages(dialog, messages);
         return 1;

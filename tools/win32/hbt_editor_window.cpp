@@ -15,6 +15,7 @@
 #include "app/win32/app_windows.h"
 #include "app/win32/child_windows.h"
 #include "app/win32/message_box.h"
+#include "app/win32/wait_cursor.h"
 #include "app/win32/window_registry.h"
 #include "panels/win32/panel_common.h"
 #include "tools/driver_fields.h"
@@ -209,9 +210,7 @@ void OnCommand(HWND dialog, int id) {
         }
         case IDC_HBT_LIN_RUN: {
             MessageList messages;
-            HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-            RunLinearHbt(&d, RunContext(), &messages, ShowProgress, dialog);
-            SetCursor(previous ? previous : LoadCursor(nullptr, IDC_ARROW));
+            WithWaitCursor([&] { return RunLinearHbt(&d, RunContext(), &messages, ShowProgress, dialog); });
             ShowRunMessages(messages);
             PaintEditor(PaintHbtWindow, 1);
             break;

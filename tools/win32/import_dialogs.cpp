@@ -16,6 +16,7 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/message_box.h"
 #include "app/win32/settings_windows.h"
+#include "app/win32/wait_cursor.h"
 #include "app/win32/window_registry.h"
 #include "tools/driver_fields.h"
 #include "tools/measurement_import.h"
@@ -142,9 +143,8 @@ void Convert(HWND dialog, ImportSession* s) {
     conversion.bin_table = BinFrequencyTable;
     conversion.block_frames = BlockFrames;
     MessageList messages;
-    HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-    const int converted = ConvertImportFile(s->image.data(), s->image.size(), conversion, CurrentDriver, &messages);
-    SetCursor(previous);
+    const int converted = WithWaitCursor(
+        [&] { return ConvertImportFile(s->image.data(), s->image.size(), conversion, CurrentDriver, &messages); });
     ShowHvMessages(dialog, messages);
     if (converted != 1) return;
     const ImportMemberInfo& info = ImportMemberOf(s->member);

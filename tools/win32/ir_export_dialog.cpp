@@ -13,6 +13,7 @@
 #include "app/win32/child_windows.h"
 #include "app/win32/file_dialogs.h"
 #include "app/win32/message_box.h"
+#include "app/win32/wait_cursor.h"
 #include "app/win32/window_registry.h"
 #include "engine/window_shapes.h"
 #include "tools/ir_export.h"
@@ -184,6 +185,19 @@ void SelectMethod(HWND dialog, uint32_t method) {
     RebuildView();
 }
 
+// Each candidate window built and measured in turn: its curves in its slots, drawn as they come.
+void BuildCandidates(const IrCandidateList& c) {
+    for (int i = 0; i < kIrCandidates; ++i) {
+        IrDialog.IrCurveSlot = static_cast<uint32_t>(i);
+        IrDialog.IrWindowLength = static_cast<uint32_t>(IrCandidateLength(c, i));
+        RebuildView();
+        IrLogSpectrumToSlots(OutputImpulseResponse[IrDialog.IrOutput], i, i + kIrPhaseSlotOffset);
+        SetSlotHeader(i, ColourScheme[i % 18 + 1], ColourScheme[1]);
+        PaintOnWindow(IrSplChildWindow, [&](HDC dc) { DrawIrSplCurves(dc, i); });
+        if (pr_file->tail.SplOnlyEq != 1) break;  // the window length plays no part
+    }
+}
+
 void RunOptimisation(HWND dialog) {
     for (const OptionBox& b : kOptionBoxes) {
         if (!b.rebuilds) continue;
@@ -194,18 +208,7 @@ void RunOptimisation(HWND dialog) {
     DrawSplSlots({});
     for (int s = 0; s < kIrCandidates; ++s) FillSlot(s, kIrSplFloor);
     for (int s = kIrCandidates; s < 2 * kIrCandidates + 1; ++s) FillSlot(s, 0.0f);
-    const IrCandidateList c = IrCandidatesOf(IrMethod, BlockFrames);
-    HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-    for (int i = 0; i < kIrCandidates; ++i) {
-        IrDialog.IrCurveSlot = static_cast<uint32_t>(i);
-        IrDialog.IrWindowLength = static_cast<uint32_t>(IrCandidateLength(c, i));
-        RebuildView();
-        IrLogSpectrumToSlots(OutputImpulseResponse[IrDialog.IrOutput], i, i + kIrPhaseSlotOffset);
-        SetSlotHeader(i, ColourScheme[i % 18 + 1], ColourScheme[1]);
-        PaintOnWindow(IrSplChildWindow, [&](HDC dc) { DrawIrSplCurves(dc, i); });
-        if (pr_file->tail.SplOnlyEq != 1) break;  // the window length plays no part
-    }
-    SetCursor(previous);
+    WithWaitCursor([] { BuildCandidates(IrCandidatesOf(IrMethod, BlockFrames)); });
 }
 
 void ChooseCandidate(HWND dialog) {
