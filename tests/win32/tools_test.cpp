@@ -262,6 +262,29 @@ TEST_F(ToolsUi, ImportRepairsAndOpensTheHbtEditor) {
     Shot("hbt-editor-after-import", EditorWindow);
 }
 
+// Opening a driver file opens the HBT editor on it, with the file's fields in the dialog.
+TEST_F(ToolsUi, OpeningADriverFileOpensTheHbtEditor) {
+    const std::filesystem::path file = folder_ / "tweeter.twe";
+    std::strcpy(DriverHighPassStop(*CurrentDriver), "1234.5");
+    std::strcpy(DriverEfficiencyText(*CurrentDriver), "91.0");
+    {
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(CurrentDriver), sizeof(HV_Driver_Data));
+    }
+    std::strcpy(DriverHighPassStop(*CurrentDriver), "10.00");
+    PickFile(file.string());
+    recorder_.answer = IDYES;
+    Command(IDM_OPEN_DRIVER);
+    ASSERT_NE(EditorWindow, nullptr);
+    ASSERT_NE(TransferFunctionWindow, nullptr);
+    EXPECT_EQ(ItemText(TransferFunctionWindow, IDC_HBT_HP_STOP), "1234.5");
+    EXPECT_EQ(ItemText(TransferFunctionWindow, IDC_HBT_EFFICIENCY), "91.0");
+    RECT r;
+    GetWindowRect(TransferFunctionWindow, &r);
+    EXPECT_EQ(r.right - r.left, 600);
+    EXPECT_EQ(r.bottom - r.top, 242);
+}
+
 TEST_F(ToolsUi, HbtRunsFromTheEditor) {
     Command(IDM_FILE_EDITOR);
     ASSERT_NE(EditorWindow, nullptr);
