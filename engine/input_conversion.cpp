@@ -44,6 +44,37 @@ int CaptureFrameBytes(const CaptureConversionSettings& s) {
     return CaptureFrameChannels(s) * (s.Capture24Bit == 0 ? 2 : 4);
 }
 
+void ApplyInputBassSums(float p[kEnginePortCount + 1], bool two_channel, uint32_t bass_mode,
+                        uint32_t system_configuration, float g) {
+    const bool bbm_input = bass_mode == kBassModeBbmInput;
+    const bool summed = bass_mode == kBassModeSummed;
+    if (two_channel) {
+        if (bbm_input) {
+            p[5] = g * p[1];
+            p[9] = g * p[3];
+        } else if (summed) {
+            p[5] = p[9] = g * (p[1] + p[3]);
+        }
+        return;
+    }
+    const bool surround_52 = system_configuration == kConfiguration52Bbm;
+    const bool surround_72 =
+        system_configuration == kConfiguration72Bbm || system_configuration == kConfiguration72BbmCabs;
+    if (!surround_52 && !surround_72) return;
+    if (bbm_input) {
+        float left = p[1] + p[2] + p[4];
+        float right = p[3] + p[2] + p[6];
+        if (surround_72) {
+            left = left + p[7];
+            right = right + p[8];
+        }
+        p[5] = p[5] + g * left;
+        p[9] = p[9] + g * right;
+    } else if (summed) {
+        p[5] = p[9] = g * (p[1] + p[3]);
+    }
+}
+
 void ConvertCaptureBlock(const uint8_t* device, int frames, const CaptureConversionSettings& s, float bbm_gain,
                          float* const input_blocks[kEnginePortCount], float input_peaks[kInputPeakCount]) {
     for (int i = 0; i < kInputPeakCount; ++i) input_peaks[i] = 0.0f;
@@ -55,13 +86,6 @@ void ConvertCaptureBlock(const uint8_t* device, int frames, const CaptureConvers
                               : s.InputMode == 3     ? kPortChannelSixInputs
                                                      : kPortChannelMultichannel;
     const bool centre_to_lr = !two_channel && s.CenterToLr == 1;
-
-    // Which sums apply (fixed for the block).
-    const bool bbm_input = s.BassMode == kBassModeBbmInput;
-    const bool summed = s.BassMode == kBassModeSummed;
-    const bool surround_52 = s.SystemConfiguration == kConfiguration52Bbm;
-    const bool surround_72 = s.SystemConfiguration == kConfiguration72Bbm || s.SystemConfiguration == kConfiguration72BbmCabs;
-    const float g = bbm_gain;
 
     float ch[12];
     for (int j = 0; j < frames; ++j) {
@@ -82,27 +106,7 @@ void ConvertCaptureBlock(const uint8_t* device, int frames, const CaptureConvers
             if (p[port] > input_peaks[port - 1]) input_peaks[port - 1] = p[port];
         }
 
-        if (two_channel) {
-            if (bbm_input) {
-                p[5] = g * p[1];
-                p[9] = g * p[3];
-            } else if (summed) {
-                p[5] = p[9] = g * (p[1] + p[3]);
-            }
-        } else if (surround_52 || surround_72) {
-            if (bbm_input) {
-                float left = p[1] + p[2] + p[4];
-                float right = p[3] + p[2] + p[6];
-                if (surround_72) {
-                    left = left + p[7];
-                    right = right + p[8];
-                }
-                p[5] = p[5] + g * left;
-                p[9] = p[9] + g * right;
-            } else if (summed) {
-                p[5] = p[9] = g * (p[1] + p[3]);
-            }
-        }
+        ApplyInputBassSums(p, two_channel, s.BassMode, s.SystemConfiguration, bbm_gain);
 
         for (int port = 1; port <= kEnginePortCount; ++port) {
             input_blocks[port - 1][2 * j] = p[port];
