@@ -9,7 +9,7 @@ bool OneOf(uint32_t v, uint32_t a, uint32_t b) { return v == a || v == b; }
 
 }  // namespace
 
-int CheckPlayRules(const PlayRuleInputs& in, std::string* message) {
+int CheckPlayRules(const PlayRuleInputs& in, std::string* message, uint32_t skipped_rules) {
     const uint32_t S = in.SystemConfiguration, I = in.InputMode, B = in.BassMode, K = in.BufferSizeIndex;
     const uint32_t R = in.SampleRate;
     struct Rule {
@@ -33,7 +33,7 @@ int CheckPlayRules(const PlayRuleInputs& in, std::string* message) {
         {in.Capture24Bit == 0 && I != 0, kSixteenBitInputsRefused},
     };
     for (int i = 0; i < kPlayRuleCount; ++i) {
-        if (!rules[i].breaks) continue;
+        if (!rules[i].breaks || (skipped_rules >> i & 1u)) continue;
         if (message) *message = rules[i].text;
         return i + 1;
     }

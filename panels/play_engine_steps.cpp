@@ -21,11 +21,7 @@ float* SynthesisScratch(int which) {
     return which == 0 ? work.data() : rotated.data();
 }
 
-}  // namespace
-
-std::string PlayRefusal(PlayPanel panel, const PlaySettings& s) {
-    // Rules 1..5 cannot hold for Quadro with "Inputs 1-8", so checking it first keeps the order.
-    if (panel == PlayPanel::kPlayer && s.SystemConfiguration == 2 && s.InputMode == 2) return kQuadroEightInputs;
+PlayRuleInputs RuleInputsOf(const PlaySettings& s) {
     PlayRuleInputs in;
     in.SystemConfiguration = s.SystemConfiguration;
     in.InputMode = s.InputMode;
@@ -33,8 +29,25 @@ std::string PlayRefusal(PlayPanel panel, const PlaySettings& s) {
     in.SampleRate = static_cast<uint32_t>(s.SampleRate < 0 ? 0 : s.SampleRate);
     in.BufferSizeIndex = s.HV_Buffer_Size;
     in.Capture24Bit = s.Capture24Bit;
+    return in;
+}
+
+}  // namespace
+
+std::string PlayRefusal(PlayPanel panel, const PlaySettings& s) {
+    // Rules 1..5 cannot hold for Quadro with "Inputs 1-8", so checking it first keeps the order.
+    if (panel == PlayPanel::kPlayer && s.SystemConfiguration == 2 && s.InputMode == 2) return kQuadroEightInputs;
     std::string message;
-    CheckPlayRules(in, &message);
+    CheckPlayRules(RuleInputsOf(s), &message);
+    return message;
+}
+
+std::string WavPlayRefusal(const PlaySettings& s) {
+    // The WAV panel has the table's rules but three: 5.1 with "BBM Input", 5.2 BBM with two inputs, and the
+    // 16-bit capture rule (a file has no capture width).
+    constexpr uint32_t kNotForSongs = 1u << 3 | 1u << 7 | 1u << 12;
+    std::string message;
+    CheckPlayRules(RuleInputsOf(s), &message, kNotForSongs);
     return message;
 }
 

@@ -30,6 +30,9 @@ inline constexpr const char* kQuadroEightInputs = "Unable To Process 8 Inputs In
 // QUADRO Mode". The player panel's own message names the eight-input mode, so it refuses "Inputs 1-8" for
 // Quadro too, in the same place of the order.
 std::string PlayRefusal(PlayPanel panel, const PlaySettings& s);
+// The WAV player's own rules: those of the table that a song can break (not "Unable To Run BBM In 5.1HT
+// Mode", "Unable To Run BBM With Stereo Inputs" nor the 16-bit capture rule).
+std::string WavPlayRefusal(const PlaySettings& s);
 
 // ---- Pane schedule --------------------------------------------------------------------------------------
 

@@ -93,8 +93,8 @@ void DrawPlayStopButton(const DRAWITEMSTRUCT* item, PanelButtonStyle style) {
     HBRUSH fill = pressed ? PressedButtonBrush() : (play ? Gdi.YellowBrush : Gdi.CyanBrush);
     FillRect(dc, &item->rcItem, GetSysColorBrush(COLOR_BTNFACE));
     FillRect(dc, &box, fill);
-    HGDIOBJ oldPen = SelectObject(dc, Gdi.BlackPen1);
-    if (!design) {
+    HGDIOBJ oldPen = SelectObject(dc, style == PanelButtonStyle::kWavPlayer ? Gdi.BluePen2 : Gdi.BlackPen1);
+    if (style == PanelButtonStyle::kPlayer) {
         HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
         Rectangle(dc, 0, 0, w, 38);
         SelectObject(dc, oldBrush);

@@ -24,8 +24,9 @@ void SetPhaseBoxes(HWND panel, int32_t phase_mode);
 // A phase button: the boxes, PhaseMode and the title "Linear Phase" / "Minimum Phase".
 void SelectPhaseMode(HWND panel, int32_t phase_mode);
 
-// The owner-drawn Play and STOP buttons of each panel.
-enum class PanelButtonStyle { kDesign, kPlayer };
+// The owner-drawn Play and STOP buttons of each panel: the design panel's small ones, the Player Control
+// panel's outlined ones, and the WAV player's with the frame pen's shadow line and no outline.
+enum class PanelButtonStyle { kDesign, kPlayer, kWavPlayer };
 void DrawPlayStopButton(const DRAWITEMSTRUCT* item, PanelButtonStyle style);
 
 // The live-key hook of a panel: does what the key asks of `panel` and the shared values, then passes the

@@ -57,7 +57,10 @@ bool PickFile(HWND editor, const FilePickerDescription& picker, char* path, char
 }
 
 int ResetPlaylistView(HWND list, int rows) {
+    // One repaint for the whole list, not one per row.
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(list);
+    ListView_SetItemCount(list, rows);
     LVITEMA item{};
     item.mask = LVIF_TEXT;
     item.pszText = LPSTR_TEXTCALLBACKA;
@@ -65,6 +68,8 @@ int ResetPlaylistView(HWND list, int rows) {
         item.iItem = i;
         SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
     return 1;
 }
 
@@ -239,6 +244,12 @@ INT_PTR CALLBACK PlaylistEditorProc(HWND editor, UINT message, WPARAM wParam, LP
         return TRUE;
     case WM_MOVE:
         if (!EngineRunning) TrackPanelMove(lParam, kEditorSlot);
+        return FALSE;
+    case WM_SIZE:
+        if (PlaylistListView) {
+            const RECT r = ListRectangle(editor);
+            MoveWindow(PlaylistListView, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+        }
         return FALSE;
     case WM_DESTROY:
         PlaylistListView = nullptr;
