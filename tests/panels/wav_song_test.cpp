@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/block_path.h"
 #include "panels/playlist_editor.h"
 #include "panels/wav_block.h"
 #include "panels/wav_player.h"
@@ -88,8 +89,12 @@ TEST(WavBlock, SixChannelMapSumsAndPeaks) {
     const float g = 0.5f;
     struct Case {
         uint32_t configuration, bass;
+        BlockKernels kernels;  // the plain conversion as well as the widest the processor has
     };
-    for (const Case c : {Case{1, 1}, Case{3, 0}, Case{3, 1}, Case{3, 2}, Case{4, 1}, Case{5, 2}}) {
+    for (const Case c : {Case{1, 1, BlockKernels::kWidest}, Case{3, 0, BlockKernels::kScalar}, Case{3, 1, BlockKernels::kWidest},
+                         Case{3, 2, BlockKernels::kWidest}, Case{4, 1, BlockKernels::kScalar}, Case{4, 1, BlockKernels::kWidest},
+                         Case{5, 2, BlockKernels::kScalar}}) {
+        LimitBlockPathKernels(c.kernels);
         Ports p(2);
         float peaks[kInputPeakCount];
         WavBlockFormat f;
@@ -128,6 +133,7 @@ TEST(WavBlock, SixChannelMapSumsAndPeaks) {
         EXPECT_EQ(peaks[6], 0.0f);
         EXPECT_EQ(peaks[7], 0.0f);
     }
+    LimitBlockPathKernels(BlockKernels::kWidest);
 }
 
 TEST(WavBlock, TheLastPartialBlockIsPaddedWithSilence) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/command_ids.h"
+#include "app/frequency_grids.h"
 #include "app/global_records.h"
 #include "app/preferences.h"
 #include "app/settings.h"
@@ -75,8 +76,8 @@ void Key(HWND panel, UINT message, WPARAM code) {
     IsDialogMessageA(panel, &msg);
 }
 
-// A small 16-bit stereo WAV file of 48 kHz.
-void WriteSong(const std::string& path, int frames) {
+// A small 16-bit stereo WAV file.
+void WriteSong(const std::string& path, int frames, uint32_t rate = 48000) {
     std::vector<char> data(static_cast<size_t>(frames) * 4);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 13);
     auto le = [](std::ofstream& f, uint32_t v, int bytes) {
@@ -89,8 +90,8 @@ void WriteSong(const std::string& path, int frames) {
     le(f, 16, 4);
     le(f, 1, 2);
     le(f, 2, 2);
-    le(f, 48000, 4);
-    le(f, 192000, 4);
+    le(f, rate, 4);
+    le(f, rate * 4, 4);
     le(f, 4, 2);
     le(f, 16, 2);
     f.write("data", 4);
@@ -144,9 +145,10 @@ protected:
 
     std::string SongPath(int i) const { return (folder_ / ("song " + std::to_string(i) + ".wav")).string(); }
 
+    // Songs 1 and 2 at 48 kHz, song 3 at 44.1 kHz.
     void AddThreeSongs(HWND editor) {
         for (int i = 1; i <= 3; ++i) {
-            WriteSong(SongPath(i), 1000 * i);
+            WriteSong(SongPath(i), 1000 * i, i == 3 ? 44100 : 48000);
             answers_.push_back(SongPath(i));
         }
         AnswerPickers();
@@ -249,8 +251,9 @@ TEST_F(WavPlayerSession, SongsComeInThroughThePickerAndTheEditorEditsThem) {
     EXPECT_EQ(Cell(editor, 1, 3), "2CH 16/48 WAV");
     EXPECT_EQ(Cell(editor, 1, 4), "1536.0kbps");
     EXPECT_EQ(Cell(editor, 1, 5), SongPath(2));
+    EXPECT_EQ(Cell(editor, 2, 3), "2CH 16/44.1 WAV");
     EXPECT_EQ(Cell(editor, 3, 0), " ");
-    EXPECT_EQ(pr_file->tail.HV_Sampling, 1u);
+    EXPECT_EQ(pr_file->tail.HV_Sampling, 0u);  // the last song added
     EXPECT_EQ(InputMode, 0u);
 
     // A file that is not a WAV file, with its message.
@@ -332,10 +335,17 @@ TEST_F(WavPlayerSession, PlayWithoutASoundDeviceShowsTheErrorAndRunsToTheEndOfTh
     Command(panel, IDC_PLAY);  // Play while playing does nothing
     // No endpoint here: every song's render thread ends in the error title and the list moves on.
     ASSERT_TRUE(PumpUntil([&] { return Title(panel) == kRenderErrorTitle; }, 10000));
+    // Play built the banks for 44.1 kHz, the rate the last song added set; the 48 kHz songs have them
+    // rebuilt for their rate before they start, and the 44.1 kHz song again for its own.
+    ASSERT_TRUE(PumpUntil([&] { return ItemText(panel, IDC_SONG_TITLE) == "song 2.wav"; }, 10000));
+    EXPECT_EQ(WavPlayer.BuiltSampling, 1u);
+    EXPECT_FLOAT_EQ(BinFrequencyTable[1], 48000.0f / (8 * BlockFrames));
     ASSERT_TRUE(PumpUntil([&] { return EngineRunning.load() == 0; }, 20000)) << Title(editor);
     EXPECT_EQ(Title(editor), "Playlist Editor: Songs Total = 3, Selected = 1 ");
     EXPECT_EQ(ItemText(panel, IDC_SONG_TITLE), "song 1.wav");
     EXPECT_EQ(ItemText(panel, IDC_D2_TEXT), "12000 Bytes");  // the last song's bytes
+    EXPECT_EQ(WavPlayer.BuiltSampling, 0u);
+    EXPECT_FLOAT_EQ(BinFrequencyTable[1], 44100.0f / (8 * BlockFrames));
     ASSERT_TRUE(PumpUntil([&] { return ItemText(panel, 62) == "FR"; }, 3000));  // the tidy-up after STOP
     EXPECT_EQ(pr_file->tail.VolumePosition, 9);
     EXPECT_EQ(WavPlayer.SongIndex, 0);
