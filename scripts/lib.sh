@@ -26,6 +26,25 @@ hv_wine_prefix() {
     wineserver -w 2>/dev/null || true
     touch "$WINEPREFIX/.hv-test-programs"
   fi
+  hv_wine_fonts
+}
+
+# The fonts the dialogs name. Debian's Wine does not look where fonts-wine puts Wine's own fonts (Tahoma,
+# MS Sans Serif, Marlett for the caption buttons): they go into the prefix's Fonts folder, which it reads.
+# Times New Roman and Arial are drawn with their metric-compatible Liberation faces.
+hv_wine_fonts() {
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  [ -f "$WINEPREFIX/.hv-fonts" ] && return 0
+  [ -d /usr/share/wine/fonts ] || return 0
+  mkdir -p "$fonts"
+  cp /usr/share/wine/fonts/* "$fonts/" || return 1
+  local face
+  for face in "Times New Roman=Liberation Serif" "Arial=Liberation Sans" "Courier New=Liberation Mono"; do
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "${face%%=*}" /t REG_SZ /d "${face#*=}" /f \
+        >/dev/null 2>&1 || return 1
+  done
+  wineserver -w 2>/dev/null || true
+  touch "$WINEPREFIX/.hv-fonts"
 }
 
 # Start Xvfb when there is no display; HV_XVFB_PID is set when we started one.

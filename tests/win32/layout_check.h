@@ -1,0 +1,17 @@
+#pragma once
+// What a person sees of a window's layout, as a list of faults: every visible control must lie inside its
+// parent's client area, and every text of a static, a button, a check box, a radio button and a group box
+// must fit its control when drawn in the control's own font. Owner-drawn controls draw their own texts and
+// are only checked for their place.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// One line per fault, naming the window, the control (id, class, text) and what is wrong. Empty when the
+// window lays out whole.
+std::vector<std::string> LayoutFaults(HWND window);
+
+// The room a text needs drawn in the control's own font: the width and height of one line, or of the
+// wrapped lines when `wrapWidth` is above 0, less the internal leading above the first line.
+SIZE ControlTextExtent(HWND control, const std::string& text, int wrapWidth, bool prefix);
