@@ -8,6 +8,7 @@ inline constexpr int kBinCount = 131072;
 inline constexpr int kPlotColumns = 2000;
 inline constexpr int kLogGridPoints = 3100;
 inline constexpr int kLogGridReference = 699;  // LogFrequencyTable[699] is the lowest plotted frequency
+inline constexpr int kMaxBlockFrames = 4096;    // the largest N; buffers sized once for it
 
 extern float BinFrequencyTable[kBinCount];       // k * fs / (8N); bin 0 stored as 0.01 Hz
 extern float PlotFrequencyTable[kPlotColumns];   // fmin * (fmax/fmin)^(i/2000)

@@ -183,6 +183,14 @@ int ReadCalCurveFile(const std::string& path, CalPoint* curve, const float* bin_
             break;
         }
     }
+    // Each value fits a float, but a difference of two may not: such a curve would be stamped as infinite
+    // into every driver file saved with it.
+    for (const CalPoint& p : rows) {
+        if (!std::isfinite(p.spl_db)) {
+            AddWarning(out, std::string(kCalFileNotRecognized) + "\nSPL values out of range");
+            return 0;
+        }
+    }
     std::memcpy(curve, rows.data(), rows.size() * sizeof(CalPoint));
     return 1;
 }

@@ -1,5 +1,6 @@
 #include "design/element_dialogs.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include "app/frequency_grids.h"
 #include "app/raw_file.h"
 #include "design/filter_names.h"
+#include "design/network_solver.h"
 #include "design/schematic_labels.h"
 
 namespace {
@@ -54,10 +56,20 @@ void CopyText(char* dest, const std::string& s) {
 
 }  // namespace
 
-double ReadDialogNumber(const std::string& text, int maxChars) {
+namespace {
+
+// The text's number as a double: "inf" and "nan" read as 0, a finite number as it is, also beyond float.
+double ReadDialogDouble(const std::string& text, int maxChars) {
     const std::string s = Cut(text, static_cast<std::size_t>(maxChars));
     const double v = std::strtod(s.c_str(), nullptr);
     return std::isfinite(v) ? v : 0.0;
+}
+
+}  // namespace
+
+double ReadDialogNumber(const std::string& text, int maxChars) {
+    const double v = ReadDialogDouble(text, maxChars);
+    return std::fabs(v) <= static_cast<double>(FLT_MAX) ? v : 0.0;
 }
 
 long ReadDialogInteger(const std::string& text, int maxChars) {
@@ -159,18 +171,19 @@ bool TogglePlotFlag(float* p) {
     return true;
 }
 
+int CabsRingLimitMs(uint32_t bufferSizeIndex) {
+    return 4 * BlockFramesOf(bufferSizeIndex) / kCabsSamplesPerMs;
+}
+
 int CabsDelayLimitMs(uint32_t samplingIndex, uint32_t bufferSizeIndex) {
     static const int kLimits[3][4] = {{44, 88, 176, 0}, {41, 84, 168, 0}, {0, 41, 84, 168}};
     // An index outside the tables is read as the rate and block size the grids use for it.
     const uint32_t rate = samplingIndex <= 2 ? samplingIndex : 1;
     const uint32_t size = bufferSizeIndex <= 3 ? bufferSizeIndex : 1;
-    return kLimits[rate][size];
-}
-
-int CabsRingLimitMs(uint32_t bufferSizeIndex) {
-    // The engine holds a CABS delay to four blocks of samples, and the solver stores whole milliseconds
-    // times 48 samples.
-    return 4 * BlockFramesOf(bufferSizeIndex) / 48;
+    const int table = kLimits[rate][size];
+    const int ring = CabsRingLimitMs(size);
+    // The table allows more than the ring holds at 44.1 kHz: a delay the engine would cut short is refused.
+    return table > 0 && table < ring ? table : ring;
 }
 
 void InvertIntoElementResponse(const float* m, ElementResponse* response) {
@@ -191,11 +204,30 @@ DialogOutcome OutputPortDone(WorkingNetwork* net, int element, const OutputPortD
                              OutputPortDialogState* state, const OutputPortEnvironment& env) {
     DialogOutcome out;
     float* p = net->params[element].p;
-    p[kParamOutputGain] = static_cast<float>(ReadDialogNumber(texts.gain, kGainChars));
-    p[kParamChannelDelay] = static_cast<float>(ReadDialogNumber(texts.delay, kDelayChars));
+    // A gain or delay out of range is refused before it is stored: the dialog stays open with the last
+    // accepted text back in its edit.
+    // Checked as the double typed, so "1e39" is refused rather than read as 0.
+    const double gain = ReadDialogDouble(texts.gain, kGainChars);
+    if (std::fabs(gain) > kChannelGainLimitDb) {
+        out.messages.push_back(Warning(kChannelGainRange));
+        out.texts.push_back({kIdChannelGain, state->gainText});
+        return out;
+    }
+    const double delay = ReadDialogDouble(texts.delay, kDelayChars);
+    if (std::fabs(delay) > kChannelDelayLimitMs) {
+        out.messages.push_back(Warning(kChannelDelayRange));
+        out.texts.push_back({kIdChannelDelay, state->delayText});
+        out.texts.push_back({kIdChannelDelayCm, DelayDistanceText(state->delayText)});
+        return out;
+    }
+    p[kParamOutputGain] = static_cast<float>(gain);
+    p[kParamChannelDelay] = static_cast<float>(delay);
     p[kParamCabsDelay] = static_cast<float>(ReadDialogNumber(texts.cabs, kDelayChars));
     state->gainText = Cut(texts.gain, kGainChars);
     state->delayText = Cut(texts.delay, kDelayChars);
+    // The CABS text is remembered once it is within the limit (below), so Cancel never restores a delay
+    // the engine cannot hold.
+    const std::string acceptedCabsText = state->cabsText;
     state->cabsText = Cut(texts.cabs, kDelayChars);
 
     if (ReadDialogInteger(texts.port, kPortChars) != ReadDialogInteger(state->portText, kPortChars)) {
@@ -242,22 +274,10 @@ DialogOutcome OutputPortDone(WorkingNetwork* net, int element, const OutputPortD
     }
 
     const int limit = CabsDelayLimitMs(env.samplingIndex, env.bufferSizeIndex);
-    if (limit > 0 && p[kParamCabsDelay] > static_cast<float>(limit)) {
+    if (p[kParamCabsDelay] > static_cast<float>(limit)) {
+        state->cabsText = acceptedCabsText;
         out.messages.push_back(Warning(FormatValue("WARNING! Maximum Delay is %.1fms", limit)));
         return out;
-    }
-    if (limit == 0) {
-        // No table limit: the engine's ring still holds only so much delay, so the delay is held to it here
-        // where the user sees it.
-        const int ring = CabsRingLimitMs(env.bufferSizeIndex);
-        if (p[kParamCabsDelay] > static_cast<float>(ring)) {
-            p[kParamCabsDelay] = static_cast<float>(ring);
-            state->cabsText = Cut(FormatValue("%f", ring), 9);
-            out.texts.push_back({kIdCabsDelay, state->cabsText});
-            out.texts.push_back({kIdCabsDelayCm, FormatValue("%.4f", kCentimetresPerMs * ring)});
-            out.messages.push_back(Warning(FormatValue("WARNING! Maximum Delay is %.1fms", ring)));
-            return out;
-        }
     }
     out.close = true;
     out.result = 1;
@@ -328,6 +348,8 @@ int LoadPortDriverFile(const std::string& path, const std::string& title, HV_Dri
     DriverResponse& d = net->driver_responses[element];
     std::memcpy(d.re, buffer->hbt_re_lin, sizeof d.re);
     std::memcpy(d.im, buffer->hbt_im_lin, sizeof d.im);
+    // A damaged file's NaN or overflowing points would make the whole channel's filter NaN: flat there.
+    FlattenUnusableResponsePoints(d.re, d.im, 1, kResponsePoints);
     const char* eff = buffer->params[kEfficiencyField];
     const void* end = std::memchr(eff, 0, 10);  // the efficiency text is ten characters at most
     d.efficiency_db = static_cast<float>(
@@ -387,6 +409,7 @@ DialogOutcome FilterBlockDone(float* p, const std::string& gainText, const std::
     DialogOutcome out;
     float gain = static_cast<float>(ReadDialogNumber(gainText, kFilterGainChars));
     if (gain > kFilterGainCap) gain = kFilterGainCap;
+    if (gain < -kFilterGainCap) gain = -kFilterGainCap;  // held below as above: no gain the families break on
     p[kParamFilterGain] = gain;
     float q = static_cast<float>(ReadDialogNumber(qText, kFilterQChars));
     if (q > kFilterQCap) q = kFilterQCap;

@@ -51,12 +51,16 @@ inline constexpr double kCentimetresPerMs = 34.4;  // speed of sound 344 m/s
 inline constexpr float kBandLowest = 10.0f;
 inline constexpr float kBandHighest = 40000.0f;
 inline constexpr float kFilterGainCap = 100.0f;
+inline constexpr double kChannelGainLimitDb = 100.0;     // channel gains within -100..+100 dB
+inline constexpr double kChannelDelayLimitMs = 1000.0;   // channel delays within -1000..+1000 ms
 inline constexpr float kFilterQCap = 1000.0f;
 
 inline constexpr const char* kInputPortTaken = "WARNING! This INPUT Port Number Is Already Allocated";
 inline constexpr const char* kInputPortRange = "INPUT Port Is Out Of Range (1....9)\n\nPort 9 is a Phantom Port used for BBM";
 inline constexpr const char* kOutputPortTaken = "WARNING! This OUTPUT Port Number Is Already Allocated";
 inline constexpr const char* kOutputPortRange = "OUTPUT Port Is Out Of Range (1.....16)";
+inline constexpr const char* kChannelGainRange = "Channel Gain Is Out Of Range (-100.....+100dB)";
+inline constexpr const char* kChannelDelayRange = "Channel Delay Is Out Of Range (-1000.....+1000ms)";
 inline constexpr const char* kBandReset = "EQ Band Is Out Of Range, And Is Being Reset To: 10....40000Hz";
 inline constexpr const char* kLinkwitzRefused = "Option NOT Applicable To Linkwitz Filters";
 inline constexpr const char* kWideKeeleRefused = "Option NOT Applicable To Wide Keele Filters <2.0 - 4.0>, Setting R = 3.0";
@@ -67,7 +71,8 @@ inline constexpr const char* kSampledAtOtherRate = "This File Was Sampled at Dif
 inline constexpr const char* kOtherBufferSize = "This File Has Different Buffer Size";
 
 // The text-to-float reading of the dialogs over at most `maxChars` characters: what is not a number reads as
-// 0, and so does "inf" or "nan", which would otherwise reach delays and gains.
+// 0, and so does "inf" or "nan", and so does a number that no float holds ("1e39"): every value is stored as
+// a float, where it would become infinite and reach delays, gains and frequencies.
 double ReadDialogNumber(const std::string& text, int maxChars);
 // The text-to-integer reading (leading number, 0 for none), over at most `maxChars` characters.
 long ReadDialogInteger(const std::string& text, int maxChars);

@@ -31,7 +31,7 @@ void FillEmptyNetwork(PaneRecord* r, const ElementParams& slot_defaults) {
     for (auto& d : r->driver_responses) {
         for (auto& v : d.re) v = 1.0f;
         for (auto& v : d.im) v = 0.0f;
-        d.efficiency_db = 90.0f;
+        d.efficiency_db = kDefaultEfficiencyDb;
     }
 }
 
@@ -67,6 +67,28 @@ void TerminateText(char* field, std::size_t size) {
 
 void ClearPaneRecord(PaneRecord* pane) { FillEmptyNetwork(pane, ClearParamDefaults()); }
 
+int FlattenUnusableResponsePoints(float* re, float* im, int stride, int count) {
+    int flattened = 0;
+    for (int k = 0; k < count; ++k) {
+        float& r = re[static_cast<std::size_t>(k) * stride];
+        float& i = im[static_cast<std::size_t>(k) * stride];
+        // A NaN fails both comparisons, so it is flattened too.
+        if (std::fabs(r) <= kResponsePointLimit && std::fabs(i) <= kResponsePointLimit) continue;
+        r = 1.0f;
+        i = 0.0f;
+        ++flattened;
+    }
+    return flattened;
+}
+
+void SanitiseElementResponses(PaneRecord* pane, int element) {
+    ComplexPoint* points = pane->element_responses[element].points;
+    FlattenUnusableResponsePoints(&points[0].re, &points[0].im, 2, kResponsePoints);
+    DriverResponse& d = pane->driver_responses[element];
+    FlattenUnusableResponsePoints(d.re, d.im, 1, kResponsePoints);
+    if (!std::isfinite(d.efficiency_db)) d.efficiency_db = kDefaultEfficiencyDb;
+}
+
 void SanitisePaneRecord(PaneRecord* pane) {
     pane->joint_count = static_cast<uint32_t>(ClampedJointCount(*pane));
     pane->wire_count = static_cast<uint32_t>(ClampedWireCount(*pane));
@@ -84,6 +106,7 @@ void SanitisePaneRecord(PaneRecord* pane) {
         ClampNode(&pane->elements[i].node3);
         TerminateText(pane->driver_file_title[i], kDriverPathChars);
         TerminateText(pane->driver_file_path[i], kDriverPathChars);
+        SanitiseElementResponses(pane, i);
     }
 }
 

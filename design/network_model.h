@@ -88,6 +88,8 @@ struct Joint {
 struct ComplexPoint {
     float re, im;
 };
+static_assert(sizeof(ComplexPoint) == 2 * sizeof(float));
+inline constexpr float kDefaultEfficiencyDb = 90.0f;
 
 struct ElementResponse {
     ComplexPoint points[kResponsePoints];   // default 1 + 0j
@@ -96,7 +98,7 @@ struct ElementResponse {
 struct DriverResponse {
     float re[kResponsePoints];              // default 1.0
     float im[kResponsePoints];              // default 0.0
-    float efficiency_db;                    // default 90.0
+    float efficiency_db;                    // default kDefaultEfficiencyDb
 };
 
 // One channel pane's network, exactly as it lies in a project file.
@@ -185,3 +187,12 @@ void UpdateDerivedNodes(PaneRecord* pane);
 // EditTool becomes 0, node fields outside -1..31 become -1, non-finite parameters take the clear defaults of
 // their slot, and a title or path without a NUL is cut at its last byte. Sound records are left unchanged.
 void SanitisePaneRecord(PaneRecord* pane);
+
+// A stored response point whose real or imaginary part is not a finite number, or lies beyond
+// kResponsePointLimit (200 dB, more than any measured or equalized response has), is made flat, 1 + 0j, as
+// the equalization's inversion does: what the solver multiplies with it stays a number. `re` and `im` step
+// by `stride` floats. Returns how many points were made flat.
+inline constexpr float kResponsePointLimit = 1e10f;
+int FlattenUnusableResponsePoints(float* re, float* im, int stride, int count);
+// Both response arrays of one element and its efficiency (90 dB when not finite).
+void SanitiseElementResponses(PaneRecord* pane, int element);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -83,6 +85,12 @@ int Fail(MessageList* messages, const char* text) {
     return 1;
 }
 
+// A message about one channel: its name first, when the caller gave one.
+int FailForPane(MessageList* messages, const SolverInputs& in, const std::string& text) {
+    AddWarning(messages, std::string(in.pane_name ? in.pane_name : "This Channel") + text);
+    return 1;
+}
+
 // Checks the network and lays out the branches and the nodal system. Returns 0, or 1 after a message.
 int PrepareSolve(WorkingNetwork* net, const SolverInputs& in, SolvePlan* plan, MessageList* messages) {
     if (in.block_frames < 1 || in.block_frames > kMaxBlockFrames || !in.bin_frequency) return 1;
@@ -145,6 +153,16 @@ int PrepareSolve(WorkingNetwork* net, const SolverInputs& in, SolvePlan* plan, M
             o.polarity = p[kParamPolarity];
             o.delay_ms = p[kParamChannelDelay];
             o.plot = TruncatePortNumber(p[kParamPlotFlag]);
+            if (o.output >= 0 && (!std::isfinite(o.gain) || !std::isfinite(o.delay_ms)))
+                return FailForPane(messages, in, kNotFiniteText);
+            // The engine's ring carries at most four blocks of CABS delay: a longer one would play shorter.
+            const float cabs = p[kParamCabsDelay];
+            const int ring_ms = 4 * in.block_frames / kCabsSamplesPerMs;
+            if (o.output >= 0 && cabs > 0.0f && std::trunc(static_cast<double>(cabs)) > ring_ms) {
+                char text[64];
+                std::snprintf(text, sizeof text, ": WARNING! Maximum Delay is %.1fms", static_cast<double>(ring_ms));
+                return FailForPane(messages, in, text);
+            }
         }
     }
 
@@ -304,8 +322,9 @@ bool SolveBinFast(const WorkingNetwork& net, const SolvePlan& plan, int bin, flo
 
 // Everything one bin writes from the joint voltages: the curves of every output, its electrical and acoustic
 // response, and the System curve.
-void WriteBin(const WorkingNetwork& net, const SolvePlan& plan, const SolverInputs& in, const SolverOutputs& out,
+bool WriteBin(const WorkingNetwork& net, const SolvePlan& plan, const SolverInputs& in, const SolverOutputs& out,
               int bin, const ComplexD* joint_voltage) {
+    bool finite = true;
     const double f = in.bin_frequency[bin];
     ComplexD system{0.0, 0.0};
     PlotCurve* curves = out.curves;
@@ -324,6 +343,9 @@ void WriteBin(const WorkingNetwork& net, const SolvePlan& plan, const SolverInpu
         const ComplexD er = FromF(stored_e);
         const ComplexF stored_a = ToF(Mul(er, d));
         const ComplexD a = FromF(stored_a);
+        // What synthesis would be given must be a number: an overflow here would play as silence.
+        finite = finite && std::isfinite(stored_e.re) && std::isfinite(stored_e.im) && std::isfinite(stored_a.re) &&
+                 std::isfinite(stored_a.im);
         if (float* dst = out.electrical_response[o]) {
             dst[2 * bin] = stored_e.re;
             dst[2 * bin + 1] = stored_e.im;
@@ -352,7 +374,8 @@ void WriteBin(const WorkingNetwork& net, const SolvePlan& plan, const SolverInpu
         // With SplOnlyEq 0 the acoustic phase counts as cancelled, as linear-phase synthesis does.
         ComplexD unwind{1.0, 0.0};
         if (in.spl_only_eq != 1) {
-            const double theta = a.re == 0.0 ? 0.0 : -std::atan2(a.im, a.re);
+            // The same phase as synthesis takes: atan2 also where the real part is exactly 0 (+-90 degrees).
+            const double theta = -std::atan2(a.im, a.re);
             unwind = {std::cos(theta + kSystemPhaseNudge), std::sin(theta + kSystemPhaseNudge)};
         }
         const ComplexD au = Mul(a, unwind);
@@ -364,6 +387,7 @@ void WriteBin(const WorkingNetwork& net, const SolvePlan& plan, const SolverInpu
         curves[kCurveSystemSpl].Values[bin] = SplDb(system, kCurveSplFloor);
         curves[kCurveSystemPhase].Values[bin] = PhaseDeg(system);
     }
+    return finite;
 }
 
 void SetPen(PlotCurve* curve, const ColourEntry& entry) {
@@ -548,11 +572,11 @@ int RunSolve(WorkingNetwork* net, const SolverInputs& in, const SolverOutputs& o
     auto plan = std::make_unique<SolvePlan>();
     if (PrepareSolve(net, in, plan.get(), messages) != 0) return 1;
     ClampBlockParameters(net, *plan, in.bin_frequency[0]);
-    WriteOutputSettings(*net, *plan, out);
     WritePens(*plan, in, out);
 
     const int bins = plan->bins;
     std::atomic<bool> failed{false};
+    std::atomic<bool> not_finite{false};
     if (literal) {
         auto state = std::make_unique<LiteralState>();
         auto params = std::make_unique<BlockParamCopies>();
@@ -562,8 +586,8 @@ int RunSolve(WorkingNetwork* net, const SolverInputs& in, const SolverOutputs& o
         for (int bin = 0; bin < bins && !failed; ++bin) {
             if (!SolveBinLiteral(*net, *plan, bin, in.bin_frequency[bin], state.get(), params.get(), v))
                 failed = true;
-            else
-                WriteBin(*net, *plan, in, out, bin, v);
+            else if (!WriteBin(*net, *plan, in, out, bin, v))
+                not_finite = true;
         }
     } else {
         std::atomic<int> next{0};
@@ -582,7 +606,7 @@ int RunSolve(WorkingNetwork* net, const SolverInputs& in, const SolverOutputs& o
                         failed = true;
                         return;
                     }
-                    WriteBin(cnet, cplan, in, out, bin, v);
+                    if (!WriteBin(cnet, cplan, in, out, bin, v)) not_finite.store(true, std::memory_order_relaxed);
                 }
             }
         };
@@ -602,13 +626,16 @@ int RunSolve(WorkingNetwork* net, const SolverInputs& in, const SolverOutputs& o
         for (std::thread& t : pool) t.join();
     }
     if (failed) return Fail(messages, kReconnectNodesText);
+    if (not_finite) return FailForPane(messages, in, kNotFiniteText);
+    // Only a complete, finite solve reaches what synthesis and the engine read.
+    WriteOutputSettings(*net, *plan, out);
     CopyOut(*plan, in.block_frames, out);
     return 0;
 }
 
 }  // namespace
 
-double CurvePhaseDegrees(double re, double im) { return re == 0.0 ? 0.0 : std::atan2(im, re) * kDegreesPerRadian; }
+double CurvePhaseDegrees(double re, double im) { return std::atan2(im, re) * kDegreesPerRadian; }
 
 int SolveNetwork(WorkingNetwork* net, const SolverInputs& in, const SolverOutputs& out, MessageList* messages) {
     return RunSolve(net, in, out, messages, false);

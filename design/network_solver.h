@@ -6,13 +6,13 @@
 // output's designed spectrum, phase-reference spectrum, polarity, delay, CABS settings and plot curves.
 #include <cstdint>
 
+#include "app/frequency_grids.h"
 #include "app/messages.h"
 #include "design/complex_matrix.h"
 #include "design/network_model.h"
 #include "design/network_validation.h"
 
 inline constexpr int kSolverSpectrumPoints = 65536;     // points of OutputSpectrum cleared before copy-out
-inline constexpr int kMaxBlockFrames = 4096;
 inline constexpr int kCabsSamplesPerMs = 48;            // at every sample rate, as stored tunings expect
 
 // Circuit constants of the solve.
@@ -24,6 +24,10 @@ inline constexpr double kLoadResistanceOhm = 10000.0;
 inline constexpr const char* kReconnectSourceText = "Please reconnect network differently 0";
 inline constexpr const char* kReconnectNodesText = "Please reconnect network differently 1";
 inline constexpr const char* kFloatingOutputText = "OUTPUT Port Is Not Connected To GROUND";
+// After the channel's name: the solve gave a value that is not a finite number (a gain or response beyond
+// any float) and nothing of it is played.
+inline constexpr const char* kNotFiniteText =
+    ": The Solution Is Not A Finite Number\nPlease Check The Gains, Delays And Driver Data Of This Channel";
 
 struct SolverInputs {
     int block_frames = 512;                        // N; bins 0..8N are solved
@@ -31,6 +35,7 @@ struct SolverInputs {
     uint32_t spl_only_eq = 0;                      // SplOnlyEq
     const ColourEntry* colour_scheme = nullptr;    // ColourScheme, entries 0..15 at least; null: pens untouched
     int thread_count = 0;                          // 0: one per hardware thread (bins are independent)
+    const char* pane_name = nullptr;               // the channel named in the solver's own messages
 };
 
 // Where the solve writes. Arrays are indexed by output index o = output number - 1; complex arrays are
@@ -57,7 +62,10 @@ struct SolverOutputs {
 // complete solve. Returns 1 after a message, with OutputSpectrum, PhaseReferenceSpectrum, polarity, delay and
 // CABS entries untouched, when the network cannot be solved: not exactly one input terminal ("Please
 // reconnect network differently 0"), an output port with no terminal on a Ground, a node outside the joint
-// list, or a singular or non-finite nodal system ("Please reconnect network differently 1").
+// list, or a singular or non-finite nodal system ("Please reconnect network differently 1"); an output
+// whose gain, delay or any bin of its electrical or acoustic response is not a finite number (the channel's
+// name and kNotFiniteText); a CABS delay longer than the engine's ring holds at this block size (the
+// channel's name and "WARNING! Maximum Delay is %.1fms").
 // The Keele families write their clamped ratio back into the block's p9, as the dialog shows it.
 int SolveNetwork(WorkingNetwork* net, const SolverInputs& in, const SolverOutputs& out, MessageList* messages);
 
@@ -66,5 +74,6 @@ int SolveNetwork(WorkingNetwork* net, const SolverInputs& in, const SolverOutput
 int SolveNetworkReference(WorkingNetwork* net, const SolverInputs& in, const SolverOutputs& out,
                           MessageList* messages);
 
-// phase(z) of the curves: atan2 in degrees by the program's factor 57.288, 0 when Re z is exactly 0.
+// phase(z) of the curves: atan2 in degrees by the program's factor 57.288, also where Re z is exactly 0 (a
+// purely imaginary z is +-90 degrees, as filter synthesis takes it), 0 for z = 0.
 double CurvePhaseDegrees(double re, double im);

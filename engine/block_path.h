@@ -4,13 +4,14 @@
 // worker threads (each worker calls its stage with its own ports or outputs).
 #include <cstdint>
 
+#include "app/frequency_grids.h"
+
 inline constexpr int kEngineInputPorts = 9;
 inline constexpr int kEngineOutputs = 16;
 inline constexpr int kEnginePartitions = 8;
 inline constexpr int kEngineBanks = 2;
 inline constexpr int kRoutingRows = 10;            // input ports 1..9, row 9 spare
 inline constexpr int kDelayRingWords = 32768;      // OutputDelayRing length
-inline constexpr int kMaxBlockFrames = 4096;
 
 // The shared FFT tables (engine/fft.h); prepared for 16N floats before the engine starts.
 struct FftTables {

@@ -34,8 +34,8 @@ int32_t ListEndpoints(AudioEndpointEnumerator& enumerator, StreamDirection direc
     }
     const uint32_t count = std::min(found, static_cast<uint32_t>(kEndpointNameSlots));
     *target.count = count;
-    // The id must name the endpoint at the chosen position of this listing or nothing.
-    target.chosen_id->clear();
+    // The id is replaced only when the walk reaches the chosen position. An id names one device whatever its
+    // position, so when the list has become shorter the kept id still opens the device the user chose.
 
     std::wstring id;
     std::string name;

@@ -17,9 +17,10 @@ extern uint32_t CaptureEndpointCount;
 extern uint32_t RenderEndpointCount;
 extern char CaptureEndpointNames[kEndpointNameSlots][kEndpointNameWidth];
 extern char RenderEndpointNames[kEndpointNameSlots][kEndpointNameWidth];
-// Empty until an enumeration reaches the chosen position, and cleared when the chosen position is past
-// the list, so a stream opened with it fails at its device step instead of opening another device.
-// Written on the user-interface thread only: stream threads take a copy before they start.
+// Empty until an enumeration reaches the chosen position; a walk that does not reach it keeps the previous
+// id, which names the device the user chose wherever it now stands in the list (an id is stable across
+// changes of the list). Written on the user-interface thread only: stream threads take a copy before they
+// start.
 extern std::wstring CaptureEndpointId;
 extern std::wstring RenderEndpointId;
 
@@ -48,8 +49,8 @@ void CopyEndpointName(char* slot, const std::string& name);
 //   - the count is the number of endpoints listed, at most kEndpointNameSlots (an endpoint beyond the
 //     slots cannot be chosen, so it is not listed);
 //   - slot i gets the name of endpoint i; slots past the count keep what they held;
-//   - the chosen id becomes the id of endpoint `chosen_index`, and is cleared when that position is not
-//     reached (past the list, or the walk failed before it);
+//   - the chosen id becomes the id of endpoint `chosen_index`; when that position is not reached (past the
+//     list, or the walk failed before it) the previous id stays;
 //   - the view (may be null) has line i replaced for each name, and line `chosen_index` selected when
 //     the walk completes.
 // The first failing call ends the walk with its code; what was written before stays. When the

@@ -81,7 +81,6 @@ EngineStartSettings EngineSettingsFromGlobals() {
         s.OutputQueue = t->OutputQueue <= static_cast<uint32_t>(kMaxOutputQueue) ? t->OutputQueue : 0;
         s.CaptureTiming = t->CaptureTiming;
         s.RenderTiming = t->RenderTiming;
-        s.VolumePosition = t->VolumePosition;
     }
     s.CaptureEndpointId = CaptureEndpointId;
     s.RenderEndpointId = RenderEndpointId;

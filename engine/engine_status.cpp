@@ -58,3 +58,37 @@ void EngineStatusBoard::ClearStatusLines() {
         for (PublishedText& line : stream)
             if (!line.Read().empty()) line.Clear();
 }
+
+namespace {
+
+// Keeps the larger of the stored peak and `value` (a NaN is never larger). Only one thread raises a board's
+// peaks, but the reader may reset one in between: the exchange then starts again from its 0.
+void RaisePeak(std::atomic<float>& peak, float value) {
+    float seen = peak.load(std::memory_order_relaxed);
+    while (value > seen && !peak.compare_exchange_weak(seen, value, std::memory_order_relaxed)) {
+    }
+}
+
+}  // namespace
+
+void EngineStatusBoard::RaiseInputPeaks(const float peaks[8]) {
+    for (int i = 0; i < 8; ++i) RaisePeak(InputPeaks[i], peaks[i]);
+}
+
+void EngineStatusBoard::RaiseOutputPeaks(const float peaks[16]) {
+    for (int i = 0; i < 16; ++i) RaisePeak(OutputPeaks[i], peaks[i]);
+}
+
+bool EngineStatusBoard::TakePeaks(uint32_t* seen, float inputs[8], float outputs[16]) {
+    const uint32_t blocks = MeterBlocks.load(std::memory_order_acquire);
+    if (blocks == *seen) return false;
+    *seen = blocks;
+    for (int i = 0; i < 8; ++i) inputs[i] = InputPeaks[i].exchange(0.0f, std::memory_order_relaxed);
+    for (int i = 0; i < 16; ++i) outputs[i] = OutputPeaks[i].exchange(0.0f, std::memory_order_relaxed);
+    return true;
+}
+
+void EngineStatusBoard::ClearPeaks() {
+    for (auto& p : InputPeaks) p.store(0.0f, std::memory_order_relaxed);
+    for (auto& p : OutputPeaks) p.store(0.0f, std::memory_order_relaxed);
+}

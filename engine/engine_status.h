@@ -66,10 +66,22 @@ struct EngineStatusBoard {
     PublishedText PlayerPanelTitle;
     // The WAV player's diagnostic line of the last song's end.
     PublishedText SongEndLine;
-    // Meter peaks of the latest block: input ports 1..8 on the 24-bit scale, outputs 1..16 on the word scale.
+    // Meter peaks: the highest of every block since the meters last took them, input ports 1..8 on the
+    // 24-bit scale, outputs 1..16 on the word scale. A streaming thread raises them once per block; the
+    // user-interface thread takes them (and so starts them again from 0) when it draws. Neither side locks
+    // or waits, and no block's peak or clip mark is lost between two draws.
     std::atomic<float> InputPeaks[8] = {};
     std::atomic<float> OutputPeaks[16] = {};
-    std::atomic<uint32_t> MeterBlocks{0};  // blocks whose peaks were published
+    std::atomic<uint32_t> MeterBlocks{0};  // blocks whose peaks were raised
+
+    void RaiseInputPeaks(const float peaks[8]);
+    void RaiseOutputPeaks(const float peaks[16]);
+    // One block's peaks are in: counts it for the readers.
+    void CountMeterBlock() { MeterBlocks.fetch_add(1, std::memory_order_release); }
+    // When a block came after *seen (*seen moves on): every peak since the last take, each reset to 0.
+    // False, and nothing taken, when no block came.
+    bool TakePeaks(uint32_t* seen, float inputs[8], float outputs[16]);
+    void ClearPeaks();
 
     PublishedText& Text(PanelText t) { return PanelTexts[static_cast<int>(t)]; }
     const PublishedText& Text(PanelText t) const { return PanelTexts[static_cast<int>(t)]; }

@@ -219,10 +219,6 @@ void PublishBlockTimes(EngineSession& e, uint32_t block_start, uint32_t block_co
     e.Status->Text(PanelText::BlockNumber).Write(texts.BlockNumber);
 }
 
-void PublishPeaks(std::atomic<float>* dest, const float* peaks, int count) {
-    for (int i = 0; i < count; ++i) dest[i].store(peaks[i], std::memory_order_relaxed);
-}
-
 // One leaving of the capture thread, in the order of its steps.
 void LeaveCapture(EngineSession& e, std::unique_ptr<CaptureStream>& stream, int32_t hr) {
     EndEngine(e);
@@ -247,7 +243,6 @@ int32_t StreamCaptureBlocks(EngineSession& e, CaptureStream& stream, const Strea
     conversion.SystemConfiguration = s.SystemConfiguration;
     TestToneSettings tone;
     tone.Channel = s.TestToneChannel;
-    tone.VolumePosition = s.VolumePosition;
     tone.SampleRate = s.SampleRate;
     tone.OutputMode = s.OutputMode;
     RecordingPool* pool = e.Recording ? e.Recording : &e.NoRecording;
@@ -283,15 +278,18 @@ int32_t StreamCaptureBlocks(EngineSession& e, CaptureStream& stream, const Strea
 
         e.BlockLive = e.Live->Snapshot();
         ConvertCaptureBlock(device, N, conversion, e.BlockLive.BbmGain, ctx.InputBlock, input_peaks);
-        PublishPeaks(e.Status->InputPeaks, input_peaks, kInputPeakCount);
+        e.Status->RaiseInputPeaks(input_peaks);
 
         switch (RunBlockWorkers(e)) {
             case HandOffResult::kDone: break;
             case HandOffResult::kStopped: return stream.Stop();  // the block is unfinished: hand nothing over
             case HandOffResult::kStuck: stream.Stop(); return HR_E_FAIL;  // a worker has gone: end with the title
         }
-        if (s.TestToneChannel > 0 && s.TestToneChannel < 18)
+        if (s.TestToneChannel > 0 && s.TestToneChannel < 18) {
+            // The tone follows the volume keys from the next block on, as the music does.
+            tone.VolumePosition = e.Live->VolumePosition.load(std::memory_order_relaxed);
             GenerateTestTone(s.TestToneFrequency, N, tone, &e.TestTonePhase, ctx.OutputBlock);
+        }
 
         // The hand-over. A full ring means the render side has stopped taking: end as on an under-run.
         if (AppendOutputBlock(e) == AppendResult::kFull) {
@@ -308,8 +306,8 @@ int32_t StreamCaptureBlocks(EngineSession& e, CaptureStream& stream, const Strea
 
         const RecordingTitle recording = MeterAndRecordOutputBlock(
             ctx.OutputBlock, N, s.OutputMode, e.Live->RecordOutput.load(std::memory_order_relaxed), pool, output_peaks);
-        PublishPeaks(e.Status->OutputPeaks, output_peaks, kOutputPeakCount);
-        e.Status->MeterBlocks.fetch_add(1, std::memory_order_release);
+        e.Status->RaiseOutputPeaks(output_peaks);
+        e.Status->CountMeterBlock();
         if (recording != RecordingTitle::kNone) {
             FormatRecordingTitle(recording, pool->Count, title, sizeof title);
             e.Status->DesignPanelTitle.Write(title);
@@ -562,6 +560,7 @@ void BeginEngineRun(EngineSession& e, const EngineStartSettings& settings) {
     e.OutputBlockSignals.store(0);
     e.ProducerEnded.store(0);
     e.Status->ClearStatusLines();
+    e.Status->ClearPeaks();
 }
 
 // The four workers, each after its wake event, in the order convolution low, high, input FFT A, B. On a
@@ -624,6 +623,17 @@ EngineStartResult StartEngineWithProducer(EngineSession& e, const EngineStartSet
         StartThread([&e, body = std::move(producer)] { body(e); }, ThreadPriority::TimeCritical);
     if (!e.Threads[kEngineWorkerCount]) return FailStart(e, EngineStartResult::kNoThread);
     return EngineStartResult::kStarted;
+}
+
+void ClearEngineRunState(EngineSession& e) {
+    if (e.Context) {
+        EngineBlockContext& ctx = *e.Context;
+        ResetBlockPath(ctx);
+        if (ctx.OutputBlock)
+            std::memset(ctx.OutputBlock, 0, static_cast<std::size_t>(kWidestFrameWords) * ctx.N * sizeof(int32_t));
+    }
+    std::fill(e.HandOverStorage.begin(), e.HandOverStorage.end(), 0);
+    std::fill(e.DeviceCaptureBlock.begin(), e.DeviceCaptureBlock.end(), 0);
 }
 
 void EndProducerRun(EngineSession& e) {

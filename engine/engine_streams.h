@@ -16,7 +16,7 @@
 // plays it again when no newer one has come; it never reads a block that is being written.
 //
 // Every setting the threads use is taken once at the start (EngineStartSettings); only the live values
-// (volume, trims, BBM gain, phase mode, "Re-Record") change while the engine runs. Stop clears
+// (volume with the test tone's level, trims, BBM gain, phase mode, "Re-Record") change while the engine runs. Stop clears
 // EngineRunning, wakes every waiting thread and joins all six with a time-out before anything is freed or
 // a new start begins.
 #include <atomic>
@@ -65,7 +65,6 @@ struct EngineStartSettings {
     uint32_t WasapiDebugMode = 0;   // 1: publish a status line after each set-up step
     int32_t TestToneChannel = 0;    // 1..16 one output, 17 all, else none
     float TestToneFrequency = 1000.0f;
-    int32_t VolumePosition = 51;    // for the test tone's level
     float TicksToMs = 0.0f;         // 0: taken from the performance counter at the start
     std::wstring CaptureEndpointId;
     std::wstring RenderEndpointId;
@@ -81,6 +80,7 @@ struct EngineLiveControls {
     std::atomic<float> BbmGain{0.5f};
     std::atomic<int32_t> PhaseMode{0};
     std::atomic<int32_t> RecordOutput{0};
+    std::atomic<int32_t> VolumePosition{51};  // the test tone's level, read again for every block
 
     EngineLiveControls();
     LiveBlockValues Snapshot() const;
@@ -150,6 +150,11 @@ enum class EngineStartResult { kStarted, kAlreadyRunning, kStillStopping, kBadSe
 // 16-bit capture with more than two inputs). When an event or a thread cannot be made, what was started
 // is stopped and joined again.
 EngineStartResult StartEngine(EngineSession& e, const EngineStartSettings& settings);
+
+// Clears what a run leaves in the session's buffers: the block path's state (spectrum histories,
+// accumulators, overlap tails, delay rings), the output block, the hand-over ring and the capture block.
+// Only while no thread of the session runs.
+void ClearEngineRunState(EngineSession& e);
 
 // A run whose blocks come from a streaming thread of the caller's own (the WAV player's render thread) in
 // place of the capture and render pair: with EngineRunning already set by the caller, the run's state is

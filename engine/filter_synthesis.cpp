@@ -30,6 +30,10 @@ int ImpulseShift(uint32_t spl_only_eq, uint32_t ir_method, int N) {
 }
 
 void SynthesizeOutputResponse(const FilterSynthesisInputs& in, FilterSynthesisBuffers& buf, int o) {
+    SynthesizeShiftedResponse(in, buf, o, ImpulseShift(in.SplOnlyEq, in.IrMethod, in.N));
+}
+
+void SynthesizeShiftedResponse(const FilterSynthesisInputs& in, FilterSynthesisBuffers& buf, int o, int shift) {
     const int N = in.N;
     const int half = 4 * N;   // bin fs/2
     const int points = 8 * N; // FIR length
@@ -72,7 +76,6 @@ void SynthesizeOutputResponse(const FilterSynthesisInputs& in, FilterSynthesisBu
     ComplexFft(2 * points, kFftInverse, h, buf.fft.bit_reverse, buf.fft.twiddle);
 
     // 6. Circular pre-shift: time zero lands on point S.
-    const int shift = ImpulseShift(in.SplOnlyEq, in.IrMethod, N);
     float* r = buf.SynthesisRotated;
     ClearFloats(r, 2L * points);
     for (int j = 0; j < points; ++j) {
@@ -81,12 +84,19 @@ void SynthesizeOutputResponse(const FilterSynthesisInputs& in, FilterSynthesisBu
         r[2 * j + 1] = h[2 * from + 1];
     }
 
-    // 7. Global window times the output's taper.
+    // 7. Global window times the output's taper (none when the output has no taper buffer).
     const float* w = buf.IrWindow;
     const float* t = buf.OutputTaper[o];
-    for (int j = 0; j < points; ++j) {
-        h[2 * j] = r[2 * j] * w[2 * j] * t[2 * j];
-        h[2 * j + 1] = r[2 * j + 1] * w[2 * j + 1] * t[2 * j + 1];
+    if (t) {
+        for (int j = 0; j < points; ++j) {
+            h[2 * j] = r[2 * j] * w[2 * j] * t[2 * j];
+            h[2 * j + 1] = r[2 * j + 1] * w[2 * j + 1] * t[2 * j + 1];
+        }
+    } else {
+        for (int j = 0; j < points; ++j) {
+            h[2 * j] = r[2 * j] * w[2 * j];
+            h[2 * j + 1] = r[2 * j + 1] * w[2 * j + 1];
+        }
     }
 }
 

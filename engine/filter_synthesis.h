@@ -41,6 +41,9 @@ int ImpulseShift(uint32_t spl_only_eq, uint32_t ir_method, int N);
 // The windowed impulse response of output o (0-based): leaves x[0..8N-1] in points 0..8N-1 of
 // SynthesisWork (the FIR is the real parts). SynthesisWork is cleared first.
 void SynthesizeOutputResponse(const FilterSynthesisInputs& in, FilterSynthesisBuffers& buf, int o);
+// The same with a pre-shift of `shift` points of the caller's choice; a null OutputTaper[o] means no taper.
+// (The impulse-response views build their non-linearised response this way, shifted by one point.)
+void SynthesizeShiftedResponse(const FilterSynthesisInputs& in, FilterSynthesisBuffers& buf, int o, int shift);
 
 // Partition p of the FIR in SynthesisWork: the unscaled 2N-point forward transform of taps pN..pN+N-1.
 void WriteFilterPartitions(const FilterSynthesisBuffers& buf, int N, float* const partitions[kEnginePartitions]);

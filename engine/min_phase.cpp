@@ -1,5 +1,7 @@
 #include "engine/min_phase.h"
 
+#include "engine/double_fft.h"
+
 #include <cmath>
 #include <complex>
 #include <memory>
@@ -77,36 +79,6 @@ double DirectSum(const float* f, const float* a, int count, const BodeIntegralCo
     return s;
 }
 
-// In-place radix-2 complex FFT in double precision (size a power of two), sign -1 forward, +1 inverse unscaled.
-void DoubleFft(Cd* x, int n, int sign, const Cd* roots) {
-    for (int i = 1, j = 0; i < n; ++i) {
-        int bit = n >> 1;
-        for (; j & bit; bit >>= 1) j ^= bit;
-        j |= bit;
-        if (i < j) std::swap(x[i], x[j]);
-    }
-    for (int len = 2; len <= n; len <<= 1) {
-        const int step = n / len;
-        for (int b = 0; b < n; b += len) {
-            for (int k = 0; k < len / 2; ++k) {
-                const Cd r = sign < 0 ? roots[k * step] : std::conj(roots[k * step]);
-                const Cd u = x[b + k];
-                const Cd v = x[b + k + len / 2] * r;
-                x[b + k] = u + v;
-                x[b + k + len / 2] = u - v;
-            }
-        }
-    }
-}
-
-// True when f[k] = k f[1] for k >= 1, to single-precision rounding: the linear bin grid.
-bool UniformFromPointOne(const float* f, int count) {
-    const double df = f[1];
-    if (!(df > 0.0) || !(f[0] >= 0.0) || !(f[0] < df)) return false;
-    for (int i = 2; i < count; ++i)
-        if (std::fabs(f[i] - i * df) > 1e-6 * i * df) return false;
-    return true;
-}
 
 // The main sums S_i of every point on a grid uniform from point 1 (w_k = kappa k), through convolutions.
 // With trapezoid weights H_k, the sum over the ordinary intervals is
@@ -124,8 +96,7 @@ bool UniformSums(const float* f, const float* a, int count, const BodeIntegralCo
     Cd* hankel = toeplitz + size;
     Cd* kernel_t = hankel + size;
     Cd* kernel_h = kernel_t + size;
-    const double two_pi = 6.283185307179586476925286766559;
-    for (int i = 0; i < size / 2; ++i) roots[i] = std::polar(1.0, -two_pi * i / size);
+    MakeFftRoots(size, roots);
 
     const double kappa = k.angular_scale * f[1];
     auto w = [&](int i) { return i == 0 ? k.angular_scale * f[0] : kappa * i; };
@@ -250,7 +221,7 @@ int BodePhase(const float* f, const float* level_db, int count, const BodeIntegr
     if (!EndPointsOk(count, k)) return 1;
     const EndTerms e = MakeEndTerms(f, level_db, k);
     std::unique_ptr<double[]> sums(new (std::nothrow) double[count]);
-    const bool fast = sums && count >= 4 && UniformFromPointOne(f, count) && UniformSums(f, level_db, count, k, sums.get());
+    const bool fast = sums && count >= 4 && GridUniformFromPointOne(f, count) && UniformSums(f, level_db, count, k, sums.get());
     auto w = [&](int i) { return k.angular_scale * f[i]; };
     for (int i = 0; i < count; ++i) {
         const double s = fast ? sums[i] : DirectSum(f, level_db, count, k, i, w);
@@ -312,4 +283,12 @@ int BuildMinimumPhaseResponseLiteral(const float* driver_re, const float* driver
     if (BodePhaseLiteral(BinFrequencyTable, MinPhaseDbWork, m, DriverEqBodeConstants(m), phase.get()) != 0) return 1;
     WriteSpectrum(MinPhaseDbWork, phase.get(), m, MinPhaseWorkSpectrum);
     return 0;
+}
+
+bool GridUniformFromPointOne(const float* f, int count) {
+    const double df = f[1];
+    if (!(df > 0.0) || !(f[0] >= 0.0) || !(f[0] < df)) return false;
+    for (int i = 2; i < count; ++i)
+        if (std::fabs(f[i] - i * df) > 1e-6 * i * df) return false;
+    return true;
 }

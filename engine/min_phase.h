@@ -32,6 +32,10 @@ struct BodeIntegralConstants {
     double high_slope_order;
 };
 
+// True when f[k] = k f[1] for every k >= 1 to single-precision rounding, with 0 <= f[0] < f[1]: the linear
+// bin grid (whose point 0 stands at 0.01 Hz).
+bool GridUniformFromPointOne(const float* f, int count);
+
 // The constants of the driver equalization (and the room equalizer) for a grid of `count` points: end lines
 // through points 0 and 10 and through points count-4096 and count-1, both flat.
 BodeIntegralConstants DriverEqBodeConstants(int count);

@@ -16,14 +16,14 @@ int CheckPlayRules(const PlayRuleInputs& in, std::string* message, uint32_t skip
         bool breaks;
         const char* text;
     };
-    // The Quadro configuration takes four inputs: the six-input mode is the one its message refuses.
+    // Quadro refuses the twelve-input mode: the rule's own condition, with a message that names that mode.
     const Rule rules[kPlayRuleCount] = {
         {S == 0 && I == 0 && OneOf(B, 1, 2), "Unable To Run BBM/Summed In Stereo Mode"},
         {S == 0 && I >= 1 && I <= 3, "Unable To Process More Than 2 Inputs In Stereo Mode"},
         {S == 6 && I >= 1 && I <= 3, "Unable To Process More Than 2 Inputs In Stereo Mode"},
         {S == 1 && B == 1, "Unable To Run BBM In 5.1HT Mode"},
         {S == 2 && I == 0 && OneOf(B, 1, 2), "Unable To Run BBM/Summed In QUADRO Mode"},
-        {S == 2 && I == 3, "Unable To Process 6 Inputs In QUADRO Mode"},
+        {S == 2 && I == 1, kQuadroTwelveInputsRefused},
         {S == 3 && B == 0, "Unable To Run Standard Bass In BBM Mode"},
         {S == 3 && I == 0 && B == 1, "Unable To Run BBM With Stereo Inputs"},
         {R < 44100 || R > 96000, "Sampling Rate In This Release Must Be Set To\n44100 / 48000 / 96000 Samples/Second"},
@@ -43,20 +43,17 @@ int CheckPlayRules(const PlayRuleInputs& in, std::string* message, uint32_t skip
 
 PlayResult PlaySystem(EngineSession& e, const PlayRuleInputs& in, const std::function<int()>& build_filters,
                       int32_t record_output, MessageList* messages, int32_t recording_chunks) {
-    if ((e.Running && e.Running->load() != 0) || (EngineThreadsAlive(e) && !JoinEngineThreads(e, 0)))
-        return PlayResult::kIgnored;
+    if (e.Running && e.Running->load() != 0) return PlayResult::kIgnored;
+    if (EngineThreadsAlive(e) && !JoinEngineThreads(e, 0)) {
+        AddWarning(messages, kEngineStillStopping);
+        return PlayResult::kStillStopping;
+    }
     std::string text;
     if (CheckPlayRules(in, &text) != 0) {
         AddWarning(messages, text);
         return PlayResult::kRefused;
     }
-    if (e.Context) {
-        EngineBlockContext& ctx = *e.Context;
-        ResetBlockPath(ctx);
-        if (ctx.OutputBlock) std::memset(ctx.OutputBlock, 0, sizeof(int32_t) * 16 * static_cast<std::size_t>(ctx.N));
-    }
-    std::fill(e.HandOverStorage.begin(), e.HandOverStorage.end(), 0);
-    std::fill(e.DeviceCaptureBlock.begin(), e.DeviceCaptureBlock.end(), 0);
+    ClearEngineRunState(e);
     if (build_filters) build_filters();
     if (record_output == 1 && e.Recording) {
         if (AllocateRecordingPool(e.Recording, recording_chunks) != 0) {

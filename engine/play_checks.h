@@ -22,6 +22,7 @@ struct PlayRuleInputs {
 
 inline constexpr int kPlayRuleCount = 13;
 inline constexpr const char* kSixteenBitInputsRefused = "16 Bit Capture Can Only Process Inputs 1-2";
+inline constexpr const char* kQuadroTwelveInputsRefused = "Unable To Process 12 Inputs In QUADRO Mode";
 
 // The number (1..13) of the first rule the configuration breaks, or 0 when it passes; *message gets the
 // rule's text. Rules 1..12 are the panels' own in their order; rule 13 refuses 16-bit capture with more
@@ -29,8 +30,12 @@ inline constexpr const char* kSixteenBitInputsRefused = "16 Bit Capture Can Only
 // Rule n is left out when bit n - 1 of skipped_rules is set.
 int CheckPlayRules(const PlayRuleInputs& in, std::string* message, uint32_t skipped_rules = 0);
 
+inline constexpr const char* kEngineStillStopping =
+    "The Engine Has Not Stopped Yet\nPlease Wait A Moment And Press PLAY Again";
+
 enum class PlayResult {
-    kIgnored,             // the engine runs (or its threads are still ending)
+    kIgnored,             // the engine runs
+    kStillStopping,       // threads of the last run are still there: kEngineStillStopping
     kRefused,             // a rule refused; its message is in the list
     kNoRecordingMemory,   // "FATAL ERROR, Could Not Allocate WAV Memory"
     kArmed,               // ready: the panel arms its start timer
@@ -39,7 +44,8 @@ enum class PlayResult {
 inline constexpr const char* kNoWavMemory = "FATAL ERROR, Could Not Allocate WAV Memory";
 inline constexpr int32_t kRecordingChunkSlots = kRecordedWavSlots;
 
-// Play, in the panels' order: ignored while the engine runs; the rules; every engine buffer of the session
+// Play, in the panels' order: ignored while the engine runs; refused while threads of the last run are still
+// there (nothing is touched then); the rules; every engine buffer of the session
 // cleared (histories, accumulators, tails, delay rings, output block, hand-over ring); `build_filters`
 // (may be empty) builds both filter banks; with record_output the recording pool gets `recording_chunks`
 // zeroed chunks (any earlier recording is dropped first).

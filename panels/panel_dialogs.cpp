@@ -117,6 +117,10 @@ ProfileLoad LoadProfile(int32_t profile_number, MessageList* out, std::string* p
     CopySettingText(Preferences->LastProjectPath, kPathWidth, path->c_str());
     CopySettingText(ProjectFilePath, kPathWidth, path->c_str());
     RefreshBlockGrid();
+    // Every profile load starts quiet: the file's own volume position would otherwise come back with the
+    // record while the gain stays where the reload put it, and the next volume key would jump from there.
+    pr_file->tail.VolumePosition = kVolumeAfterStop;
+    LiveShared.MasterGain.store(MasterGainOf(kVolumeAfterStop));
     ResetChannelTrims(&LiveShared);
     LiveShared.Groups = ParseLiveKeyChannels(pr_file->tail.LiveKeyChannelFields);
     return ProfileLoad::kLoaded;

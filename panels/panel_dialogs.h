@@ -74,6 +74,6 @@ int ProfileSlotIndex(int32_t profile_number);
 
 // Reads the profile of `profile_number` into the system record and applies it. Only a profile that was read
 // and applied becomes the last project path (a refused or missing file leaves it, and the design, as they
-// were). On success also: the mirrored settings, the block size grid, every trim 1.0 and the live-key groups
-// parsed again. The path is returned in `path` either way; messages go into `out`.
+// were). On success also: the mirrored settings, the block size grid, the volume back to position 9 with its
+// MasterGain (whatever position the file was saved at), every trim 1.0 and the live-key groups parsed again. The path is returned in `path` either way; messages go into `out`.
 ProfileLoad LoadProfile(int32_t profile_number, MessageList* out, std::string* path);

@@ -12,8 +12,6 @@ struct WorkingNetwork;
 
 // ---- Play checks ----------------------------------------------------------------------------------------
 
-enum class PlayPanel { kDesign, kPlayer };
-
 struct PlaySettings {
     uint32_t SystemConfiguration = 0;  // 0 Stereo .. 6 2.2 BBM
     uint32_t InputMode = 0;            // 0 "Inputs 1-2", 1 "Inputs 1-12", 2 "Inputs 1-8", 3 "Inputs 1-6"
@@ -23,15 +21,12 @@ struct PlaySettings {
     uint32_t Capture24Bit = 1;         // 0 "16 Bit MLS"
 };
 
-inline constexpr const char* kQuadroEightInputs = "Unable To Process 8 Inputs In QUADRO Mode";
-
-// The message of the first rule that refuses the combination, empty when Play may go on: the engine's
-// rules (engine/play_checks.h), which refuse "Inputs 1-6" for Quadro with "Unable To Process 6 Inputs In
-// QUADRO Mode". The player panel's own message names the eight-input mode, so it refuses "Inputs 1-8" for
-// Quadro too, in the same place of the order.
-std::string PlayRefusal(PlayPanel panel, const PlaySettings& s);
-// The WAV player's own rules: those of the table that a song can break (not "Unable To Run BBM In 5.1HT
-// Mode", "Unable To Run BBM With Stereo Inputs" nor the 16-bit capture rule).
+// The message of the first Play rule that refuses the combination, empty when Play may go on. Every control
+// panel asks this one table (engine/play_checks.h), so the same settings play from each panel or from none.
+std::string PlayRefusal(const PlaySettings& s);
+// The WAV player's rules: the same table without the three rules its panel does not have ("Unable To Run BBM
+// In 5.1HT Mode", "Unable To Run BBM With Stereo Inputs" and the 16-bit capture rule: a file has no capture
+// width).
 std::string WavPlayRefusal(const PlaySettings& s);
 
 // ---- Pane schedule --------------------------------------------------------------------------------------

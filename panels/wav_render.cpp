@@ -76,7 +76,7 @@ int32_t StreamSong(EngineSession& e, WavRun& run, RenderStream& stream) {
 
         e.BlockLive = e.Live->Snapshot();
         ConvertWavBlock(bytes, N, run.Format, e.BlockLive.BbmGain, ctx.InputBlock, input_peaks);
-        for (int i = 0; i < kInputPeakCount; ++i) e.Status->InputPeaks[i].store(input_peaks[i], std::memory_order_relaxed);
+        e.Status->RaiseInputPeaks(input_peaks);
         HandOffResult handed = HandOffInputFfts(e);
         if (handed == HandOffResult::kDone) handed = HandOffConvolutions(e);
         if (handed == HandOffResult::kStopped) return stream.Stop();
@@ -85,8 +85,8 @@ int32_t StreamSong(EngineSession& e, WavRun& run, RenderStream& stream) {
             return HR_E_FAIL;
         }
         MeterAndRecordOutputBlock(ctx.OutputBlock, N, s.OutputMode, 0, nullptr, output_peaks);
-        for (int i = 0; i < kOutputPeakCount; ++i) e.Status->OutputPeaks[i].store(output_peaks[i], std::memory_order_relaxed);
-        e.Status->MeterBlocks.fetch_add(1, std::memory_order_release);
+        e.Status->RaiseOutputPeaks(output_peaks);
+        e.Status->CountMeterBlock();
         std::snprintf(text, sizeof text, "Fr=%d", shown_block++);
         e.Status->Text(PanelText::BlockNumber).Write(text);
         FormatMilliseconds("Pt=", static_cast<int32_t>(LowTicks(e) - run.DeliveryStart), s.TicksToMs, "  ", text, sizeof text);
@@ -123,13 +123,6 @@ WavBlockFormat WavBlockFormatOf(const WavSong& song, uint32_t bass_mode, uint32_
     f.BassMode = bass_mode;
     f.SystemConfiguration = system_configuration;
     return f;
-}
-
-void ResetWavEngineState(EngineSession& e) {
-    if (!e.Context) return;
-    EngineBlockContext& ctx = *e.Context;
-    ResetBlockPath(ctx);
-    if (ctx.OutputBlock) std::memset(ctx.OutputBlock, 0, sizeof(int32_t) * 16 * static_cast<std::size_t>(ctx.N));
 }
 
 EngineStartResult StartWavSong(EngineSession& e, const EngineStartSettings& settings, WavRun* run) {

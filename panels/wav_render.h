@@ -39,10 +39,6 @@ struct WavRun {
 // The format of the song's blocks for the settings in force.
 WavBlockFormat WavBlockFormatOf(const WavSong& song, uint32_t bass_mode, uint32_t system_configuration);
 
-// The engine's state cleared before a song: the spectrum histories, the accumulators, the overlap tails, the
-// delay rings and the output block. The threads of the last song must have been joined.
-void ResetWavEngineState(EngineSession& e);
-
 // Timer 5040: the four workers and the render thread of `run` (settings.InputMode 0 for a two-channel song, 3
 // for a six-channel one). EngineRunning must be set.
 EngineStartResult StartWavSong(EngineSession& e, const EngineStartSettings& settings, WavRun* run);

@@ -2,10 +2,12 @@
 // Helpers shared by the tests: a scratch folder per test, removed afterwards.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 
 class ScratchDir {
 public:
@@ -28,3 +30,14 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// Polls `done` every 200 microseconds for up to `ms` milliseconds: the engine tests wait on their threads so.
+template <typename F>
+bool WaitFor(F done, int ms = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+}

@@ -49,8 +49,14 @@ void RepairSplCurve(float* curve, int n) { FillGaps(curve, n, ValidSpl); }
 void RepairPhaseCurve(float* curve, int n) {
     for (int i = 0; i + 1 < n; ++i) {
         if (!(curve[i + 1] > 130.0f && curve[i] == 0.0f)) continue;
+        // Only the gap before point i+1 is searched: the valid point that ends it takes the -179 side of the
+        // jump when it lies below -130; a valid point above that means the phase did not wrap, and a gap that
+        // reaches entry 0 puts the jump at entries 0 and 1. Valid points further down are never touched.
         int j = i;
-        while (j > 0 && !(curve[j] < -130.0f)) --j;
+        while (j > 0 && !ValidPhase(curve[j])) --j;
+        const bool wrapped = curve[j] < -130.0f;
+        const bool open_start = j == 0 && !ValidPhase(curve[0]) && i >= 1;
+        if (!wrapped && !open_start) continue;
         curve[j] = -179.0f;
         curve[j + 1] = 179.0f;
     }

@@ -8,6 +8,12 @@
 //     engine uses is changed or freed; then, when RecordingToSave(ProgramRecording()), SaveRecordingWav.
 #include <windows.h>
 
+#include "platform/audio_stream.h"
+
+// The streams the program's engine opens: WASAPI, unless a test hands it others (null goes back to WASAPI).
+void UseProgramEngineStreams(AudioStreamFactory* streams);
+AudioStreamFactory& ProgramEngineStreams();
+
 // Returns 0, or 1 when the engine's own buffers could not be allocated.
 int SetUpProgramEngine(HWND frame);
 // Clears EngineRunning and joins every engine thread, pumping this thread's messages meanwhile. True when

@@ -227,11 +227,15 @@ void OnTestTones(HWND panel) {
 
 void OnPlay(HWND panel) {
     if (EngineRunning) return;
-    const std::string refusal = PlayRefusal(PlayPanel::kDesign, CurrentPlaySettings());
+    const std::string refusal = PlayRefusal(CurrentPlaySettings());
     if (!refusal.empty()) {
         ShowHvMessage(FrameWindow, WarningMessage(refusal));
         return;
     }
+    MessageList waited;
+    const bool ready = Engine().readyForPlay(&waited);
+    ShowMessages(waited);
+    if (!ready) return;
     if (!PanesReadyToPlay()) return;
     PrepareFilterBanks();
     MessageList messages;
@@ -340,7 +344,7 @@ void OnProfileReload(HWND panel) {
     MessageList messages;
     std::string path;
     const ProfileLoad load = LoadProfile(LiveShared.ProfileNumber, &messages, &path);
-    if (load == ProfileLoad::kLoaded) PublishLiveValues();
+    if (load == ProfileLoad::kLoaded) SettleLiveControlsAfterLoad(panel);
     ShowMessages(messages);
     if (load == ProfileLoad::kLoaded) {
         OpenSplitterOfConfiguration(pr_file->tail.SystemConfiguration);
@@ -370,8 +374,7 @@ void OnTimer(HWND panel, UINT_PTR timer) {
     switch (timer) {
     case kStartTimer:
         if (EngineRunning) return;
-        SetDlgItemTextA(panel, IDC_DEL_TEXT, "Del=0");
-        if (Engine().start(panel)) StartMeterTimer(panel);
+        StartFromTimer(panel);
         break;
     case kTidyTimer: OnTidyUp(panel); break;
     case kProfileTimer: OnProfileReload(panel); break;

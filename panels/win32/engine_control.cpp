@@ -10,9 +10,12 @@
 #include "engine/engine_globals.h"
 #include "engine/play_checks.h"
 #include "engine/recording_file.h"
+#include "engine/win32/engine_status_view.h"
 #include "engine/win32/program_engine.h"
 #include "panels/live_keys.h"
 #include "panels/panel_dialogs.h"
+#include "panels/program_play.h"
+#include "platform/win32/win32_threads.h"
 
 std::atomic<int32_t> RecordOutputChoice{0};
 
@@ -20,39 +23,17 @@ namespace {
 
 // ---- The program's engine ---------------------------------------------------------------------------------
 
-void PublishLive() {
-    EngineLiveControls& live = ProgramEngineLive();
-    live.MasterGain.store(LiveShared.MasterGain.load());
-    for (int o = 0; o < kTrimCount; ++o) live.ChannelTrims[o].store(LiveShared.ChannelTrims[o].load());
-    if (pr_file) {
-        live.BbmGain.store(pr_file->tail.BbmGain);
-        live.PhaseMode.store(pr_file->tail.PhaseMode);
-    }
-    live.RecordOutput.store(RecordOutputChoice.load());
-}
+void PublishLive() { PublishProgramLiveValues(RecordOutputChoice.load()); }
+
+bool ReadyForPlay(MessageList* out) { return LastRunEnded(PumpWaitingMessages, out); }
 
 bool Prepare(int32_t record_output, MessageList* out) {
-    // Wired again each time: the block size may have changed since the last Play.
-    if (SetUpProgramEngine(FrameWindow) != 0) return false;
-    PlayRuleInputs in;
-    in.SystemConfiguration = pr_file->tail.SystemConfiguration;
-    in.InputMode = InputMode;
-    in.BassMode = BassMode;
-    in.SampleRate = static_cast<uint32_t>(SampleRateOf(pr_file->tail.HV_Sampling));
-    in.BufferSizeIndex = HV_Buffer_Size;
-    in.Capture24Bit = Capture24Bit;
-    // The panels have built both banks already; the engine clears its buffers and takes the recording.
-    return PlaySystem(ProgramEngine(), in, {}, record_output, out) == PlayResult::kArmed;
+    if (!PrepareProgramEngine(ProgramEngineStreams(), record_output, out)) return false;
+    StartEngineStatusTimer(FrameWindow);
+    return true;
 }
 
-bool Start(HWND) {
-    EngineStartSettings s = EngineSettingsFromGlobals();
-    s.TestToneChannel = TestTone.Channel.load();
-    s.TestToneFrequency = TestTone.Frequency.load();
-    s.CenterToLr = CenterToLr;
-    PublishLive();
-    return StartEngine(ProgramEngine(), s) == EngineStartResult::kStarted;
-}
+bool Start(HWND, MessageList* out) { return StartProgramEngine(RecordOutputChoice.load(), out); }
 
 void RequestStop() { EngineRunning = 0; }
 void Join() { StopProgramEngine(); }
@@ -68,18 +49,11 @@ int SaveRecording(const char* path, MessageList* out) {
 
 void DropRecording() { FreeRecordingPool(&ProgramRecording()); }
 
-bool LatestPeaks(uint32_t* seen, float inputs[8], float outputs[16]) {
-    const EngineStatusBoard& board = ProgramEngineStatus();
-    const uint32_t blocks = board.MeterBlocks.load(std::memory_order_acquire);
-    if (blocks == *seen) return false;
-    *seen = blocks;
-    for (int i = 0; i < 8; ++i) inputs[i] = board.InputPeaks[i].load();
-    for (int i = 0; i < 16; ++i) outputs[i] = board.OutputPeaks[i].load();
-    return true;
-}
+bool LatestPeaks(uint32_t* seen, float inputs[8], float outputs[16]) { return TakeProgramMeterPeaks(seen, inputs, outputs); }
 
 EngineControl ProgramEngineControl() {
     EngineControl e;
+    e.readyForPlay = ReadyForPlay;
     e.prepare = Prepare;
     e.start = Start;
     e.requestStop = RequestStop;
@@ -101,6 +75,7 @@ EngineControl g_engine = ProgramEngineControl();
 const EngineControl& Engine() { return g_engine; }
 
 void SetEngineControl(const EngineControl& c) {
+    if (c.readyForPlay) g_engine.readyForPlay = c.readyForPlay;
     if (c.prepare) g_engine.prepare = c.prepare;
     if (c.start) g_engine.start = c.start;
     if (c.requestStop) g_engine.requestStop = c.requestStop;

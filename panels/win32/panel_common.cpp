@@ -9,6 +9,8 @@
 #include "app/settings.h"
 #include "app/system_record.h"
 #include "app/win32/app_windows.h"
+#include "app/win32/message_box.h"
+#include "engine/engine_status.h"
 #include "panels/resource_ids.h"
 #include "panels/win32/engine_control.h"
 #include "panels/win32/level_meters.h"
@@ -168,6 +170,19 @@ void ResetLiveKeyState() {
 void PublishLiveValues() { Engine().publishLive(); }
 
 void StartMeterTimer(HWND panel) { SetTimer(panel, kMeterTimer, kMeterIntervalMs, nullptr); }
+
+void StartFromTimer(HWND panel) {
+    SetDlgItemTextA(panel, kQueueControl, "Del=0");
+    MessageList messages;
+    if (Engine().start(panel, &messages)) StartMeterTimer(panel);
+    ShowHvMessages(FrameWindow, messages);
+}
+
+void SettleLiveControlsAfterLoad(HWND panel) {
+    SetVolumePosition(panel, pr_file->tail.VolumePosition);
+    SetPhaseBoxes(panel, pr_file->tail.PhaseMode);
+    PublishLiveValues();
+}
 
 void OnMeterTimer(HWND panel) {
     static uint32_t seen = 0;

@@ -46,6 +46,14 @@ void PrepareWavSaveDialog(HWND owner);
 // OFN_HIDEREADONLY, default extension "*.*").
 FilePickerDescription WavSavePicker();
 
+// The start timer of a panel: "Del=0", the engine started, the meters following it; a refused start shows
+// why.
+void StartFromTimer(HWND panel);
+
+// After a project or profile was loaded into the record: the volume back to position 9 with its bar, gain and
+// gain text, the phase boxes from the loaded PhaseMode, and the live values handed on.
+void SettleLiveControlsAfterLoad(HWND panel);
+
 // The settings in force that the Play checks read.
 PlaySettings CurrentPlaySettings();
 

@@ -100,7 +100,7 @@ void OnClose(HWND panel, bool destroy) {
 
 void OnPlay(HWND panel) {
     if (EngineRunning) return;
-    const std::string refusal = PlayRefusal(PlayPanel::kPlayer, CurrentPlaySettings());
+    const std::string refusal = PlayRefusal(CurrentPlaySettings());
     if (!refusal.empty()) {
         ShowHvMessage(FrameWindow, WarningMessage(refusal));
         return;
@@ -118,6 +118,10 @@ void OnStop(HWND panel) {
 // that fails to validate or to solve ends it with its message shown; nothing is launched.
 void OnRecompute(HWND panel) {
     if (EngineRunning) return;
+    MessageList waited;
+    const bool ready = Engine().readyForPlay(&waited);
+    ShowHvMessages(FrameWindow, waited);
+    if (!ready) return;
     RefreshBlockGrid();
     MessageList messages;
     const bool solved = RecomputeConfiguration(pr_file->tail.SystemConfiguration, &messages, [&](int pane) {
@@ -135,8 +139,7 @@ void OnRecompute(HWND panel) {
 
 void OnLaunch(HWND panel) {
     if (EngineRunning) return;
-    SetDlgItemTextA(panel, IDC_DEL_TEXT, "Del=0");
-    if (Engine().start(panel)) StartMeterTimer(panel);
+    StartFromTimer(panel);
 }
 
 void OnTidyUp(HWND panel) {
@@ -152,7 +155,7 @@ void OnProfileReload(HWND panel) {
     MessageList messages;
     std::string path;
     const ProfileLoad load = LoadProfile(LiveShared.ProfileNumber, &messages, &path);
-    if (load == ProfileLoad::kLoaded) PublishLiveValues();
+    if (load == ProfileLoad::kLoaded) SettleLiveControlsAfterLoad(panel);
     ShowHvMessages(FrameWindow, messages);
     if (load == ProfileLoad::kNotFound) {
         SetFocus(panel);

@@ -19,11 +19,14 @@
 #include "app/win32/message_box.h"
 #include "app/win32/window_registry.h"
 #include "engine/engine_globals.h"
+#include "engine/engine_streams.h"
 #include "engine/win32/endpoints.h"
+#include "engine/win32/engine_status_view.h"
 #include "engine/win32/program_engine.h"
 #include "panels/live_keys.h"
 #include "panels/panel_dialogs.h"
 #include "panels/play_sequence.h"
+#include "panels/program_play.h"
 #include "panels/resource_ids.h"
 #include "panels/wav_player.h"
 #include "panels/wav_render.h"
@@ -158,11 +161,20 @@ void OnPlay(HWND panel) {
         ShowHvMessage(FrameWindow, WarningMessage(refusal));
         return;
     }
-    if (!JoinLastSong()) return;  // threads of an earlier run still read the banks and the routing
+    // Threads of an earlier run still read the banks and the routing: they leave first.
+    MessageList messages;
+    const bool ready = Engine().readyForPlay(&messages);
+    ShowHvMessages(FrameWindow, messages);
+    if (!ready) return;
+    WavPlayer.Song.Release();
     if (!RecomputePanes(panel)) return;
     PrepareFilterBanks();
     NoteBuiltSettings();
-    SetUpProgramEngine(FrameWindow);
+    messages.clear();
+    const bool prepared = PrepareProgramWavPlay(ProgramEngineStreams(), &messages);
+    ShowHvMessages(FrameWindow, messages);
+    if (!prepared) return;
+    StartEngineStatusTimer(FrameWindow);
     WavPlayer.SongJumpRequest = 0;
     g_songEndsSeen = g_run.NextSongRequests.load();
     EngineRunning = 1;
@@ -180,7 +192,7 @@ void OnStop(HWND panel) {
 void OnSongTimer(HWND panel) {
     if (!EngineRunning) return;
     if (!JoinLastSong()) return;
-    ResetWavEngineState(ProgramEngine());
+    ClearEngineRunState(ProgramEngine());
     const SongLoadResult r =
         LoadNextSong(&WavPlayer, Playlist, EngineRunning != 0, {&pr_file->tail.HV_Sampling, &InputMode, &WavPlayer.WavIs24Bit});
     if (r.kind == SongLoadKind::kEndOfList) SendMessageA(panel, WM_COMMAND, IDC_STOP, 0);
@@ -200,15 +212,13 @@ void OnSongTimer(HWND panel) {
 // Timer 5040: the engine's four workers and the render thread of the song in memory.
 void OnStartTimer(HWND panel) {
     if (!EngineRunning || WavPlayer.Song.Empty()) return;
-    EngineStartSettings s = EngineSettingsFromGlobals();
-    s.InputMode = InputMode;  // 0 or 3, as the song set it
-    s.Capture24Bit = 1;       // a file has no capture format
     g_run.Song = &WavPlayer.Song;
     g_run.SongJumpRequest = &WavPlayer.SongJumpRequest;
     g_run.Format = WavBlockFormatOf(WavPlayer.Song, BassMode, pr_file->tail.SystemConfiguration);
-    PublishLiveValues();
-    const EngineStartResult started = StartWavSong(ProgramEngine(), s, &g_run);
-    if (started == EngineStartResult::kStarted || started == EngineStartResult::kNotRunning) return;
+    MessageList messages;
+    if (StartProgramWavSong(&g_run, &messages)) return;
+    ShowHvMessages(FrameWindow, messages);
+    if (messages.empty()) return;  // stopped meanwhile
     // The song cannot start at all: the player stops where it is, with the error title.
     SetWindowTextA(panel, kRenderErrorTitle);
     SetTimer(panel, kTidyTimer, kTidyDelayMs, nullptr);
@@ -231,7 +241,7 @@ void OnProfileReload(HWND panel) {
     MessageList messages;
     std::string path;
     const ProfileLoad load = LoadProfile(LiveShared.ProfileNumber, &messages, &path);
-    if (load == ProfileLoad::kLoaded) PublishLiveValues();
+    if (load == ProfileLoad::kLoaded) SettleLiveControlsAfterLoad(panel);
     ShowHvMessages(FrameWindow, messages);
     if (load == ProfileLoad::kLoaded) {
         ResetPaneLabels(panel);

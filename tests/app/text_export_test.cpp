@@ -223,6 +223,13 @@ TEST(CurveText, MalformedTextIsRefusedAndChangesNothing) {
         {"100 90 1e\n", nr + "\nLine 1: frequency, SPL and phase expected"},
         {"", nr + "\nNo frequency, SPL and phase lines found"},
         {"Freq SPL Phase\r\nno numbers here\r\n", nr + "\nNo frequency, SPL and phase lines found"},
+        // Every value fits a float, but shifted to 0 dB at bin 171 the first one would be infinite.
+        {[] {
+             std::string t = "1 3e38 0\n";
+             for (int r = 1; r < kRefBin; ++r) t += "1 0 0\n";
+             return t + "1 -3e38 0\n";
+         }(),
+         nr + "\nSPL values out of range"},
     };
     int n = 0;
     for (const auto& c : cases) {

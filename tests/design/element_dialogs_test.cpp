@@ -25,6 +25,9 @@ TEST(DialogNumbers, NonNumbersAndNonFiniteReadAsZero) {
     EXPECT_EQ(ReadDialogNumber("-infinity", 9), 0.0);
     EXPECT_EQ(ReadDialogNumber("nan", 9), 0.0);
     EXPECT_EQ(ReadDialogNumber("1e999", 9), 0.0);
+    EXPECT_EQ(ReadDialogNumber("1e39", 9), 0.0);    // no float holds it
+    EXPECT_EQ(ReadDialogNumber("-4e38", 9), 0.0);
+    EXPECT_DOUBLE_EQ(ReadDialogNumber("3e38", 9), 3e38);
     EXPECT_DOUBLE_EQ(ReadDialogNumber(" 12.5ms", 9), 12.5);
     EXPECT_DOUBLE_EQ(ReadDialogNumber("-12.3456789", 7), -12.345);
     EXPECT_EQ(ReadDialogInteger("16.9", 4), 16);
@@ -214,10 +217,16 @@ TEST_F(OutputPortTest, BandOutsideTenToFortyThousandIsResetWithOneMessage) {
     EXPECT_TRUE(o.close);
 }
 
-TEST_F(OutputPortTest, CabsLimitsByRateAndBlockSize) {
-    const int expected[3][4] = {{44, 88, 176, 0}, {41, 84, 168, 0}, {0, 41, 84, 168}};
+TEST_F(OutputPortTest, CabsLimitsAreWhatTheEngineRingHolds) {
+    // The ring carries 4N samples and the solver stores whole milliseconds x 48 samples: floor(4N / 48) ms,
+    // 42, 85, 170 and 341 ms for N = 512 .. 4096. The table's own limits hold where they are smaller.
+    const int ring[4] = {4 * 512 / 48, 4 * 1024 / 48, 4 * 2048 / 48, 4 * 4096 / 48};
+    EXPECT_EQ(ring[0], 42);
+    for (uint32_t size = 0; size < 4; ++size) EXPECT_EQ(CabsRingLimitMs(size), ring[size]);
+    const int expected[3][4] = {{42, 85, 170, 341}, {41, 84, 168, 341}, {42, 41, 84, 168}};
     for (uint32_t rate = 0; rate < 3; ++rate)
-        for (uint32_t size = 0; size < 4; ++size) EXPECT_EQ(CabsDelayLimitMs(rate, size), expected[rate][size]);
+        for (uint32_t size = 0; size < 4; ++size)
+            EXPECT_EQ(CabsDelayLimitMs(rate, size), expected[rate][size]) << rate << " " << size;
     env_.samplingIndex = 1;
     env_.bufferSizeIndex = 1;
     DialogOutcome o = OutputPortDone(net_.get(), e_, Done("2", "20", "200", "84"), &state_, env_);
@@ -227,33 +236,30 @@ TEST_F(OutputPortTest, CabsLimitsByRateAndBlockSize) {
     EXPECT_EQ(Texts(o), std::vector<std::string>{"WARNING! Maximum Delay is 84.0ms"});
     // The refusal comes after the equalization was rebuilt.
     EXPECT_EQ(builds_, 2);
+    // 44.1 kHz and 512 frames: 44 ms would be played as 42.67 ms; the ring's 42 ms is the limit.
     env_.samplingIndex = 0;
+    env_.bufferSizeIndex = 0;
+    o = OutputPortDone(net_.get(), e_, Done("2", "20", "200", "44"), &state_, env_);
+    EXPECT_FALSE(o.close);
+    EXPECT_EQ(Texts(o), std::vector<std::string>{"WARNING! Maximum Delay is 42.0ms"});
+    o = OutputPortDone(net_.get(), e_, Done("2", "20", "200", "42"), &state_, env_);
+    EXPECT_TRUE(o.close);
     env_.bufferSizeIndex = 2;
-    o = OutputPortDone(net_.get(), e_, Done("2", "20", "200", "176.5"), &state_, env_);
-    EXPECT_EQ(Texts(o), std::vector<std::string>{"WARNING! Maximum Delay is 176.0ms"});
-}
-
-TEST_F(OutputPortTest, WithoutATableLimitTheDelayIsHeldToTheEngineRing) {
-    // 96000 Hz, 512 frames: the ring carries 4 x 512 samples, 42 whole milliseconds at 48 samples each.
+    o = OutputPortDone(net_.get(), e_, Done("2", "20", "200", "176"), &state_, env_);
+    EXPECT_EQ(Texts(o), std::vector<std::string>{"WARNING! Maximum Delay is 170.0ms"});
+    // 96000 Hz and 512 frames, where the table sets none: the ring's limit.
     env_.samplingIndex = 2;
     env_.bufferSizeIndex = 0;
-    EXPECT_EQ(CabsRingLimitMs(0), 42);
-    EXPECT_EQ(CabsRingLimitMs(3), 341);
-    DialogOutcome o = OutputPortDone(net_.get(), e_, Done("2", "20", "200", "42"), &state_, env_);
-    EXPECT_TRUE(o.close);
     o = OutputPortDone(net_.get(), e_, Done("2", "20", "200", "500"), &state_, env_);
     EXPECT_FALSE(o.close);
     EXPECT_EQ(Texts(o), std::vector<std::string>{"WARNING! Maximum Delay is 42.0ms"});
+    // Cancel goes back to the last delay that was accepted, never to the refused one.
+    OutputPortCancel(net_.get(), e_, state_);
     EXPECT_EQ(P()[kParamCabsDelay], 42.0f);
-    EXPECT_EQ(o.texts[0], (std::pair<int, std::string>{1516, "42.000000"}));
-    // 44100 Hz, 4096 frames.
-    env_.samplingIndex = 0;
-    env_.bufferSizeIndex = 3;
-    o = OutputPortDone(net_.get(), e_, Done("2", "20", "200", "900"), &state_, env_);
-    EXPECT_EQ(P()[kParamCabsDelay], 341.0f);
 }
 
 TEST_F(OutputPortTest, CancelAfterAStayingDoneRestoresWhatDoneRead) {
+    const float cabs_at_opening = P()[kParamCabsDelay];
     OutputPortDoneTexts t = Done("2", "20", "200", "99");
     t.gain = "-7.5";
     t.delay = "1.25";
@@ -266,7 +272,7 @@ TEST_F(OutputPortTest, CancelAfterAStayingDoneRestoresWhatDoneRead) {
     EXPECT_EQ(o.result, 2);
     EXPECT_EQ(P()[kParamOutputGain], -7.5f);
     EXPECT_EQ(P()[kParamChannelDelay], 1.25f);
-    EXPECT_EQ(P()[kParamCabsDelay], 99.0f);
+    EXPECT_EQ(P()[kParamCabsDelay], cabs_at_opening);  // 99 ms was refused
     EXPECT_EQ(P()[kParamLowEdge], 20.0f);  // the bit image from the opening
 }
 
@@ -277,6 +283,45 @@ TEST_F(OutputPortTest, InfinityTypedAsADelayReadsAsZero) {
     OutputPortDone(net_.get(), e_, t, &state_, env_);
     EXPECT_EQ(P()[kParamChannelDelay], 0.0f);
     EXPECT_EQ(P()[kParamOutputGain], 0.0f);
+}
+
+TEST_F(OutputPortTest, GainsAndDelaysOutOfRangeAreRefusedBeforeTheyAreStored) {
+    // "1e39" is a double but no float: stored it would be infinite. It is refused like any value out of range.
+    OutputPortDoneTexts t = Done();
+    t.gain = "-6";
+    t.delay = "2.5";
+    ASSERT_TRUE(OutputPortDone(net_.get(), e_, t, &state_, env_).close);
+    for (const char* gain : {"1e39", "-1e39", "800", "-100.5"}) {
+        t.gain = gain;
+        const DialogOutcome o = OutputPortDone(net_.get(), e_, t, &state_, env_);
+        EXPECT_FALSE(o.close) << gain;
+        EXPECT_EQ(Texts(o), std::vector<std::string>{"Channel Gain Is Out Of Range (-100.....+100dB)"}) << gain;
+        EXPECT_EQ(P()[kParamOutputGain], -6.0f) << gain;
+        ASSERT_EQ(o.texts.size(), 1u);
+        EXPECT_EQ(o.texts[0], (std::pair<int, std::string>{kIdChannelGain, "-6"}));
+    }
+    t.gain = "100";
+    for (const char* delay : {"1e39", "-1e39", "1000.5"}) {
+        t.delay = delay;
+        const DialogOutcome o = OutputPortDone(net_.get(), e_, t, &state_, env_);
+        EXPECT_FALSE(o.close) << delay;
+        EXPECT_EQ(Texts(o), std::vector<std::string>{"Channel Delay Is Out Of Range (-1000.....+1000ms)"}) << delay;
+        EXPECT_EQ(P()[kParamChannelDelay], 2.5f) << delay;
+    }
+    t.delay = "-1000";
+    EXPECT_TRUE(OutputPortDone(net_.get(), e_, t, &state_, env_).close);
+    EXPECT_EQ(P()[kParamOutputGain], 100.0f);
+    EXPECT_EQ(P()[kParamChannelDelay], -1000.0f);
+    // Every other field reads a number no float holds as 0: the port is then out of range, a CABS delay off.
+    t.port = "1e39";
+    const std::vector<std::string> port = Texts(OutputPortDone(net_.get(), e_, t, &state_, env_));
+    ASSERT_FALSE(port.empty());
+    EXPECT_EQ(port.back(), "OUTPUT Port Is Out Of Range (1.....16)");
+    t.port = "2";
+    t.cabs = "-1e39";
+    EXPECT_TRUE(OutputPortDone(net_.get(), e_, t, &state_, env_).close);
+    EXPECT_EQ(P()[kParamCabsDelay], 0.0f);
+    for (int k = 0; k < kElementParamCount; ++k) EXPECT_TRUE(std::isfinite(P()[k])) << k;
 }
 
 TEST_F(OutputPortTest, LiveCheckBoxesFlipTheirParameters) {
@@ -389,9 +434,14 @@ TEST_F(FilterBlockTest, GainAndQAreCappedWithoutAMessage) {
     EXPECT_TRUE(o.messages.empty());
     EXPECT_EQ(p_[kParamFilterGain], 100.0f);
     EXPECT_EQ(p_[kParamCabsDelay], 1000.0f);
+    // Held below as above; a gain no float holds reads as 0 instead of becoming infinite.
     FilterBlockDone(p_, "-150", "-3", "1000");
-    EXPECT_EQ(p_[kParamFilterGain], -150.0f);
+    EXPECT_EQ(p_[kParamFilterGain], -100.0f);
     EXPECT_EQ(p_[kParamCabsDelay], -3.0f);
+    FilterBlockDone(p_, "-1e39", "-3", "1000");
+    EXPECT_EQ(p_[kParamFilterGain], 0.0f);
+    EXPECT_EQ(FilterBlockDone(p_, "0", "-3", "1e39").messages.size(), 1u);  // read as 0 Hz: refused
+    EXPECT_EQ(p_[kParamFilterFrequency], 1000.0f);
     FilterBlockDone(p_, "-12.3456789", "1", "1000");
     EXPECT_FLOAT_EQ(p_[kParamFilterGain], -12.345f);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -207,4 +208,35 @@ TEST(NetworkModel, SanitisingLeavesASoundRecordAlone) {
     SanitisePaneRecord(pane.get());
     EXPECT_EQ(pane->edit_tool, 0u);
     EXPECT_EQ(pane->elements[0].node3, -1);
+}
+
+TEST(NetworkModel, SanitisingFlattensResponsePointsThatAreNoNumberOrBeyondAnyResponse) {
+    // What a damaged project brings: NaN, infinities and values beyond 200 dB in the stored responses.
+    auto pane = AllocRecord<PaneRecord>();
+    ClearPaneRecord(pane.get());
+    ElementResponse& eq = pane->element_responses[3];
+    eq.points[10] = ComplexPoint{std::nanf(""), 0.5f};
+    eq.points[11] = ComplexPoint{0.25f, -INFINITY};
+    eq.points[12] = ComplexPoint{2e10f, 0.0f};
+    eq.points[13] = ComplexPoint{-9e9f, 9e9f};  // within the limit: kept
+    DriverResponse& d = pane->driver_responses[31];
+    d.re[0] = INFINITY;
+    d.im[65535] = -3e38f;
+    d.re[700] = 0.125f;
+    d.im[700] = -0.5f;
+    d.efficiency_db = std::nanf("");
+    SanitisePaneRecord(pane.get());
+    for (int k : {10, 11, 12}) {
+        EXPECT_EQ(eq.points[k].re, 1.0f) << k;
+        EXPECT_EQ(eq.points[k].im, 0.0f) << k;
+    }
+    EXPECT_EQ(eq.points[13].re, -9e9f);
+    EXPECT_EQ(eq.points[13].im, 9e9f);
+    EXPECT_EQ(d.re[0], 1.0f);
+    EXPECT_EQ(d.im[0], 0.0f);
+    EXPECT_EQ(d.re[65535], 1.0f);
+    EXPECT_EQ(d.im[65535], 0.0f);
+    EXPECT_EQ(d.re[700], 0.125f);
+    EXPECT_EQ(d.im[700], -0.5f);
+    EXPECT_EQ(d.efficiency_db, 90.0f);
 }

@@ -325,10 +325,6 @@ TEST(NetworkSolver, GainPolarityDelayAndCabs) {
         const Cd want = 0.99999 * std::pow(10.0, 0.3) * std::exp(Cd(0.0, -2.0 * kPi * f * 1.5e-3));
         EXPECT_LE(PhaseGap(plus->curves[kCurveFinalPhase + o].Values[k], CurvePhaseDegrees(want.real(), want.imag())), 2e-3);
     }
-    // An absurd CABS delay saturates instead of overflowing.
-    c.P(c.output)[kParamCabsDelay] = 1e30f;
-    ASSERT_EQ(SolveNetwork(c.net.get(), minus->in, minus->out, nullptr), 0);
-    EXPECT_EQ(minus->cabs_samples[o], (2147483647 / 48) * 48);
     // A polarity that is not a number plays in phase.
     c.P(c.output)[kParamPolarity] = std::nanf("");
     ASSERT_EQ(SolveNetwork(c.net.get(), minus->in, minus->out, nullptr), 0);
@@ -620,4 +616,105 @@ TEST(NetworkSolver, FullElementListAndDamagedCountsStayInsideTheTables) {
     EXPECT_EQ(SolveNetwork(net.get(), buf->in, buf->out, &messages), 1);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, kReconnectNodesText);
+}
+
+TEST(NetworkSolver, APurelyImaginaryBinTakesTheSamePhaseAsSynthesis) {
+    // A second-order Butterworth high-pass at 1500 Hz: at N = 512 and 48 kHz bin 128 lies exactly on its
+    // corner, where H = j / sqrt(2), +90 degrees. The curves must show what synthesis plays there.
+    EXPECT_NEAR(CurvePhaseDegrees(0.0, 0.5), 0.5 * kPi * 57.288, 1e-9);
+    EXPECT_NEAR(CurvePhaseDegrees(0.0, -2.0), -0.5 * kPi * 57.288, 1e-9);
+    EXPECT_EQ(CurvePhaseDegrees(0.0, 0.0), 0.0);
+    ChainNet c;
+    c.P(c.block)[kParamBypass] = 0.0f;
+    c.P(c.block)[kParamFilterFamily] = static_cast<float>(kFamilyButterworth);
+    c.P(c.block)[kParamFilterSlope] = static_cast<float>(kSlopeHp12);
+    c.P(c.block)[kParamFilterFrequency] = 1500.0f;
+    const int o = 2, corner = 128;
+    for (uint32_t spl_only : {0u, 1u}) {
+        auto buf = std::make_unique<SolverBuffers>(kN);
+        buf->in.spl_only_eq = spl_only;
+        ASSERT_EQ(buf->frequencies[corner], 1500.0f);
+        ASSERT_EQ(SolveNetwork(c.net.get(), buf->in, buf->out, nullptr), 0);
+        // The case in question: the acoustic response of that bin has a real part of exactly 0.
+        ASSERT_EQ(buf->acoustic[o][corner].re, 0.0f);
+        ASSERT_GT(buf->acoustic[o][corner].im, 0.0f);
+        const double quarter_turn = 0.5 * kPi * 57.288;
+        EXPECT_NEAR(buf->curves[kCurveFilterPhase + o].Values[corner], quarter_turn, 1e-3);
+        EXPECT_NEAR(buf->curves[kCurveFinalPhase + o].Values[corner], quarter_turn, 1e-3);
+        // The System phase: with SplOnlyEq 0 the acoustic phase counts as cancelled at every bin, this one
+        // included, leaving the small constant; with SplOnlyEq 1 it is the response's own +90 degrees.
+        const double system = spl_only ? quarter_turn : 0.0001 * 57.288;
+        for (int k : {corner - 1, corner, corner + 1})
+            EXPECT_NEAR(buf->curves[kCurveSystemPhase].Values[k], k == corner || !spl_only ? system
+                                                                      : buf->curves[kCurveSystemPhase].Values[k], 1e-3)
+                << k;
+    }
+}
+
+TEST(NetworkSolver, ANonFiniteSolutionFailsNamingThePaneAndWritesNothing) {
+    // Each of these makes a spectrum that is no number: synthesis would turn it into a NaN filter, and the
+    // output stage would play silence. The solve refuses instead, names the channel, and leaves every value
+    // that synthesis and the engine read as it was.
+    struct Variant {
+        const char* name;
+        void (*change)(ChainNet&);
+    };
+    const Variant variants[] = {
+        {"a channel gain of 800 dB", [](ChainNet& c) { c.P(c.output)[kParamOutputGain] = 800.0f; }},
+        {"an infinite channel delay", [](ChainNet& c) { c.P(c.output)[kParamChannelDelay] = INFINITY; }},
+        {"a driver response point that is not a number",
+         [](ChainNet& c) { c.net->driver_responses[c.output].re[300] = std::nanf(""); }},
+        {"a driver response that overflows with the gain",
+         [](ChainNet& c) {
+             c.net->driver_responses[c.output].re[5] = 3e38f;
+             c.P(c.output)[kParamOutputGain] = 20.0f;
+         }},
+    };
+    for (const Variant& v : variants) {
+        ChainNet c;
+        c.P(c.output)[kParamCabsDelay] = 5.0f;
+        v.change(c);
+        auto buf = std::make_unique<SolverBuffers>(kN);
+        buf->in.pane_name = "Front-Left";
+        MessageList messages;
+        EXPECT_EQ(SolveNetwork(c.net.get(), buf->in, buf->out, &messages), 1) << v.name;
+        ASSERT_EQ(messages.size(), 1u) << v.name;
+        EXPECT_EQ(messages[0].text, std::string("Front-Left") + kNotFiniteText) << v.name;
+        EXPECT_EQ(messages[0].caption, "HV Message");
+        for (int o = 0; o < kOutputCount; ++o) {
+            EXPECT_EQ(buf->spectrum[o][0].re, 1.0f) << v.name;
+            EXPECT_EQ(buf->phase_reference[o][100].re, 1e-7f) << v.name;
+            EXPECT_EQ(buf->polarity[o], 7) << v.name;
+            EXPECT_EQ(buf->delay[o], 7.0f) << v.name;
+            EXPECT_EQ(buf->cabs_enabled[o], 7) << v.name;
+            EXPECT_EQ(buf->cabs_samples[o], 7) << v.name;
+        }
+    }
+}
+
+TEST(NetworkSolver, ACabsDelayTheEngineRingCannotHoldIsRefused) {
+    // At N = 512 the ring holds 4 x 512 = 2048 samples: 42 whole milliseconds at 48 samples each.
+    ChainNet c;
+    auto buf = std::make_unique<SolverBuffers>(kN);
+    buf->in.pane_name = "Subwoofer";
+    c.P(c.output)[kParamCabsDelay] = 42.9f;
+    ASSERT_EQ(SolveNetwork(c.net.get(), buf->in, buf->out, nullptr), 0);
+    EXPECT_EQ(buf->cabs_samples[2], 42 * 48);
+    EXPECT_LE(buf->cabs_samples[2], 4 * kN);
+    auto refused = std::make_unique<SolverBuffers>(kN);
+    refused->in.pane_name = "Subwoofer";
+    MessageList messages;
+    for (float ms : {43.0f, 1e30f}) {
+        c.P(c.output)[kParamCabsDelay] = ms;
+        messages.clear();
+        EXPECT_EQ(SolveNetwork(c.net.get(), refused->in, refused->out, &messages), 1) << ms;
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].text, "Subwoofer: WARNING! Maximum Delay is 42.0ms");
+        EXPECT_EQ(refused->cabs_samples[2], 7);
+    }
+    // The same delay fits four blocks of 1024.
+    c.P(c.output)[kParamCabsDelay] = 43.0f;
+    auto larger = std::make_unique<SolverBuffers>(1024);
+    ASSERT_EQ(SolveNetwork(c.net.get(), larger->in, larger->out, nullptr), 0);
+    EXPECT_EQ(larger->cabs_samples[2], 43 * 48);
 }

@@ -2,6 +2,7 @@
 // brings, and that a refused file leaves the previous driver in place.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -121,6 +122,24 @@ TEST_F(DriverIntakeTest, AnEfficiencyTextWithoutItsNulIsReadToTenCharacters) {
     DialogOutcome o;
     LoadPortDriverFile(path, "eff.wfr", buffer_.get(), 1, 1, net_.get(), e_, &state_, &o);
     EXPECT_FLOAT_EQ(net_->driver_responses[e_].efficiency_db, 88.25f);
+}
+
+TEST_F(DriverIntakeTest, ResponsePointsThatAreNoNumberAreTakenFlat) {
+    // A damaged driver file: its other points are taken as they are, the broken ones flat (1 + 0j).
+    file_->hbt_re_lin[100] = std::nanf("");
+    file_->hbt_im_lin[200] = INFINITY;
+    file_->hbt_re_lin[300] = 1e20f;
+    const std::string path = Write("damaged.wfr", kDriverFileBytes);
+    DialogOutcome o;
+    ASSERT_EQ(LoadPortDriverFile(path, "damaged.wfr", buffer_.get(), 1, 1, net_.get(), e_, &state_, &o), 1);
+    const DriverResponse& d = net_->driver_responses[e_];
+    for (int k : {100, 200, 300}) {
+        EXPECT_EQ(d.re[k], 1.0f) << k;
+        EXPECT_EQ(d.im[k], 0.0f) << k;
+    }
+    EXPECT_EQ(d.re[101], 101.5f);
+    EXPECT_EQ(d.im[101], -0.25f);
+    for (int k = 0; k < 65536; ++k) ASSERT_TRUE(std::isfinite(d.re[k]) && std::isfinite(d.im[k])) << k;
 }
 
 }  // namespace

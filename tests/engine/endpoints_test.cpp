@@ -64,28 +64,35 @@ TEST_F(EndpointLists, SlotsPastTheCountKeepWhatTheyHeld) {
     EXPECT_STREQ(lists_.names[3], "");
 }
 
-TEST_F(EndpointLists, AChoicePastTheListClearsTheId) {
-    AddRender(2);
-    lists_.id = L"{stale id of another device}";
-    auto enumerator = system_.NewEnumerator();
+TEST_F(EndpointLists, AChoicePastTheListKeepsTheIdOfTheChosenDevice) {
+    // The user chose the third device; then another one went away and the list is two long. The kept id
+    // still opens the chosen device, now listed first, and not whichever device stands at position 2.
+    AddRender(3);
+    auto first = system_.NewEnumerator();
+    ASSERT_EQ(ListEndpoints(*first, StreamDirection::Render, 2, lists_.Target(), nullptr), HR_S_OK);
+    ASSERT_EQ(lists_.id, IdOf(2));
+    InMemoryAudioSystem later;
+    InMemoryEndpoint& chosen = later.AddEndpoint(StreamDirection::Render, IdOf(2), NameOf(2));
+    later.AddEndpoint(StreamDirection::Render, IdOf(0), NameOf(0));
+    auto enumerator = later.NewEnumerator();
     ASSERT_EQ(ListEndpoints(*enumerator, StreamDirection::Render, 2, lists_.Target(), &view_), HR_S_OK);
     EXPECT_EQ(lists_.count, 2u);
-    EXPECT_TRUE(lists_.id.empty());
-    // A stream opened with the cleared id fails at its device step instead of opening something else.
-    auto stream = system_.NewRenderStream();
+    EXPECT_EQ(lists_.id, IdOf(2));
+    auto stream = later.NewRenderStream();
     ASSERT_EQ(stream->InitializeCom(), HR_S_OK);
     ASSERT_EQ(stream->CreateEnumerator(), HR_S_OK);
-    EXPECT_EQ(stream->OpenDevice(lists_.id.c_str()), HR_E_POINTER);
+    EXPECT_EQ(stream->OpenDevice(lists_.id.c_str()), HR_S_OK);
+    EXPECT_EQ(chosen.Id(), lists_.id);
 }
 
-TEST_F(EndpointLists, NoEndpointsGivesACountOfZeroAndNoId) {
+TEST_F(EndpointLists, NoEndpointsGivesACountOfZeroAndKeepsTheId) {
     lists_.count = 3;
     lists_.id = L"{old}";
     std::strcpy(lists_.names[0], "Old Name");
     auto enumerator = system_.NewEnumerator();
     ASSERT_EQ(ListEndpoints(*enumerator, StreamDirection::Render, 0, lists_.Target(), &view_), HR_S_OK);
     EXPECT_EQ(lists_.count, 0u);
-    EXPECT_TRUE(lists_.id.empty());
+    EXPECT_EQ(lists_.id, L"{old}");
     EXPECT_STREQ(lists_.names[0], "Old Name");
     EXPECT_TRUE(view_.replaced.empty());
 }
@@ -107,9 +114,9 @@ TEST_F(EndpointLists, AtMostOneHundredEndpointsAreListed) {
     EXPECT_STREQ(lists_.names[99], NameOf(99).c_str());
     EXPECT_EQ(lists_.id, IdOf(99));
     EXPECT_EQ(view_.replaced.size(), 100u);
-    // Endpoints beyond the slots cannot be chosen.
+    // Endpoints beyond the slots cannot be chosen: the id of the last choice stays.
     ASSERT_EQ(ListEndpoints(*enumerator, StreamDirection::Render, 105, lists_.Target(), nullptr), HR_S_OK);
-    EXPECT_TRUE(lists_.id.empty());
+    EXPECT_EQ(lists_.id, IdOf(99));
 }
 
 TEST_F(EndpointLists, ALongNameIsCutToItsSlot) {
@@ -135,9 +142,9 @@ TEST_F(EndpointLists, AFailedReadEndsTheWalkAndKeepsWhatWasWritten) {
     EXPECT_STREQ(lists_.names[2], "");
     EXPECT_EQ(lists_.id, IdOf(1));
     EXPECT_TRUE(view_.selected.empty());
-    // Not reached: no id rather than a stale one.
+    // Not reached: the previous id stays.
     EXPECT_EQ(ListEndpoints(*enumerator, StreamDirection::Render, 3, lists_.Target(), nullptr), HR_E_OUTOFMEMORY);
-    EXPECT_TRUE(lists_.id.empty());
+    EXPECT_EQ(lists_.id, IdOf(1));
 }
 
 TEST_F(EndpointLists, AnEnumeratorThatCannotOpenChangesNothing) {

@@ -16,18 +16,9 @@
 #include "engine/endpoints.h"
 #include "engine/play_checks.h"
 #include "platform/in_memory_audio.h"
+#include "test_util.h"
 
 namespace {
-
-template <typename F>
-bool WaitFor(F done, int ms = 5000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return true;
-}
 
 struct DspBuffers {
     DspBuffers() { ok = AllocateDspBuffers() == 0; }

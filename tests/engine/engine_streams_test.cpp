@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -17,6 +19,7 @@
 #include "engine/input_conversion.h"
 #include "engine_test_buffers.h"
 #include "platform/in_memory_audio.h"
+#include "test_util.h"
 
 namespace {
 
@@ -25,17 +28,6 @@ constexpr uint32_t kRate = 48000;
 constexpr uint32_t kSizeIndex = 0;  // 512 frames at 48000 Hz
 const std::wstring kCaptureId = L"{capture-engine}";
 const std::wstring kRenderId = L"{render-engine}";
-
-// Polls `done` every millisecond for up to `ms`.
-template <typename F>
-bool WaitFor(F done, int ms = 5000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return true;
-}
 
 std::vector<double> SparseFir(std::mt19937& rng) {
     std::vector<double> taps(8 * kN, 0.0);
@@ -533,12 +525,78 @@ TEST_F(EngineStreams, ShortAndSilentPacketsBecomeSilenceNotStaleData) {
     capture_.QueueCapturePacket(short_packet, 100);
     ASSERT_TRUE(capture_.Tick());
     ASSERT_TRUE(WaitFor([&] { return session_.BlocksDone.load() == before + 1; }));
-    EXPECT_GT(status_.InputPeaks[0].load(), 0.0f);
+    uint32_t seen = 0;
+    float inputs[8], outputs[16];
+    ASSERT_TRUE(status_.TakePeaks(&seen, inputs, outputs));
+    EXPECT_GT(inputs[0], 0.0f);
     // A packet flagged silent carries data that must not be played.
     capture_.QueueCapturePacket(RandomPacket(rng), kN, kBufferFlagSilent);
     ASSERT_TRUE(capture_.Tick());
     ASSERT_TRUE(WaitFor([&] { return session_.BlocksDone.load() == before + 2; }));
-    for (int p = 0; p < 8; ++p) EXPECT_EQ(status_.InputPeaks[p].load(), 0.0f) << p;
+    ASSERT_TRUE(status_.TakePeaks(&seen, inputs, outputs));
+    for (int p = 0; p < 8; ++p) EXPECT_EQ(inputs[p], 0.0f) << p;
+    ASSERT_TRUE(EndRun());
+}
+
+// A constant packet: every frame's two channels hold these 24-bit samples.
+std::vector<uint8_t> ConstantPacket(int32_t left, int32_t right) {
+    std::vector<int32_t> words(2 * kN);
+    for (int j = 0; j < kN; ++j) {
+        words[2 * j] = left * 256;
+        words[2 * j + 1] = right * 256;
+    }
+    std::vector<uint8_t> bytes(words.size() * 4);
+    std::memcpy(bytes.data(), words.data(), bytes.size());
+    return bytes;
+}
+
+TEST_F(EngineStreams, MetersHoldTheHighestPeakOfEveryBlockSinceTheyLastLooked) {
+    // The meters look every 50 ms, several blocks apart: a clipping block between two looks must still show,
+    // with its clip mark, whatever quieter blocks came after it.
+    Start();
+    ASSERT_TRUE(capture_.WaitUntilStarted(3000));
+    uint32_t seen = 0;
+    float inputs[8], outputs[16];
+    EXPECT_FALSE(status_.TakePeaks(&seen, inputs, outputs));  // nothing streamed yet
+    CaptureBlock(ConstantPacket(1000, 2000));
+    CaptureBlock(ConstantPacket(8000000, 3000));  // port 1 at the clip mark's level
+    CaptureBlock(ConstantPacket(500, 100));
+    CaptureBlock(ConstantPacket(500, 100));
+    ASSERT_TRUE(status_.TakePeaks(&seen, inputs, outputs));
+    EXPECT_EQ(inputs[0], 8000000.0f);  // port 1 is capture channel 0
+    EXPECT_EQ(inputs[2], 3000.0f);     // port 3 is capture channel 1
+    // Nothing new: nothing taken. The next look shows only what came after the last one.
+    EXPECT_FALSE(status_.TakePeaks(&seen, inputs, outputs));
+    CaptureBlock(ConstantPacket(700, 100));
+    ASSERT_TRUE(status_.TakePeaks(&seen, inputs, outputs));
+    EXPECT_EQ(inputs[0], 700.0f);
+    EXPECT_EQ(inputs[2], 100.0f);
+    ASSERT_TRUE(EndRun());
+}
+
+TEST_F(EngineStreams, TheTestToneFollowsTheVolumeWhileItPlays) {
+    // Output 1 carries the tone: its level is 10^((VolumePosition - 51) / 20) x 456,000,000 at its peak, and
+    // a volume key pressed while it plays changes it from the next block.
+    settings_.TestToneChannel = 1;
+    settings_.TestToneFrequency = 1000.0f;
+    live_.VolumePosition.store(51);
+    Start();
+    ASSERT_TRUE(capture_.WaitUntilStarted(3000));
+    CaptureBlock(ConstantPacket(0, 0));
+    ASSERT_TRUE(WaitFor([&] { return session_.PeriodsDone.load() == 1; }));  // the first block plays at once
+    live_.VolumePosition.store(31);  // -20 dB
+    CaptureBlock(ConstantPacket(0, 0));
+    RenderPeriod();
+    const std::vector<int32_t> words = RenderedWords();
+    ASSERT_GE(words.size(), static_cast<size_t>(2 * kN * 8));
+    auto peak_of_block = [&](int block) {
+        double peak = 0.0;
+        for (int j = 0; j < kN; ++j) peak = std::max(peak, std::fabs(static_cast<double>(words[(block * kN + j) * 8])));
+        return peak;
+    };
+    // 48 cycles of 1 kHz a block at 48 kHz: the block's peak is the tone's amplitude within a sample step.
+    EXPECT_NEAR(peak_of_block(0), 456000000.0, 456000000.0 * 1e-3);
+    EXPECT_NEAR(peak_of_block(1), 45600000.0, 45600000.0 * 1e-3);
     ASSERT_TRUE(EndRun());
 }
 

@@ -33,7 +33,7 @@ TEST(PlayRules, EachRuleWithItsMessage) {
         {Inputs(6, 3, 0), 3, "Unable To Process More Than 2 Inputs In Stereo Mode"},
         {Inputs(1, 1, 1), 4, "Unable To Run BBM In 5.1HT Mode"},
         {Inputs(2, 0, 2), 5, "Unable To Run BBM/Summed In QUADRO Mode"},
-        {Inputs(2, 3, 0), 6, "Unable To Process 6 Inputs In QUADRO Mode"},
+        {Inputs(2, 1, 0), 6, "Unable To Process 12 Inputs In QUADRO Mode"},
         {Inputs(3, 1, 0), 7, "Unable To Run Standard Bass In BBM Mode"},
         {Inputs(3, 0, 1), 8, "Unable To Run BBM With Stereo Inputs"},
         {Inputs(0, 0, 0, 22050), 9, "Sampling Rate In This Release Must Be Set To\n44100 / 48000 / 96000 Samples/Second"},
@@ -69,7 +69,8 @@ TEST(PlayRules, ConfigurationsThatPass) {
     EXPECT_EQ(Rule(Inputs(0, 0, 3)), 0);                  // Stereo with "BBM Output"
     EXPECT_EQ(Rule(Inputs(6, 0, 1)), 0);                  // 2.2 BBM takes every bass mode
     EXPECT_EQ(Rule(Inputs(6, 0, 2)), 0);
-    EXPECT_EQ(Rule(Inputs(2, 1, 0)), 0);                  // Quadro with "Inputs 1-12"
+    EXPECT_EQ(Rule(Inputs(2, 2, 0)), 0);                  // Quadro with "Inputs 1-8" and "Inputs 1-6"
+    EXPECT_EQ(Rule(Inputs(2, 3, 3)), 0);
     EXPECT_EQ(Rule(Inputs(4, 1, 0)), 0);                  // 7.2 BBM and 7.2 BBM + CABS: no configuration rule
     EXPECT_EQ(Rule(Inputs(5, 3, 1)), 0);
     EXPECT_EQ(Rule(Inputs(0, 0, 0, 96000, 3)), 0);        // 96 kHz with 4096 frames

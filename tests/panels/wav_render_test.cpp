@@ -119,7 +119,7 @@ protected:
     // next song loaded and started.
     SongLoadResult LoadAndStart() {
         EXPECT_TRUE(JoinEngineThreads(session_, 5000));
-        ResetWavEngineState(session_);
+        ClearEngineRunState(session_);
         SongLoadResult r = LoadNextSong(&player_, *list_, running_.load() != 0, targets_);
         if (r.kind != SongLoadKind::kLoaded) return r;
         settings_.InputMode = input_mode_;

@@ -94,6 +94,25 @@ TEST(DriverRepair, PhaseJumpWithNothingBelowMinus130GoesToTheStart) {
     for (int i = 11; i < 50; ++i) EXPECT_EQ(c[i], 120.0f) << i;
 }
 
+TEST(DriverRepair, JumpSearchStaysInTheGapBeforeThePoint) {
+    // A valid point above -130 ends the gap: the phase did not wrap, so no jump is placed, and the valid
+    // points further down (one of them below -130) keep their values.
+    std::vector<float> c(80, 0.0f);
+    for (int i = 0; i <= 50; ++i) c[i] = -160.0f + 1.2f * i;  // -160 .. -100
+    c[55] = 150.0f;
+    for (int i = 56; i < 80; ++i) c[i] = 150.0f - i + 55;
+    const std::vector<float> before = c;
+    RepairPhaseCurve(c.data(), 80);
+    for (int i = 0; i <= 50; ++i) EXPECT_EQ(c[i], before[i]) << i;
+    for (int j = 51; j < 55; ++j) EXPECT_FLOAT_EQ(c[j], -100.0f + (j - 50) * 250.0f / 5.0f) << j;
+    // A point right after a valid entry 0 (no gap to hold +179) is left alone too.
+    std::vector<float> d = {0.0f, 140.0f, 120.0f};
+    RepairPhaseCurve(d.data(), 3);
+    EXPECT_EQ(d[0], 140.0f);
+    EXPECT_EQ(d[1], 140.0f);
+    EXPECT_EQ(d[2], 120.0f);
+}
+
 TEST(DriverRepair, PhaseLeadingGapTakesTheFirstPointAndEntryZeroKeepsIt) {
     std::vector<float> c(20, 0.0f);
     c[5] = -40.0f;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -121,7 +122,7 @@ FakeEngine* g_fake = nullptr;
 
 EngineControl FakeEngineControl() {
     EngineControl e;
-    e.start = [](HWND) {
+    e.start = [](HWND, MessageList*) {
         g_fake->calls.push_back("start");
         if (g_fake->startSucceeds) EngineRunning = 1;
         return g_fake->startSucceeds;
@@ -483,6 +484,71 @@ TEST_F(PanelSession, PlayerPanelDigitKeyLoadsAndPlaysTheProfile) {
     ASSERT_TRUE(PumpUntil([&] { return ItemText(panel, 62) == "FR OK"; }, 6000));
     ASSERT_TRUE(PumpUntil([&] { return Title(panel) == kCaptureErrorTitle; }, 8000));
     EXPECT_TRUE(recorder_.shown.empty());
+}
+
+TEST_F(PanelSession, BothPanelsRefuseTheSameQuadroInputModeByName) {
+    // Quadro plays from two, six or eight inputs on either panel; the twelve-input mode is refused by both,
+    // with the mode named, before anything is recomputed.
+    SendMessageA(FrameWindow, WM_COMMAND, IDM_BLANK_QUADRO, 0);
+    ASSERT_EQ(pr_file->tail.SystemConfiguration, 2u);
+    UseFakeEngine();
+    HWND design = DesignPlayerPanelWindow;
+    ASSERT_NE(design, nullptr);
+    auto play = [&](HWND panel, uint32_t input_mode) {
+        InputMode = input_mode;
+        recorder_.shown.clear();
+        Command(panel, IDC_PLAY);
+        return recorder_.shown.empty() ? std::string() : recorder_.shown[0].text;
+    };
+    EXPECT_EQ(play(design, 1), "Unable To Process 12 Inputs In QUADRO Mode");
+    for (uint32_t mode : {2u, 3u}) EXPECT_NE(play(design, mode), "Unable To Process 12 Inputs In QUADRO Mode") << mode;
+    HWND player = OpenPlayerPanel();
+    ASSERT_NE(player, nullptr);
+    ASSERT_EQ(pr_file->tail.SystemConfiguration, 2u);
+    EXPECT_EQ(play(player, 1), "Unable To Process 12 Inputs In QUADRO Mode");
+    for (uint32_t mode : {0u, 2u, 3u}) EXPECT_EQ(play(player, mode), "") << mode;  // the recompute follows later
+    KillTimer(player, 5040);
+    InputMode = 0;
+}
+
+TEST_F(PanelSession, AProfileKeyStartsQuietAndUpStepsFromPositionNine) {
+    // A profile saved at 0 dB: after the digit key the record, the bar, the gain and its text all stand at
+    // position 9, and Up goes to 12 (-39 dB), not to 54 (+3 dB).
+    const std::string path = (folder_ / "loud.HIF").string();
+    pr_file->tail.VolumePosition = 51;
+    pr_file->tail.PhaseMode = 1;
+    MessageList messages;
+    MirroredSettings settings = GatherMirroredSettings();
+    ASSERT_EQ(WriteProjectFile(path, GlobalProjectContext(&settings), &messages), 1);
+    pr_file->tail.PhaseMode = 0;
+    std::strcpy(Preferences->ProfileSlots[2], path.c_str());
+    for (bool player : {false, true}) {
+        HWND panel = player ? OpenPlayerPanel() : DesignPlayerPanelWindow;
+        ASSERT_NE(panel, nullptr);
+        SendMessageA(panel, WM_HSCROLL, SB_RIGHT, reinterpret_cast<LPARAM>(GetDlgItem(panel, IDC_VOLUME)));
+        ASSERT_TRUE(Checked(panel, IDC_LIN_PH));
+        Key(panel, WM_KEYDOWN, '3');
+        ASSERT_TRUE(PumpUntil([&] { return std::string(Preferences->LastProjectPath) == path; }, 6000)) << player;
+        Pump();
+        EXPECT_EQ(pr_file->tail.VolumePosition, 9) << player;
+        EXPECT_EQ(GetScrollPos(GetDlgItem(panel, IDC_VOLUME), SB_CTL), 9) << player;
+        EXPECT_FLOAT_EQ(LiveShared.MasterGain.load(), static_cast<float>(std::pow(10.0, (9 - 51) * 0.05)));
+        EXPECT_TRUE(Checked(panel, IDC_MIN_PH)) << player;  // the file's phase mode, and its radios
+        EXPECT_FALSE(Checked(panel, IDC_LIN_PH)) << player;
+        char text[64];
+        FormatGainText(text, sizeof text);
+        EXPECT_STREQ(text, "Gain = -42dB (0.008)    ");
+        Key(panel, WM_KEYDOWN, VK_UP);
+        EXPECT_EQ(pr_file->tail.VolumePosition, 12) << player;
+        EXPECT_EQ(GetScrollPos(GetDlgItem(panel, IDC_VOLUME), SB_CTL), 12) << player;
+        EXPECT_FLOAT_EQ(LiveShared.MasterGain.load(), static_cast<float>(std::pow(10.0, (12 - 51) * 0.05)));
+        // The chain or the recompute that follows a reload is not this test's: stop it here.
+        KillTimer(FrameWindow, kAutostartFirstChannelTimer);
+        KillTimer(panel, 5040);
+        std::strcpy(Preferences->LastProjectPath, "");
+        pr_file->tail.PhaseMode = 0;
+        SetPhaseBoxes(panel, 0);
+    }
 }
 
 TEST_F(PanelSession, PlayerPanelKeysUseTheirOwnCeilingAndReadout) {
