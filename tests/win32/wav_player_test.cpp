@@ -24,6 +24,7 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/window_registry.h"
 #include "app_session.h"
+#include "engine/engine_globals.h"
 #include "engine/engine_status.h"
 #include "panels/live_keys.h"
 #include "panels/playlist_editor.h"
@@ -353,6 +354,24 @@ TEST_F(WavPlayerSession, PlayWithoutASoundDeviceShowsTheErrorAndRunsToTheEndOfTh
     // STOP while idle does nothing.
     Command(panel, IDC_STOP);
     EXPECT_EQ(EngineRunning.load(), 0);
+}
+
+TEST_F(WavPlayerSession, ClosingThePanelWhilePlayingStopsJoinsAndFrees) {
+    EnterWavePlayerMode();
+    HWND editor = PlaylistEditorWindow, panel = WavPlayerPanelWindow;
+    AddThreeSongs(editor);
+    Command(panel, IDC_PLAY);
+    ASSERT_TRUE(PumpUntil([&] { return ItemText(panel, IDC_SONG_TITLE) == "song 1.wav"; }, 10000));
+    EXPECT_FALSE(WavPlayer.Song.Empty());  // loaded, its start a second away
+    SendMessageA(panel, WM_CLOSE, 0, 0);
+    EXPECT_EQ(EngineRunning.load(), 0);
+    EXPECT_FALSE(EngineThreadsAlive(ProgramEngine()));
+    EXPECT_TRUE(WavPlayer.Song.Empty());
+    EXPECT_EQ(WavPlayerPanelWindow, nullptr);
+    EXPECT_EQ(PlaylistEditorWindow, nullptr);
+    Sleep(1500);  // the panel's timers died with it
+    Pump();
+    EXPECT_FALSE(EngineThreadsAlive(ProgramEngine()));
 }
 
 TEST_F(WavPlayerSession, StopBeforeTheFirstSongLoadsNothing) {
