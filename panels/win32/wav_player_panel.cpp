@@ -8,11 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/autostart.h"
-#include "app/command_ids.h"
 #include "app/frequency_grids.h"
 #include "app/global_records.h"
-#include "app/preferences.h"
 #include "app/settings.h"
 #include "app/system_record.h"
 #include "app/win32/app_windows.h"
@@ -51,9 +48,7 @@ constexpr int kFrameOffsetX = 1000;
 constexpr int kFrameOffsetY = 55;
 constexpr int kFrameWidth = 1300;
 constexpr int kFrameHeight = 525;
-constexpr double kBbmOffset = 0.0001;
 constexpr uint32_t kSongJoinMs = 5000;
-constexpr const char* kReloadTitle = "Halvane Equalizer V9.0 - DIGITAL - 8P";
 
 HWND g_panel = nullptr;
 HHOOK g_hook = nullptr;
@@ -63,20 +58,6 @@ uint32_t g_songEndsSeen = 0;
 
 LRESULT CALLBACK WavPlayerKeyHook(int code, WPARAM wParam, LPARAM lParam) {
     return RunLiveKeyHook(LiveKeyPanel::kWavPlayer, g_panel, g_hook, code, wParam, lParam);
-}
-
-void ResetPaneLabels(HWND panel) {
-    for (const PaneStep& step : kPaneSteps) SetDlgItemTextA(panel, step.label_control, step.short_name);
-}
-
-void ClearMeters(HWND panel) {
-    ClearLevelMeters(GetDlgItem(panel, IDC_INPUT_METER), GetDlgItem(panel, IDC_OUTPUT_METER));
-}
-
-void ShowProfileName(HWND panel, const char* path) {
-    std::string name;
-    if (ProfileNameFromPath(path, &name)) CopySettingText(LoadedProfileName, kPathWidth, name.c_str());
-    SetDlgItemTextA(panel, IDC_PROFILE_NAME, LoadedProfileName);
 }
 
 // The last song's threads are gone (they leave on their own at a song's end), and so is its data.
@@ -120,24 +101,10 @@ bool RebuildForSong(HWND panel) {
 
 BOOL OnInitDialog(HWND panel) {
     g_panel = panel;
-    RebuildPlotGrids(FrequencyAxisRange);
-    InputMeterWindow = GetDlgItem(panel, IDC_INPUT_METER);
-    OutputMeterWindow = GetDlgItem(panel, IDC_OUTPUT_METER);
-    const SystemTail& tail = pr_file->tail;
-    SetScrollRange(GetDlgItem(panel, IDC_VOLUME), SB_CTL, 0, kVolumeBarMax, FALSE);
-    SetScrollPos(GetDlgItem(panel, IDC_VOLUME), SB_CTL, tail.VolumePosition, TRUE);
-    LiveShared.MasterGain.store(MasterGainOf(tail.VolumePosition));
-    SetPhaseBoxes(panel, tail.PhaseMode);
     EnumRenderEndpoints();
-    EngineRunning = 0;
-    RefreshBlockGrid();
-    Engine().allocateBuffers();
+    OpenPlayerControls(panel);
     g_buffersHeld = true;
-    SetBbmTitle(panel, kBbmOffset);
-    ResetPaneLabels(panel);
     g_hook = SetWindowsHookExA(WH_MSGFILTER, WavPlayerKeyHook, nullptr, GetCurrentThreadId());
-    ResetLiveKeyState();
-    ShowProfileName(panel, Preferences->LastProjectPath);
     const WindowPlacement& p = WindowPlacements[kPanelSlot];
     MoveWindow(FrameWindow, p.x - kFrameOffsetX, p.y - kFrameOffsetY, kFrameWidth, kFrameHeight, TRUE);
     ShowWindow(FrameWindow, SW_SHOW);
@@ -231,7 +198,7 @@ void OnTidyUp(HWND panel) {
     SetVolumePosition(panel, kVolumeAfterStop);
     ResetPaneLabels(panel);
     if (WavPlayer.SongIndex > 0) WavPlayer.SongIndex -= 1;  // the interrupted song plays again from its start
-    ClearMeters(panel);
+    ClearPanelMeters(panel);
 }
 
 void OnProfileReload(HWND panel) {
@@ -244,16 +211,11 @@ void OnProfileReload(HWND panel) {
     if (load == ProfileLoad::kLoaded) SettleLiveControlsAfterLoad(panel);
     ShowHvMessages(FrameWindow, messages);
     if (load == ProfileLoad::kLoaded) {
-        ResetPaneLabels(panel);
-        const std::string title = std::string(kReloadTitle) + " - " + path;
-        SetWindowTextA(FrameWindow, title.c_str());
-        ModifyMenuA(FileMenu, IDM_LAST_PROJECT, MF_BYCOMMAND | MF_STRING, IDM_LAST_PROJECT, path.c_str());
-        ShowProfileName(panel, path.c_str());
-        SetBbmTitle(panel, kBbmOffset);
+        ShowLoadedProfile(panel, path);
         EnumRenderEndpoints();
     }
     SetFocus(panel);
-    ClearMeters(panel);
+    ClearPanelMeters(panel);
 }
 
 // The meters, and the next song once the render thread has ended with the player still playing.
@@ -296,7 +258,7 @@ INT_PTR CALLBACK WavPlayerPanelProc(HWND panel, UINT message, WPARAM wParam, LPA
     case WM_INITDIALOG: return OnInitDialog(panel);
     case WM_PAINT:
         // Only the panel's own meters are cleared; nothing else on the screen is asked to repaint.
-        ClearMeters(panel);
+        ClearPanelMeters(panel);
         SetDlgItemTextA(panel, IDC_PROFILE_NAME, LoadedProfileName);
         return FALSE;
     case WM_MOVE: TrackPanelMove(lParam, kPanelSlot); return FALSE;

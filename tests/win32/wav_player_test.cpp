@@ -24,6 +24,7 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/window_registry.h"
 #include "app_session.h"
+#include "panel_drive.h"
 #include "engine/engine_globals.h"
 #include "engine/engine_status.h"
 #include "panels/live_keys.h"
@@ -34,48 +35,6 @@
 #include "screen_capture.h"
 
 namespace {
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (WavPlayerPanelWindow && IsDialogMessageA(WavPlayerPanelWindow, &msg)) continue;
-        if (PlaylistEditorWindow && IsDialogMessageA(PlaylistEditorWindow, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-template <typename Done>
-bool PumpUntil(Done done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Pump();
-        Sleep(5);
-    }
-    return true;
-}
-
-std::string Title(HWND window) {
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-std::string ItemText(HWND window, int id) {
-    char text[256] = {};
-    GetDlgItemTextA(window, id, text, sizeof text);
-    return text;
-}
-
-void Key(HWND panel, UINT message, WPARAM code) {
-    MSG msg{};
-    msg.hwnd = panel;
-    msg.message = message;
-    msg.wParam = code;
-    msg.lParam = 1;
-    IsDialogMessageA(panel, &msg);
-}
 
 // A small 16-bit stereo WAV file.
 void WriteSong(const std::string& path, int frames, uint32_t rate = 48000) {
@@ -434,7 +393,7 @@ TEST_F(WavPlayerSession, LiveKeysOfTheWavPanel) {
     Key(panel, WM_CHAR, 'm');
     EXPECT_TRUE(Checked(panel, IDC_MIN_PH));
     EXPECT_EQ(Title(panel), "Minimum Phase");
-    EXPECT_EQ(pr_file->tail.PhaseMode, 1u);
+    EXPECT_EQ(pr_file->tail.PhaseMode, 1);
     // A digit key arms the profile reload (200 ms): an empty slot says so, and the player stays idle.
     Key(panel, WM_KEYDOWN, '4');
     ASSERT_TRUE(PumpUntil([&] { return !recorder_.shown.empty(); }, 3000));
