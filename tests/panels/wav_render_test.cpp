@@ -289,6 +289,51 @@ TEST_F(WavRender, ADeviceThatStopsTickingMovesOnWithoutATitle) {
     EXPECT_EQ(run_.NextSongRequests.load(), 1u);
 }
 
+// The portable threads, with the multimedia class scheduler's registrations counted (and refused on request);
+// installed for as long as it lives.
+struct SchedulerWatch final : ThreadPlatform {
+    SchedulerWatch() { SetThreadPlatform(this); }
+    ~SchedulerWatch() override { SetThreadPlatform(nullptr); }
+    std::atomic<int> joins{0}, leaves{0};
+    std::atomic<bool> refuse{false};
+    std::string task;
+    std::unique_ptr<PlatformThread> StartThread(std::function<void()> body, ThreadPriority priority) override {
+        return PortableThreadPlatform().StartThread(std::move(body), priority);
+    }
+    std::unique_ptr<AutoResetEvent> MakeEvent() override { return PortableThreadPlatform().MakeEvent(); }
+    void RaiseProcessPriority() override {}
+    int RunningThreads() const override { return PortableThreadPlatform().RunningThreads(); }
+    int LiveEvents() const override { return PortableThreadPlatform().LiveEvents(); }
+    void* JoinMultimediaClass(const char* name) override {
+        task = name;
+        joins.fetch_add(1);
+        return refuse.load() ? nullptr : this;
+    }
+    void LeaveMultimediaClass(void* registration) override {
+        if (registration) leaves.fetch_add(1);
+    }
+};
+
+TEST_F(WavRender, EachSongRegistersAsProAudioAndARefusalEndsItWithTheTitle) {
+    SchedulerWatch watch;
+    AddSong("a.wav", 2, 16, kN, 12);
+    AddSong("b.wav", 2, 16, kN, 13);
+    running_ = 1;
+    ASSERT_EQ(LoadAndStart().kind, SongLoadKind::kLoaded);
+    WaitForRunEnd(1);
+    EXPECT_EQ(watch.task, "Pro Audio");
+    EXPECT_EQ(watch.joins.load(), 1);
+    EXPECT_EQ(watch.leaves.load(), 1);
+    EXPECT_EQ(run_.Result.load(), HR_S_OK);
+    watch.refuse = true;
+    ASSERT_EQ(LoadAndStart().kind, SongLoadKind::kLoaded);
+    WaitForRunEnd(2);
+    EXPECT_EQ(run_.Result.load(), HR_E_FAIL);
+    EXPECT_EQ(status_.PlayerPanelTitle.Read(), kRenderErrorTitle);
+    EXPECT_EQ(run_.BlocksDelivered.load(), 0u);
+    EXPECT_EQ(watch.leaves.load(), 1);
+}
+
 TEST(WavRenderCopy, AGrantLargerThanTheBlockIsFilledWithSilence) {
     const int words = 8, frames = 4;
     std::vector<int32_t> block(words * frames);
