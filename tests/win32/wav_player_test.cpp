@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <deque>
+#include <initializer_list>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -63,9 +64,7 @@ class WavPlayerSession : public AppSession {
 protected:
     void SetUp() override {
         AppSession::SetUp();
-        InstallControlPanels();
-        ASSERT_TRUE(Start());
-        ShowWindow(FrameWindow, SW_SHOW);
+        ASSERT_TRUE(StartWithPanels());
         Pump();
         recorder_.shown.clear();
     }
@@ -140,6 +139,24 @@ protected:
         SendMessageA(editor, WM_NOTIFY, IDC_PLAYLIST_VIEW, reinterpret_cast<LPARAM>(&click));
     }
 
+    // The picture of windows, each above the others (with no window manager nothing keeps it there), or of
+    // the whole screen when `whole` is set.
+    void Screenshot(const char* name, std::initializer_list<HWND> windows, bool whole = false) {
+        if (!ScreenshotsWanted()) return;
+        for (HWND w : windows) {
+            SetWindowPos(w, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        }
+        for (int i = 0; i < 10; ++i) {
+            Pump();
+            Sleep(15);
+        }
+        RECT r{0, 0, 0, 0};
+        if (!whole && windows.size() == 1) GetWindowRect(*windows.begin(), &r);
+        SaveScreenRect(name, r);
+        for (HWND w : windows) SetWindowPos(w, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+
     std::deque<std::string> answers_;
     std::vector<FilePickerDescription> pickers_;
 };
@@ -158,8 +175,7 @@ TEST_F(WavPlayerSession, WavePlayerModeOpensTheEditorAndThePanel) {
     HWND header = ListView_GetHeader(List(editor));
     ASSERT_NE(header, nullptr);
     EXPECT_EQ(Header_GetItemCount(header), 6);
-    Pump();
-    SaveScreen("wave-player-mode");
+    Screenshot("wave-player-mode", {editor, panel}, true);
     // Each at its placement and size.
     RECT r;
     GetWindowRect(editor, &r);
@@ -282,11 +298,8 @@ TEST_F(WavPlayerSession, PlayWithoutASoundDeviceShowsTheErrorAndRunsToTheEndOfTh
     // The screenshots: the editor with its songs, and the panel moved beside it as a user would.
     SetWindowPos(panel, HWND_TOP, 980, 400, 0, 0, SWP_NOSIZE);
     Pump();
-    RECT r;
-    GetWindowRect(editor, &r);
-    SaveScreenRect("playlist-editor", r);
-    GetWindowRect(panel, &r);
-    SaveScreenRect("wav-player-panel", r);
+    Screenshot("playlist-editor", {editor});
+    Screenshot("wav-player-panel", {panel});
 
     Command(panel, IDC_PLAY);
     EXPECT_EQ(EngineRunning.load(), 1);
