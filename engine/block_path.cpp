@@ -200,26 +200,20 @@ int SeparatePairBlocksVector(float* za, float* yb, int points) {
     return 0;
 }
 
-// Point k of both spectra of a shared transform and, unless k is its own mirror, their conjugates at 2N - k.
+// Point k of both spectra of a shared transform.
 inline void SplitPairPoint(const float* z, float* xa, float* xb, int points, int k) {
     const int m = k == 0 ? 0 : points - k;
     const float zr = z[2 * k], zi = z[2 * k + 1];
     const float wr = z[2 * m], wi = z[2 * m + 1];
-    const float ar = 0.5f * (zr + wr), ai = 0.5f * (zi - wi);
-    const float br = 0.5f * (zi + wi), bi = 0.5f * (wr - zr);
-    xa[2 * k] = ar;
-    xa[2 * k + 1] = ai;
-    xb[2 * k] = br;
-    xb[2 * k + 1] = bi;
-    if (m == k) return;
-    xa[2 * m] = ar;
-    xa[2 * m + 1] = -ai;
-    xb[2 * m] = br;
-    xb[2 * m + 1] = -bi;
+    xa[2 * k] = 0.5f * (zr + wr);
+    xa[2 * k + 1] = 0.5f * (zi - wi);
+    xb[2 * k] = 0.5f * (zi + wi);
+    xb[2 * k + 1] = 0.5f * (wr - zr);
 }
 
 // Two real blocks a and b share one transform: Z = FFT(a + i b), then A[k] = (Z[k] + conj Z[-k]) / 2 and
-// B[k] = (Z[k] - conj Z[-k]) / 2i. Each history gets the whole spectrum, both halves.
+// B[k] = (Z[k] - conj Z[-k]) / 2i. The histories get points 0..N (HalfSpectrumPoints): the products read
+// nothing else, and the rest is their mirror image.
 void TransformPortPair(EngineBlockContext& ctx, int ra, int rb) {
     const int N = ctx.N, points = 2 * N;
     float* z = ctx.InputBlock[ra];
@@ -239,7 +233,7 @@ void TransformPort(EngineBlockContext& ctx, int r) {
     float* block = ctx.InputBlock[r];
     std::memset(block + 2 * N, 0, static_cast<size_t>(2 * N) * sizeof(float));
     ComplexFft(4 * N, kFftForward, block, ctx.fft.bit_reverse, ctx.fft.twiddle);
-    std::memcpy(AdvanceHistory(ctx, r), block, static_cast<size_t>(4 * N) * sizeof(float));
+    std::memcpy(AdvanceHistory(ctx, r), block, static_cast<size_t>(2 * HalfSpectrumPoints(N)) * sizeof(float));
 }
 
 // Half spectra Ya (in acc_a) and Yb (in acc_b), points 0..N, of two real blocks become one inverse
@@ -278,11 +272,26 @@ void InverseTransformSingle(EngineBlockContext& ctx, float* acc) {
 
 }  // namespace
 
+uint32_t PortsInUse(const EngineBlockContext& ctx) {
+    const int last = ctx.OutputMode == 1 ? kEngineOutputs : ConvolutionRange(ctx.OutputMode, ConvolutionWorker::kLow).last;
+    uint32_t used = 0;
+    for (int o = 1; o <= last; ++o) {
+        const int port = RoutedPort(ctx, o);
+        if (port) used |= 1u << (port - 1);
+    }
+    return used;
+}
+
 void RunInputFftStage(EngineBlockContext& ctx, const int* ports, int port_count) {
-    // Every block is real, so ports go through the transform two at a time.
+    // Only the ports some output reads; every block is real, so they go through the transform two at a time.
+    const uint32_t used = PortsInUse(ctx);
+    int selected[kEngineInputPorts];
+    int count = 0;
+    for (int i = 0; i < port_count && count < kEngineInputPorts; ++i)
+        if (used & (1u << (ports[i] - 1))) selected[count++] = ports[i];
     int i = 0;
-    for (; i + 1 < port_count; i += 2) TransformPortPair(ctx, ports[i] - 1, ports[i + 1] - 1);
-    if (i < port_count) TransformPort(ctx, ports[i] - 1);
+    for (; i + 1 < count; i += 2) TransformPortPair(ctx, selected[i] - 1, selected[i + 1] - 1);
+    if (i < count) TransformPort(ctx, selected[i] - 1);
 }
 
 void ComputeOutputBlocks(EngineBlockContext& ctx, OutputRange range, int32_t phase_mode) {
@@ -322,7 +331,18 @@ void ComputeOutputBlocksReference(EngineBlockContext& ctx, OutputRange range, in
                 const float* s[kEnginePartitions];
                 const float* h[kEnginePartitions];
                 GatherSpectra(ctx, r, o, bank, s, h);
-                MultiplyAccumulateScalar(ctx.OutputAccumulator[o - 1], s, h, k, k + 1);
+                // The histories hold points 0..N; point k > N of a real block's spectrum is conj S[2N - k].
+                const int m = k <= N ? k : 2 * N - k;
+                const float conj = k <= N ? 1.0f : -1.0f;
+                float re = 0.0f, im = 0.0f;
+                for (int p = 0; p < kEnginePartitions; ++p) {
+                    const float a = s[p][2 * m], b = conj * s[p][2 * m + 1];
+                    const float c = h[p][2 * k], d = h[p][2 * k + 1];
+                    re += a * c - b * d;
+                    im += a * d + b * c;
+                }
+                ctx.OutputAccumulator[o - 1][2 * k] = re;
+                ctx.OutputAccumulator[o - 1][2 * k + 1] = im;
             }
         }
     }

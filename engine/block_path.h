@@ -90,10 +90,21 @@ inline float* HistorySpectrum(const EngineBlockContext& ctx, int port, int block
     return ctx.InputSpectrumHistory[port - 1][(ctx.HistoryNewest[port - 1] - blocks_back) & 7];
 }
 
-// Input-FFT step for the given ports: each port's block (points 0..N-1 of its InputBlock, zero-padded to 2N)
-// is forward-transformed and its spectrum, all 2N points, becomes the newest of the port's history (the
-// oldest is dropped). The blocks are real, so ports share transforms two at a time; afterwards an
-// InputBlock holds working data, not its own spectrum, until the producer writes the next block.
+// Points of a history spectrum that the engine keeps: 0..N. The blocks are real, so points N+1..2N-1 are
+// the conjugates of points N-1..1 and are never stored.
+inline int HalfSpectrumPoints(int N) { return N + 1; }
+
+// The input ports whose spectra the block needs (bit p - 1 for port p): the routed port of every output the
+// output mode serves (1-8, 1-16 or 1-10). The input-side bass-management sums are made before the
+// transforms, in the ports themselves, so they need nothing more. Read from the context's routing and
+// output mode, so every producer of blocks gets the same selection.
+uint32_t PortsInUse(const EngineBlockContext& ctx);
+
+// Input-FFT step for those of the given ports that PortsInUse selects: each port's block (points 0..N-1 of
+// its InputBlock, zero-padded to 2N) is forward-transformed and points 0..N of its spectrum become the
+// newest of the port's history (the oldest is dropped). A port no output reads is neither transformed nor
+// shifted. The blocks are real, so ports share transforms two at a time; afterwards an InputBlock holds
+// working data, not its own spectrum, until the producer writes the next block.
 void RunInputFftStage(EngineBlockContext& ctx, const int* ports, int port_count);
 
 // Spectral stage of one convolution worker: each output of the range gets the sum over the eight partitions

@@ -212,6 +212,7 @@ TEST(BlockPath, OptimisedSpectraMatchLiteralReference) {
     const int N = 512;
     std::mt19937 rng(5);
     TestEngineBuffers a(N), b(N);
+    a.ctx.OutputMode = b.ctx.OutputMode = 1;  // all sixteen outputs served
     std::uniform_real_distribution<double> u(-1.0, 1.0);
     for (int o = 1; o <= kEngineOutputs; ++o) {
         std::vector<double> taps(8 * N);
@@ -312,10 +313,11 @@ TEST(BlockPath, PhaseModeChoosesTheBankPerBlock) {
     }
 }
 
-// In "8 Outputs" worker B does not run: ports 4, 6, 7 and 8 keep their (zero) history.
+// In "8 Outputs" worker B does not run: ports 4, 6, 7 and 8 keep their (zero) history, routed or not.
 TEST(BlockPath, EightOutputsLeavesPortsOfWorkerBAlone) {
     const int N = 512;
     TestEngineBuffers e(N);
+    for (int port = 1; port <= 8; ++port) e.routing[port - 1][port - 1] = 1;
     std::vector<double> x(N, 1.0);
     for (int port = 1; port <= 9; ++port) e.SetInput(port, x.data());
     ProcessEngineBlock(e.ctx, LiveBlockValues{});
@@ -327,6 +329,32 @@ TEST(BlockPath, EightOutputsLeavesPortsOfWorkerBAlone) {
     }
     EXPECT_FLOAT_EQ(HistorySpectrum(e.ctx, 1, 0)[0], static_cast<float>(N));  // DC bin of N ones
     EXPECT_EQ(HistorySpectrum(e.ctx, 1, 1)[0], 0.0f);
+}
+
+// Only the ports that a served output reads are transformed: an unrouted port, a port routed only to an
+// output the mode does not serve, and a port that is not the highest routed to its output keep their history.
+TEST(BlockPath, TransformsOnlyThePortsTheOutputsRead) {
+    const int N = 512;
+    TestEngineBuffers e(N);
+    e.ctx.OutputMode = 2;          // "8 + SPDIF": outputs 1-10
+    e.routing[2][0] = 1;           // port 3 -> output 1
+    e.routing[8][9] = 1;           // port 9 -> output 10
+    e.routing[5][11] = 1;          // port 6 -> output 12, not served
+    e.routing[3][3] = 1;           // port 4 -> output 4, but port 7 is routed there too and replaces it
+    e.routing[6][3] = 1;
+    EXPECT_EQ(PortsInUse(e.ctx), (1u << 2) | (1u << 8) | (1u << 6));
+    std::vector<double> x(N);
+    for (int j = 0; j < N; ++j) x[j] = 1.0 + (j % 7);
+    for (int port = 1; port <= 9; ++port) e.SetInput(port, x.data());
+    ProcessEngineBlock(e.ctx, LiveBlockValues{});
+    double dc = 0.0;
+    for (double v : x) dc += v;
+    for (int port = 1; port <= 9; ++port) {
+        const bool used = port == 3 || port == 9 || port == 7;
+        EXPECT_EQ(HistorySpectrum(e.ctx, port, 0)[0], used ? static_cast<float>(dc) : 0.0f) << port;
+    }
+    e.ctx.OutputMode = 1;  // "16 Outputs" serves output 12 as well
+    EXPECT_EQ(PortsInUse(e.ctx), (1u << 2) | (1u << 8) | (1u << 6) | (1u << 5));
 }
 
 }  // namespace
