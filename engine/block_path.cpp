@@ -152,6 +152,8 @@ void ResetBlockPath(EngineBlockContext& ctx) {
         ctx.HistoryNewest[r] = kEnginePartitions - 1;
     }
     for (int o = 0; o < kEngineOutputs; ++o) {
+        ctx.AccumulatorZero[o] = 0;
+        ctx.TailZero[o] = 0;
         if (ctx.OutputAccumulator[o]) std::memset(ctx.OutputAccumulator[o], 0, spectrum_bytes);
         if (ctx.OverlapTail[o]) std::memset(ctx.OverlapTail[o], 0, static_cast<size_t>(ctx.N) * sizeof(float));
         if (ctx.OutputDelayRing[o]) std::memset(ctx.OutputDelayRing[o], 0, kDelayRingWords * sizeof(int32_t));
@@ -303,9 +305,11 @@ void ComputeOutputBlocks(EngineBlockContext& ctx, OutputRange range, int32_t pha
         const int port = RoutedPort(ctx, o);
         if (port == 0) {
             // An unfed output must not transform last block's time-domain data again.
-            std::memset(acc, 0, static_cast<size_t>(4 * N) * sizeof(float));
+            if (!ctx.AccumulatorZero[o - 1]) std::memset(acc, 0, static_cast<size_t>(4 * N) * sizeof(float));
+            ctx.AccumulatorZero[o - 1] = 1;
             continue;
         }
+        ctx.AccumulatorZero[o - 1] = 0;
         const float* s[kEnginePartitions];
         const float* h[kEnginePartitions];
         GatherSpectra(ctx, port, o, bank, s, h);
@@ -347,7 +351,8 @@ void ComputeOutputBlocksReference(EngineBlockContext& ctx, OutputRange range, in
         }
     }
     for (int o = range.first; o <= range.last; ++o) {
-        if (RoutedPort(ctx, o) == 0) {
+        ctx.AccumulatorZero[o - 1] = RoutedPort(ctx, o) == 0;
+        if (ctx.AccumulatorZero[o - 1]) {
             std::memset(ctx.OutputAccumulator[o - 1], 0, static_cast<size_t>(4 * N) * sizeof(float));
             continue;
         }

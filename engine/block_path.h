@@ -38,6 +38,14 @@ struct EngineBlockContext {
     int32_t* OutputDelayRing[kEngineOutputs] = {};  // kDelayRingWords words, 5N in use
     int32_t* OutputBlock = nullptr;                 // N frames of 8, 16 or 10 words
 
+    // Kept by the block path itself, per output: 1 while the accumulator is known to be all zero (set when
+    // the spectral stage clears an unfed output, cleared by whatever writes into it), and 1 while the
+    // overlap tail is known to be all zero; the output stage then writes zero words without computing them.
+    // ResetBlockPath sets 0, "not known". One byte per output, so that the two convolution workers never
+    // write the same memory location.
+    uint8_t AccumulatorZero[kEngineOutputs] = {};
+    uint8_t TailZero[kEngineOutputs] = {};
+
     uint32_t OutputMode = 0;  // 0 "8 Outputs", 1 "16 Outputs", 2 "8 + SPDIF"
     uint32_t BassMode = 0;    // 3 "BBM Output" sums after the filters
     const int32_t* RoutingMatrix = nullptr;  // [kRoutingRows][16]; entry 1 routes port row+1 to output col+1

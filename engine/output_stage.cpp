@@ -27,6 +27,8 @@ void AddBassManagementSums(EngineBlockContext& ctx, OutputRange range, float bbm
     float* a_s2 = has_s2 ? ctx.OutputAccumulator[s2 - 1] : nullptr;
     float* a_u1 = has_u1 ? ctx.OutputAccumulator[u1 - 1] : nullptr;
     float* a_u2 = has_u2 ? ctx.OutputAccumulator[u2 - 1] : nullptr;
+    if (a_u1) ctx.AccumulatorZero[u1 - 1] = 0;
+    if (a_u2) ctx.AccumulatorZero[u2 - 1] = 0;
     const int floats = 4 * ctx.N;
     for (int i = 0; i < floats; ++i) {
         const float t1 = a_s1 ? factor * a_s1[i] : 0.0f;
@@ -166,6 +168,11 @@ void RunOutputStage(EngineBlockContext& ctx, OutputRange range, const LiveBlockV
             // so the words go straight to their column.
             int32_t* w = delay[i] == 0 ? scratch[i] : ring + delay[i] + j0;
             source[i] = delay[i] == 0 ? scratch[i] : ring + j0;
+            if (ctx.AccumulatorZero[o - 1] && ctx.TailZero[o - 1]) {
+                // Nothing feeds the output and nothing is left over: zero words, and the tail stays zero.
+                std::memset(w, 0, static_cast<size_t>(frames) * sizeof(int32_t));
+                continue;
+            }
 #ifdef HV_OUTPUT_AVX
             if (BlockPathHasAvx()) {
                 ComputeOutputWordsAvx(acc, spill, tail, master, trim, w, frames);
@@ -189,6 +196,8 @@ void RunOutputStage(EngineBlockContext& ctx, OutputRange range, const LiveBlockV
             for (int i = 0; i < count; ++i) frame[i] = source[i][j];
         }
     }
+
+    for (int o = range.first; o <= range.last; ++o) ctx.TailZero[o - 1] = ctx.AccumulatorZero[o - 1];
 
     // Words at and above d + N are never written and stay zero from the engine start, so moving a ring
     // down by one block touches only words N .. d + N - 1.

@@ -357,4 +357,34 @@ TEST(BlockPath, TransformsOnlyThePortsTheOutputsRead) {
     EXPECT_EQ(PortsInUse(e.ctx), (1u << 2) | (1u << 8) | (1u << 6) | (1u << 5));
 }
 
+// An unfed sub whose last bass-management sum spilled into its tail plays that tail out in the next block,
+// then falls silent; the words written for a silent output are the ones the computation gives.
+TEST(BlockPath, UnfedOutputPlaysOutItsTail) {
+    const int N = 512;
+    TestEngineBuffers e(N);
+    e.ctx.BassMode = 3;
+    e.ctx.SubChannels[0] = e.ctx.SubChannels[1] = 4;
+    e.ctx.BbmSourceChannels[0] = 1;
+    e.ctx.BbmSourceChannels[1] = 9;  // not in the low worker's range: adds nothing
+    std::vector<double> taps(8 * N, 0.0);
+    taps[N - 10] = 1.0;  // ten samples in the current block, the rest spills into the next
+    e.SetFilter(0, 1, taps);
+    e.routing[0][0] = 1;
+    std::vector<double> ones(N, 100.25), silence(N, 0.0);
+    LiveBlockValues live;
+    live.BbmGain = 0.5f;
+    for (int t = 0; t < 4; ++t) {
+        e.SetInput(1, t == 0 ? ones.data() : silence.data());
+        if (t == 1) e.ctx.BassMode = 0;
+        ProcessEngineBlock(e.ctx, live);
+        for (int j = 0; j < N; ++j) {
+            const bool sounding = (t == 0 && j >= N - 10) || (t == 1 && j < N - 10);
+            ASSERT_EQ(e.output_block[static_cast<size_t>(j) * 8 + 3], sounding ? 100 * 256 : 0) << t << " " << j;
+            ASSERT_EQ(e.output_block[static_cast<size_t>(j) * 8 + 0], sounding ? 100 * 256 : 0) << t << " " << j;
+        }
+    }
+    EXPECT_EQ(e.ctx.AccumulatorZero[3], 1);
+    EXPECT_EQ(e.ctx.TailZero[3], 1);
+}
+
 }  // namespace
