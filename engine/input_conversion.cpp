@@ -2,6 +2,11 @@
 
 #include <cstring>
 
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define HV_CONVERT_AVX2 1
+#endif
+
 namespace {
 
 // Device channel feeding ports 1..8 in the multi-channel modes (-1: the port gets 0).
@@ -33,6 +38,73 @@ int16_t ReadLe16(const uint8_t* p) {
     return v;
 }
 
+#ifdef HV_CONVERT_AVX2
+bool ProcessorHasAvx2() {
+    static const bool avx2 = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return avx2;
+}
+
+// Ports 1..9 of eight frames at a time from 32-bit containers, without the bass-management sums: the eight
+// channels 0..7 of a frame are one 256-bit load, converted and rearranged into port order in one vector;
+// eight such vectors are transposed into eight frames of each port, which go out with their zero imaginary
+// parts. Port 9 is a copy of port 5. `frames` is a multiple of 8.
+__attribute__((target("avx2"))) void ConvertContainerPortsAvx2(const uint8_t* device, int frames, int channels,
+                                                               const int* port_channel, bool centre_to_lr,
+                                                               float* const blocks[kEnginePortCount],
+                                                               float peaks[kInputPeakCount]) {
+    int lane_channel[8], lane_keep[8];
+    for (int port = 1; port <= 8; ++port) {
+        int c = port_channel[port - 1];
+        if (centre_to_lr && port <= 3) c = kCentreChannel;
+        lane_channel[port - 1] = c < 0 ? 0 : c;
+        lane_keep[port - 1] = c < 0 ? 0 : -1;
+    }
+    const __m256i order = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lane_channel));
+    const __m256 keep = _mm256_castsi256_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(lane_keep)));
+    const __m256 zero = _mm256_setzero_ps();
+    __m256 peak = zero;
+    const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(channels) * 4;
+    for (int j = 0; j < frames; j += 8) {
+        __m256 r[8];
+        for (int f = 0; f < 8; ++f) {
+            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(device + (j + f) * stride));
+            // v / 256 toward zero: negative values get 255 added before the arithmetic shift.
+            const __m256i q = _mm256_srai_epi32(_mm256_add_epi32(v, _mm256_srli_epi32(_mm256_srai_epi32(v, 31), 24)), 8);
+            const __m256 x = _mm256_and_ps(_mm256_permutevar8x32_ps(_mm256_cvtepi32_ps(q), order), keep);
+            peak = _mm256_max_ps(x, peak);
+            r[f] = x;
+        }
+        const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpackhi_ps(r[0], r[1]);
+        const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
+        const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]), t5 = _mm256_unpackhi_ps(r[4], r[5]);
+        const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]), t7 = _mm256_unpackhi_ps(r[6], r[7]);
+        const __m256 u0 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m256 u1 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(3, 2, 3, 2));
+        const __m256 u2 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m256 u3 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(3, 2, 3, 2));
+        const __m256 u4 = _mm256_shuffle_ps(t4, t6, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m256 u5 = _mm256_shuffle_ps(t4, t6, _MM_SHUFFLE(3, 2, 3, 2));
+        const __m256 u6 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m256 u7 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(3, 2, 3, 2));
+        const __m256 port_frames[8] = {_mm256_permute2f128_ps(u0, u4, 0x20), _mm256_permute2f128_ps(u1, u5, 0x20),
+                                       _mm256_permute2f128_ps(u2, u6, 0x20), _mm256_permute2f128_ps(u3, u7, 0x20),
+                                       _mm256_permute2f128_ps(u0, u4, 0x31), _mm256_permute2f128_ps(u1, u5, 0x31),
+                                       _mm256_permute2f128_ps(u2, u6, 0x31), _mm256_permute2f128_ps(u3, u7, 0x31)};
+        for (int port = 1; port <= kEnginePortCount; ++port) {
+            const __m256 c = port_frames[port == 9 ? 4 : port - 1];
+            const __m256 lo = _mm256_unpacklo_ps(c, zero), hi = _mm256_unpackhi_ps(c, zero);
+            float* out = blocks[port - 1] + 2 * j;
+            _mm256_storeu_ps(out, _mm256_permute2f128_ps(lo, hi, 0x20));
+            _mm256_storeu_ps(out + 8, _mm256_permute2f128_ps(lo, hi, 0x31));
+        }
+    }
+    _mm256_storeu_ps(peaks, peak);
+}
+#endif
+
 }  // namespace
 
 int CaptureFrameChannels(const CaptureConversionSettings& s) {
@@ -46,6 +118,39 @@ int CaptureFrameBytes(const CaptureConversionSettings& s) {
 
 void ConvertCaptureBlock(const uint8_t* device, int frames, const CaptureConversionSettings& s, float bbm_gain,
                          float* const input_blocks[kEnginePortCount], float input_peaks[kInputPeakCount]) {
+#ifdef HV_CONVERT_AVX2
+    if (!IsTwoChannelFrame(s) && frames % 8 == 0 && ProcessorHasAvx2()) {
+        ConvertContainerPortsAvx2(device, frames, CaptureFrameChannels(s),
+                                  s.InputMode == 3 ? kPortChannelSixInputs : kPortChannelMultichannel, s.CenterToLr == 1,
+                                  input_blocks, input_peaks);
+        // The sums of the multichannel designs, frame by frame in the order of the reference.
+        const bool surround_52 = s.SystemConfiguration == kConfiguration52Bbm;
+        const bool surround_72 = s.SystemConfiguration == kConfiguration72Bbm || s.SystemConfiguration == kConfiguration72BbmCabs;
+        if (!surround_52 && !surround_72) return;
+        const float g = bbm_gain;
+        float* const* p = input_blocks - 1;  // p[port]
+        if (s.BassMode == kBassModeBbmInput) {
+            for (int i = 0; i < 2 * frames; i += 2) {
+                float left = p[1][i] + p[2][i] + p[4][i];
+                float right = p[3][i] + p[2][i] + p[6][i];
+                if (surround_72) {
+                    left = left + p[7][i];
+                    right = right + p[8][i];
+                }
+                p[5][i] = p[5][i] + g * left;
+                p[9][i] = p[9][i] + g * right;
+            }
+        } else if (s.BassMode == kBassModeSummed) {
+            for (int i = 0; i < 2 * frames; i += 2) p[5][i] = p[9][i] = g * (p[1][i] + p[3][i]);
+        }
+        return;
+    }
+#endif
+    ConvertCaptureBlockReference(device, frames, s, bbm_gain, input_blocks, input_peaks);
+}
+
+void ConvertCaptureBlockReference(const uint8_t* device, int frames, const CaptureConversionSettings& s, float bbm_gain,
+                                  float* const input_blocks[kEnginePortCount], float input_peaks[kInputPeakCount]) {
     for (int i = 0; i < kInputPeakCount; ++i) input_peaks[i] = 0.0f;
 
     const bool two_channel = IsTwoChannelFrame(s);

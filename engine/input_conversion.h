@@ -29,6 +29,11 @@ int CaptureFrameBytes(const CaptureConversionSettings& s);
 // mode: the ports are refilled every block instead of replaying a stale block.
 void ConvertCaptureBlock(const uint8_t* device, int frames, const CaptureConversionSettings& s, float bbm_gain,
                          float* const input_blocks[kEnginePortCount], float input_peaks[kInputPeakCount]);
+// The same frame by frame in plain code: the reference of the vector form that ConvertCaptureBlock takes
+// for 32-bit multichannel capture on processors with AVX2. Both give the same floats.
+void ConvertCaptureBlockReference(const uint8_t* device, int frames, const CaptureConversionSettings& s,
+                                  float bbm_gain, float* const input_blocks[kEnginePortCount],
+                                  float input_peaks[kInputPeakCount]);
 
 // One device sample on the 24-bit scale.
 inline float Convert16BitSample(int16_t s) { return static_cast<float>(static_cast<int32_t>(s) * 256); }
