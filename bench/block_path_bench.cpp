@@ -111,7 +111,6 @@ struct BenchEngine {
         ctx->OutputMode = OutputModeFor(outputs);
         ctx->BassMode = 0;
         PrepareFftTables(16 * n, ctx->fft.bit_reverse, ctx->fft.twiddle);
-        ResetBlockPath(*ctx);
         for (int b = 0; b < kEngineBanks; ++b) {
             for (int o = 0; o < kEngineOutputs; ++o) {
                 for (int p = 0; p < kEnginePartitions; ++p) {
@@ -123,6 +122,7 @@ struct BenchEngine {
                 }
             }
         }
+        ResetBlockPath(*ctx);  // as the engine start does, after synthesis
         capture.InputMode = 1;  // twelve 32-bit channels
         device.resize(static_cast<size_t>(CaptureFrameBytes(capture)) * n);
         std::mt19937 rng(7);

@@ -28,24 +28,30 @@ int RoutedPort(const EngineBlockContext& ctx, int o) {
 
 int BankOf(int32_t phase_mode) { return phase_mode == 0 ? 0 : 1; }
 
-// acc[k] = sum over p = 0..7 of s[p][k] x h[p][k] for complex points k in [0, points), products added in the
-// order p = 0..7. The scalar form is the reference of the vector form.
-void MultiplyAccumulateScalar(float* acc, const float* const* s, const float* const* h, int first, int points) {
-    for (int k = first; k < points; ++k) {
-        float re = 0.0f, im = 0.0f;
-        for (int p = 0; p < kEnginePartitions; ++p) {
-            const float a = s[p][2 * k], b = s[p][2 * k + 1];
-            const float c = h[p][2 * k], d = h[p][2 * k + 1];
-            re += a * c - b * d;
-            im += a * d + b * c;
+// The products of MultiplyAccumulatePlanar (engine/block_kernels.inc) one point at a time: the plain form
+// of the vector ones, with the same sums in the same order.
+void MultiplyAccumulatePlanarScalar(float* acc, const float* const* s, const float* h, int groups) {
+    constexpr int G = kPlanarGroupPoints;
+    for (int g = 0; g < groups; ++g) {
+        const float* hg = h + 2 * G * kEnginePartitions * g;
+        for (int i = 0; i < G; ++i) {
+            const int f = 2 * G * g + i;
+            float rr = s[0][f] * hg[i], ii = s[0][f + G] * hg[i + G];
+            float ir = s[0][f + G] * hg[i], ri = s[0][f] * hg[i + G];
+            for (int p = 1; p < kEnginePartitions; ++p) {
+                const float sr = s[p][f], si = s[p][f + G];
+                const float hr = hg[2 * G * p + i], hi = hg[2 * G * p + i + G];
+                rr += sr * hr;
+                ii += si * hi;
+                ir += si * hr;
+                ri += sr * hi;
+            }
+            acc[2 * (G * g + i)] = rr - ii;
+            acc[2 * (G * g + i) + 1] = ir + ri;
         }
-        acc[2 * k] = re;
-        acc[2 * k + 1] = im;
     }
 }
 
-// The vector forms keep two accumulators per point, u = sum a x Re(c) and v = sum a x Im(c), and join them
-// once at the end (re = u.re - v.im, im = u.im + v.re): two shuffles per product instead of three.
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__aarch64__))
 #define HV_BLOCK_V128 1
 namespace v128 {
@@ -65,6 +71,14 @@ inline V Sign() { return V{-1.0f, 1.0f, -1.0f, 1.0f}; }
 inline V Alternate(float a, float b) { return V{a, b, a, b}; }
 inline V Reverse(V x) { return __builtin_shuffle(x, I{2, 3, 0, 1}); }  // the order of the complex points
 inline I EvenLanes() { return I{-1, 0, -1, 0}; }
+inline void Interleave(V re, V im, V* lo, V* hi) {
+    *lo = __builtin_shuffle(re, im, I{0, 4, 1, 5});
+    *hi = __builtin_shuffle(re, im, I{2, 6, 3, 7});
+}
+inline void Deinterleave(V lo, V hi, V* re, V* im) {
+    *re = __builtin_shuffle(lo, hi, I{0, 2, 4, 6});
+    *im = __builtin_shuffle(lo, hi, I{1, 3, 5, 7});
+}
 #include "engine/block_kernels.inc"
 }  // namespace v128
 #endif
@@ -91,29 +105,51 @@ inline V Sign() { return V{-1.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f}; 
 inline V Alternate(float a, float b) { return V{a, b, a, b, a, b, a, b}; }
 inline V Reverse(V x) { return __builtin_shuffle(x, I{6, 7, 4, 5, 2, 3, 0, 1}); }
 inline I EvenLanes() { return I{-1, 0, -1, 0, -1, 0, -1, 0}; }
+inline void Interleave(V re, V im, V* lo, V* hi) {
+    *lo = __builtin_shuffle(re, im, I{0, 8, 1, 9, 2, 10, 3, 11});
+    *hi = __builtin_shuffle(re, im, I{4, 12, 5, 13, 6, 14, 7, 15});
+}
+inline void Deinterleave(V lo, V hi, V* re, V* im) {
+    *re = __builtin_shuffle(lo, hi, I{0, 2, 4, 6, 8, 10, 12, 14});
+    *im = __builtin_shuffle(lo, hi, I{1, 3, 5, 7, 9, 11, 13, 15});
+}
 #include "engine/block_kernels.inc"
 }  // namespace v256
 #pragma GCC pop_options
 
 #endif
 
-void MultiplyAccumulate(float* acc, const float* const* s, const float* const* h, int points) {
-    int done = 0;
+void MultiplyAccumulatePlanarWidest(float* acc, const float* const* s, const float* h, int groups) {
 #if defined(HV_BLOCK_V256)
-    if (BlockPathHasAvx()) done = v256::MultiplyAccumulate(acc, s, h, points);
-    else if (UseVector128()) done = v128::MultiplyAccumulate(acc, s, h, points);
-#elif defined(HV_BLOCK_V128)
-    if (UseVector128()) done = v128::MultiplyAccumulate(acc, s, h, points);
+    if (BlockPathHasAvx()) return v256::MultiplyAccumulatePlanar(acc, s, h, groups);
 #endif
-    MultiplyAccumulateScalar(acc, s, h, done, points);
+#if defined(HV_BLOCK_V128)
+    if (UseVector128()) return v128::MultiplyAccumulatePlanar(acc, s, h, groups);
+#endif
+    MultiplyAccumulatePlanarScalar(acc, s, h, groups);
 }
 
-void GatherSpectra(const EngineBlockContext& ctx, int port, int o, int bank, const float* s[kEnginePartitions],
-                   const float* h[kEnginePartitions]) {
-    for (int p = 0; p < kEnginePartitions; ++p) {
-        s[p] = HistorySpectrum(ctx, port, p);  // slot 7 - p: p blocks earlier
-        h[p] = ctx.FilterPartitionBank[bank][o - 1][p];
+void ToPlanarWidest(const float* x, float* out, int groups) {
+#if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx()) return v256::ToPlanar(x, out, groups);
+#endif
+#if defined(HV_BLOCK_V128)
+    if (UseVector128()) return v128::ToPlanar(x, out, groups);
+#endif
+    for (int k = 0; k < kPlanarGroupPoints * groups; ++k) {
+        PlanarRe(out, k) = x[2 * k];
+        PlanarIm(out, k) = x[2 * k + 1];
     }
+}
+
+// The packed bank of one output of bank b.
+const float* PackedOutputBank(const EngineBlockContext& ctx, int bank, int o) {
+    return ctx.PackedBank + (static_cast<long>(bank) * kEngineOutputs + (o - 1)) * PlanarGroups(ctx.N) *
+                                kEnginePartitions * 2 * kPlanarGroupPoints;
+}
+
+bool HasPackedBank(const EngineBlockContext& ctx) {
+    return ctx.PackedBank && ctx.PackedBankCapacity >= PackedBankFloats(ctx.N);
 }
 
 }  // namespace
@@ -143,7 +179,31 @@ int OutputFrameWords(uint32_t output_mode) {
     return 8;
 }
 
+void PackFilterBank(EngineBlockContext& ctx, int bank, int output) {
+    if (!HasPackedBank(ctx)) return;
+    constexpr int G = kPlanarGroupPoints;
+    const int N = ctx.N;
+    float* out = const_cast<float*>(PackedOutputBank(ctx, bank, output));
+    for (int g = 0; g < PlanarGroups(N); ++g) {
+        for (int p = 0; p < kEnginePartitions; ++p) {
+            const float* part = ctx.FilterPartitionBank[bank][output - 1][p];
+            float* dst = out + 2 * G * (kEnginePartitions * g + p);
+            for (int i = 0; i < G; ++i) {
+                const int k = G * g + i;
+                dst[i] = part && k <= N ? part[2 * k] : 0.0f;
+                dst[i + G] = part && k <= N ? part[2 * k + 1] : 0.0f;
+            }
+        }
+    }
+}
+
+void PackFilterBanks(EngineBlockContext& ctx) {
+    for (int b = 0; b < kEngineBanks; ++b)
+        for (int o = 1; o <= kEngineOutputs; ++o) PackFilterBank(ctx, b, o);
+}
+
 void ResetBlockPath(EngineBlockContext& ctx) {
+    PackFilterBanks(ctx);
     const size_t spectrum_bytes = static_cast<size_t>(4 * ctx.N) * sizeof(float);
     for (int r = 0; r < kEngineInputPorts; ++r) {
         for (int s = 0; s < kEnginePartitions; ++s) {
@@ -168,16 +228,17 @@ float* AdvanceHistory(EngineBlockContext& ctx, int r) {
     return ctx.InputSpectrumHistory[r][ctx.HistoryNewest[r]];
 }
 
-// Vector forms of the pair kernels where the processor has them; each returns the first point it left.
-int SplitPairSpectrumVector(const float* z, float* xa, float* xb, int points, int first, int last) {
+// Vector forms of the pair kernels where the processor has them; the split returns false when there is
+// none, the others the first point they left.
+bool SplitPairGroupsVector(const float* z, float* xa, float* xb, int points, int first, int last) {
 #if defined(HV_BLOCK_V256)
-    if (BlockPathHasAvx()) return v256::SplitPairSpectrum(z, xa, xb, points, first, last);
+    if (BlockPathHasAvx()) return v256::SplitPairGroups(z, xa, xb, points, first, last), true;
 #endif
 #if defined(HV_BLOCK_V128)
-    if (UseVector128()) return v128::SplitPairSpectrum(z, xa, xb, points, first, last);
+    if (UseVector128()) return v128::SplitPairGroups(z, xa, xb, points, first, last), true;
 #endif
-    (void)z, (void)xa, (void)xb, (void)points, (void)last;
-    return first;
+    (void)z, (void)xa, (void)xb, (void)points, (void)first, (void)last;
+    return false;
 }
 
 int JoinPairSpectrumVector(float* za, const float* yb, int points, int first, int last) {
@@ -202,15 +263,15 @@ int SeparatePairBlocksVector(float* za, float* yb, int points) {
     return 0;
 }
 
-// Point k of both spectra of a shared transform.
+// Point k of both spectra of a shared transform, stored planar.
 inline void SplitPairPoint(const float* z, float* xa, float* xb, int points, int k) {
     const int m = k == 0 ? 0 : points - k;
     const float zr = z[2 * k], zi = z[2 * k + 1];
     const float wr = z[2 * m], wi = z[2 * m + 1];
-    xa[2 * k] = 0.5f * (zr + wr);
-    xa[2 * k + 1] = 0.5f * (zi - wi);
-    xb[2 * k] = 0.5f * (zi + wi);
-    xb[2 * k + 1] = 0.5f * (wr - zr);
+    PlanarRe(xa, k) = 0.5f * (zr + wr);
+    PlanarIm(xa, k) = 0.5f * (zi - wi);
+    PlanarRe(xb, k) = 0.5f * (zi + wi);
+    PlanarIm(xb, k) = 0.5f * (wr - zr);
 }
 
 // Two real blocks a and b share one transform: Z = FFT(a + i b), then A[k] = (Z[k] + conj Z[-k]) / 2 and
@@ -225,9 +286,12 @@ void TransformPortPair(EngineBlockContext& ctx, int ra, int rb) {
     ComplexFft(4 * N, kFftForward, z, ctx.fft.bit_reverse, ctx.fft.twiddle);
     float* xa = AdvanceHistory(ctx, ra);
     float* xb = AdvanceHistory(ctx, rb);
-    SplitPairPoint(z, xa, xb, points, 0);
+    // Group 0 holds point 0, its own mirror, and the last group point N: both go point by point.
+    const int last_group = N / kPlanarGroupPoints - 1;
+    for (int k = 0; k < kPlanarGroupPoints; ++k) SplitPairPoint(z, xa, xb, points, k);
     SplitPairPoint(z, xa, xb, points, N);
-    for (int k = SplitPairSpectrumVector(z, xa, xb, points, 1, N - 1); k < N; ++k) SplitPairPoint(z, xa, xb, points, k);
+    if (!SplitPairGroupsVector(z, xa, xb, points, 1, last_group))
+        for (int k = kPlanarGroupPoints; k < N; ++k) SplitPairPoint(z, xa, xb, points, k);
 }
 
 void TransformPort(EngineBlockContext& ctx, int r) {
@@ -235,7 +299,7 @@ void TransformPort(EngineBlockContext& ctx, int r) {
     float* block = ctx.InputBlock[r];
     std::memset(block + 2 * N, 0, static_cast<size_t>(2 * N) * sizeof(float));
     ComplexFft(4 * N, kFftForward, block, ctx.fft.bit_reverse, ctx.fft.twiddle);
-    std::memcpy(AdvanceHistory(ctx, r), block, static_cast<size_t>(2 * HalfSpectrumPoints(N)) * sizeof(float));
+    ToPlanarWidest(block, AdvanceHistory(ctx, r), PlanarGroups(N));
 }
 
 // Half spectra Ya (in acc_a) and Yb (in acc_b), points 0..N, of two real blocks become one inverse
@@ -310,11 +374,26 @@ void ComputeOutputBlocks(EngineBlockContext& ctx, OutputRange range, int32_t pha
             continue;
         }
         ctx.AccumulatorZero[o - 1] = 0;
+        // Input and filter are real, so bins N+1..2N-1 are the conjugates of bins N-1..1: the products
+        // cover points 0..N (and the rest of the last group, which the inverse transform overwrites).
         const float* s[kEnginePartitions];
-        const float* h[kEnginePartitions];
-        GatherSpectra(ctx, port, o, bank, s, h);
-        // Input and filter are real, so bins N+1..2N-1 are the conjugates of bins N-1..1.
-        MultiplyAccumulate(acc, s, h, N + 1);
+        for (int p = 0; p < kEnginePartitions; ++p) s[p] = HistorySpectrum(ctx, port, p);  // p blocks earlier
+        if (HasPackedBank(ctx)) {
+            MultiplyAccumulatePlanarWidest(acc, s, PackedOutputBank(ctx, bank, o), PlanarGroups(N));
+        } else {
+            for (int k = 0; k <= N; ++k) {
+                float rr = 0.0f, ii = 0.0f, ir = 0.0f, ri = 0.0f;
+                for (int p = 0; p < kEnginePartitions; ++p) {
+                    const float* h = ctx.FilterPartitionBank[bank][o - 1][p];
+                    rr += PlanarRe(s[p], k) * h[2 * k];
+                    ii += PlanarIm(s[p], k) * h[2 * k + 1];
+                    ir += PlanarIm(s[p], k) * h[2 * k];
+                    ri += PlanarRe(s[p], k) * h[2 * k + 1];
+                }
+                acc[2 * k] = rr - ii;
+                acc[2 * k + 1] = ir + ri;
+            }
+        }
         if (pending) {
             InverseTransformPair(ctx, pending, acc);
             pending = nullptr;
@@ -334,13 +413,16 @@ void ComputeOutputBlocksReference(EngineBlockContext& ctx, OutputRange range, in
                 if (!ctx.RoutingMatrix || ctx.RoutingMatrix[(r - 1) * kEngineOutputs + (o - 1)] != 1) continue;
                 const float* s[kEnginePartitions];
                 const float* h[kEnginePartitions];
-                GatherSpectra(ctx, r, o, bank, s, h);
+                for (int p = 0; p < kEnginePartitions; ++p) {
+                    s[p] = HistorySpectrum(ctx, r, p);  // slot 7 - p: p blocks earlier
+                    h[p] = ctx.FilterPartitionBank[bank][o - 1][p];
+                }
                 // The histories hold points 0..N; point k > N of a real block's spectrum is conj S[2N - k].
                 const int m = k <= N ? k : 2 * N - k;
                 const float conj = k <= N ? 1.0f : -1.0f;
                 float re = 0.0f, im = 0.0f;
                 for (int p = 0; p < kEnginePartitions; ++p) {
-                    const float a = s[p][2 * m], b = conj * s[p][2 * m + 1];
+                    const float a = PlanarRe(s[p], m), b = conj * PlanarIm(s[p], m);
                     const float c = h[p][2 * k], d = h[p][2 * k + 1];
                     re += a * c - b * d;
                     im += a * d + b * c;

@@ -33,6 +33,12 @@ struct EngineBlockContext {
     int32_t HistoryNewest[kEngineInputPorts] = {7, 7, 7, 7, 7, 7, 7, 7, 7};
 
     float* FilterPartitionBank[kEngineBanks][kEngineOutputs][kEnginePartitions] = {};
+    // The banks as the products read them (PackFilterBanks): for each bank and output, points 0..N in
+    // groups of eight, each group holding the eight partitions one after the other as eight real parts and
+    // eight imaginary parts. One output's filter is one run of memory, read front to back. At least
+    // PackedBankFloats(N) floats; without it the products fall back to plain code.
+    float* PackedBank = nullptr;
+    long PackedBankCapacity = 0;  // floats
     float* OutputAccumulator[kEngineOutputs] = {};  // output o at [o - 1]
     float* OverlapTail[kEngineOutputs] = {};        // N floats
     int32_t* OutputDelayRing[kEngineOutputs] = {};  // kDelayRingWords words, 5N in use
@@ -89,11 +95,12 @@ void LimitBlockPathKernels(BlockKernels widest);
 inline constexpr int kInputFftPortsA[5] = {1, 2, 3, 5, 9};
 inline constexpr int kInputFftPortsB[4] = {4, 6, 7, 8};
 
-// What the engine start clears: the used part of every history array, accumulator, tail and ring, and the
-// history rings' positions.
+// What the engine start does to the block path: clears the used part of every history array, accumulator,
+// tail and ring and the history rings' positions, and packs the banks (PackFilterBanks).
 void ResetBlockPath(EngineBlockContext& ctx);
 
-// Array of port p's history holding the spectrum of `blocks_back` blocks earlier (0 = the newest).
+// Array of port p's history holding the spectrum of `blocks_back` blocks earlier (0 = the newest), points
+// 0..N in the planar groups above (PlanarRe, PlanarIm).
 inline float* HistorySpectrum(const EngineBlockContext& ctx, int port, int blocks_back) {
     return ctx.InputSpectrumHistory[port - 1][(ctx.HistoryNewest[port - 1] - blocks_back) & 7];
 }
@@ -101,6 +108,28 @@ inline float* HistorySpectrum(const EngineBlockContext& ctx, int port, int block
 // Points of a history spectrum that the engine keeps: 0..N. The blocks are real, so points N+1..2N-1 are
 // the conjugates of points N-1..1 and are never stored.
 inline int HalfSpectrumPoints(int N) { return N + 1; }
+
+// Spectra kept by the block path (histories, packed banks) are planar in groups of eight points: group g
+// holds the real parts of points 8g..8g+7, then their imaginary parts. Points 0..N take N/8 + 1 groups.
+inline constexpr int kPlanarGroupPoints = 8;
+inline int PlanarGroups(int N) { return N / kPlanarGroupPoints + 1; }
+inline float PlanarRe(const float* s, int k) { return s[2 * kPlanarGroupPoints * (k / kPlanarGroupPoints) + k % kPlanarGroupPoints]; }
+inline float PlanarIm(const float* s, int k) {
+    return s[2 * kPlanarGroupPoints * (k / kPlanarGroupPoints) + kPlanarGroupPoints + k % kPlanarGroupPoints];
+}
+inline float& PlanarRe(float* s, int k) { return s[2 * kPlanarGroupPoints * (k / kPlanarGroupPoints) + k % kPlanarGroupPoints]; }
+inline float& PlanarIm(float* s, int k) {
+    return s[2 * kPlanarGroupPoints * (k / kPlanarGroupPoints) + kPlanarGroupPoints + k % kPlanarGroupPoints];
+}
+
+// Floats of the packed banks for block size N, and the packing of one output of one bank or of all of them
+// from FilterPartitionBank. ResetBlockPath packs all, so every engine start runs on the banks as synthesis
+// left them; whoever changes a bank afterwards packs it again.
+inline long PackedBankFloats(int N) {
+    return static_cast<long>(kEngineBanks) * kEngineOutputs * PlanarGroups(N) * kEnginePartitions * 2 * kPlanarGroupPoints;
+}
+void PackFilterBank(EngineBlockContext& ctx, int bank, int output);
+void PackFilterBanks(EngineBlockContext& ctx);
 
 // The input ports whose spectra the block needs (bit p - 1 for port p): the routed port of every output the
 // output mode serves (1-8, 1-16 or 1-10). The input-side bass-management sums are made before the
@@ -110,7 +139,7 @@ uint32_t PortsInUse(const EngineBlockContext& ctx);
 
 // Input-FFT step for those of the given ports that PortsInUse selects: each port's block (points 0..N-1 of
 // its InputBlock, zero-padded to 2N) is forward-transformed and points 0..N of its spectrum become the
-// newest of the port's history (the oldest is dropped). A port no output reads is neither transformed nor
+// newest of the port's history (planar) (the oldest is dropped). A port no output reads is neither transformed nor
 // shifted. The blocks are real, so ports share transforms two at a time; afterwards an InputBlock holds
 // working data, not its own spectrum, until the producer writes the next block.
 void RunInputFftStage(EngineBlockContext& ctx, const int* ports, int port_count);
