@@ -252,6 +252,17 @@ int JoinPairSpectrumVector(float* za, const float* yb, int points, int first, in
     return first;
 }
 
+int MirrorHalfSpectrumVector(float* acc, int points, int first, int last) {
+#if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx()) return v256::MirrorHalfSpectrum(acc, points, first, last);
+#endif
+#if defined(HV_BLOCK_V128)
+    if (UseVector128()) return v128::MirrorHalfSpectrum(acc, points, first, last);
+#endif
+    (void)acc, (void)points, (void)last;
+    return first;
+}
+
 int SeparatePairBlocksVector(float* za, float* yb, int points) {
 #if defined(HV_BLOCK_V256)
     if (BlockPathHasAvx()) return v256::SeparatePairBlocks(za, yb, points);
@@ -329,7 +340,7 @@ void InverseTransformPair(EngineBlockContext& ctx, float* acc_a, float* acc_b) {
 
 void InverseTransformSingle(EngineBlockContext& ctx, float* acc) {
     const int N = ctx.N;
-    for (int k = 1; k < N; ++k) {
+    for (int k = MirrorHalfSpectrumVector(acc, 2 * N, 1, N - 1); k < N; ++k) {
         acc[2 * (2 * N - k)] = acc[2 * k];
         acc[2 * (2 * N - k) + 1] = -acc[2 * k + 1];
     }
