@@ -1,6 +1,7 @@
 #include "engine/block_path.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
 
 #include "engine/fft.h"
@@ -152,6 +153,75 @@ bool HasPackedBank(const EngineBlockContext& ctx) {
     return ctx.PackedBank && ctx.PackedBankCapacity >= PackedBankFloats(ctx.N);
 }
 
+// The twiddles e^(-i pi k / N), k = 0..N, interleaved, or null without a packed bank.
+const float* RealTwiddles(const EngineBlockContext& ctx) {
+    return HasPackedBank(ctx) ? ctx.PackedBank + PackedBankOnlyFloats(ctx.N) : nullptr;
+}
+
+// A real block x of 2N points whose last N are zero, through a complex transform of N points: z[j] = x[2j]
+// + i x[2j+1], Z its transform, E[k] = (Z[k] + conj Z[N-k]) / 2 the transform of the even samples, O[k] =
+// (Z[k] - conj Z[N-k]) / 2i that of the odd ones, and X[k] = E[k] + e^(-i pi k / N) O[k] for k = 0..N.
+// Point k of X, stored planar; Z is periodic in N.
+inline void RealForwardPoint(const float* z, const float* w, float* x, int N, int k) {
+    const int kk = k % N, m = (N - kk) % N;
+    const float zr = z[2 * kk], zi = z[2 * kk + 1];
+    const float mr = z[2 * m], mi = z[2 * m + 1];
+    const float er = 0.5f * (zr + mr), ei = 0.5f * (zi - mi);
+    const float orr = 0.5f * (zi + mi), oi = 0.5f * (mr - zr);
+    const float tr = w[2 * k], ti = w[2 * k + 1];
+    PlanarRe(x, k) = er + (orr * tr - oi * ti);
+    PlanarIm(x, k) = ei + (oi * tr + orr * ti);
+}
+
+// The reverse, for the half spectrum Y[0..N] of a real block y of 2N points: Z[k] = E[k] + i O[k] with
+// E[k] = (Y[k] + conj Y[N-k]) / 2 and O[k] = (Y[k] - conj Y[N-k]) e^(+i pi k / N) / 2, k = 0..N-1, whose
+// inverse transform of N points is z[j] = y[2j] + i y[2j+1]. Point k of Z from points k and N - k of Y.
+inline void RealInversePoint(float yr, float yi, float mr, float mi, float tr, float ti, float* z) {
+    const float er = 0.5f * (yr + mr), ei = 0.5f * (yi - mi);
+    const float dr = yr - mr, di = yi + mi;
+    const float orr = 0.5f * (dr * tr + di * ti), oi = 0.5f * (di * tr - dr * ti);
+    z[0] = er - oi;
+    z[1] = ei + orr;
+}
+
+void RealForwardPostWidest(const float* z, const float* w, float* x, int N) {
+    int groups_done = 0;
+#if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx()) v256::RealForwardGroups(z, w, x, N, 1, N / kPlanarGroupPoints - 1), groups_done = 1;
+#endif
+#if defined(HV_BLOCK_V128)
+    if (!groups_done && UseVector128()) v128::RealForwardGroups(z, w, x, N, 1, N / kPlanarGroupPoints - 1), groups_done = 1;
+#endif
+    // Group 0 holds point 0, whose mirror is itself; point N is the last.
+    for (int k = 0; k < kPlanarGroupPoints; ++k) RealForwardPoint(z, w, x, N, k);
+    RealForwardPoint(z, w, x, N, N);
+    if (!groups_done)
+        for (int k = kPlanarGroupPoints; k < N; ++k) RealForwardPoint(z, w, x, N, k);
+}
+
+// Z from Y in place (points 0..N-1 of acc; point N is left with working data), pairs k, N - k at a time.
+void RealInversePreWidest(float* acc, const float* w, int N) {
+    int k = 1;
+#if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx()) k = v256::RealInversePairs(acc, w, N, 1, N / 2 - 1);
+#endif
+#if defined(HV_BLOCK_V128)
+    if (k == 1 && UseVector128()) k = v128::RealInversePairs(acc, w, N, 1, N / 2 - 1);
+#endif
+    for (; k < N / 2; ++k) {
+        const int m = N - k;
+        const float yr = acc[2 * k], yi = acc[2 * k + 1], mr = acc[2 * m], mi = acc[2 * m + 1];
+        RealInversePoint(yr, yi, mr, mi, w[2 * k], w[2 * k + 1], acc + 2 * k);
+        RealInversePoint(mr, mi, yr, yi, w[2 * m], w[2 * m + 1], acc + 2 * m);
+    }
+    // Points 0 (with N) and N/2 (its own partner).
+    const float y0r = acc[0], y0i = acc[1], ynr = acc[2 * N], yni = acc[2 * N + 1];
+    RealInversePoint(y0r, y0i, ynr, yni, w[0], w[1], acc);
+    const int h = N / 2;
+    const float yhr = acc[2 * h], yhi = acc[2 * h + 1];
+    RealInversePoint(yhr, yhi, yhr, yhi, w[2 * h], w[2 * h + 1], acc + 2 * h);
+}
+
 }  // namespace
 
 bool BlockPathHasAvx() {
@@ -200,6 +270,13 @@ void PackFilterBank(EngineBlockContext& ctx, int bank, int output) {
 void PackFilterBanks(EngineBlockContext& ctx) {
     for (int b = 0; b < kEngineBanks; ++b)
         for (int o = 1; o <= kEngineOutputs; ++o) PackFilterBank(ctx, b, o);
+    if (!HasPackedBank(ctx)) return;
+    float* w = ctx.PackedBank + PackedBankOnlyFloats(ctx.N);
+    const double step = 3.14159265358979323846 / ctx.N;
+    for (int k = 0; k <= ctx.N; ++k) {
+        w[2 * k] = static_cast<float>(std::cos(step * k));
+        w[2 * k + 1] = static_cast<float>(-std::sin(step * k));
+    }
 }
 
 void ResetBlockPath(EngineBlockContext& ctx) {
@@ -308,6 +385,14 @@ void TransformPortPair(EngineBlockContext& ctx, int ra, int rb) {
 void TransformPort(EngineBlockContext& ctx, int r) {
     const int N = ctx.N;
     float* block = ctx.InputBlock[r];
+    if (const float* w = RealTwiddles(ctx)) {
+        // The real block as N complex points (even and odd samples), zero from point N/2 on.
+        for (int j = 0; j < N; ++j) block[j] = block[2 * j];
+        std::memset(block + N, 0, static_cast<size_t>(N) * sizeof(float));
+        ComplexFft(2 * N, kFftForward, block, ctx.fft.bit_reverse, ctx.fft.twiddle);
+        RealForwardPostWidest(block, w, AdvanceHistory(ctx, r), N);
+        return;
+    }
     std::memset(block + 2 * N, 0, static_cast<size_t>(2 * N) * sizeof(float));
     ComplexFft(4 * N, kFftForward, block, ctx.fft.bit_reverse, ctx.fft.twiddle);
     ToPlanarWidest(block, AdvanceHistory(ctx, r), PlanarGroups(N));
@@ -340,6 +425,16 @@ void InverseTransformPair(EngineBlockContext& ctx, float* acc_a, float* acc_b) {
 
 void InverseTransformSingle(EngineBlockContext& ctx, float* acc) {
     const int N = ctx.N;
+    if (const float* w = RealTwiddles(ctx)) {
+        // y through a transform of N points, z[j] = y[2j] + i y[2j+1], then spread out to (y[n], 0).
+        RealInversePreWidest(acc, w, N);
+        ComplexFft(2 * N, kFftInverse, acc, ctx.fft.bit_reverse, ctx.fft.twiddle);
+        for (int n = 2 * N - 1; n >= 0; --n) {
+            acc[2 * n] = acc[n];
+            acc[2 * n + 1] = 0.0f;
+        }
+        return;
+    }
     for (int k = MirrorHalfSpectrumVector(acc, 2 * N, 1, N - 1); k < N; ++k) {
         acc[2 * (2 * N - k)] = acc[2 * k];
         acc[2 * (2 * N - k) + 1] = -acc[2 * k + 1];

@@ -122,12 +122,15 @@ inline float& PlanarIm(float* s, int k) {
     return s[2 * kPlanarGroupPoints * (k / kPlanarGroupPoints) + kPlanarGroupPoints + k % kPlanarGroupPoints];
 }
 
-// Floats of the packed banks for block size N, and the packing of one output of one bank or of all of them
-// from FilterPartitionBank. ResetBlockPath packs all, so every engine start runs on the banks as synthesis
-// left them; whoever changes a bank afterwards packs it again.
-inline long PackedBankFloats(int N) {
+// Floats of the packed banks for block size N, followed by the 2 (N + 1) floats of the twiddles
+// e^(-i pi k / N), k = 0..N, that the transforms of a lone port or a lone output take (a real block of 2N
+// points through a complex transform of N points); and the packing of one output of one bank or of all of
+// them from FilterPartitionBank. ResetBlockPath packs all and makes the twiddles, so every engine start runs
+// on the banks as synthesis left them; whoever changes a bank afterwards packs it again.
+inline long PackedBankOnlyFloats(int N) {
     return static_cast<long>(kEngineBanks) * kEngineOutputs * PlanarGroups(N) * kEnginePartitions * 2 * kPlanarGroupPoints;
 }
+inline long PackedBankFloats(int N) { return PackedBankOnlyFloats(N) + 2L * (N + 1); }
 void PackFilterBank(EngineBlockContext& ctx, int bank, int output);
 void PackFilterBanks(EngineBlockContext& ctx);
 
