@@ -153,6 +153,28 @@ bool HasPackedBank(const EngineBlockContext& ctx) {
     return ctx.PackedBank && ctx.PackedBankCapacity >= PackedBankFloats(ctx.N);
 }
 
+int CompactRealsVector(float* x, int count) {
+#if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx()) return v256::CompactReals(x, count);
+#endif
+#if defined(HV_BLOCK_V128)
+    if (UseVector128()) return v128::CompactReals(x, count);
+#endif
+    (void)x, (void)count;
+    return 0;
+}
+
+int SpreadRealsVector(float* x, int count) {
+#if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx()) return v256::SpreadReals(x, count);
+#endif
+#if defined(HV_BLOCK_V128)
+    if (UseVector128()) return v128::SpreadReals(x, count);
+#endif
+    (void)x;
+    return count;
+}
+
 // The twiddles e^(-i pi k / N), k = 0..N, interleaved, or null without a packed bank.
 const float* RealTwiddles(const EngineBlockContext& ctx) {
     return HasPackedBank(ctx) ? ctx.PackedBank + PackedBankOnlyFloats(ctx.N) : nullptr;
@@ -387,7 +409,7 @@ void TransformPort(EngineBlockContext& ctx, int r) {
     float* block = ctx.InputBlock[r];
     if (const float* w = RealTwiddles(ctx)) {
         // The real block as N complex points (even and odd samples), zero from point N/2 on.
-        for (int j = 0; j < N; ++j) block[j] = block[2 * j];
+        for (int j = CompactRealsVector(block, N); j < N; ++j) block[j] = block[2 * j];
         std::memset(block + N, 0, static_cast<size_t>(N) * sizeof(float));
         ComplexFft(2 * N, kFftForward, block, ctx.fft.bit_reverse, ctx.fft.twiddle);
         RealForwardPostWidest(block, w, AdvanceHistory(ctx, r), N);
@@ -429,7 +451,7 @@ void InverseTransformSingle(EngineBlockContext& ctx, float* acc) {
         // y through a transform of N points, z[j] = y[2j] + i y[2j+1], then spread out to (y[n], 0).
         RealInversePreWidest(acc, w, N);
         ComplexFft(2 * N, kFftInverse, acc, ctx.fft.bit_reverse, ctx.fft.twiddle);
-        for (int n = 2 * N - 1; n >= 0; --n) {
+        for (int n = SpreadRealsVector(acc, 2 * N) - 1; n >= 0; --n) {
             acc[2 * n] = acc[n];
             acc[2 * n + 1] = 0.0f;
         }

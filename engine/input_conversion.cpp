@@ -55,15 +55,14 @@ __attribute__((target("avx2"))) void ConvertContainerPortsAvx2(const uint8_t* de
                                                                const int* port_channel, bool centre_to_lr,
                                                                float* const blocks[kEnginePortCount],
                                                                float peaks[kInputPeakCount]) {
-    int lane_channel[8], lane_keep[8];
+    // Device channel of each port (port 9 is port 5's copy), -1 for a port that gets 0.
+    int channel_of_port[kEnginePortCount];
     for (int port = 1; port <= 8; ++port) {
         int c = port_channel[port - 1];
         if (centre_to_lr && port <= 3) c = kCentreChannel;
-        lane_channel[port - 1] = c < 0 ? 0 : c;
-        lane_keep[port - 1] = c < 0 ? 0 : -1;
+        channel_of_port[port - 1] = c;
     }
-    const __m256i order = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lane_channel));
-    const __m256 keep = _mm256_castsi256_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(lane_keep)));
+    channel_of_port[8] = channel_of_port[4];
     const __m256 zero = _mm256_setzero_ps();
     __m256 peak = zero;
     const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(channels) * 4;
@@ -73,7 +72,7 @@ __attribute__((target("avx2"))) void ConvertContainerPortsAvx2(const uint8_t* de
             const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(device + (j + f) * stride));
             // v / 256 toward zero: negative values get 255 added before the arithmetic shift.
             const __m256i q = _mm256_srai_epi32(_mm256_add_epi32(v, _mm256_srli_epi32(_mm256_srai_epi32(v, 31), 24)), 8);
-            const __m256 x = _mm256_and_ps(_mm256_permutevar8x32_ps(_mm256_cvtepi32_ps(q), order), keep);
+            const __m256 x = _mm256_cvtepi32_ps(q);  // channels 0..7
             peak = _mm256_max_ps(x, peak);
             r[f] = x;
         }
@@ -89,19 +88,26 @@ __attribute__((target("avx2"))) void ConvertContainerPortsAvx2(const uint8_t* de
         const __m256 u5 = _mm256_shuffle_ps(t4, t6, _MM_SHUFFLE(3, 2, 3, 2));
         const __m256 u6 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(1, 0, 1, 0));
         const __m256 u7 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(3, 2, 3, 2));
-        const __m256 port_frames[8] = {_mm256_permute2f128_ps(u0, u4, 0x20), _mm256_permute2f128_ps(u1, u5, 0x20),
+        const __m256 channel_frames[8] = {_mm256_permute2f128_ps(u0, u4, 0x20), _mm256_permute2f128_ps(u1, u5, 0x20),
                                        _mm256_permute2f128_ps(u2, u6, 0x20), _mm256_permute2f128_ps(u3, u7, 0x20),
                                        _mm256_permute2f128_ps(u0, u4, 0x31), _mm256_permute2f128_ps(u1, u5, 0x31),
                                        _mm256_permute2f128_ps(u2, u6, 0x31), _mm256_permute2f128_ps(u3, u7, 0x31)};
         for (int port = 1; port <= kEnginePortCount; ++port) {
-            const __m256 c = port_frames[port == 9 ? 4 : port - 1];
+            const int channel = channel_of_port[port - 1];
+            const __m256 c = channel < 0 ? zero : channel_frames[channel];
             const __m256 lo = _mm256_unpacklo_ps(c, zero), hi = _mm256_unpackhi_ps(c, zero);
             float* out = blocks[port - 1] + 2 * j;
             _mm256_storeu_ps(out, _mm256_permute2f128_ps(lo, hi, 0x20));
             _mm256_storeu_ps(out + 8, _mm256_permute2f128_ps(lo, hi, 0x31));
         }
     }
-    _mm256_storeu_ps(peaks, peak);
+    // A port's peak is its channel's (the largest positive value, or 0), 0 for a port without a channel.
+    float channel_peaks[8];
+    _mm256_storeu_ps(channel_peaks, peak);
+    for (int port = 1; port <= 8; ++port) {
+        const int channel = channel_of_port[port - 1];
+        peaks[port - 1] = channel < 0 ? 0.0f : channel_peaks[channel];
+    }
 }
 #endif
 

@@ -13,6 +13,7 @@ constexpr uint32_t kBassModeBbmOutput = 3;
 constexpr int kRingBlocks = 4;  // the ring carries up to four blocks of delay (5N words in use)
 constexpr int32_t kSampleWordScale = 1 << kSampleShift;
 constexpr int kOutputChunkFrames = 256;
+constexpr int32_t kZeroWords[kOutputChunkFrames] = {};  // the words of a silent output
 
 // Bass-management output sums over the whole block, both halves and both parts, in the order that lets a
 // source that is itself Sub 1 carry Sub 1's sum into Sub 2.
@@ -170,7 +171,8 @@ void RunOutputStage(EngineBlockContext& ctx, OutputRange range, const LiveBlockV
             source[i] = delay[i] == 0 ? scratch[i] : ring + j0;
             if (ctx.AccumulatorZero[o - 1] && ctx.TailZero[o - 1]) {
                 // Nothing feeds the output and nothing is left over: zero words, and the tail stays zero.
-                std::memset(w, 0, static_cast<size_t>(frames) * sizeof(int32_t));
+                if (delay[i] == 0) source[i] = kZeroWords;
+                else std::memset(w, 0, static_cast<size_t>(frames) * sizeof(int32_t));
                 continue;
             }
 #ifdef HV_OUTPUT_AVX
