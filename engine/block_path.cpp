@@ -31,9 +31,9 @@ int BankOf(int32_t phase_mode) { return phase_mode == 0 ? 0 : 1; }
 
 // The products of MultiplyAccumulatePlanar (engine/block_kernels.inc) one point at a time: the plain form
 // of the vector ones, with the same sums in the same order.
-void MultiplyAccumulatePlanarScalar(float* acc, const float* const* s, const float* h, int groups) {
+void MultiplyAccumulatePlanarScalar(float* acc, const float* const* s, const float* h, int first, int end) {
     constexpr int G = kPlanarGroupPoints;
-    for (int g = 0; g < groups; ++g) {
+    for (int g = first; g < end; ++g) {
         const float* hg = h + 2 * G * kEnginePartitions * g;
         for (int i = 0; i < G; ++i) {
             const int f = 2 * G * g + i;
@@ -120,14 +120,36 @@ inline void Deinterleave(V lo, V hi, V* re, V* im) {
 
 #endif
 
-void MultiplyAccumulatePlanarWidest(float* acc, const float* const* s, const float* h, int groups) {
+void MultiplyAccumulatePlanarWidest(float* acc, const float* const* s, const float* h, int first, int end) {
 #if defined(HV_BLOCK_V256)
-    if (BlockPathHasAvx()) return v256::MultiplyAccumulatePlanar(acc, s, h, groups);
+    if (BlockPathHasAvx()) return v256::MultiplyAccumulatePlanar(acc, s, h, first, end);
 #endif
 #if defined(HV_BLOCK_V128)
-    if (UseVector128()) return v128::MultiplyAccumulatePlanar(acc, s, h, groups);
+    if (UseVector128()) return v128::MultiplyAccumulatePlanar(acc, s, h, first, end);
 #endif
-    MultiplyAccumulatePlanarScalar(acc, s, h, groups);
+    MultiplyAccumulatePlanarScalar(acc, s, h, first, end);
+}
+
+// The joined products of two outputs for groups first..last; false when there is no vector form.
+bool MultiplyAccumulatePairJoinedVector(float* za, const float* const* sa, const float* const* sb, const float* ha,
+                                        const float* hb, int points, int first, int last) {
+    const bool shared = sa[0] == sb[0];  // one port: the eight spectra are the same
+#if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx()) {
+        if (shared) v256::MultiplyAccumulatePairJoined<true>(za, sa, sb, ha, hb, points, first, last);
+        else v256::MultiplyAccumulatePairJoined<false>(za, sa, sb, ha, hb, points, first, last);
+        return true;
+    }
+#endif
+#if defined(HV_BLOCK_V128)
+    if (UseVector128()) {
+        if (shared) v128::MultiplyAccumulatePairJoined<true>(za, sa, sb, ha, hb, points, first, last);
+        else v128::MultiplyAccumulatePairJoined<false>(za, sa, sb, ha, hb, points, first, last);
+        return true;
+    }
+#endif
+    (void)za, (void)sa, (void)sb, (void)ha, (void)hb, (void)points, (void)first, (void)last, (void)shared;
+    return false;
 }
 
 void ToPlanarWidest(const float* x, float* out, int groups) {
@@ -422,27 +444,35 @@ void TransformPort(EngineBlockContext& ctx, int r) {
 
 // Half spectra Ya (in acc_a) and Yb (in acc_b), points 0..N, of two real blocks become one inverse
 // transform of Z = Ya + i Yb over all 2N points; the real part is block a, the imaginary part block b.
-void InverseTransformPair(EngineBlockContext& ctx, float* acc_a, float* acc_b) {
+// Point k of Z = Ya + i Yb and, for 0 < k < N, its mirror 2N - k, from the half spectra in acc_a and acc_b.
+inline void JoinPairPoint(float* acc_a, const float* acc_b, int N, int k) {
+    const float ar = acc_a[2 * k], ai = acc_a[2 * k + 1];
+    const float br = acc_b[2 * k], bi = acc_b[2 * k + 1];
+    acc_a[2 * k] = ar - bi;
+    acc_a[2 * k + 1] = ai + br;
+    if (k > 0 && k < N) {
+        acc_a[2 * (2 * N - k)] = ar + bi;
+        acc_a[2 * (2 * N - k) + 1] = br - ai;
+    }
+}
+
+// The inverse transform of a joined pair; block b takes the imaginary parts, which then become 0.
+void InverseTransformJoinedPair(EngineBlockContext& ctx, float* acc_a, float* acc_b) {
     const int N = ctx.N, points = 2 * N;
-    auto join = [&](int k) {
-        const float ar = acc_a[2 * k], ai = acc_a[2 * k + 1];
-        const float br = acc_b[2 * k], bi = acc_b[2 * k + 1];
-        acc_a[2 * k] = ar - bi;
-        acc_a[2 * k + 1] = ai + br;
-        if (k > 0 && k < N) {
-            acc_a[2 * (points - k)] = ar + bi;
-            acc_a[2 * (points - k) + 1] = br - ai;
-        }
-    };
-    join(0);
-    join(N);
-    for (int k = JoinPairSpectrumVector(acc_a, acc_b, points, 1, N - 1); k < N; ++k) join(k);
     ComplexFft(4 * N, kFftInverse, acc_a, ctx.fft.bit_reverse, ctx.fft.twiddle);
     for (int j = SeparatePairBlocksVector(acc_a, acc_b, points); j < points; ++j) {
         acc_b[2 * j] = acc_a[2 * j + 1];
         acc_b[2 * j + 1] = 0.0f;
         acc_a[2 * j + 1] = 0.0f;
     }
+}
+
+void InverseTransformPair(EngineBlockContext& ctx, float* acc_a, float* acc_b) {
+    const int N = ctx.N, points = 2 * N;
+    JoinPairPoint(acc_a, acc_b, N, 0);
+    JoinPairPoint(acc_a, acc_b, N, N);
+    for (int k = JoinPairSpectrumVector(acc_a, acc_b, points, 1, N - 1); k < N; ++k) JoinPairPoint(acc_a, acc_b, N, k);
+    InverseTransformJoinedPair(ctx, acc_a, acc_b);
 }
 
 void InverseTransformSingle(EngineBlockContext& ctx, float* acc) {
@@ -488,48 +518,99 @@ void RunInputFftStage(EngineBlockContext& ctx, const int* ports, int port_count)
     if (i < count) TransformPort(ctx, selected[i] - 1);
 }
 
+namespace {
+
+// The eight spectra output o's products meet: port's history p blocks back for partition p.
+void OutputSpectra(const EngineBlockContext& ctx, int port, const float* s[kEnginePartitions]) {
+    for (int p = 0; p < kEnginePartitions; ++p) s[p] = HistorySpectrum(ctx, port, p);
+}
+
+// Products of output o over points 0..N into its accumulator (and the rest of the last group, which the
+// inverse transform overwrites): input and filter are real, so points N+1..2N-1 are the conjugates of points
+// N-1..1.
+void MultiplyOutput(EngineBlockContext& ctx, int o, int port, int bank) {
+    const int N = ctx.N;
+    float* acc = ctx.OutputAccumulator[o - 1];
+    const float* s[kEnginePartitions];
+    OutputSpectra(ctx, port, s);
+    if (HasPackedBank(ctx)) {
+        MultiplyAccumulatePlanarWidest(acc, s, PackedOutputBank(ctx, bank, o), 0, PlanarGroups(N));
+        return;
+    }
+    for (int k = 0; k <= N; ++k) {
+        float rr = 0.0f, ii = 0.0f, ir = 0.0f, ri = 0.0f;
+        for (int p = 0; p < kEnginePartitions; ++p) {
+            const float* h = ctx.FilterPartitionBank[bank][o - 1][p];
+            rr += PlanarRe(s[p], k) * h[2 * k];
+            ii += PlanarIm(s[p], k) * h[2 * k + 1];
+            ir += PlanarIm(s[p], k) * h[2 * k];
+            ri += PlanarRe(s[p], k) * h[2 * k + 1];
+        }
+        acc[2 * k] = rr - ii;
+        acc[2 * k + 1] = ir + ri;
+    }
+}
+
+// Outputs a and b through one inverse transform. Where the vector kernels run, the products of the groups
+// away from points 0 and N are joined as they are formed, in one pass over both filters (and over one
+// history when both outputs read the same port); the two end groups go the plain way.
+void ComputeOutputPair(EngineBlockContext& ctx, int a, int port_a, int b, int port_b, int bank) {
+    const int N = ctx.N, points = 2 * N;
+    float* acc_a = ctx.OutputAccumulator[a - 1];
+    float* acc_b = ctx.OutputAccumulator[b - 1];
+    const int last_group = PlanarGroups(N) - 1;
+    if (HasPackedBank(ctx)) {
+        const float* sa[kEnginePartitions];
+        const float* sb[kEnginePartitions];
+        OutputSpectra(ctx, port_a, sa);
+        OutputSpectra(ctx, port_b, sb);
+        const float* ha = PackedOutputBank(ctx, bank, a);
+        const float* hb = PackedOutputBank(ctx, bank, b);
+        // The end groups first: the joined groups' mirrors overwrite what the last one leaves past point N.
+        MultiplyAccumulatePlanarWidest(acc_a, sa, ha, 0, 1);
+        MultiplyAccumulatePlanarWidest(acc_b, sb, hb, 0, 1);
+        MultiplyAccumulatePlanarWidest(acc_a, sa, ha, last_group, last_group + 1);
+        MultiplyAccumulatePlanarWidest(acc_b, sb, hb, last_group, last_group + 1);
+        for (int k = 0; k < kPlanarGroupPoints; ++k) JoinPairPoint(acc_a, acc_b, N, k);
+        JoinPairPoint(acc_a, acc_b, N, N);
+        if (MultiplyAccumulatePairJoinedVector(acc_a, sa, sb, ha, hb, points, 1, last_group - 1)) {
+            InverseTransformJoinedPair(ctx, acc_a, acc_b);
+            return;
+        }
+    }
+    MultiplyOutput(ctx, a, port_a, bank);
+    MultiplyOutput(ctx, b, port_b, bank);
+    InverseTransformPair(ctx, acc_a, acc_b);
+}
+
+}  // namespace
+
 void ComputeOutputBlocks(EngineBlockContext& ctx, OutputRange range, int32_t phase_mode) {
     const int N = ctx.N;
     const int bank = BankOf(phase_mode);
-    float* pending = nullptr;  // a half spectrum waiting for its partner in the inverse transform
+    int pending = 0, pending_port = 0;  // an output waiting for its partner in the inverse transform
     for (int o = range.first; o <= range.last; ++o) {
-        float* acc = ctx.OutputAccumulator[o - 1];
         const int port = RoutedPort(ctx, o);
         if (port == 0) {
             // An unfed output must not transform last block's time-domain data again.
-            if (!ctx.AccumulatorZero[o - 1]) std::memset(acc, 0, static_cast<size_t>(4 * N) * sizeof(float));
+            if (!ctx.AccumulatorZero[o - 1])
+                std::memset(ctx.OutputAccumulator[o - 1], 0, static_cast<size_t>(4 * N) * sizeof(float));
             ctx.AccumulatorZero[o - 1] = 1;
             continue;
         }
         ctx.AccumulatorZero[o - 1] = 0;
-        // Input and filter are real, so bins N+1..2N-1 are the conjugates of bins N-1..1: the products
-        // cover points 0..N (and the rest of the last group, which the inverse transform overwrites).
-        const float* s[kEnginePartitions];
-        for (int p = 0; p < kEnginePartitions; ++p) s[p] = HistorySpectrum(ctx, port, p);  // p blocks earlier
-        if (HasPackedBank(ctx)) {
-            MultiplyAccumulatePlanarWidest(acc, s, PackedOutputBank(ctx, bank, o), PlanarGroups(N));
-        } else {
-            for (int k = 0; k <= N; ++k) {
-                float rr = 0.0f, ii = 0.0f, ir = 0.0f, ri = 0.0f;
-                for (int p = 0; p < kEnginePartitions; ++p) {
-                    const float* h = ctx.FilterPartitionBank[bank][o - 1][p];
-                    rr += PlanarRe(s[p], k) * h[2 * k];
-                    ii += PlanarIm(s[p], k) * h[2 * k + 1];
-                    ir += PlanarIm(s[p], k) * h[2 * k];
-                    ri += PlanarRe(s[p], k) * h[2 * k + 1];
-                }
-                acc[2 * k] = rr - ii;
-                acc[2 * k + 1] = ir + ri;
-            }
-        }
         if (pending) {
-            InverseTransformPair(ctx, pending, acc);
-            pending = nullptr;
+            ComputeOutputPair(ctx, pending, pending_port, o, port, bank);
+            pending = 0;
         } else {
-            pending = acc;
+            pending = o;
+            pending_port = port;
         }
     }
-    if (pending) InverseTransformSingle(ctx, pending);
+    if (pending) {
+        MultiplyOutput(ctx, pending, pending_port, bank);
+        InverseTransformSingle(ctx, ctx.OutputAccumulator[pending - 1]);
+    }
 }
 
 void ComputeOutputBlocksReference(EngineBlockContext& ctx, OutputRange range, int32_t phase_mode) {

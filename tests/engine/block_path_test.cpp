@@ -412,7 +412,8 @@ TEST(BlockPath, KernelFormsAndBankLayoutsGiveTheSameWords) {
             e.ctx.BbmSourceChannels[0] = 2;
             for (int o = 1; o <= kEngineOutputs; ++o) {
                 if (o == 6) continue;  // unfed
-                e.routing[(o * 4) % 9][o - 1] = 1;
+                // Outputs 1-5 and 7-8 in pairs that share a port, 9-16 each from its own.
+                e.routing[(o <= 8 ? (o + 1) / 2 * 4 : o * 4) % 9][o - 1] = 1;
                 for (int b = 0; b < kEngineBanks; ++b) {
                     std::vector<double> taps(8 * N);
                     for (double& t : taps) t = u(rng) * 0.02;
