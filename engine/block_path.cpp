@@ -186,17 +186,6 @@ int CompactRealsVector(float* x, int count) {
     return 0;
 }
 
-int SpreadRealsVector(float* x, int count) {
-#if defined(HV_BLOCK_V256)
-    if (BlockPathHasAvx()) return v256::SpreadReals(x, count);
-#endif
-#if defined(HV_BLOCK_V128)
-    if (UseVector128()) return v128::SpreadReals(x, count);
-#endif
-    (void)x;
-    return count;
-}
-
 // The twiddles e^(-i pi k / N), k = 0..N, interleaved, or null without a packed bank.
 const float* RealTwiddles(const EngineBlockContext& ctx) {
     return HasPackedBank(ctx) ? ctx.PackedBank + PackedBankOnlyFloats(ctx.N) : nullptr;
@@ -335,6 +324,7 @@ void ResetBlockPath(EngineBlockContext& ctx) {
     for (int o = 0; o < kEngineOutputs; ++o) {
         ctx.AccumulatorZero[o] = 0;
         ctx.TailZero[o] = 0;
+        ctx.AccumulatorCompact[o] = 0;
         if (ctx.OutputAccumulator[o]) std::memset(ctx.OutputAccumulator[o], 0, spectrum_bytes);
         if (ctx.OverlapTail[o]) std::memset(ctx.OverlapTail[o], 0, static_cast<size_t>(ctx.N) * sizeof(float));
         if (ctx.OutputDelayRing[o]) std::memset(ctx.OutputDelayRing[o], 0, kDelayRingWords * sizeof(int32_t));
@@ -456,15 +446,14 @@ inline void JoinPairPoint(float* acc_a, const float* acc_b, int N, int k) {
     }
 }
 
-// The inverse transform of a joined pair; block b takes the imaginary parts, which then become 0.
+// The inverse transform of a joined pair: the real parts are block a, the imaginary parts block b, and both
+// are left compact.
 void InverseTransformJoinedPair(EngineBlockContext& ctx, float* acc_a, float* acc_b) {
     const int N = ctx.N, points = 2 * N;
     ComplexFft(4 * N, kFftInverse, acc_a, ctx.fft.bit_reverse, ctx.fft.twiddle);
-    for (int j = SeparatePairBlocksVector(acc_a, acc_b, points); j < points; ++j) {
-        acc_b[2 * j] = acc_a[2 * j + 1];
-        acc_b[2 * j + 1] = 0.0f;
-        acc_a[2 * j + 1] = 0.0f;
-    }
+    int j = SeparatePairBlocksVector(acc_a, acc_b, points);
+    for (int k = j; k < points; ++k) acc_b[k] = acc_a[2 * k + 1];
+    for (; j < points; ++j) acc_a[j] = acc_a[2 * j];
 }
 
 void InverseTransformPair(EngineBlockContext& ctx, float* acc_a, float* acc_b) {
@@ -475,23 +464,21 @@ void InverseTransformPair(EngineBlockContext& ctx, float* acc_a, float* acc_b) {
     InverseTransformJoinedPair(ctx, acc_a, acc_b);
 }
 
-void InverseTransformSingle(EngineBlockContext& ctx, float* acc) {
+// Returns true when the block is left compact, false when it is the real parts of 2N points.
+bool InverseTransformSingle(EngineBlockContext& ctx, float* acc) {
     const int N = ctx.N;
     if (const float* w = RealTwiddles(ctx)) {
-        // y through a transform of N points, z[j] = y[2j] + i y[2j+1], then spread out to (y[n], 0).
+        // y through a transform of N points, z[j] = y[2j] + i y[2j+1]: the block compact as it stands.
         RealInversePreWidest(acc, w, N);
         ComplexFft(2 * N, kFftInverse, acc, ctx.fft.bit_reverse, ctx.fft.twiddle);
-        for (int n = SpreadRealsVector(acc, 2 * N) - 1; n >= 0; --n) {
-            acc[2 * n] = acc[n];
-            acc[2 * n + 1] = 0.0f;
-        }
-        return;
+        return true;
     }
     for (int k = MirrorHalfSpectrumVector(acc, 2 * N, 1, N - 1); k < N; ++k) {
         acc[2 * (2 * N - k)] = acc[2 * k];
         acc[2 * (2 * N - k) + 1] = -acc[2 * k + 1];
     }
     ComplexFft(4 * N, kFftInverse, acc, ctx.fft.bit_reverse, ctx.fft.twiddle);
+    return false;
 }
 
 }  // namespace
@@ -575,12 +562,14 @@ void ComputeOutputPair(EngineBlockContext& ctx, int a, int port_a, int b, int po
         JoinPairPoint(acc_a, acc_b, N, N);
         if (MultiplyAccumulatePairJoinedVector(acc_a, sa, sb, ha, hb, points, 1, last_group - 1)) {
             InverseTransformJoinedPair(ctx, acc_a, acc_b);
+            ctx.AccumulatorCompact[a - 1] = ctx.AccumulatorCompact[b - 1] = 1;
             return;
         }
     }
     MultiplyOutput(ctx, a, port_a, bank);
     MultiplyOutput(ctx, b, port_b, bank);
     InverseTransformPair(ctx, acc_a, acc_b);
+    ctx.AccumulatorCompact[a - 1] = ctx.AccumulatorCompact[b - 1] = 1;
 }
 
 }  // namespace
@@ -596,6 +585,7 @@ void ComputeOutputBlocks(EngineBlockContext& ctx, OutputRange range, int32_t pha
             if (!ctx.AccumulatorZero[o - 1])
                 std::memset(ctx.OutputAccumulator[o - 1], 0, static_cast<size_t>(4 * N) * sizeof(float));
             ctx.AccumulatorZero[o - 1] = 1;
+            ctx.AccumulatorCompact[o - 1] = 0;
             continue;
         }
         ctx.AccumulatorZero[o - 1] = 0;
@@ -609,7 +599,7 @@ void ComputeOutputBlocks(EngineBlockContext& ctx, OutputRange range, int32_t pha
     }
     if (pending) {
         MultiplyOutput(ctx, pending, pending_port, bank);
-        InverseTransformSingle(ctx, ctx.OutputAccumulator[pending - 1]);
+        ctx.AccumulatorCompact[pending - 1] = InverseTransformSingle(ctx, ctx.OutputAccumulator[pending - 1]);
     }
 }
 
@@ -642,6 +632,7 @@ void ComputeOutputBlocksReference(EngineBlockContext& ctx, OutputRange range, in
         }
     }
     for (int o = range.first; o <= range.last; ++o) {
+        ctx.AccumulatorCompact[o - 1] = 0;
         ctx.AccumulatorZero[o - 1] = RoutedPort(ctx, o) == 0;
         if (ctx.AccumulatorZero[o - 1]) {
             std::memset(ctx.OutputAccumulator[o - 1], 0, static_cast<size_t>(4 * N) * sizeof(float));

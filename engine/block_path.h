@@ -51,6 +51,9 @@ struct EngineBlockContext {
     // write the same memory location.
     uint8_t AccumulatorZero[kEngineOutputs] = {};
     uint8_t TailZero[kEngineOutputs] = {};
+    // 1 when the spectral stage left the output's time-domain block compact, samples 0..2N-1 in floats
+    // 0..2N-1 (the rest working data); 0 when they are the real parts of the 2N points (OutputSample).
+    uint8_t AccumulatorCompact[kEngineOutputs] = {};
 
     uint32_t OutputMode = 0;  // 0 "8 Outputs", 1 "16 Outputs", 2 "8 + SPDIF"
     uint32_t BassMode = 0;    // 3 "BBM Output" sums after the filters
@@ -154,6 +157,11 @@ void RunInputFftStage(EngineBlockContext& ctx, const int* ports, int port_count)
 void ComputeOutputBlocks(EngineBlockContext& ctx, OutputRange range, int32_t phase_mode);
 // The same, computed literally over all 2N bins with the products summed per bin: the reference.
 void ComputeOutputBlocksReference(EngineBlockContext& ctx, OutputRange range, int32_t phase_mode);
+
+// Sample n (0..2N-1) of output o's time-domain block after ComputeOutputBlocks, in either layout.
+inline float OutputSample(const EngineBlockContext& ctx, int o, int n) {
+    return ctx.OutputAccumulator[o - 1][ctx.AccumulatorCompact[o - 1] ? n : 2 * n];
+}
 
 // One convolution worker's whole block: ComputeOutputBlocks then the output stage (engine/output_stage.h).
 void RunConvolutionStage(EngineBlockContext& ctx, OutputRange range, const LiveBlockValues& live);
