@@ -1,5 +1,6 @@
 #include "app/global_records.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -41,13 +42,15 @@ uint8_t* MlsWorkBuffer = nullptr;
 float* MlsImpulseRef = nullptr;
 float* MlsImpulseIn = nullptr;
 int32_t* MlsPermutationTables[2] = {};
-uint32_t* HadamardWorkBuffer = nullptr;
+float* HadamardWorkBuffer = nullptr;
 float* IrWindow = nullptr;
 float* TwoSidedIrWindow = nullptr;
 float* FftWorkBuffer = nullptr;
 uint8_t* MlsSequenceBits = nullptr;
 uint8_t* MlsStimulusBuffer = nullptr;
 float* MeasurementWorkBuffers[4] = {};
+float* RefBinNormaliser = nullptr;
+float* RefLogNormaliser = nullptr;
 float* InputBlock[kInputPortCount] = {};
 float* OverlapTail[kOutputCount] = {};
 int32_t* FftBitReverseTable = nullptr;
@@ -189,6 +192,8 @@ int AllocateDspBuffers() {
     if (!TakeBytes(MlsStimulusBuffer, 4288000)) return 1;
     for (auto& b : MeasurementWorkBuffers)
         if (!Take(b, 1072000)) return 1;
+    if (!Take(RefBinNormaliser, kCurvePoints)) return 1;
+    if (!Take(RefLogNormaliser, kLogPoints)) return 1;
     for (auto& b : InputBlock)
         if (!Take(b, kCurvePoints)) return 1;
     for (auto& b : OverlapTail)
@@ -257,6 +262,8 @@ int FreeDspBuffers() {
     Release(MlsSequenceBits);
     Release(MlsStimulusBuffer);
     for (auto& b : MeasurementWorkBuffers) Release(b);
+    Release(RefBinNormaliser);
+    Release(RefLogNormaliser);
     for (auto& b : InputBlock) Release(b);
     for (auto& b : OverlapTail) Release(b);
     Release(FftBitReverseTable);
@@ -349,3 +356,12 @@ ProjectContext GlobalProjectContext(MirroredSettings* settings) {
     return ctx;
 }
 
+
+void ClearPlotCurves(PlotCurve* curves, int count) {
+    // The values and the eight words after them (flag, pen, trailer).
+    constexpr std::size_t kClearedWords = sizeof(PlotCurve) / sizeof(float);
+    for (int c = 0; c < count; ++c) {
+        float* words = reinterpret_cast<float*>(&curves[c]);
+        std::fill(words, words + kClearedWords, 0.0f);
+    }
+}

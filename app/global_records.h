@@ -34,6 +34,10 @@ struct PlotCurve {
 };
 static_assert(sizeof(PlotCurve) == (kCurvePoints + 8) * 4);
 
+// Every word of each of `count` curves to 0 (the values, the visible flag, the pen): every curve hidden,
+// with no legend.
+void ClearPlotCurves(PlotCurve* curves, int count);
+
 // A curve on the logarithmic grid: 3100 values and a 40-byte trailer.
 struct LogCurve {
     float Values[kLogPoints];
@@ -123,7 +127,7 @@ extern LogCurve* LogCurveTable;
 extern PlotCurve* CalibrationCurves;
 extern PreferencesRecord* Preferences;                // the PreferencesRecord
 extern HV_Driver_Data* CurrentDriver;
-extern float* MlsLogWorkCurves[3];                    // 3,100 {f32, f32} each
+extern float* MlsLogWorkCurves[3];                    // 3,100 {f32, f32} each: reference, measured, spare
 extern float* RoomEqSpectrumTable;                    // 131,080 {dB, degrees}
 extern float* MikeCalCurve;                           // 131,072 {dB, degrees}
 extern float* PreampCalCurve;                         // 131,072 {dB, degrees}
@@ -133,17 +137,19 @@ extern BaffleEdgePointList* BaffleEdgePoints;
 
 // --- AllocateDspBuffers ---
 extern float* OutputImpulseResponse[kOutputCount];    // 532,480 floats
-extern uint8_t* MlsWorkBuffer;                        // 17,156,096 bytes
+extern uint8_t* MlsWorkBuffer;                        // 17,156,096 bytes (the resampler's floats)
 extern float* MlsImpulseRef;                          // 1,072,000
 extern float* MlsImpulseIn;                           // 1,072,000
-extern int32_t* MlsPermutationTables[2];              // 268,000 each
-extern uint32_t* HadamardWorkBuffer;                  // 2,144,000 words
+extern int32_t* MlsPermutationTables[2];              // 268,000 each: tagS, tagL
+extern float* HadamardWorkBuffer;                     // 2,144,000
 extern float* IrWindow;                               // 1,072,000
 extern float* TwoSidedIrWindow;                       // 1,072,000
-extern float* FftWorkBuffer;                          // 2,144,000
+extern float* FftWorkBuffer;                          // 2,144,000 (also the MLS scratch and work spectrum)
 extern uint8_t* MlsSequenceBits;                      // 8,576,000 bytes
 extern uint8_t* MlsStimulusBuffer;                    // 4,288,000 bytes
-extern float* MeasurementWorkBuffers[4];              // 1,072,000 each
+extern float* MeasurementWorkBuffers[4];              // 1,072,000 each: spectrum re, im, copy, reference phase
+extern float* RefBinNormaliser;                       // 131,072: reference level correction per FFT bin
+extern float* RefLogNormaliser;                       // 3,100: the same per log-grid point
 extern float* InputBlock[kInputPortCount];            // 131,072 each
 extern float* OverlapTail[kOutputCount];              // 1,048,576 each
 extern int32_t* FftBitReverseTable;                   // 1,310,720 words

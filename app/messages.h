@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-enum class MessageIcon { Warning, Question, Information, Error };
+enum class MessageIcon { Warning, Question, Information, Error, None };
 enum class MessageButtons { Ok, YesNo, OkCancel };
 
 inline constexpr const char* kHvCaption = "HV Message";

@@ -1,5 +1,7 @@
 #include "app/settings.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 FrequencyRange FrequencyAxisRange{3, 6};
@@ -67,6 +69,18 @@ constexpr ColourEntry kDefaultColourScheme[kColourSchemeEntries] = {
 
 double AxisLowestFrequency(uint32_t index) { return kLowestFrequencies[index < 8 ? index : 7]; }
 double AxisHighestFrequency(uint32_t index) { return kHighestFrequencies[index < 8 ? index : 7]; }
+
+double SettingTextNumber(const char* text) {
+    if (!text) return 0.0;
+    const double v = std::strtod(text, nullptr);
+    return std::isfinite(v) ? v : 0.0;
+}
+
+int32_t SettingTextInteger(const char* text) {
+    if (!text) return 0;
+    const long long v = std::strtoll(text, nullptr, 10);
+    return v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v));
+}
 
 void CopySettingText(char* dest, int width, const char* src) {
     if (width <= 0) return;

@@ -77,6 +77,11 @@ void ResetSettingsToStartValues();
 // Copies NUL-terminated text into a fixed-width field: at most width - 1 characters, always terminated.
 void CopySettingText(char* dest, int width, const char* src);
 
+// A numeric setting kept as text, read the way atof and atoi read it, except that what is not a finite number
+// (or a null text) reads as 0 and an integer beyond the 32-bit range is held at its end.
+double SettingTextNumber(const char* text);
+int32_t SettingTextInteger(const char* text);
+
 // The pane editor's display flags ("Show Nodes", "Show Raster"), 1 = shown.
 extern int ShowNodes;
 extern int ShowRaster;

@@ -10,6 +10,7 @@ UINT StyleOf(const HvMessage& m) {
         case MessageIcon::Question: style |= MB_ICONQUESTION; break;
         case MessageIcon::Information: style |= MB_ICONINFORMATION; break;
         case MessageIcon::Error: style |= MB_ICONERROR; break;
+        case MessageIcon::None: break;
     }
     switch (m.buttons) {
         case MessageButtons::Ok: style |= MB_OK; break;
