@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#include <immintrin.h>
+#include "engine/avx_transpose.h"
+#ifdef HV_AVX_TRANSPOSE
 #define HV_CONVERT_AVX2 1
 #endif
 
@@ -76,25 +76,10 @@ __attribute__((target("avx2"))) void ConvertContainerPortsAvx2(const uint8_t* de
             peak = _mm256_max_ps(x, peak);
             r[f] = x;
         }
-        const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpackhi_ps(r[0], r[1]);
-        const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
-        const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]), t5 = _mm256_unpackhi_ps(r[4], r[5]);
-        const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]), t7 = _mm256_unpackhi_ps(r[6], r[7]);
-        const __m256 u0 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(1, 0, 1, 0));
-        const __m256 u1 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(3, 2, 3, 2));
-        const __m256 u2 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(1, 0, 1, 0));
-        const __m256 u3 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(3, 2, 3, 2));
-        const __m256 u4 = _mm256_shuffle_ps(t4, t6, _MM_SHUFFLE(1, 0, 1, 0));
-        const __m256 u5 = _mm256_shuffle_ps(t4, t6, _MM_SHUFFLE(3, 2, 3, 2));
-        const __m256 u6 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(1, 0, 1, 0));
-        const __m256 u7 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(3, 2, 3, 2));
-        const __m256 channel_frames[8] = {_mm256_permute2f128_ps(u0, u4, 0x20), _mm256_permute2f128_ps(u1, u5, 0x20),
-                                       _mm256_permute2f128_ps(u2, u6, 0x20), _mm256_permute2f128_ps(u3, u7, 0x20),
-                                       _mm256_permute2f128_ps(u0, u4, 0x31), _mm256_permute2f128_ps(u1, u5, 0x31),
-                                       _mm256_permute2f128_ps(u2, u6, 0x31), _mm256_permute2f128_ps(u3, u7, 0x31)};
+        Transpose8x8(r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]);  // row c: channel c of the eight frames
         for (int port = 1; port <= kEnginePortCount; ++port) {
             const int channel = channel_of_port[port - 1];
-            const __m256 c = channel < 0 ? zero : channel_frames[channel];
+            const __m256 c = channel < 0 ? zero : r[channel];
             const __m256 lo = _mm256_unpacklo_ps(c, zero), hi = _mm256_unpackhi_ps(c, zero);
             float* out = blocks[port - 1] + 2 * j;
             _mm256_storeu_ps(out, _mm256_permute2f128_ps(lo, hi, 0x20));

@@ -3,9 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#include <immintrin.h>
-#endif
+#include "engine/avx_transpose.h"
 
 namespace {
 
@@ -65,7 +63,7 @@ void ComputeOutputWords(const float* __restrict acc, const float* __restrict spi
     }
 }
 
-#if defined(__GNUC__) && defined(__x86_64__)
+#ifdef HV_AVX_TRANSPOSE
 #define HV_OUTPUT_AVX 1
 // Four samples: the real parts of four interleaved complex points (Stride 2), or four floats (Stride 1).
 template <int Stride>
@@ -105,25 +103,24 @@ __attribute__((target("avx"))) void ComputeOutputWordsAvx(const float* __restric
 // 32-bit words in registers, one store per frame.
 __attribute__((target("avx"))) void InterleaveEightColumnsAvx(const int32_t* const* source, int j, int32_t* frame,
                                                               int words) {
-    __m256 r[8];
-    for (int c = 0; c < 8; ++c) r[c] = _mm256_loadu_ps(reinterpret_cast<const float*>(source[c] + j));
-    const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpackhi_ps(r[0], r[1]);
-    const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
-    const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]), t5 = _mm256_unpackhi_ps(r[4], r[5]);
-    const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]), t7 = _mm256_unpackhi_ps(r[6], r[7]);
-    const __m256 u0 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(1, 0, 1, 0));
-    const __m256 u1 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(3, 2, 3, 2));
-    const __m256 u2 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(1, 0, 1, 0));
-    const __m256 u3 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(3, 2, 3, 2));
-    const __m256 u4 = _mm256_shuffle_ps(t4, t6, _MM_SHUFFLE(1, 0, 1, 0));
-    const __m256 u5 = _mm256_shuffle_ps(t4, t6, _MM_SHUFFLE(3, 2, 3, 2));
-    const __m256 u6 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(1, 0, 1, 0));
-    const __m256 u7 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(3, 2, 3, 2));
-    const __m256 f[8] = {_mm256_permute2f128_ps(u0, u4, 0x20), _mm256_permute2f128_ps(u1, u5, 0x20),
-                         _mm256_permute2f128_ps(u2, u6, 0x20), _mm256_permute2f128_ps(u3, u7, 0x20),
-                         _mm256_permute2f128_ps(u0, u4, 0x31), _mm256_permute2f128_ps(u1, u5, 0x31),
-                         _mm256_permute2f128_ps(u2, u6, 0x31), _mm256_permute2f128_ps(u3, u7, 0x31)};
-    for (int t = 0; t < 8; ++t) _mm256_storeu_ps(reinterpret_cast<float*>(frame + t * words), f[t]);
+    __m256 r0 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[0] + j));
+    __m256 r1 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[1] + j));
+    __m256 r2 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[2] + j));
+    __m256 r3 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[3] + j));
+    __m256 r4 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[4] + j));
+    __m256 r5 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[5] + j));
+    __m256 r6 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[6] + j));
+    __m256 r7 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[7] + j));
+    Transpose8x8(r0, r1, r2, r3, r4, r5, r6, r7);
+    float* f = reinterpret_cast<float*>(frame);
+    _mm256_storeu_ps(f, r0);
+    _mm256_storeu_ps(f + words, r1);
+    _mm256_storeu_ps(f + 2 * words, r2);
+    _mm256_storeu_ps(f + 3 * words, r3);
+    _mm256_storeu_ps(f + 4 * words, r4);
+    _mm256_storeu_ps(f + 5 * words, r5);
+    _mm256_storeu_ps(f + 6 * words, r6);
+    _mm256_storeu_ps(f + 7 * words, r7);
 }
 #endif
 
