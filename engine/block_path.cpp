@@ -166,7 +166,7 @@ void ToPlanarWidest(const float* x, float* out, int groups) {
 }
 
 // The packed bank of one output of bank b.
-const float* PackedOutputBank(const EngineBlockContext& ctx, int bank, int o) {
+float* PackedOutputBank(const EngineBlockContext& ctx, int bank, int o) {
     return ctx.PackedBank + (static_cast<long>(bank) * kEngineOutputs + (o - 1)) * PlanarGroups(ctx.N) *
                                 kEnginePartitions * 2 * kPlanarGroupPoints;
 }
@@ -286,7 +286,7 @@ void PackFilterBank(EngineBlockContext& ctx, int bank, int output) {
     if (!HasPackedBank(ctx)) return;
     constexpr int G = kPlanarGroupPoints;
     const int N = ctx.N;
-    float* out = const_cast<float*>(PackedOutputBank(ctx, bank, output));
+    float* out = PackedOutputBank(ctx, bank, output);
     for (int g = 0; g < PlanarGroups(N); ++g) {
         for (int p = 0; p < kEnginePartitions; ++p) {
             const float* part = ctx.FilterPartitionBank[bank][output - 1][p];
@@ -397,8 +397,8 @@ inline void SplitPairPoint(const float* z, float* xa, float* xb, int points, int
 }
 
 // Two real blocks a and b share one transform: Z = FFT(a + i b), then A[k] = (Z[k] + conj Z[-k]) / 2 and
-// B[k] = (Z[k] - conj Z[-k]) / 2i. The histories get points 0..N (HalfSpectrumPoints): the products read
-// nothing else, and the rest is their mirror image.
+// B[k] = (Z[k] - conj Z[-k]) / 2i. The histories get points 0..N, planar: the products read nothing else,
+// and the rest is their mirror image.
 void TransformPortPair(EngineBlockContext& ctx, int ra, int rb) {
     const int N = ctx.N, points = 2 * N;
     float* z = ctx.InputBlock[ra];
@@ -432,8 +432,6 @@ void TransformPort(EngineBlockContext& ctx, int r) {
     ToPlanarWidest(block, AdvanceHistory(ctx, r), PlanarGroups(N));
 }
 
-// Half spectra Ya (in acc_a) and Yb (in acc_b), points 0..N, of two real blocks become one inverse
-// transform of Z = Ya + i Yb over all 2N points; the real part is block a, the imaginary part block b.
 // Point k of Z = Ya + i Yb and, for 0 < k < N, its mirror 2N - k, from the half spectra in acc_a and acc_b.
 inline void JoinPairPoint(float* acc_a, const float* acc_b, int N, int k) {
     const float ar = acc_a[2 * k], ai = acc_a[2 * k + 1];
@@ -456,6 +454,8 @@ void InverseTransformJoinedPair(EngineBlockContext& ctx, float* acc_a, float* ac
     for (; j < points; ++j) acc_a[j] = acc_a[2 * j];
 }
 
+// Half spectra Ya (in acc_a) and Yb (in acc_b), points 0..N, of two real blocks become one inverse
+// transform of Z = Ya + i Yb over all 2N points; the real part is block a, the imaginary part block b.
 void InverseTransformPair(EngineBlockContext& ctx, float* acc_a, float* acc_b) {
     const int N = ctx.N, points = 2 * N;
     JoinPairPoint(acc_a, acc_b, N, 0);

@@ -108,12 +108,10 @@ inline float* HistorySpectrum(const EngineBlockContext& ctx, int port, int block
     return ctx.InputSpectrumHistory[port - 1][(ctx.HistoryNewest[port - 1] - blocks_back) & 7];
 }
 
-// Points of a history spectrum that the engine keeps: 0..N. The blocks are real, so points N+1..2N-1 are
-// the conjugates of points N-1..1 and are never stored.
-inline int HalfSpectrumPoints(int N) { return N + 1; }
-
-// Spectra kept by the block path (histories, packed banks) are planar in groups of eight points: group g
-// holds the real parts of points 8g..8g+7, then their imaginary parts. Points 0..N take N/8 + 1 groups.
+// Spectra kept by the block path (histories, packed banks) hold points 0..N: the blocks are real, so points
+// N+1..2N-1 are the conjugates of points N-1..1 and are never stored. They are planar in groups of eight
+// points: group g holds the real parts of points 8g..8g+7, then their imaginary parts. Points 0..N take
+// N/8 + 1 groups.
 inline constexpr int kPlanarGroupPoints = 8;
 inline int PlanarGroups(int N) { return N / kPlanarGroupPoints + 1; }
 inline float PlanarRe(const float* s, int k) { return s[2 * kPlanarGroupPoints * (k / kPlanarGroupPoints) + k % kPlanarGroupPoints]; }
