@@ -5,7 +5,8 @@
 // WireProgramEngine), so that a layout the allocator makes slow shows. A table at the end gives the engine's
 // time over zita's per block size and output count. Then: the block times of a 100,000-block run with the
 // allocations counted, an estimate of what the arithmetic and the memory traffic of one block need on this
-// machine, and the two-pass filter synthesis at N = 4096.
+// machine, what the WAV player's render thread adds to a block at N = 512, and the two-pass filter synthesis
+// at N = 4096.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -29,6 +30,9 @@
 #include "engine/fft.h"
 #include "engine/filter_synthesis.h"
 #include "engine/input_conversion.h"
+#include "engine/recording.h"
+#include "panels/wav_block.h"
+#include "panels/wav_render.h"
 #include "platform/in_memory_audio.h"
 #include "tests/engine/engine_test_buffers.h"
 
@@ -231,6 +235,38 @@ void RegisterSideBySide() {
         }
     }
 }
+
+// What the WAV player's render thread adds to each block, beside the engine's work above: the next block of
+// the song, its conversion into the nine ports with the bass sums, the output meters' scan and the copy into
+// the device grant. Argument: the song's channels (2 or 6, 24-bit), at N = 512 in "16 Outputs".
+void BM_WavProducerBlock(benchmark::State& state) {
+    const int n = 512;
+    BenchEngine e(n, 16, Layout::kTestBuffers);
+    WavSong song;
+    song.Channels = static_cast<uint32_t>(state.range(0));
+    song.BitsPerSample = 24;
+    const WavBlockFormat format = WavBlockFormatOf(song, 1, 4);
+    const uint64_t blocks = 64;
+    song.Size = blocks * n * format.FrameBytes();
+    song.Data.reset(new uint8_t[song.Size + 2]);
+    std::mt19937 rng(5);
+    for (uint64_t i = 0; i < song.Size; ++i) song.Data[i] = static_cast<uint8_t>(rng());
+    std::vector<uint8_t> staging(kWavStagingBytes), grant(static_cast<size_t>(16) * n * 4);
+    float input_peaks[kInputPeakCount], output_peaks[kOutputPeakCount];
+    uint64_t position = 0;
+    for (auto _ : state) {
+        if (position >= song.Size) position = 0;
+        const uint8_t* bytes = TakeWavBlock(song, &position, n, format.FrameBytes(), staging.data());
+        ConvertWavBlock(bytes, n, format, 0.5f, e.ctx->InputBlock, input_peaks);
+        MeterAndRecordOutputBlock(e.ctx->OutputBlock, n, 1, 0, nullptr, output_peaks);
+        CopyBlockToGrant(grant.data(), static_cast<uint32_t>(n), e.ctx->OutputBlock, n, 16);
+        benchmark::DoNotOptimize(grant.data());
+        benchmark::DoNotOptimize(input_peaks);
+        benchmark::DoNotOptimize(output_peaks);
+    }
+    state.SetLabel(EngineLabel());
+}
+BENCHMARK(BM_WavProducerBlock)->Arg(2)->Arg(6)->Unit(benchmark::kMicrosecond);
 
 // Block times over a 100,000-block run at N = 512 with 16 outputs on the program's buffers: median,
 // 99.9th percentile and maximum, the period at 48 kHz, and the allocations made during the run.
