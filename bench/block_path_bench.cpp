@@ -137,7 +137,7 @@ struct BenchEngine {
     }
 
     void Block(const LiveBlockValues& live) {
-        ConvertCaptureBlock(device.data(), N, capture, live.BbmGain, ctx->InputBlock, peaks);
+        ConvertCaptureBlock(device.data(), N, capture, live.BbmGain, ctx->InputBlock, peaks, PortsInUse(*ctx));
         ProcessEngineBlock(*ctx, live);
     }
 };

@@ -269,6 +269,18 @@ bool BlockPathHasAvx() {
 #endif
 }
 
+bool BlockPathHasAvx2() {
+#if defined(__GNUC__) && defined(__x86_64__)
+    static const bool avx2 = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return avx2 && BlockPathHasAvx();
+#else
+    return false;
+#endif
+}
+
 void LimitBlockPathKernels(BlockKernels widest) { g_kernel_limit.store(static_cast<int>(widest)); }
 
 OutputRange ConvolutionRange(uint32_t output_mode, ConvolutionWorker worker) {

@@ -88,6 +88,8 @@ int OutputFrameWords(uint32_t output_mode);
 
 // True when the processor runs AVX (and no limit below says otherwise): the widest kernels are taken then.
 bool BlockPathHasAvx();
+// The same for AVX2, which the capture conversion and the output stage's interleave of a few live columns take.
+bool BlockPathHasAvx2();
 
 // The kernels of the block path: the widest the processor has (default), at most 128-bit vectors, or plain
 // scalar code. All give the same results within float rounding; tests narrow them to check each form.

@@ -122,6 +122,31 @@ __attribute__((target("avx"))) void InterleaveEightColumnsAvx(const int32_t* con
     _mm256_storeu_ps(f + 6 * words, r6);
     _mm256_storeu_ps(f + 7 * words, r7);
 }
+
+// The first eight columns of frames 0..frames-1 when only the columns in `live` (bit c for column c, at
+// most a few) carry words and the others are silent: each frame is its live words, each loaded into every
+// lane and kept in its own, and zeros. Returns the frames done (whole groups of eight).
+__attribute__((target("avx2"))) int InterleaveFewColumnsAvx2(const int32_t* const* source, uint32_t live, int frames,
+                                                             int32_t* frame, int words) {
+    const __m256i lane = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+    const int32_t* column[8];
+    __m256i keep[8];
+    int count = 0;
+    for (uint32_t w = live; w; w &= w - 1, ++count) {
+        column[count] = source[__builtin_ctz(w)];
+        const __m256i bit = _mm256_set1_epi32(static_cast<int32_t>(w & -w));
+        keep[count] = _mm256_cmpeq_epi32(_mm256_and_si256(lane, bit), bit);
+    }
+    int j = 0;
+    for (; j + 8 <= frames; j += 8) {
+        for (int t = 0; t < 8; ++t) {
+            __m256i v = _mm256_setzero_si256();
+            for (int k = 0; k < count; ++k) v = _mm256_or_si256(v, _mm256_and_si256(_mm256_set1_epi32(column[k][j + t]), keep[k]));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(frame + (j + t) * words), v);
+        }
+    }
+    return j;
+}
 #endif
 
 }  // namespace
@@ -195,6 +220,20 @@ void RunOutputStage(EngineBlockContext& ctx, OutputRange range, const LiveBlockV
         int j = 0;
 #ifdef HV_OUTPUT_AVX
         if (count >= 8 && BlockPathHasAvx()) {
+            // The first eight columns: with at most three of them live, frame by frame from the live words.
+            uint32_t live = 0;
+            int live_count = 0;
+            for (int i = 0; i < 8; ++i) {
+                if (source[i] == kZeroWords) continue;
+                live |= 1u << i;
+                ++live_count;
+            }
+            if (live_count <= 3 && BlockPathHasAvx2()) {
+                j = InterleaveFewColumnsAvx2(source, live, frames, frame, words);
+                for (int t = 0; t < j; ++t)
+                    for (int i = 8; i < count; ++i) frame[t * words + i] = source[i][t];
+                frame += j * words;
+            }
             for (; j + 8 <= frames; j += 8, frame += 8 * words) {
                 InterleaveEightColumnsAvx(source, j, frame, words);
                 for (int t = 0; t < 8; ++t)
