@@ -7,6 +7,10 @@
 #include "engine/fft.h"
 #include "engine/output_stage.h"
 
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace {
 
 std::atomic<int> g_kernel_limit{static_cast<int>(BlockKernels::kWidest)};
@@ -118,6 +122,90 @@ inline void Deinterleave(V lo, V hi, V* re, V* im) {
 }  // namespace v256
 #pragma GCC pop_options
 
+// The real transforms of a lone block in 256-bit vectors with the lane-crossing permutes of AVX2, planar
+// inside: eight points at a time, real and imaginary parts in separate vectors, so that the arithmetic needs
+// no shuffles. Interleaved points split by one shuffle each into the order 0, 1, 4, 5, 2, 3, 6, 7 (two points
+// per 128-bit half); the arithmetic runs in that order, and one shuffle puts a result back. Each point gets
+// the operations of RealForwardPoint and RealInversePoint, in their order.
+namespace avx2 {
+
+// Points p..p+7 of an interleaved array split into real and imaginary parts, in the order above.
+__attribute__((target("avx2"))) inline void SplitPoints(const float* p, __m256* re, __m256* im) {
+    const __m256 lo = _mm256_loadu_ps(p), hi = _mm256_loadu_ps(p + 8);
+    *re = _mm256_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0));
+    *im = _mm256_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1));
+}
+
+// Lane i to lane 7 - i. Points m..m+7 in the order above become, read from the top, points N - k - 0, 1, 4,
+// 5, 2, 3, 6, 7 when m = N - k - 7: the mirrors of points k..k+7 in the order of those points, and back.
+__attribute__((target("avx2"))) inline __m256 ReverseLanes(__m256 x) {
+    return _mm256_permutevar8x32_ps(x, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
+}
+
+// Eight values in the order above back into their natural order.
+__attribute__((target("avx2"))) inline __m256 NaturalOrder(__m256 x) {
+    return _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(x), _MM_SHUFFLE(3, 1, 2, 0)));
+}
+
+// Real and imaginary parts in the order above interleaved into points p..p+7.
+__attribute__((target("avx2"))) inline void StorePoints(float* p, __m256 re, __m256 im) {
+    _mm256_storeu_ps(p, _mm256_unpacklo_ps(re, im));
+    _mm256_storeu_ps(p + 8, _mm256_unpackhi_ps(re, im));
+}
+
+// RealForwardPoint for the points of planar groups first..last (none of them point 0).
+__attribute__((target("avx2"))) void RealForwardGroups(const float* z, const float* w, float* x, int N, int first,
+                                                       int last) {
+    const __m256 half = _mm256_set1_ps(0.5f);
+    for (int g = first; g <= last; ++g) {
+        const int k = kPlanarGroupPoints * g;
+        __m256 zr, zi, mr, mi, tr, ti;
+        SplitPoints(z + 2 * k, &zr, &zi);
+        SplitPoints(z + 2 * (N - k - 7), &mr, &mi);
+        mr = ReverseLanes(mr);
+        mi = ReverseLanes(mi);
+        SplitPoints(w + 2 * k, &tr, &ti);
+        const __m256 er = _mm256_mul_ps(half, _mm256_add_ps(zr, mr)), ei = _mm256_mul_ps(half, _mm256_sub_ps(zi, mi));
+        const __m256 orr = _mm256_mul_ps(half, _mm256_add_ps(zi, mi)), oi = _mm256_mul_ps(half, _mm256_sub_ps(mr, zr));
+        const __m256 re = _mm256_add_ps(er, _mm256_sub_ps(_mm256_mul_ps(orr, tr), _mm256_mul_ps(oi, ti)));
+        const __m256 im = _mm256_add_ps(ei, _mm256_add_ps(_mm256_mul_ps(oi, tr), _mm256_mul_ps(orr, ti)));
+        _mm256_storeu_ps(x + 2 * kPlanarGroupPoints * g, NaturalOrder(re));
+        _mm256_storeu_ps(x + 2 * kPlanarGroupPoints * g + kPlanarGroupPoints, NaturalOrder(im));
+    }
+}
+
+// RealInversePoint for the pairs k, N - k of k = first.. in whole runs of eight ending at or before last,
+// in place. Returns the first k not done.
+__attribute__((target("avx2"))) int RealInversePairs(float* acc, const float* w, int N, int first, int last) {
+    const __m256 half = _mm256_set1_ps(0.5f);
+    int k = first;
+    for (; k + 7 <= last; k += 8) {
+        const int m = N - k - 7;
+        __m256 yr, yi, mr, mi, tr, ti, ur, ui;
+        SplitPoints(acc + 2 * k, &yr, &yi);
+        SplitPoints(acc + 2 * m, &mr, &mi);
+        mr = ReverseLanes(mr);
+        mi = ReverseLanes(mi);
+        SplitPoints(w + 2 * k, &tr, &ti);
+        SplitPoints(w + 2 * m, &ur, &ui);
+        ur = ReverseLanes(ur);
+        ui = ReverseLanes(ui);
+        // Point k from (y, mirror), point N - k from (mirror, y).
+        const __m256 er = _mm256_mul_ps(half, _mm256_add_ps(yr, mr)), ei = _mm256_mul_ps(half, _mm256_sub_ps(yi, mi));
+        const __m256 dr = _mm256_sub_ps(yr, mr), di = _mm256_add_ps(yi, mi);
+        const __m256 orr = _mm256_mul_ps(half, _mm256_add_ps(_mm256_mul_ps(dr, tr), _mm256_mul_ps(di, ti)));
+        const __m256 oi = _mm256_mul_ps(half, _mm256_sub_ps(_mm256_mul_ps(di, tr), _mm256_mul_ps(dr, ti)));
+        const __m256 fr = _mm256_mul_ps(half, _mm256_add_ps(mr, yr)), fi = _mm256_mul_ps(half, _mm256_sub_ps(mi, yi));
+        const __m256 gr = _mm256_sub_ps(mr, yr), gi = _mm256_add_ps(mi, yi);
+        const __m256 pr = _mm256_mul_ps(half, _mm256_add_ps(_mm256_mul_ps(gr, ur), _mm256_mul_ps(gi, ui)));
+        const __m256 pi = _mm256_mul_ps(half, _mm256_sub_ps(_mm256_mul_ps(gi, ur), _mm256_mul_ps(gr, ui)));
+        StorePoints(acc + 2 * k, _mm256_sub_ps(er, oi), _mm256_add_ps(ei, orr));
+        StorePoints(acc + 2 * m, ReverseLanes(_mm256_sub_ps(fr, pi)), ReverseLanes(_mm256_add_ps(fi, pr)));
+    }
+    return k;
+}
+
+}  // namespace avx2
 #endif
 
 void MultiplyAccumulatePlanarWidest(float* acc, const float* const* s, const float* h, int first, int end) {
@@ -220,7 +308,8 @@ inline void RealInversePoint(float yr, float yi, float mr, float mi, float tr, f
 void RealForwardPostWidest(const float* z, const float* w, float* x, int N) {
     int groups_done = 0;
 #if defined(HV_BLOCK_V256)
-    if (BlockPathHasAvx()) v256::RealForwardGroups(z, w, x, N, 1, N / kPlanarGroupPoints - 1), groups_done = 1;
+    if (BlockPathHasAvx2()) avx2::RealForwardGroups(z, w, x, N, 1, N / kPlanarGroupPoints - 1), groups_done = 1;
+    if (!groups_done && BlockPathHasAvx()) v256::RealForwardGroups(z, w, x, N, 1, N / kPlanarGroupPoints - 1), groups_done = 1;
 #endif
 #if defined(HV_BLOCK_V128)
     if (!groups_done && UseVector128()) v128::RealForwardGroups(z, w, x, N, 1, N / kPlanarGroupPoints - 1), groups_done = 1;
@@ -236,7 +325,8 @@ void RealForwardPostWidest(const float* z, const float* w, float* x, int N) {
 void RealInversePreWidest(float* acc, const float* w, int N) {
     int k = 1;
 #if defined(HV_BLOCK_V256)
-    if (BlockPathHasAvx()) k = v256::RealInversePairs(acc, w, N, 1, N / 2 - 1);
+    if (BlockPathHasAvx2()) k = avx2::RealInversePairs(acc, w, N, 1, N / 2 - 1);
+    if (BlockPathHasAvx()) k = v256::RealInversePairs(acc, w, N, k, N / 2 - 1);
 #endif
 #if defined(HV_BLOCK_V128)
     if (k == 1 && UseVector128()) k = v128::RealInversePairs(acc, w, N, 1, N / 2 - 1);
@@ -263,7 +353,7 @@ bool BlockPathHasAvx() {
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx") != 0;
     }();
-    return avx && g_kernel_limit.load(std::memory_order_relaxed) >= static_cast<int>(BlockKernels::kWidest);
+    return avx && g_kernel_limit.load(std::memory_order_relaxed) >= static_cast<int>(BlockKernels::kVector256);
 #else
     return false;
 #endif
@@ -275,7 +365,8 @@ bool BlockPathHasAvx2() {
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx2") != 0;
     }();
-    return avx2 && BlockPathHasAvx();
+    return avx2 && BlockPathHasAvx() &&
+           g_kernel_limit.load(std::memory_order_relaxed) >= static_cast<int>(BlockKernels::kWidest);
 #else
     return false;
 #endif

@@ -245,7 +245,8 @@ TEST(OutputStage, EveryFormGivesTheWordsOfTheFormula) {
     const Case cases[] = {{0, {1, 8}, 0xFF},  {0, {1, 8}, 1u << 4},     {0, {1, 8}, 0x81},        {0, {1, 8}, 0x46},
                           {0, {1, 8}, 0x0F},  {2, {1, 10}, 0x3FF},      {2, {1, 10}, 1u << 9 | 1}, {1, {9, 16}, 0xFF},
                           {1, {9, 16}, 0x24}};
-    for (BlockKernels kernels : {BlockKernels::kWidest, BlockKernels::kVector128, BlockKernels::kScalar}) {
+    for (BlockKernels kernels :
+         {BlockKernels::kWidest, BlockKernels::kVector256, BlockKernels::kVector128, BlockKernels::kScalar}) {
         for (uint8_t compact : {0, 1}) {
             for (const Case& c : cases) {
                 LimitBlockPathKernels(kernels);
@@ -283,9 +284,11 @@ TEST(OutputStage, EveryFormGivesTheWordsOfTheFormula) {
                     }
                 }
                 // The other worker's columns are left as they were.
-                for (int j = 0; j < N; ++j)
-                    for (int o = 1; o <= words; ++o)
+                for (int j = 0; j < N; ++j) {
+                    for (int o = 1; o <= words; ++o) {
                         if (!c.range.Contains(o)) ASSERT_EQ(Word(e, words, j, o), 12345) << "mode " << c.mode << " column " << o;
+                    }
+                }
             }
         }
     }
