@@ -90,41 +90,25 @@ inline void Deinterleave(V lo, V hi, V* re, V* im) {
 
 #if defined(HV_BLOCK_V128) && defined(__x86_64__)
 #define HV_BLOCK_V256 1
-// Four complex points a vector, taken only when the processor reports AVX at run time.
+// Four complex points a vector, taken only when the processor reports AVX at run time; the same kernels
+// again for processors with AVX2.
 #pragma GCC push_options
 #pragma GCC target("avx")
 namespace v256 {
-typedef float V __attribute__((vector_size(32)));
-typedef int32_t I __attribute__((vector_size(32)));
-constexpr int kPoints = 4;
-inline V Load(const float* p) {
-    V v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline void Store(float* p, V v) { std::memcpy(p, &v, sizeof v); }
-inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0, 2, 2, 4, 4, 6, 6}); }
-inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3, 5, 5, 7, 7}); }
-inline V SwapPairs(V x) { return __builtin_shuffle(x, I{1, 0, 3, 2, 5, 4, 7, 6}); }
-inline V Sign() { return V{-1.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f}; }
-inline V Alternate(float a, float b) { return V{a, b, a, b, a, b, a, b}; }
-inline V Reverse(V x) { return __builtin_shuffle(x, I{6, 7, 4, 5, 2, 3, 0, 1}); }
-inline I EvenLanes() { return I{-1, 0, -1, 0, -1, 0, -1, 0}; }
-inline void Interleave(V re, V im, V* lo, V* hi) {
-    *lo = __builtin_shuffle(re, im, I{0, 8, 1, 9, 2, 10, 3, 11});
-    *hi = __builtin_shuffle(re, im, I{4, 12, 5, 13, 6, 14, 7, 15});
-}
-inline void Deinterleave(V lo, V hi, V* re, V* im) {
-    *re = __builtin_shuffle(lo, hi, I{0, 2, 4, 6, 8, 10, 12, 14});
-    *im = __builtin_shuffle(lo, hi, I{1, 3, 5, 7, 9, 11, 13, 15});
-}
-#include "engine/block_kernels.inc"
+#include "engine/block_v256.inc"
 }  // namespace v256
 #pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace v256x {
+#include "engine/block_v256.inc"
+}  // namespace v256x
+#pragma GCC pop_options
 
-// The real transforms of a lone block in 256-bit vectors with the lane-crossing permutes of AVX2, planar
-// inside: eight points at a time, real and imaginary parts in separate vectors, so that the arithmetic needs
-// no shuffles. Interleaved points split by one shuffle each into the order 0, 1, 4, 5, 2, 3, 6, 7 (two points
+// The steps around the forward and inverse transforms that take a spectrum to or from the planar groups
+// (the split of a shared transform, the real transforms of a lone block) in 256-bit vectors with the
+// lane-crossing permutes of AVX2, planar inside: eight points at a time, real and imaginary parts in separate
+// vectors, so that the arithmetic needs no shuffles. Interleaved points split by one shuffle each into the order 0, 1, 4, 5, 2, 3, 6, 7 (two points
 // per 128-bit half); the arithmetic runs in that order, and one shuffle puts a result back. Each point gets
 // the operations of RealForwardPoint and RealInversePoint, in their order.
 namespace avx2 {
@@ -151,6 +135,27 @@ __attribute__((target("avx2"))) inline __m256 NaturalOrder(__m256 x) {
 __attribute__((target("avx2"))) inline void StorePoints(float* p, __m256 re, __m256 im) {
     _mm256_storeu_ps(p, _mm256_unpacklo_ps(re, im));
     _mm256_storeu_ps(p + 8, _mm256_unpackhi_ps(re, im));
+}
+
+// SplitPairPoint for the points of planar groups first..last (none of them point 0) of a transform of
+// `points` points.
+__attribute__((target("avx2"))) void SplitPairGroups(const float* z, float* xa, float* xb, int points, int first,
+                                                     int last) {
+    const __m256 half = _mm256_set1_ps(0.5f);
+    for (int g = first; g <= last; ++g) {
+        const int k = kPlanarGroupPoints * g;
+        __m256 zr, zi, wr, wi;
+        SplitPoints(z + 2 * k, &zr, &zi);
+        SplitPoints(z + 2 * (points - k - 7), &wr, &wi);
+        wr = ReverseLanes(wr);
+        wi = ReverseLanes(wi);
+        float* a = xa + 2 * kPlanarGroupPoints * g;
+        float* b = xb + 2 * kPlanarGroupPoints * g;
+        _mm256_storeu_ps(a, NaturalOrder(_mm256_mul_ps(half, _mm256_add_ps(zr, wr))));
+        _mm256_storeu_ps(a + kPlanarGroupPoints, NaturalOrder(_mm256_mul_ps(half, _mm256_sub_ps(zi, wi))));
+        _mm256_storeu_ps(b, NaturalOrder(_mm256_mul_ps(half, _mm256_add_ps(zi, wi))));
+        _mm256_storeu_ps(b + kPlanarGroupPoints, NaturalOrder(_mm256_mul_ps(half, _mm256_sub_ps(wr, zr))));
+    }
 }
 
 // RealForwardPoint for the points of planar groups first..last (none of them point 0).
@@ -210,6 +215,7 @@ __attribute__((target("avx2"))) int RealInversePairs(float* acc, const float* w,
 
 void MultiplyAccumulatePlanarWidest(float* acc, const float* const* s, const float* h, int first, int end) {
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) return v256x::MultiplyAccumulatePlanar(acc, s, h, first, end);
     if (BlockPathHasAvx()) return v256::MultiplyAccumulatePlanar(acc, s, h, first, end);
 #endif
 #if defined(HV_BLOCK_V128)
@@ -223,6 +229,11 @@ bool MultiplyAccumulatePairJoinedVector(float* za, const float* const* sa, const
                                         const float* hb, int points, int first, int last) {
     const bool shared = sa[0] == sb[0];  // one port: the eight spectra are the same
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) {
+        if (shared) v256x::MultiplyAccumulatePairJoined<true>(za, sa, sb, ha, hb, points, first, last);
+        else v256x::MultiplyAccumulatePairJoined<false>(za, sa, sb, ha, hb, points, first, last);
+        return true;
+    }
     if (BlockPathHasAvx()) {
         if (shared) v256::MultiplyAccumulatePairJoined<true>(za, sa, sb, ha, hb, points, first, last);
         else v256::MultiplyAccumulatePairJoined<false>(za, sa, sb, ha, hb, points, first, last);
@@ -242,6 +253,7 @@ bool MultiplyAccumulatePairJoinedVector(float* za, const float* const* sa, const
 
 void ToPlanarWidest(const float* x, float* out, int groups) {
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) return v256x::ToPlanar(x, out, groups);
     if (BlockPathHasAvx()) return v256::ToPlanar(x, out, groups);
 #endif
 #if defined(HV_BLOCK_V128)
@@ -265,6 +277,7 @@ bool HasPackedBank(const EngineBlockContext& ctx) {
 
 int CompactRealsVector(float* x, int count) {
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) return v256x::CompactReals(x, count);
     if (BlockPathHasAvx()) return v256::CompactReals(x, count);
 #endif
 #if defined(HV_BLOCK_V128)
@@ -446,6 +459,7 @@ float* AdvanceHistory(EngineBlockContext& ctx, int r) {
 // none, the others the first point they left.
 bool SplitPairGroupsVector(const float* z, float* xa, float* xb, int points, int first, int last) {
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) return avx2::SplitPairGroups(z, xa, xb, points, first, last), true;
     if (BlockPathHasAvx()) return v256::SplitPairGroups(z, xa, xb, points, first, last), true;
 #endif
 #if defined(HV_BLOCK_V128)
@@ -457,6 +471,7 @@ bool SplitPairGroupsVector(const float* z, float* xa, float* xb, int points, int
 
 int JoinPairSpectrumVector(float* za, const float* yb, int points, int first, int last) {
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) return v256x::JoinPairSpectrum(za, yb, points, first, last);
     if (BlockPathHasAvx()) return v256::JoinPairSpectrum(za, yb, points, first, last);
 #endif
 #if defined(HV_BLOCK_V128)
@@ -468,6 +483,7 @@ int JoinPairSpectrumVector(float* za, const float* yb, int points, int first, in
 
 int MirrorHalfSpectrumVector(float* acc, int points, int first, int last) {
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) return v256x::MirrorHalfSpectrum(acc, points, first, last);
     if (BlockPathHasAvx()) return v256::MirrorHalfSpectrum(acc, points, first, last);
 #endif
 #if defined(HV_BLOCK_V128)
@@ -479,6 +495,7 @@ int MirrorHalfSpectrumVector(float* acc, int points, int first, int last) {
 
 int SeparatePairBlocksVector(float* za, float* yb, int points) {
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) return v256x::SeparatePairBlocks(za, yb, points);
     if (BlockPathHasAvx()) return v256::SeparatePairBlocks(za, yb, points);
 #endif
 #if defined(HV_BLOCK_V128)
