@@ -4,6 +4,7 @@
 // or how to run it with the caption it shows (a modal dialog, checked from inside its message loop).
 // Screenshots "layout-<name>" when HV_SCREENSHOT_DIR is set.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 
 #include "app/command_ids.h"
 #include "app/global_records.h"
+#include "app/preferences.h"
 #include "app/splitter_layout.h"
 #include "app/win32/app_windows.h"
 #include "app/win32/settings_windows.h"
@@ -23,6 +25,8 @@
 #include "design/pane_editor.h"
 #include "design/win32/design_windows.h"
 #include "layout_check.h"
+#include "measure/resource_ids.h"
+#include "measure/win32/mls_windows.h"
 #include "panels/resource_ids.h"
 #include "panels/win32/control_panels.h"
 #include "screen_capture.h"
@@ -77,6 +81,25 @@ void RunElementDialogOfKind(int kind) {
 
 void PanelCommand(int id) { SendMessageA(DesignPlayerPanelWindow, WM_COMMAND, static_cast<WPARAM>(id), 0); }
 
+// The MLS control dialog on its page 0 ("MLS") or 1 ("Processing").
+HWND OpenMlsControlOnTab(int tab) {
+    FrameCommand(IDM_MLS);
+    if (!MlsControlWindow || tab == 0) return MlsControlWindow;
+    SendMessageA(MlsTabControl, TCM_SETCURSEL, tab, 0);
+    NMHDR hdr{MlsTabControl, IDC_MLS_TAB, static_cast<UINT>(TCN_SELCHANGE)};
+    SendMessageA(MlsControlWindow, WM_NOTIFY, IDC_MLS_TAB, reinterpret_cast<LPARAM>(&hdr));
+    Pump();
+    return MlsControlWindow;
+}
+
+// "Create Cal. Files" with one "Use It" box ticked runs "Calibration File Data".
+void RunCalibrationDialog() {
+    FrameCommand(IDM_MLS);
+    MlsSettings.MikeCalUse = 1;
+    MlsSettings.PreampCalUse = 0;
+    SendMessageA(MlsControlPage, WM_COMMAND, IDC_MLS_CREATE_CAL, 0);
+}
+
 const LayoutCase kWindows[] = {
     Window("DesignPanel", [] { ShowDesignPanel(FrameWindow); return DesignPlayerPanelWindow; }),
     Window("PlayerPanel", [] { FrameCommand(IDM_PLAYER_MODE); return PlayerPanelWindow; }),
@@ -96,6 +119,11 @@ const LayoutCase kWindows[] = {
     Modal("TestTones", "Test Tones", [] { PanelCommand(IDC_TEST_TONES); }),
     Modal("PrintoutControl", "Printout Control", [] { PrintWindowImage(FrameWindow, nullptr); }),
     Modal("ProfileList", "Enter Driver FileNames", [] { FrameCommand(IDM_ASSIGN_PROFILES); }),
+    Window("MlsAcquire", [] { return OpenMlsControlOnTab(0); }),
+    Window("MlsProcess", [] { return OpenMlsControlOnTab(1); }),
+    Window("MlsImpulse", [] { FrameCommand(IDM_MLS); return MlsImpWindow; }),
+    Window("MlsFrequency", [] { FrameCommand(IDM_MLS); return MlsSplWindow; }),
+    Modal("Calibration", "Calibration File Data", RunCalibrationDialog),
 };
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -177,6 +205,7 @@ protected:
     void SetUp() override {
         AppSession::SetUp();
         InstallControlPanels();
+        InstallMeasurementWindows();
         ASSERT_TRUE(Start());
         ShowWindow(FrameWindow, SW_SHOW);
         Pump();
