@@ -232,6 +232,12 @@ void DrawDebugStamps() {
     HDC dc = GetDC(MlsImpWindow);
     const std::string stamps = MlsStampsText(MlsStartTimes, MlsStartOffsetMs);
     TextOutA(dc, 650, 60, stamps.c_str(), static_cast<int>(stamps.size()));
+    const MlsStartOffset offset = MlsStartOffsetOf(MlsStartTimes, MillisecondsPerTick(CurrentPerformanceCounter()),
+                                                   MlsSampleRate(), true);
+    if (offset.shift > 0) {
+        const std::string shift = MlsShiftText(offset);
+        TextOutA(dc, 650, 40, shift.c_str(), static_cast<int>(shift.size()));
+    }
     ReleaseDC(MlsImpWindow, dc);
 }
 

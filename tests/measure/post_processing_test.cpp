@@ -16,6 +16,7 @@ namespace {
 
 constexpr int kBins = kSplLinearPoints;
 constexpr double kDeg = 57.288;
+constexpr double kPi = 3.14159265358979323846;
 
 struct PostRig {
     std::vector<PlotCurve> buffers = std::vector<PlotCurve>(kPostSlots);
@@ -40,7 +41,7 @@ struct PostRig {
     // Buffer n as the complex response g e^(-j 2 pi f t) (t in seconds).
     void SetDelay(int n, double g, double t) {
         for (int k = 0; k < kBins; ++k) {
-            const std::complex<double> h = std::polar(g, -2.0 * M_PI * bins[k] * t);
+            const std::complex<double> h = std::polar(g, -2.0 * kPi * bins[k] * t);
             buffers[2 * n - 2].Values[k] = static_cast<float>(h.real());
             buffers[2 * n - 1].Values[k] = static_cast<float>(h.imag());
         }
@@ -159,7 +160,7 @@ TEST(PostProcessing, DelayTurnsThePhaseAndGainScales) {
     MessageList out;
     ASSERT_TRUE(AddDelayToBuffer(r.b, "1.5", "2", &out));
     for (int k = 0; k < kBins; k += 811) {
-        const std::complex<double> want = std::polar(0.7, -2.0 * M_PI * r.bins[k] * 0.0015);
+        const std::complex<double> want = std::polar(0.7, -2.0 * kPi * r.bins[k] * 0.0015);
         ASSERT_NEAR(std::abs(r.At(2, k) - want), 0.0, 2e-5) << k;
     }
     for (int k = 0; k < kBins; ++k) r.driver->spl_lin[k] = 77.0f, r.driver->phase_lin[k] = 10.0f;
@@ -195,9 +196,9 @@ TEST(PostProcessing, PhaseDifferenceIsUnwrapped) {
     // Each phase unwrapped as the page does it: the principal value in the page's degrees (57.288 a radian)
     // plus whole turns of 360.
     auto unwrapped = [&](int k, double t) {
-        const double theta = -2.0 * M_PI * r.bins[k] * t;
+        const double theta = -2.0 * kPi * r.bins[k] * t;
         const double principal = std::atan2(std::sin(theta), std::cos(theta));
-        return kDeg * principal + 360.0 * std::round((theta - principal) / (2.0 * M_PI));
+        return kDeg * principal + 360.0 * std::round((theta - principal) / (2.0 * kPi));
     };
     for (int k = 1; k < 40000; k += 37) {
         double want = unwrapped(k, 0.0001) - unwrapped(k, 0.0003);

@@ -9,6 +9,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -193,10 +195,11 @@ TEST_F(MlsSession, SavedRunOfAKnownSystemDrawsBothTracesAndItsResponse) {
     PageCommand(IDC_MLS_USE_SAVED);
     EXPECT_EQ(MlsSettings.UseSavedBuffer, 1u);
     EXPECT_EQ(IsDlgButtonChecked(MlsControlPage, IDC_MLS_USE_SAVED), static_cast<UINT>(BST_CHECKED));
-    SetFilePickerHook([&](const FilePickerDescription& d, char* chosen, char*) {
+    SetFilePickerHook([&](const FilePickerDescription& d, char* chosen, char* title) {
         EXPECT_EQ(d.filters.front().first, "MLS Impulse (*.RES)");
         EXPECT_EQ(d.default_extension, "res");
         std::strcpy(chosen, path.c_str());
+        std::strcpy(title, "known.res");
         return true;
     });
     PageCommand(IDC_MLS_RUN);
@@ -229,7 +232,25 @@ TEST_F(MlsSession, SavedRunOfAKnownSystemDrawsBothTracesAndItsResponse) {
         ++bins;
     }
     EXPECT_GT(bins, 50) << "bins checked";
-    // The measured over the reference is a half: 6 dB below the reference's own level.
     EXPECT_EQ(MlsCurves[0].Visible, 1.0f);
     Shot("mls-frequency-run", MlsSplWindow);
+
+    // The process page and back: the loaded capture is still there, and Save IR writes it as it was read.
+    SelectControlTab(1);
+    SelectControlTab(0);
+    const std::string saved = (folder_ / "saved.res").string();
+    SetFilePickerHook([&](const FilePickerDescription& d, char* chosen, char* title) {
+        EXPECT_TRUE(d.for_save);
+        EXPECT_EQ(std::string(title), "known_48k");  // the proposed name
+        EXPECT_EQ(std::string(chosen), (folder_ / "known_48k").string());
+        std::strcpy(chosen, saved.c_str());
+        return true;
+    });
+    PageCommand(IDC_MLS_SAVE_IR);
+    EXPECT_TRUE(recorder_.shown.empty());
+    std::ifstream a(path, std::ios::binary), c(saved, std::ios::binary);
+    const std::vector<char> original((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
+    const std::vector<char> written((std::istreambuf_iterator<char>(c)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(written.size(), 2108007u);
+    EXPECT_TRUE(original == written);
 }
