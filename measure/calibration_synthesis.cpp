@@ -26,13 +26,9 @@ int DesignFamilyOf(uint32_t type) {
     }
 }
 
-void SetPen(PlotCurve& c, const ColourEntry& e) {
+void ShowWithPen(PlotCurve& c, const ColourEntry& e) {
     c.Visible = 1.0f;
-    c.Red = static_cast<float>(e.red);
-    c.Green = static_cast<float>(e.green);
-    c.Blue = static_cast<float>(e.blue);
-    c.PenWidth = static_cast<float>(e.thickness);
-    c.PenStyle = static_cast<float>(e.type);
+    CopyCurvePen(c, e);
 }
 
 }  // namespace
@@ -117,8 +113,8 @@ void SynthesizeCalibrationCurve(CalTarget target, const CalSectionSet& sections,
         spl_slot.Values[k] = spl;
         phase_slot.Values[k] = phase;
     }
-    SetPen(spl_slot, colours[mike ? 5 : 3]);
-    SetPen(phase_slot, colours[mike ? 6 : 4]);
+    ShowWithPen(spl_slot, colours[mike ? 5 : 3]);
+    ShowWithPen(phase_slot, colours[mike ? 6 : 4]);
 }
 
 std::string CalConstructionRefusal(uint32_t use_mike, uint32_t use_preamp) {

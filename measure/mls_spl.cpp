@@ -235,14 +235,6 @@ void ResetResults(const SplBuffers& b) {
     }
 }
 
-void CopyPen(PlotCurve& slot, const ColourEntry& pen) {
-    slot.Red = static_cast<float>(pen.red);
-    slot.Green = static_cast<float>(pen.green);
-    slot.Blue = static_cast<float>(pen.blue);
-    slot.PenWidth = static_cast<float>(pen.thickness);
-    slot.PenStyle = static_cast<float>(pen.type);
-}
-
 void StoreSlots(const SplSettings& s, const SplBuffers& b) {
     const uint32_t n = *b.spl_slot % kMlsSlotPairs;
     const uint32_t m = *b.phase_slot % kMlsSlotPairs;
@@ -255,8 +247,8 @@ void StoreSlots(const SplSettings& s, const SplBuffers& b) {
     }
     spl.Visible = 1.0f;
     phase.Visible = 1.0f;
-    CopyPen(spl, b.colours[kSplSlotColour[n]]);
-    CopyPen(phase, b.colours[kPhaseSlotColour[m]]);
+    CopyCurvePen(spl, b.colours[kSplSlotColour[n]]);
+    CopyCurvePen(phase, b.colours[kPhaseSlotColour[m]]);
     *b.spl_slot = (n + 1) % kMlsSlotPairs;
     *b.phase_slot = (m + 1) % kMlsSlotPairs;
 }
@@ -453,3 +445,12 @@ void FillLogGridHoles(float* values, int stride, int points, bool phase_rule) {
         va = v;
     }
 }
+
+void CopyCurvePen(PlotCurve& slot, const ColourEntry& pen) {
+    slot.Red = static_cast<float>(pen.red);
+    slot.Green = static_cast<float>(pen.green);
+    slot.Blue = static_cast<float>(pen.blue);
+    slot.PenWidth = static_cast<float>(pen.thickness);
+    slot.PenStyle = static_cast<float>(pen.type);
+}
+

@@ -18,14 +18,6 @@ constexpr double kPhaseZeroRe = 1e-9;
 PlotCurve& RealSlot(const PostProcessBuffers& b, int buffer) { return b.buffers[2 * buffer - 2]; }
 PlotCurve& ImagSlot(const PostProcessBuffers& b, int buffer) { return b.buffers[2 * buffer - 1]; }
 
-void SetPen(PlotCurve& c, const ColourEntry& e) {
-    c.Red = static_cast<float>(e.red);
-    c.Green = static_cast<float>(e.green);
-    c.Blue = static_cast<float>(e.blue);
-    c.PenWidth = static_cast<float>(e.thickness);
-    c.PenStyle = static_cast<float>(e.type);
-}
-
 void SetColour(PlotCurve& c, float r, float g, float bl) {
     c.Red = r;
     c.Green = g;
@@ -87,8 +79,8 @@ double ComplexToPhase(float re, float im) {
 void StoreSplInBuffer(const PostProcessBuffers& b, int buffer) {
     PlotCurve& re = RealSlot(b, buffer);
     PlotCurve& im = ImagSlot(b, buffer);
-    SetPen(re, b.colours[2 * buffer - 1]);
-    SetPen(im, b.colours[2 * buffer]);
+    CopyCurvePen(re, b.colours[2 * buffer - 1]);
+    CopyCurvePen(im, b.colours[2 * buffer]);
     for (int k = 0; k < kBins; ++k) SplToComplex(b.driver->spl_lin[k], b.driver->phase_lin[k], &re.Values[k], &im.Values[k]);
 }
 
@@ -104,8 +96,8 @@ void ClearPostBuffer(const PostProcessBuffers& b, int buffer) {
 void SumIntoMaster(const PostProcessBuffers& b, const int weights[kPostBuffers]) {
     PlotCurve& mr = b.buffers[kMasterRealSlot];
     PlotCurve& mi = b.buffers[kMasterRealSlot + 1];
-    SetPen(mr, b.colours[1]);
-    SetPen(mi, b.colours[2]);
+    CopyCurvePen(mr, b.colours[1]);
+    CopyCurvePen(mi, b.colours[2]);
     for (int k = 0; k < kBins; ++k) {
         double re = 0.0, im = 0.0;
         for (int buffer = 1; buffer <= kPostBuffers; ++buffer) {
@@ -225,7 +217,7 @@ bool ShowPhaseDifference(const PostProcessBuffers& b, const char* source1, const
     PlotCurve& diff = b.buffers[kPhaseDifferenceSlot + 1];
     first.Visible = 1.0f;
     diff.Visible = 1.0f;
-    SetPen(diff, b.colours[2]);
+    CopyCurvePen(diff, b.colours[2]);
     UnwrapBufferPhase(RealSlot(b, s1), ImagSlot(b, s1), first.Values);
     UnwrapBufferPhase(RealSlot(b, s2), ImagSlot(b, s2), diff.Values);
     for (int k = 0; k < kBins; ++k) {
@@ -267,8 +259,8 @@ bool CopyMasterBuffer(const PostProcessBuffers& b, const char* destination, Mess
         PlotCurve& im = ImagSlot(b, d);
         std::memcpy(re.Values, mr.Values, sizeof re.Values);
         std::memcpy(im.Values, mi.Values, sizeof im.Values);
-        SetPen(re, b.colours[1]);
-        SetPen(im, b.colours[2]);
+        CopyCurvePen(re, b.colours[1]);
+        CopyCurvePen(im, b.colours[2]);
         re.Visible = 1.0f;
         return true;
     }

@@ -120,26 +120,20 @@ void AfterWindowChange() {
     RefreshImpulseCurves();
 }
 
-void OnWidthSamples(HWND page) {
-    ReadEdit(page, IDC_MLS_WINDOW_WIDTH, MlsSettings.WindowWidthText, kSettingTextWidth);
-    const std::string ms = WindowWidthMsText(MlsSettings.WindowWidthText, MlsSampleRate());
-    CopySettingText(MlsSettings.TimeMsText, kSettingTextWidth, ms.c_str());
-    if (g_width_guard == 1) {
-        g_ms_guard = 0;
-        SetDlgItemTextA(page, IDC_MLS_WINDOW_MS, MlsSettings.TimeMsText);
-        g_ms_guard = 1;
-    }
-    AfterWindowChange();
-}
-
-void OnWidthMs(HWND page) {
-    ReadEdit(page, IDC_MLS_WINDOW_MS, MlsSettings.TimeMsText, kSettingTextWidth);
-    const std::string width = WindowWidthSamplesText(MlsSettings.TimeMsText, MlsSampleRate());
-    CopySettingText(MlsSettings.WindowWidthText, kSettingTextWidth, width.c_str());
-    if (g_ms_guard == 1) {
-        g_width_guard = 0;
-        SetDlgItemTextA(page, IDC_MLS_WINDOW_WIDTH, MlsSettings.WindowWidthText);
-        g_width_guard = 1;
+// One of the two edits changed: its text into its field, the other field recomputed from it, and the other
+// edit rewritten unless this one is being written from there.
+void OnWidthEdit(HWND page, bool samples) {
+    char* own = samples ? MlsSettings.WindowWidthText : MlsSettings.TimeMsText;
+    char* other = samples ? MlsSettings.TimeMsText : MlsSettings.WindowWidthText;
+    ReadEdit(page, samples ? IDC_MLS_WINDOW_WIDTH : IDC_MLS_WINDOW_MS, own, kSettingTextWidth);
+    const std::string text = samples ? WindowWidthMsText(own, MlsSampleRate()) : WindowWidthSamplesText(own, MlsSampleRate());
+    CopySettingText(other, kSettingTextWidth, text.c_str());
+    uint32_t& own_guard = samples ? g_width_guard : g_ms_guard;
+    uint32_t& other_guard = samples ? g_ms_guard : g_width_guard;
+    if (own_guard == 1) {
+        other_guard = 0;
+        SetDlgItemTextA(page, samples ? IDC_MLS_WINDOW_MS : IDC_MLS_WINDOW_WIDTH, other);
+        other_guard = 1;
     }
     AfterWindowChange();
 }
@@ -334,16 +328,9 @@ void CurveIntoSlots(const float* curve, int spl_slot, int spl_colour, int phase_
         spl.Values[k] = curve[2 * k];
         phase.Values[k] = curve[2 * k + 1];
     }
-    auto pen = [](PlotCurve& c, const ColourEntry& e) {
-        c.Visible = 1.0f;
-        c.Red = static_cast<float>(e.red);
-        c.Green = static_cast<float>(e.green);
-        c.Blue = static_cast<float>(e.blue);
-        c.PenWidth = static_cast<float>(e.thickness);
-        c.PenStyle = static_cast<float>(e.type);
-    };
-    pen(spl, ColourScheme[spl_colour]);
-    pen(phase, ColourScheme[phase_colour]);
+    spl.Visible = phase.Visible = 1.0f;
+    CopyCurvePen(spl, ColourScheme[spl_colour]);
+    CopyCurvePen(phase, ColourScheme[phase_colour]);
 }
 
 void OnImportCal(bool mike) {
@@ -389,14 +376,8 @@ void OnTemplate(HWND page) {
             MlsCurves[52].Values[k] = CurrentDriver->phase_lin[k];
         }
         for (int slot : {51, 52}) {
-            const ColourEntry& e = ColourScheme[slot == 51 ? 3 : 4];
-            PlotCurve& c = MlsCurves[slot];
-            c.Visible = 1.0f;
-            c.Red = static_cast<float>(e.red);
-            c.Green = static_cast<float>(e.green);
-            c.Blue = static_cast<float>(e.blue);
-            c.PenWidth = static_cast<float>(e.thickness);
-            c.PenStyle = static_cast<float>(e.type);
+            MlsCurves[slot].Visible = 1.0f;
+            CopyCurvePen(MlsCurves[slot], ColourScheme[slot == 51 ? 3 : 4]);
         }
     }
     SelectMlsSplPage(1);
@@ -507,10 +488,10 @@ INT_PTR OnCommand(HWND page, int id, int code) {
             AfterWindowChange();
             return TRUE;
         case IDC_MLS_WINDOW_WIDTH:
-            if (edit_changed) OnWidthSamples(page);
+            if (edit_changed) OnWidthEdit(page, true);
             return TRUE;
         case IDC_MLS_WINDOW_MS:
-            if (edit_changed) OnWidthMs(page);
+            if (edit_changed) OnWidthEdit(page, false);
             return TRUE;
         case IDC_MLS_PULSE_DELAY:
             if (edit_changed) {

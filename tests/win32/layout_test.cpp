@@ -132,30 +132,7 @@ std::string Joined(const std::vector<std::string>& lines) {
     return s;
 }
 
-// Lets the window paint and its picture reach the screen (the display is updated from the message loop).
-void Settle() {
-    for (int i = 0; i < 10; ++i) {
-        Pump();
-        Sleep(15);
-    }
-}
-
-// Brings the window (or the MDI child that holds it) to the front, above other programs' windows, paints it
-// and saves its picture.
-void Screenshot(const std::string& name, HWND window) {
-    if (!ScreenshotsWanted()) return;
-    HWND child = window;
-    while (GetParent(child) && GetParent(child) != MdiClientWindow) child = GetParent(child);
-    if (GetParent(child) == MdiClientWindow) SendMessageA(MdiClientWindow, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(child), 0);
-    HWND top = GetAncestor(window, GA_ROOT);
-    SetWindowPos(top, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Settle();
-    RECT r;
-    GetWindowRect(window, &r);
-    SaveScreenRect(("layout-" + name).c_str(), r);
-    SetWindowPos(top, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-}
+void Screenshot(const std::string& name, HWND window) { SaveWindowScreenshot("layout-" + name, window, MdiClientWindow); }
 
 // The check of a modal dialog runs from a thread timer, which its modal loop dispatches.
 struct ModalCheck {

@@ -45,33 +45,13 @@ void Pump() {
     }
 }
 
-void Settle() {
-    for (int i = 0; i < 10; ++i) {
-        Pump();
-        Sleep(15);
-    }
-}
-
 std::string Title(HWND window) {
     char text[2200] = {};
     GetWindowTextA(window, text, sizeof text);
     return text;
 }
 
-void Shot(const char* name, HWND window) {
-    if (!ScreenshotsWanted() || !window) return;
-    HWND child = window;
-    while (GetParent(child) && GetParent(child) != MdiClientWindow) child = GetParent(child);
-    if (GetParent(child) == MdiClientWindow) SendMessageA(MdiClientWindow, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(child), 0);
-    HWND top = GetAncestor(window, GA_ROOT);
-    SetWindowPos(top, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Settle();
-    RECT r;
-    GetWindowRect(window, &r);
-    SaveScreenRect(name, r);
-    SetWindowPos(top, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-}
+void Shot(const char* name, HWND window) { SaveWindowScreenshot(name, window, MdiClientWindow); }
 
 void PageCommand(int id, int code = BN_CLICKED) {
     SendMessageA(MlsControlPage, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(GetDlgItem(MlsControlPage, id)));
