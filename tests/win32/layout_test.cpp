@@ -103,6 +103,8 @@ void RunCalibrationDialog() {
 const LayoutCase kWindows[] = {
     Window("DesignPanel", [] { ShowDesignPanel(FrameWindow); return DesignPlayerPanelWindow; }),
     Window("PlayerPanel", [] { FrameCommand(IDM_PLAYER_MODE); return PlayerPanelWindow; }),
+    Window("WavPlayerPanel", [] { FrameCommand(IDM_WAVE_PLAYER_MODE); return WavPlayerPanelWindow; }),
+    Window("PlaylistEditor", [] { FrameCommand(IDM_WAVE_PLAYER_MODE); return PlaylistEditorWindow; }),
     Window("Preferences", [] { FrameCommand(IDM_PREFERENCES); return PreferencesWindow; }),
     Window("PenColours", [] { FrameCommand(IDM_PEN_COLOURS); return PenColourWindow; }),
     Window("StereoSplitter", [] { return OpenSplitterOf(SplitterKind::Stereo); }),
@@ -181,10 +183,7 @@ class WindowLayout : public AppSession, public ::testing::WithParamInterface<Lay
 protected:
     void SetUp() override {
         AppSession::SetUp();
-        InstallControlPanels();
-        InstallMeasurementWindows();
-        ASSERT_TRUE(Start());
-        ShowWindow(FrameWindow, SW_SHOW);
+        ASSERT_TRUE(StartWithPanels());
         Pump();
     }
     void TearDown() override {

@@ -32,7 +32,6 @@
 #include "measure/resource_ids.h"
 #include "measure/win32/mls_windows.h"
 #include "measure/mls_test_support.h"
-#include "panels/win32/control_panels.h"
 #include "screen_capture.h"
 
 namespace {
@@ -74,11 +73,8 @@ class MlsSession : public AppSession {
 protected:
     void SetUp() override {
         AppSession::SetUp();
-        InstallControlPanels();
-        InstallMeasurementWindows();
-        ASSERT_TRUE(Start());
+        ASSERT_TRUE(StartWithPanels());
         recorder_.shown.clear();  // the first start's note that there is no preferences file yet
-        ShowWindow(FrameWindow, SW_SHOW);
         Pump();
     }
     void TearDown() override {
