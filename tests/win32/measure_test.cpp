@@ -229,4 +229,15 @@ TEST_F(MlsSession, SavedRunOfAKnownSystemDrawsBothTracesAndItsResponse) {
     const std::vector<char> written((std::istreambuf_iterator<char>(c)), std::istreambuf_iterator<char>());
     EXPECT_EQ(written.size(), 2108007u);
     EXPECT_TRUE(original == written);
+
+    // The response into buffer 1 of the process page: its level at a bin is the driver's, relative to 90 dB.
+    SelectControlTab(1);
+    SendMessageA(MlsControlPage, WM_COMMAND, IDC_PP_STORE_1, 0);
+    Pump();
+    const int k = 2000;
+    const double re = CalibrationCurves[0].Values[k], im = CalibrationCurves[1].Values[k];
+    EXPECT_NEAR(10.0 * std::log10(re * re + im * im) + 90.0, CurrentDriver->spl_lin[k], 0.01);
+    EXPECT_EQ(MlsSplPageIndex, 2);
+    Shot("mls-process-run", MlsControlWindow);
+    Shot("mls-frequency-post-run", MlsSplWindow);
 }
