@@ -35,7 +35,18 @@ enum ScrollCode : int {
     kScrollLeft = 6,
     kScrollRight = 7,
 };
-// The value a scroll bar moves to from `current`, kept in 0..255.
+// How a scroll bar steps: line and page steps, the value its two ends stand for, and whether the thumb's
+// release (kScrollThumbPosition) and the two end codes move it too.
+struct ScrollBarSteps {
+    int line = 1, page = 10;
+    int lo = 0, hi = 255;
+    bool thumb_position = true;
+    bool ends = true;
+};
+// The value a scroll bar moves to from `current`, kept in lo..hi; `moved` (when given) tells whether the
+// code is one that moves it.
+int ScrollBarValue(int current, int code, int thumb, const ScrollBarSteps& steps, bool* moved = nullptr);
+// The value a colour scroll bar moves to from `current`, kept in 0..255.
 int ScrollColourValue(int current, int code, int thumb);
 
 // Copies the entry whose flag is 1 (the last one, if several) among entries first..last into `values`;

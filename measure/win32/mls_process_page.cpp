@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <memory>
 
 #include "app/frequency_grids.h"
 #include "app/global_records.h"
@@ -15,6 +14,7 @@
 #include "app/win32/settings_windows.h"
 #include "app/win32/window_registry.h"
 #include "measure/diffraction_buffer.h"
+#include "tools/diffraction_calculator.h"
 #include "measure/mls_state.h"
 #include "measure/post_processing.h"
 #include "measure/resource_ids.h"
@@ -135,12 +135,13 @@ void OnSign(HWND page, int buffer, int which) {
     Check(page, other_id, *other == 1);
 }
 
+// The diffraction calculator's baffle, edge elements and settings.
 void AddDiffraction() {
-    static std::unique_ptr<BaffleEdgeElements> elements(new BaffleEdgeElements{});
     MessageList messages;
     const DiffractionTarget t = AddDiffractionToBuffer(MlsSettings.AddDiffractionBufferText, Baffle, BaffleEdgePoints,
-                                                       elements.get(), CurrentDriver, DiffractionSettings{},
-                                                       BinFrequencyTable, CalibrationCurves, &messages);
+                                                       &BaffleEdgeElementList, CurrentDriver,
+                                                       DiffractionCalculatorSettings, BinFrequencyTable,
+                                                       CalibrationCurves, &messages);
     ShowHvMessages(FrameWindow, messages);
     if (t == DiffractionTarget::kDriver) RefreshMeasuredPair(Buffers());
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -18,6 +19,7 @@
 #include "app/preferences.h"
 #include "app/splitter_layout.h"
 #include "app/win32/app_windows.h"
+#include "app/win32/file_dialogs.h"
 #include "app/win32/settings_windows.h"
 #include "app/win32/window_registry.h"
 #include "app_session.h"
@@ -30,6 +32,7 @@
 #include "panels/resource_ids.h"
 #include "panels/win32/control_panels.h"
 #include "screen_capture.h"
+#include "tools/win32/tool_windows.h"
 
 namespace {
 
@@ -100,6 +103,21 @@ void RunCalibrationDialog() {
     SendMessageA(MlsControlPage, WM_COMMAND, IDC_MLS_CREATE_CAL, 0);
 }
 
+// An importer on a small file of the session's folder; the converter's caption is the file's path.
+void RunImporter(int command) {
+    std::FILE* f = std::fopen("layout.frd", "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("* Freq SPL Phase\r\n100 90 0\r\n1000 90 0\r\n", f);
+    std::fclose(f);
+    SetFilePickerHook([](const FilePickerDescription&, char* path, char* title) {
+        lstrcpynA(path, "layout.frd", 2048);
+        lstrcpynA(title, "layout.frd", 256);
+        return true;
+    });
+    FrameCommand(command);
+    SetFilePickerHook(nullptr);
+}
+
 const LayoutCase kWindows[] = {
     Window("DesignPanel", [] { ShowDesignPanel(FrameWindow); return DesignPlayerPanelWindow; }),
     Window("PlayerPanel", [] { FrameCommand(IDM_PLAYER_MODE); return PlayerPanelWindow; }),
@@ -126,6 +144,16 @@ const LayoutCase kWindows[] = {
     Window("MlsImpulse", [] { FrameCommand(IDM_MLS); return MlsImpWindow; }),
     Window("MlsFrequency", [] { FrameCommand(IDM_MLS); return MlsSplWindow; }),
     Modal("Calibration", "Calibration File Data", RunCalibrationDialog),
+    Modal("ImportImp", "layout.frd", [] { RunImporter(IDM_IMPORT_IMP); }),
+    Modal("ImportLms", "layout.frd", [] { RunImporter(IDM_IMPORT_LMS); }),
+    Modal("ImportClio", "layout.frd", [] { RunImporter(IDM_IMPORT_CLIO); }),
+    Window("TransferFunction", [] { FrameCommand(IDM_FILE_EDITOR); return TransferFunctionWindow; }),
+    Window("EditorChild", [] { FrameCommand(IDM_FILE_EDITOR); return EditorWindow; }),
+    Window("DiffractionCalculator", [] { FrameCommand(IDM_DIFFRACTION_MODEL); return DiffractionCalculatorWindow; }),
+    Window("DiffractionChild", [] { FrameCommand(IDM_DIFFRACTION_MODEL); return DiffractionWindow; }),
+    Modal("ExportImpulseResponse", "Optimize / Export Impulse Response", [] { FrameCommand(IDM_EXPORT_IR); }),
+    Window("IrView", [] { FrameCommand(IDM_POSITION_IR); return IrChildWindow; }),
+    Window("IrSplView", [] { FrameCommand(IDM_POSITION_IR); return IrSplChildWindow; }),
 };
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -183,6 +211,7 @@ class WindowLayout : public AppSession, public ::testing::WithParamInterface<Lay
 protected:
     void SetUp() override {
         AppSession::SetUp();
+        InstallToolWindows();
         ASSERT_TRUE(StartWithPanels());
         Pump();
     }
