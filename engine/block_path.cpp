@@ -429,6 +429,9 @@ void PackFilterBanks(EngineBlockContext& ctx) {
 }
 
 void ResetBlockPath(EngineBlockContext& ctx) {
+    // The processor's features are read here, once, and not in the first block.
+    BlockPathHasAvx();
+    BlockPathHasAvx2();
     PackFilterBanks(ctx);
     const size_t spectrum_bytes = static_cast<size_t>(4 * ctx.N) * sizeof(float);
     for (int r = 0; r < kEngineInputPorts; ++r) {

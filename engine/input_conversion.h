@@ -1,7 +1,7 @@
 #pragma once
-// Capture conversion: one packet of interleaved device samples becomes the nine input ports of the engine
-// (points 0..N-1 of each InputBlock as {sample, 0}), with "Center->LR", the input-side bass-management sums,
-// the phantom port 9 and the input peaks.
+// Capture conversion: one packet of interleaved device samples becomes the input ports of the engine
+// (points 0..N-1 of each InputBlock as {sample, 0}; all nine, or those the outputs read), with "Center->LR",
+// the input-side bass-management sums, the phantom port 9 and the input peaks of every port.
 #include <cstdint>
 
 inline constexpr int kEnginePortCount = 9;  // InputPort 1..9; port 9 is the phantom copy of port 5
