@@ -32,7 +32,7 @@ int ColourEntryOfBox(int id) {
     return -1;
 }
 
-int ScrollColourValue(int current, int code, int thumb) {
+int ScrollBarValue(int current, int code, int thumb, int low, int high) {
     int v = current;
     switch (code) {
         case kScrollLineLeft: v -= 1; break;
@@ -41,14 +41,16 @@ int ScrollColourValue(int current, int code, int thumb) {
         case kScrollPageRight: v += 10; break;
         case kScrollThumbPosition:
         case kScrollThumbTrack: v = thumb; break;
-        case kScrollLeft: v = 0; break;
-        case kScrollRight: v = kMaxColour; break;
+        case kScrollLeft: v = low; break;
+        case kScrollRight: v = high; break;
         default: break;
     }
-    if (v < 0) v = 0;
-    if (v > kMaxColour) v = kMaxColour;
+    if (v < low) v = low;
+    if (v > high) v = high;
     return v;
 }
+
+int ScrollColourValue(int current, int code, int thumb) { return ScrollBarValue(current, code, thumb, 0, kMaxColour); }
 
 int LoadColourEditValues(const int32_t* flags, const ColourEntry* scheme, int first, int last, ColourEntry* values) {
     int loaded = -1;

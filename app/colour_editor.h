@@ -35,7 +35,10 @@ enum ScrollCode : int {
     kScrollLeft = 6,
     kScrollRight = 7,
 };
-// The value a scroll bar moves to from `current`, kept in 0..255.
+// The value a scroll bar of range low..high moves to from `current`: a line is 1, a page 10, the thumb its own
+// position, the ends the range's ends; the result held within the range.
+int ScrollBarValue(int current, int code, int thumb, int low, int high);
+// The value a colour scroll bar moves to from `current`, kept in 0..255.
 int ScrollColourValue(int current, int code, int thumb);
 
 // Copies the entry whose flag is 1 (the last one, if several) among entries first..last into `values`;
