@@ -11,6 +11,7 @@
 #include "design/element_dialogs.h"
 #include "design/network_model.h"
 #include "measure/room_eq.h"
+#include "measure/room_eq_resource_ids.h"
 #include "measure/room_eq_state.h"
 
 namespace {
@@ -53,11 +54,11 @@ RoomEqBoxTexts RoomEqOpeningTexts(const float* p) {
 bool ApplyRoomEqBox(int control, const std::string& text, float* p) {
     const float v = static_cast<float>(ReadDialogNumber(text, kRoomEqBoxChars));
     switch (control) {
-        case 6021: p[kParamLowEdge] = v < kRoomEqLowestBandEdge ? kRoomEqLowestBandEdge : v; return true;
-        case 6022: p[kParamHighEdge] = v > kRoomEqHighestBandEdge ? kRoomEqHighestBandEdge : v; return true;
-        case 6023: p[kParamFilterGain] = v; return true;
-        case 10170: p[kParamOutputGain] = v; return true;
-        case 10147: p[kParamChannelDelay] = v; return true;
+        case IDC_ROOMEQ_FROM: p[kParamLowEdge] = v < kRoomEqLowestBandEdge ? kRoomEqLowestBandEdge : v; return true;
+        case IDC_ROOMEQ_TO: p[kParamHighEdge] = v > kRoomEqHighestBandEdge ? kRoomEqHighestBandEdge : v; return true;
+        case IDC_ROOMEQ_SLOPE: p[kParamFilterGain] = v; return true;
+        case IDC_ROOMEQ_ADD_DB: p[kParamOutputGain] = v; return true;
+        case IDC_ROOMEQ_ADD_DELAY: p[kParamChannelDelay] = v; return true;
         default: return false;
     }
 }

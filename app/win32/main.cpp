@@ -1,10 +1,12 @@
 #include <windows.h>
 
 #include "app/win32/app_windows.h"
+#include "measure/win32/room_eq_windows.h"
 #include "panels/win32/control_panels.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand) {
     InstallControlPanels();
+    InstallRoomEqualizer();
     if (!StartApplication(instance, previous, commandLine, showCommand)) {
         ReleaseApplication();
         return 1;

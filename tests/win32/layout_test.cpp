@@ -23,6 +23,7 @@
 #include "design/pane_editor.h"
 #include "design/win32/design_windows.h"
 #include "layout_check.h"
+#include "measure/win32/room_eq_windows.h"
 #include "panels/resource_ids.h"
 #include "panels/win32/control_panels.h"
 #include "screen_capture.h"
@@ -75,6 +76,20 @@ void RunElementDialogOfKind(int kind) {
     RunElementDialog(kind, PaneWindows[1] ? PaneWindows[1] : FrameWindow);
 }
 
+// The room equalizer edits a room-EQ block: one is added to pane 1's network after its last element.
+void RunRoomEqDialogOfPane1() {
+    LoadPaneNetwork(*PaneRecords[0], WorkingNet);
+    ActivePane = 1;
+    const int slot = ElementListLength(*WorkingNet);
+    ASSERT_LT(slot, kMaxElements);
+    WorkingNet->elements[slot].kind = RoomEqBlock;
+    WorkingNet->params[slot].p[kParamLowEdge] = 20.0f;
+    WorkingNet->params[slot].p[kParamHighEdge] = 200.0f;
+    WorkingNet->params[slot].p[kParamPlotFlag] = 16.0f;
+    SelectedElement = slot;
+    RunElementDialog(RoomEqBlock, PaneWindows[1] ? PaneWindows[1] : FrameWindow);
+}
+
 void PanelCommand(int id) { SendMessageA(DesignPlayerPanelWindow, WM_COMMAND, static_cast<WPARAM>(id), 0); }
 
 const LayoutCase kWindows[] = {
@@ -96,6 +111,7 @@ const LayoutCase kWindows[] = {
     Modal("TestTones", "Test Tones", [] { PanelCommand(IDC_TEST_TONES); }),
     Modal("PrintoutControl", "Printout Control", [] { PrintWindowImage(FrameWindow, nullptr); }),
     Modal("ProfileList", "Enter Driver FileNames", [] { FrameCommand(IDM_ASSIGN_PROFILES); }),
+    Modal("RoomEqualizer", "Minimum-Phase Room Equalizer", RunRoomEqDialogOfPane1),
 };
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -177,6 +193,7 @@ protected:
     void SetUp() override {
         AppSession::SetUp();
         InstallControlPanels();
+        InstallRoomEqualizer();
         ASSERT_TRUE(Start());
         ShowWindow(FrameWindow, SW_SHOW);
         Pump();
