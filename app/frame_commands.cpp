@@ -1,23 +1,42 @@
 #include "app/frame_commands.h"
 
 #include "app/command_ids.h"
+#include "design/design_presets.h"
 
 CommandGuard GuardOfCommand(int id) {
+    if (FindDesignPreset(id)) return CommandGuard::EngineOrPlayer;
     switch (id) {
-        case IDM_NEW:
-        case IDM_PRINT:
-        case IDM_COPY:
-        case IDM_COPY_SCREEN:
-        case IDM_POSITION_IR:
-            return CommandGuard::None;
         case IDM_EXIT:
         case IDM_ABOUT:
         case IDM_PLAYER_MODE:
         case IDM_CURRENT_SYSTEM:
         case IDM_WAVE_PLAYER_MODE:
             return CommandGuard::Engine;
-        default:
+        case IDM_OPEN_DRIVER:
+        case IDM_SAVE_DRIVER:
+        case IDM_OPEN_PROJECT:
+        case IDM_SAVE_PROJECT:
+        case IDM_PREFERENCES:
+        case IDM_LAST_DRIVER:
+        case IDM_LAST_PROJECT:
+        case IDM_ASSIGN_PROFILES:
+        case IDM_DIFFRACTION_MODEL:
+        case IDM_FILE_EDITOR:
+        case IDM_PEN_COLOURS:
+        case IDM_IMPORT_IMP:
+        case IDM_IMPORT_LMS:
+        case IDM_IMPORT_CLIO:
+        case IDM_IMPORT_MLSSA:
+        case IDM_IMPORT_LMS_ALT:
+        case IDM_EXPORT_SPL_PHASE:
+        case IDM_EXPORT_IR:
+        case IDM_MLS:
+        case IDM_HELP:
             return CommandGuard::EngineOrPlayer;
+        default:
+            // New, Print, Copy, Copy Screen, Position IR Windows, the MDI window list (ids from 40) and
+            // every id the menu does not carry: never refused, they reach DefFrameProc unchanged.
+            return CommandGuard::None;
     }
 }
 

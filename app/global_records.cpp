@@ -1,5 +1,6 @@
 #include "app/global_records.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -355,3 +356,12 @@ ProjectContext GlobalProjectContext(MirroredSettings* settings) {
     return ctx;
 }
 
+
+void ClearPlotCurves(PlotCurve* curves, int count) {
+    // The values and the eight words after them (flag, pen, trailer).
+    constexpr std::size_t kClearedWords = sizeof(PlotCurve) / sizeof(float);
+    for (int c = 0; c < count; ++c) {
+        float* words = reinterpret_cast<float*>(&curves[c]);
+        std::fill(words, words + kClearedWords, 0.0f);
+    }
+}

@@ -34,6 +34,10 @@ struct PlotCurve {
 };
 static_assert(sizeof(PlotCurve) == (kCurvePoints + 8) * 4);
 
+// Every word of each of `count` curves to 0 (the values, the visible flag, the pen): every curve hidden,
+// with no legend.
+void ClearPlotCurves(PlotCurve* curves, int count);
+
 // A curve on the logarithmic grid: 3100 values and a 40-byte trailer.
 struct LogCurve {
     float Values[kLogPoints];

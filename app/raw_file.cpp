@@ -6,6 +6,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/file_sync.h"
+
 namespace {
 
 struct FileCloser {
@@ -60,7 +62,8 @@ RawFileStatus WriteRawImage(const std::string& path, const void* src, std::size_
         std::FILE* raw = std::fopen(tmp.c_str(), "wb");
         if (!raw) return RawFileStatus::WriteFailed;
         bool ok = std::fwrite(src, 1, size, raw) == size;
-        ok = (std::fflush(raw) == 0) && ok;
+        // On the disk before it takes the target's place.
+        ok = ok && FlushFileToDisk(raw);
         ok = (std::fclose(raw) == 0) && ok;
         if (!ok) {
             std::remove(tmp.c_str());

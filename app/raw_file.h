@@ -24,8 +24,8 @@ RawFileStatus ReadRawImage(const std::string& path, void* dest, std::size_t size
 // read error use ReadRawImage.
 RawFileStatus ReadRawImageInPlace(const std::string& path, void* dest, std::size_t size);
 
-// Writes the image to "<path>.tmp" beside the target, checks every byte, the flush and the close, then
-// replaces the target. On any failure the previous file is left as it was and the temporary is removed.
+// Writes the image to "<path>.tmp" beside the target, checks every byte, puts the file on the disk
+// (FlushFileToDisk) and checks the close, then replaces the target. On any failure the previous file is left as it was and the temporary is removed.
 RawFileStatus WriteRawImage(const std::string& path, const void* src, std::size_t size);
 
 // Same replace-through-a-temporary for text or other content produced into memory first.

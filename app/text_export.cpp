@@ -125,8 +125,13 @@ int WriteCalCurveText(const std::string& path, const HV_Driver_Data& driver, uin
 }
 
 int ReadCalCurveFile(const std::string& path, CalPoint* curve, const float* bin_frequency, MessageList* out) {
+    // Only a regular file is opened: opening a named pipe or a device could wait for ever.
+    if (RawFileSize(path) < 0) {
+        AddWarning(out, path);
+        return 0;
+    }
     std::ifstream f(path, std::ios::binary);
-    if (!f || RawFileSize(path) < 0) {
+    if (!f) {
         AddWarning(out, path);
         return 0;
     }

@@ -327,6 +327,13 @@ int SetPane6TwoWayBlocks(WorkingNetwork* net) { return SetPaneTwoWayBlocks(net, 
 
 std::span<const DesignPreset> DesignPresets() { return kDesignPresets; }
 
+bool PresetIsBlank(const DesignPreset& preset) {
+    if (preset.groups.empty()) return false;
+    for (const PresetGroup& g : preset.groups)
+        if (g.network != PresetNetworkId::Blank) return false;
+    return true;
+}
+
 const DesignPreset* FindDesignPreset(int command_id) {
     for (const DesignPreset& p : kDesignPresets)
         if (p.command_id == command_id) return &p;

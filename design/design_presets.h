@@ -90,6 +90,8 @@ struct DesignPreset {
 };
 
 std::span<const DesignPreset> DesignPresets();
+// A preset that puts only the reset network into its panes (230, 231, 232, 235).
+bool PresetIsBlank(const DesignPreset& preset);
 const DesignPreset* FindDesignPreset(int command_id);
 
 // Fills the nine panes as the preset says: ClearAllPaneRecords, ResetWorkingNetwork, the groups in order,

@@ -63,7 +63,10 @@ RawFileStatus SaveRecordingWav(const std::string& path, RecordingPool* pool, uin
     } catch (const std::bad_alloc&) {
         status = RawFileStatus::WriteFailed;
     }
-    if (status != RawFileStatus::Ok) AddWarning(messages, kRecordingOpenFailed);
+    if (status != RawFileStatus::Ok) {
+        AddWarning(messages, kRecordingOpenFailed);
+        return status;
+    }
     FreeRecordingPool(pool);
     return status;
 }

@@ -22,7 +22,8 @@ inline bool RecordingToSave(const RecordingPool& pool) {
     return pool.RecordedWav && (pool.Count > 0 || pool.FramesInChunk > 0);
 }
 
-// Counts a partly filled last chunk, writes the file through a temporary beside `path`, and frees every
-// chunk whatever happened. A failed write adds "Failed to open file" to the messages.
+// Counts a partly filled last chunk and writes the file through a temporary beside `path`. A written file
+// frees every chunk. A failed write adds "Failed to open file" to the messages and keeps the recording, so
+// that it can be saved again (elsewhere, or once there is room); the caller drops it when it gives up.
 RawFileStatus SaveRecordingWav(const std::string& path, RecordingPool* pool, uint32_t sample_rate,
                                MessageList* messages);

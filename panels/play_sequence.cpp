@@ -122,14 +122,8 @@ int PaletteKindAt(int x, int y, int previous, bool* counts) {
 }
 
 void ClearPlots() {
-    constexpr size_t kCurveWords = 131080;  // the values and the flag words after them
     constexpr int kClearedBins = 65536;
-    if (PlotCurveTable) {
-        for (int c = 0; c < kPlotCurveSlots; ++c) {
-            float* words = reinterpret_cast<float*>(&PlotCurveTable[c]);
-            std::fill(words, words + kCurveWords, 0.0f);
-        }
-    }
+    if (PlotCurveTable) ClearPlotCurves(PlotCurveTable, kPlotCurveSlots);
     for (int o = 0; o < kOutputCount; ++o) {
         if (OutputSpectrum[o]) std::fill(OutputSpectrum[o], OutputSpectrum[o] + 2 * kClearedBins, 0.0f);
         if (float* p = PhaseReferenceSpectrum[o]) {

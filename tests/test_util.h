@@ -3,10 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
+#include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 #include <thread>
 
 class ScratchDir {
@@ -41,3 +51,27 @@ bool WaitFor(F done, int ms = 5000) {
     }
     return true;
 }
+
+#ifndef _WIN32
+// Makes a named pipe at `path` and runs `read` on it. True when `read` came back by itself; false when it
+// opened the pipe and waited for a writer (a writer then opens and closes the pipe to let it go).
+inline bool ReturnsOnANamedPipe(const std::string& path, const std::function<void()>& read) {
+    if (mkfifo(path.c_str(), 0600) != 0) {
+        ADD_FAILURE() << "no named pipe at " << path;
+        return false;
+    }
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        read();
+        done = true;
+    });
+    for (int i = 0; i < 1000 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool returned = done;
+    if (!returned) {
+        const int w = open(path.c_str(), O_WRONLY);
+        if (w >= 0) close(w);
+    }
+    reader.join();
+    return returned;
+}
+#endif

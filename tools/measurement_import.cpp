@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "app/raw_file.h"
 #include "tools/driver_fields.h"
 
 namespace {
@@ -112,7 +113,8 @@ FilePickerDescription ImportFilePicker(ImportMember member) {
 }
 
 int LoadImportFile(const std::string& path, std::vector<char>* image, MessageList* messages) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    // Only a regular file is opened: opening a named pipe or a device could wait for ever.
+    std::FILE* f = RawFileSize(path) < 0 ? nullptr : std::fopen(path.c_str(), "rb");
     if (!f) {
         AddWarning(messages, path);
         return 0;

@@ -19,6 +19,7 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/message_box.h"
 #include "app/win32/settings_windows.h"
+#include "app/win32/wait_cursor.h"
 #include "app/win32/window_registry.h"
 #include "design/design_presets.h"
 #include "tools/driver_repair.h"
@@ -91,7 +92,8 @@ void OpenDriverFile(HWND window) {
     const bool read = WithModalDialog([&] {
         if (!RunFilePicker(window, DriverFilePicker(false), DriverFilePath, DriverFileTitle)) return false;
         DriverBaffleState baffle = CollectDriverBaffle(*Baffle, *BaffleEdgePoints);
-        if (!ReadDriverFile(DriverFilePath, CurrentDriver, &baffle, &messages)) return false;
+        if (!WithWaitCursor([&] { return ReadDriverFile(DriverFilePath, CurrentDriver, &baffle, &messages); }))
+            return false;
         ApplyDriverBaffle(baffle, Baffle, BaffleEdgePoints);
         return true;
     });
@@ -128,7 +130,8 @@ void SaveDriverFile(HWND window) {
         stamps.mike_cal = reinterpret_cast<const CalPoint*>(MikeCalCurve);
         stamps.preamp_cal = reinterpret_cast<const CalPoint*>(PreampCalCurve);
         DriverBaffleState baffle = CollectDriverBaffle(*Baffle, *BaffleEdgePoints);
-        if (!WriteDriverFile(DriverFilePath, CurrentDriver, &baffle, stamps, &messages)) return false;
+        if (!WithWaitCursor([&] { return WriteDriverFile(DriverFilePath, CurrentDriver, &baffle, stamps, &messages); }))
+            return false;
         ApplyDriverBaffle(baffle, Baffle, BaffleEdgePoints);
         return true;
     });
@@ -151,7 +154,8 @@ void OpenProjectFile(HWND window) {
     const bool read = WithModalDialog([&] {
         if (!RunFilePicker(window, ProjectFilePicker(false), ProjectFilePath, ProjectFileTitle)) return false;
         MirroredSettings settings = GatherMirroredSettings();
-        if (!ReadProjectFile(ProjectFilePath, GlobalProjectContext(&settings), &messages)) return false;
+        if (!WithWaitCursor([&] { return ReadProjectFile(ProjectFilePath, GlobalProjectContext(&settings), &messages); }))
+            return false;
         ScatterMirroredSettings(settings);
         return true;
     });
@@ -176,7 +180,7 @@ void SaveProjectFile(HWND window) {
     const bool saved = WithModalDialog([&] {
         if (!RunFilePicker(window, ProjectFilePicker(true), ProjectFilePath, ProjectFileTitle)) return false;
         MirroredSettings settings = GatherMirroredSettings();
-        return WriteProjectFile(ProjectFilePath, GlobalProjectContext(&settings), &messages) == 1;
+        return WithWaitCursor([&] { return WriteProjectFile(ProjectFilePath, GlobalProjectContext(&settings), &messages); }) == 1;
     });
     UpdateWindow(window);
     ShowHvMessages(window, messages);
@@ -259,6 +263,13 @@ void RunDesignPreset(HWND window, const DesignPreset& preset) {
     CloseAuxChildren();
     CloseToolWindows();
     BuildDesignPreset(preset, WorkingNet, PaneRecords);
+    // The switches the panes draw by change before the panes are painted again.
+    if (preset.clears_show_flags) {
+        ShowNodes = 0;
+        ShowRaster = 0;
+    }
+    // A blank design has no curves: those of the design before it are not shown over it, nor their legends.
+    if (PresetIsBlank(preset) && PlotCurveTable) ClearPlotCurves(PlotCurveTable, kPlotCurveSlots);
     SplitterKind own;
     const bool hasOwn = SplitterForConfiguration(static_cast<uint32_t>(preset.system_configuration), &own);
     for (int k = 0; k < kSplitterKinds; ++k)
@@ -267,7 +278,7 @@ void RunDesignPreset(HWND window, const DesignPreset& preset) {
     if (hasOwn) {
         HWND& splitter = SplitterWindows[static_cast<int>(own)];
         if (splitter) {
-            InvalidateRect(splitter, nullptr, TRUE);
+            RedrawWindow(splitter, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         } else {
             OpenSplitter(own);
         }
@@ -279,8 +290,6 @@ void RunDesignPreset(HWND window, const DesignPreset& preset) {
     if (preset.bass_mode != kBassModeUnchanged) BassMode = static_cast<uint32_t>(preset.bass_mode);
     if (DesignPlayerPanelWindow && Dialogs.updateToolButtons) Dialogs.updateToolButtons(DesignPlayerPanelWindow);
     if (preset.clears_show_flags) {
-        ShowNodes = 0;
-        ShowRaster = 0;
         CheckPanelBox(kShowNodesBox, false);
         CheckPanelBox(kShowRasterBox, false);
     }
@@ -313,7 +322,7 @@ void OpenHelp(HWND window) {
     auto result = reinterpret_cast<INT_PTR>(ShellExecuteA(window, "open", AppFilePath, nullptr, nullptr, SW_SHOWNORMAL));
     if (result <= 32) {
         HvMessage m{kHelpMissing};
-        m.icon = MessageIcon::Information;  // shown with no icon of its own
+        m.icon = MessageIcon::None;
         ShowHvMessage(FrameWindow, m);
     }
 }
@@ -324,7 +333,8 @@ void ReloadLastProject(HWND window) {
     MessageList messages;
     MirroredSettings settings = GatherMirroredSettings();
     const std::string path = Preferences->LastProjectPath;
-    const int read = ReadProjectFile(path, GlobalProjectContext(&settings), &messages, kProfileNotRecognized);
+    const int read = WithWaitCursor(
+        [&] { return ReadProjectFile(path, GlobalProjectContext(&settings), &messages, kProfileNotRecognized); });
     ShowHvMessages(window, messages);
     if (!read) return;
     ScatterMirroredSettings(settings);

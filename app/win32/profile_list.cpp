@@ -1,5 +1,5 @@
-// The profile list dialog "ProjectFile": one edit and one "Browse" button per profile slot. The dialog edits
-// a copy of the slots; "Done" stores it, "Cancel" leaves the stored slots as they were.
+// The profile list dialog "ProjectFile": one edit and one "Browse" button per profile slot. Every change goes
+// straight into the slots; "Done" and "Cancel" differ only in the result.
 #include <windows.h>
 
 #include "app/file_picker.h"
@@ -19,7 +19,6 @@ struct ProfilePicker {
     char title[kPathWidth] = {};
 };
 ProfilePicker g_pickers[kProfileSlotCount];
-ProfileSlotEdit g_edit;
 
 }  // namespace
 
@@ -44,9 +43,11 @@ bool RunProfilePicker(int n, HWND owner, char* path, char* title) {
 INT_PTR CALLBACK ProfileListDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
-            BeginProfileEdit(*Preferences, &g_edit);
             for (int n = 1; n <= kProfileSlotCount; ++n) {
-                SetDlgItemTextA(dialog, IDC_PROFILE_EDIT_FIRST + n - 1, g_edit.slots[n - 1]);
+                // Setting the edit reports a change, which copies the slot onto itself (cut to its length).
+                char text[kPathWidth] = {};
+                CopySettingText(text, kProfileSlotChars + 1, Preferences->ProfileSlots[n - 1]);
+                SetDlgItemTextA(dialog, IDC_PROFILE_EDIT_FIRST + n - 1, text);
                 InitProfilePicker(n, dialog);
             }
             SetFocus(GetDlgItem(dialog, IDC_PROFILE_EDIT_FIRST));
@@ -56,7 +57,7 @@ INT_PTR CALLBACK ProfileListDialogProc(HWND dialog, UINT message, WPARAM wParam,
             if (id >= IDC_PROFILE_EDIT_FIRST && id <= IDC_PROFILE_EDIT_LAST) {
                 char text[kPathWidth] = {};
                 GetDlgItemTextA(dialog, id, text, kPathWidth);
-                SetProfileSlot(&g_edit, id - IDC_PROFILE_EDIT_FIRST + 1, text);
+                SetProfileSlot(Preferences, id - IDC_PROFILE_EDIT_FIRST + 1, text);
                 return TRUE;
             }
             if (id >= IDC_PROFILE_BROWSE_FIRST && id <= IDC_PROFILE_BROWSE_LAST) {
@@ -66,13 +67,12 @@ INT_PTR CALLBACK ProfileListDialogProc(HWND dialog, UINT message, WPARAM wParam,
                 UpdateWindow(dialog);
                 p.path[kPathWidth - 1] = '\0';
                 if (chosen) {
-                    SetProfileSlot(&g_edit, n, p.path);
-                    SetDlgItemTextA(dialog, IDC_PROFILE_EDIT_FIRST + n - 1, g_edit.slots[n - 1]);
+                    SetProfileSlot(Preferences, n, p.path);
+                    SetDlgItemTextA(dialog, IDC_PROFILE_EDIT_FIRST + n - 1, Preferences->ProfileSlots[n - 1]);
                 }
                 return TRUE;
             }
             if (id == IDOK) {
-                CommitProfileEdit(g_edit, Preferences);
                 EndDialog(dialog, 1);
                 return TRUE;
             }

@@ -53,9 +53,13 @@ void DrawBarOutlines(HWND window, SplitterKind kind, const SplitterState& s) {
     ReleaseDC(window, dc);
 }
 
-void LayOut(HWND window, SplitterKind kind) {
+void LayOut(HWND window, SplitterKind kind, WPARAM sizeType) {
     const RECT rc = ClientOf(window);
-    for (const PaneCell& cell : LayoutPanes(kind, g_state[static_cast<int>(kind)].bars, rc.right, rc.bottom)) {
+    SplitterBars& bars = g_state[static_cast<int>(kind)].bars;
+    // The bars stand where they are drawn, so the pointer grabs them there; the bar slot keeps what was
+    // dragged. A minimised window has no client area to clamp against.
+    if (sizeType != SIZE_MINIMIZED) bars = ClampBars(kind, bars, rc.right, rc.bottom);
+    for (const PaneCell& cell : LayoutPanes(kind, bars, rc.right, rc.bottom)) {
         if (PaneWindows[cell.pane]) MoveWindow(PaneWindows[cell.pane], cell.x, cell.y, cell.width, cell.height, FALSE);
     }
     InvalidateRect(window, nullptr, TRUE);
@@ -134,7 +138,7 @@ LRESULT CALLBACK SplitterWndProc(HWND window, UINT message, WPARAM wParam, LPARA
             break;
         case WM_SIZE:
             TrackChildSize(window, InfoOf(Kind).placementSlot, 0);
-            LayOut(window, Kind);
+            LayOut(window, Kind, wParam);
             break;
         case WM_MOUSEMOVE:
             OnMouseMove(window, Kind, wParam, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));

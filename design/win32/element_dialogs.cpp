@@ -9,6 +9,7 @@
 #include "app/global_records.h"
 #include "app/win32/file_dialogs.h"
 #include "app/win32/message_box.h"
+#include "app/win32/wait_cursor.h"
 #include "design/driver_equalization.h"
 #include "design/element_dialogs.h"
 #include "design/filter_names.h"
@@ -58,9 +59,7 @@ bool g_outputReady = false;  // the opening has filled every field; live edits a
 FilterBlockDialogState g_filter;
 
 void BuildEqualization(const WorkingNetwork& net, int element) {
-    HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-    BuildDriverEqualization(net, element, BinFrequencyTable, BlockFrames, MinPhaseWorkSpectrum);
-    SetCursor(previous ? previous : LoadCursor(nullptr, IDC_ARROW));
+    WithWaitCursor([&] { BuildDriverEqualization(net, element, BinFrequencyTable, BlockFrames, MinPhaseWorkSpectrum); });
 }
 
 void OutputBrowse(HWND dialog) {
@@ -78,8 +77,10 @@ void OutputBrowse(HWND dialog) {
     path[kDriverPathChars - 1] = '\0';
     title[kDriverPathChars - 1] = '\0';
     DialogOutcome outcome;
-    LoadPortDriverFile(path.data(), title.data(), PortDriverBuffer, pr_file ? pr_file->tail.HV_Sampling : 0,
-                       HV_Buffer_Size, WorkingNet, SelectedElement, &g_output, &outcome);
+    WithWaitCursor([&] {
+        LoadPortDriverFile(path.data(), title.data(), PortDriverBuffer, pr_file ? pr_file->tail.HV_Sampling : 0,
+                           HV_Buffer_Size, WorkingNet, SelectedElement, &g_output, &outcome);
+    });
     Apply(dialog, outcome);
 }
 

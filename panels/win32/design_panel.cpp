@@ -17,6 +17,7 @@
 #include "app/win32/app_windows.h"
 #include "app/win32/file_dialogs.h"
 #include "app/win32/message_box.h"
+#include "app/win32/wait_cursor.h"
 #include "app/win32/window_registry.h"
 #include "design/pane_editor.h"
 #include "design/win32/design_windows.h"
@@ -308,23 +309,26 @@ void OnCommand(HWND panel, int id) {
 
 // ---- Timers -----------------------------------------------------------------------------------------------
 
+// Asks where to save the recording and saves it. A save that fails (no room, a folder that cannot be written)
+// is said and the recording kept: the picker comes again, so the user can make room or choose another place.
+// Cancelling the picker drops the recording.
 void SaveRecording() {
     char path[kPathWidth] = {};
     char title[kPathWidth] = {};
-    PrepareWavSaveDialog(FrameWindow);
-    WavSaveDialogRecord.lpstrFile = path;
-    WavSaveDialogRecord.lpstrFileTitle = title;
-    WavSaveDialogRecord.Flags = OFN_CREATEPROMPT | OFN_HIDEREADONLY;
-    ModalDialogOpen = 1;
-    const bool chosen = RunFilePicker(FrameWindow, WavSavePicker(), path, title);
-    ModalDialogOpen = 0;
-    if (!chosen) {
-        Engine().dropRecording();
-        return;
+    for (;;) {
+        PrepareWavSaveDialog(FrameWindow);
+        WavSaveDialogRecord.lpstrFile = path;
+        WavSaveDialogRecord.lpstrFileTitle = title;
+        WavSaveDialogRecord.Flags = OFN_CREATEPROMPT | OFN_HIDEREADONLY;
+        ModalDialogOpen = 1;
+        const bool chosen = RunFilePicker(FrameWindow, WavSavePicker(), path, title);
+        ModalDialogOpen = 0;
+        if (!chosen) break;
+        MessageList messages;
+        const int saved = WithWaitCursor([&] { return Engine().saveRecording(path, &messages); });
+        ShowMessages(messages);
+        if (saved == 1 || !Engine().hasRecording()) break;
     }
-    MessageList messages;
-    Engine().saveRecording(path, &messages);
-    ShowMessages(messages);
     Engine().dropRecording();
 }
 
@@ -343,7 +347,7 @@ void OnProfileReload(HWND panel) {
     for (HWND& splitter : SplitterWindows) CloseChild(&splitter);
     MessageList messages;
     std::string path;
-    const ProfileLoad load = LoadProfile(LiveShared.ProfileNumber, &messages, &path);
+    const ProfileLoad load = WithWaitCursor([&] { return LoadProfile(LiveShared.ProfileNumber, &messages, &path); });
     if (load == ProfileLoad::kLoaded) SettleLiveControlsAfterLoad(panel);
     ShowMessages(messages);
     if (load == ProfileLoad::kLoaded) {

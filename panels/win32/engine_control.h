@@ -28,8 +28,9 @@ struct EngineControl {
     // handed back (once).
     void (*allocateBuffers)() = nullptr;
     void (*releaseBuffers)() = nullptr;
-    // The recording after STOP: whether anything was recorded, the WAV file written (1 written, 0 with the
-    // message in `out`), the recording dropped.
+    // The recording after STOP: whether anything was recorded, the WAV file written (1 written and the
+    // recording freed; 0 with the message in `out` and the recording kept for another try), the recording
+    // dropped.
     bool (*hasRecording)() = nullptr;
     int (*saveRecording)(const char* path, MessageList* out) = nullptr;
     void (*dropRecording)() = nullptr;

@@ -14,6 +14,7 @@
 #include "app/system_record.h"
 #include "app/win32/app_windows.h"
 #include "app/win32/message_box.h"
+#include "app/win32/wait_cursor.h"
 #include "app/win32/window_registry.h"
 #include "engine/win32/endpoints.h"
 #include "panels/live_keys.h"
@@ -154,7 +155,7 @@ void OnProfileReload(HWND panel) {
     SetVolumePosition(panel, kVolumeAfterStop);
     MessageList messages;
     std::string path;
-    const ProfileLoad load = LoadProfile(LiveShared.ProfileNumber, &messages, &path);
+    const ProfileLoad load = WithWaitCursor([&] { return LoadProfile(LiveShared.ProfileNumber, &messages, &path); });
     if (load == ProfileLoad::kLoaded) SettleLiveControlsAfterLoad(panel);
     ShowHvMessages(FrameWindow, messages);
     if (load == ProfileLoad::kNotFound) {

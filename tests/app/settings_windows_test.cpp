@@ -495,21 +495,16 @@ TEST(PrintLayout, DefaultPrinterSplitAtTheFirstTwoCommas) {
     EXPECT_EQ(p.name, "");
 }
 
-TEST(ProfileSlots, EditedOnACopyCommittedOnDone) {
+TEST(ProfileSlots, TypedTextIsStoredCutToItsLength) {
     auto record = AllocZeroed<PreferencesRecord>();
     std::strcpy(record->ProfileSlots[0], "C:\\one.HIF");
-    std::memset(record->ProfileSlots[9], 'x', kPathWidth);  // no NUL in the file
-    ProfileSlotEdit edit;
-    BeginProfileEdit(*record, &edit);
-    EXPECT_STREQ(edit.slots[0], "C:\\one.HIF");
-    EXPECT_EQ(std::strlen(edit.slots[9]), static_cast<std::size_t>(kProfileSlotChars));
-    SetProfileSlot(&edit, 3, "D:\\three.HIF");
-    SetProfileSlot(&edit, 11, "ignored");
-    EXPECT_STREQ(record->ProfileSlots[2], "");  // Cancel: the record is as it was
-    const std::string longPath(3000, 'p');
-    SetProfileSlot(&edit, 1, longPath.c_str());
-    CommitProfileEdit(edit, record.get());
+    SetProfileSlot(record.get(), 3, "D:\\three.HIF");
+    SetProfileSlot(record.get(), 11, "ignored");
+    SetProfileSlot(record.get(), 0, "ignored");
     EXPECT_STREQ(record->ProfileSlots[2], "D:\\three.HIF");
-    EXPECT_EQ(std::strlen(record->ProfileSlots[0]), 2046u);
+    EXPECT_STREQ(record->ProfileSlots[0], "C:\\one.HIF");
+    const std::string longPath(3000, 'p');
+    SetProfileSlot(record.get(), 10, longPath.c_str());
+    EXPECT_EQ(std::strlen(record->ProfileSlots[9]), 2046u);
     EXPECT_EQ(record->ProfileSlots[9][2046], '\0');
 }

@@ -163,8 +163,19 @@ TEST(FrameCommands, GuardTable) {
         EXPECT_TRUE(IsCommandRefused(id, true, false)) << id;
         EXPECT_FALSE(IsCommandRefused(id, false, true)) << id;
     }
-    for (int id : {IDM_OPEN_DRIVER, IDM_SAVE_PROJECT, IDM_PREFERENCES, IDM_STEREO_2X2, IDM_HT72_BBM_CABS,
-                   IDM_ASSIGN_PROFILES, IDM_MLS, IDM_HELP, IDM_EXPORT_IR, IDM_IMPORT_LMS_ALT}) {
+    // The MDI window list (ids from 40, "More Windows..." at 49 and the ids of further children) and ids no
+    // menu item carries reach DefFrameProc whatever runs.
+    for (int id : {IDM_FIRST_MDI_CHILD, IDM_FIRST_MDI_CHILD + 1, IDM_FIRST_MDI_CHILD + 9, IDM_FIRST_MDI_CHILD + 30,
+                   111, 203, 405, 9999}) {
+        EXPECT_FALSE(IsCommandRefused(id, true, true)) << id;
+    }
+    for (int id : {IDM_OPEN_DRIVER, IDM_SAVE_DRIVER, IDM_OPEN_PROJECT, IDM_SAVE_PROJECT, IDM_PREFERENCES,
+                   IDM_LAST_DRIVER, IDM_LAST_PROJECT, IDM_STEREO_2X3, IDM_STEREO_2X4, IDM_STEREO_2X2, IDM_HT1,
+                   IDM_HT2, IDM_HT3, IDM_HT4, IDM_HT5, IDM_HT5_6X1, IDM_HT6_6X2, IDM_BLANK_STEREO, IDM_BLANK_HT,
+                   IDM_BLANK_QUADRO, IDM_BLANK_BBM52, IDM_BBM_HT2, IDM_HT72_BBM, IDM_HT72_BBM_CABS,
+                   IDM_STEREO_2X2_SUBS, IDM_ASSIGN_PROFILES, IDM_DIFFRACTION_MODEL, IDM_FILE_EDITOR,
+                   IDM_PEN_COLOURS, IDM_IMPORT_IMP, IDM_IMPORT_LMS, IDM_IMPORT_CLIO, IDM_IMPORT_MLSSA,
+                   IDM_IMPORT_LMS_ALT, IDM_EXPORT_SPL_PHASE, IDM_EXPORT_IR, IDM_MLS, IDM_HELP}) {
         EXPECT_TRUE(IsCommandRefused(id, true, false)) << id;
         EXPECT_TRUE(IsCommandRefused(id, false, true)) << id;
         EXPECT_FALSE(IsCommandRefused(id, false, false)) << id;

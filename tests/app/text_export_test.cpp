@@ -264,3 +264,24 @@ TEST(CurveText, PickerDescriptions) {
     EXPECT_EQ(i.title_chars, 2048);
     EXPECT_TRUE(i.create_prompt && i.hide_read_only && !i.for_save);
 }
+
+// A named pipe in the calibration file's place is refused by its path before it is opened: opening it would
+// wait for a writer that never comes.
+TEST(CurveText, ANamedPipeIsRefusedWithoutWaiting) {
+#ifdef _WIN32
+    GTEST_SKIP() << "named pipes of this kind are a POSIX matter";
+#else
+    ScratchDir dir;
+    const std::string fifo = dir.File("mike.trg");
+    auto f = BinTable();
+    std::vector<CalPoint> curve(kLinGridPoints, CalPoint{4.0f, 5.0f});
+    MessageList msgs;
+    int result = -1;
+    ASSERT_TRUE(ReturnsOnANamedPipe(fifo, [&] { result = ReadMikeCalFile(fifo, curve.data(), f.data(), &msgs); }))
+        << "the reader opened the pipe and waited";
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(msgs.size(), 1u);
+    EXPECT_EQ(msgs[0].text, fifo);
+    EXPECT_EQ(curve[0].spl_db, 4.0f);
+#endif
+}

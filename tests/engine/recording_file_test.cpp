@@ -1,10 +1,11 @@
 // The recording's WAV file parsed back field by field: the real rate in the header, the chunks in order,
-// the chunks freed on every path.
+// the chunks freed once saved and kept after a failed save.
 #include "engine/recording_file.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -92,7 +93,7 @@ TEST(RecordingFile, HeaderStatesTheRealRateAndTheDataFollowsInOrder) {
     }
 }
 
-TEST(RecordingFile, AFailedWriteIsReportedAndStillFreesTheChunks) {
+TEST(RecordingFile, AFailedWriteIsReportedAndKeepsTheRecordingForAnotherSave) {
     ScratchDir dir;
     RecordingPool pool;
     FillPool(&pool, 1);
@@ -100,7 +101,21 @@ TEST(RecordingFile, AFailedWriteIsReportedAndStillFreesTheChunks) {
     EXPECT_NE(SaveRecordingWav(dir.File("missing-folder/out.wav"), &pool, 48000, &messages), RawFileStatus::Ok);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Failed to open file");
+    ASSERT_TRUE(RecordingToSave(pool));
+    EXPECT_EQ(pool.Count, 2);  // the half chunk counted once, however often the save is tried
+    EXPECT_NE(SaveRecordingWav(dir.File("missing-folder/out.wav"), &pool, 48000, &messages), RawFileStatus::Ok);
+    EXPECT_EQ(pool.Count, 2);
+
+    // Saved again elsewhere: the whole recording is there, and only now freed.
+    const std::string path = dir.File("out.wav");
+    ASSERT_EQ(SaveRecordingWav(path, &pool, 48000, &messages), RawFileStatus::Ok);
     EXPECT_EQ(pool.RecordedWav, nullptr);
+    const std::string f = ReadAll(path);
+    ASSERT_EQ(f.size(), 68u + 2 * 8192u);
+    EXPECT_EQ(static_cast<int32_t>(U32(f, 68 + 8 * 1023)), 1023 * 256);
+    EXPECT_EQ(static_cast<int32_t>(U32(f, 68 + 8192 + 8 * 511)), (1000 + 511) * 256);
+    EXPECT_EQ(static_cast<int32_t>(U32(f, 68 + 8192 + 8 * 512)), 0);
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 }
 
 TEST(RecordingFile, AnEmptyRecordingIsAValidFileWithNoData) {

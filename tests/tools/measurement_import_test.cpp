@@ -421,6 +421,15 @@ TEST(MeasurementImport, FilesAreLoadedWholeAndHugeOnesRefusedUnread) {
     ASSERT_EQ(m.size(), 1u);
     EXPECT_EQ(m[0].text, big + " Is Too Large To Import");
     EXPECT_EQ(image.size(), 3u);
+    // A named pipe is refused by its path, without waiting for a writer.
+    const std::string fifo = dir.File("pipe.frd");
+    m.clear();
+    int result = -1;
+    ASSERT_TRUE(ReturnsOnANamedPipe(fifo, [&] { result = LoadImportFile(fifo, &image, &m); }))
+        << "the import opened the pipe and waited";
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_EQ(m[0].text, fifo);
 #endif
 }
 

@@ -11,6 +11,7 @@
 
 #include "app/win32/app_windows.h"
 #include "app/win32/message_box.h"
+#include "panels/win32/control_panels.h"
 
 
 struct Recorder {
@@ -45,6 +46,13 @@ protected:
     bool Start() {
         recorder_.shown.clear();
         return StartApplication(GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_HIDE);
+    }
+    // Starts the program with the real control panels and shows its frame.
+    bool StartWithPanels() {
+        InstallControlPanels();
+        if (!Start()) return false;
+        ShowWindow(FrameWindow, SW_SHOW);
+        return true;
     }
     // Closes the frame the way the user does and lets the message loop end.
     int CloseAndRun(int answer) {

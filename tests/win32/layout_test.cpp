@@ -192,10 +192,8 @@ class WindowLayout : public AppSession, public ::testing::WithParamInterface<Lay
 protected:
     void SetUp() override {
         AppSession::SetUp();
-        InstallControlPanels();
         InstallRoomEqualizer();
-        ASSERT_TRUE(Start());
-        ShowWindow(FrameWindow, SW_SHOW);
+        ASSERT_TRUE(StartWithPanels());
         Pump();
     }
     void TearDown() override {

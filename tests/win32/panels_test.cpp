@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,9 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/window_registry.h"
 #include "design/network_model.h"
+#include "engine/engine_globals.h"
 #include "engine/engine_status.h"
+#include "engine/recording_file.h"
 #include "design/pane_editor.h"
 #include "app_session.h"
 #include "panels/live_keys.h"
@@ -84,9 +87,16 @@ void MaybeScreenshot(const char* name) {
     const char* dir = std::getenv("HV_SCREENSHOT_DIR");
     if (!dir || !*dir) return;
     RedrawWindow(FrameWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    for (HWND panel : {DesignPlayerPanelWindow, PlayerPanelWindow})
-        if (panel) RedrawWindow(panel, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Pump();
+    // The panels stand above the frame in the picture (with no window manager nothing keeps them there).
+    for (HWND panel : {DesignPlayerPanelWindow, PlayerPanelWindow}) {
+        if (!panel) continue;
+        SetWindowPos(panel, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        RedrawWindow(panel, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+    for (int i = 0; i < 10; ++i) {
+        Pump();
+        Sleep(15);
+    }
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     HDC screen = GetDC(nullptr);
     HDC mem = CreateCompatibleDC(screen);
@@ -107,6 +117,8 @@ void MaybeScreenshot(const char* name) {
     DeleteObject(bmp);
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
+    for (HWND panel : {DesignPlayerPanelWindow, PlayerPanelWindow})
+        if (panel) SetWindowPos(panel, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // An engine that records what the panels ask of it.
@@ -168,9 +180,7 @@ class PanelSession : public AppSession {
 protected:
     void SetUp() override {
         AppSession::SetUp();
-        InstallControlPanels();
-        ASSERT_TRUE(Start());
-        ShowWindow(FrameWindow, SW_SHOW);
+        ASSERT_TRUE(StartWithPanels());
         Pump();
         recorder_.shown.clear();
     }
@@ -735,6 +745,66 @@ TEST_F(PanelSession, DesignPanelPlayStopTidyUpAndRecording) {
     // STOP while stopped does nothing.
     Command(panel, IDC_STOP);
     EXPECT_EQ(Count(fake_.calls, "stop"), 1);
+}
+
+TEST_F(PanelSession, ARecordingWhoseSaveFailedIsOfferedAgainAndSaved) {
+    // The program's recording and its WAV writer; the fake engine streams nothing.
+    g_fake = &fake_;
+    EngineControl e = FakeEngineControl();
+    e.hasRecording = nullptr;
+    e.saveRecording = nullptr;
+    SetEngineControl(e);
+    HWND panel = DesignPlayerPanelWindow;
+    Command(panel, IDC_FRONT_LEFT);
+    Command(panel, IDC_FRONT_RIGHT);
+    ASSERT_TRUE(recorder_.shown.empty());
+    Command(panel, IDC_RE_RECORD);
+    Command(panel, IDC_PLAY);
+    ASSERT_TRUE(PumpUntil([&] { return EngineRunning.load() == 1; }, 6000));
+    // Two chunks recorded while the engine ran.
+    RecordingPool& pool = ProgramRecording();
+    ASSERT_EQ(AllocateRecordingPool(&pool, 4), 0);
+    for (int c = 0; c < 2; ++c)
+        for (int w = 0; w < kRecordChunkBytes / 4; ++w) pool.RecordedWav[c][w] = (c * 10000 + w) * 256;
+    pool.Count = 2;
+
+    // The first place cannot be written; the picker comes again with the recording still there.
+    const std::string blocked = (folder_ / "no-such-folder" / "take.wav").string();
+    const std::string good = (folder_ / "take.wav").string();
+    int asked = 0;
+    SetFilePickerHook([&](const FilePickerDescription&, char* path, char*) {
+        ++asked;
+        if (asked == 1) {
+            std::strcpy(path, blocked.c_str());
+        } else {
+            EXPECT_TRUE(RecordingToSave(ProgramRecording()));
+            std::strcpy(path, good.c_str());
+        }
+        return true;
+    });
+    Command(panel, IDC_STOP);
+    ASSERT_TRUE(PumpUntil([&] { return asked >= 2 && !RecordingToSave(ProgramRecording()); }, 5000));
+    EXPECT_EQ(asked, 2);
+    ASSERT_EQ(recorder_.shown.size(), 1u);
+    EXPECT_EQ(recorder_.shown[0].text, "Failed to open file");
+    std::ifstream f(good, std::ios::binary);
+    const std::string wav((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(wav.size(), 68u + 2u * kRecordChunkBytes);
+    int32_t word = 0;
+    std::memcpy(&word, wav.data() + 68 + kRecordChunkBytes + 4 * 5, 4);
+    EXPECT_EQ(word, (10000 + 5) * 256);
+
+    // Cancelling the picker drops the recording.
+    RecordOutputChoice = 1;
+    ASSERT_EQ(AllocateRecordingPool(&pool, 2), 0);
+    pool.Count = 1;
+    SetFilePickerHook([](const FilePickerDescription&, char*, char*) { return false; });
+    Command(panel, IDC_PLAY);
+    ASSERT_TRUE(PumpUntil([&] { return EngineRunning.load() == 1; }, 6000));
+    pool.Count = 1;
+    Command(panel, IDC_STOP);
+    ASSERT_TRUE(PumpUntil([&] { return !RecordingToSave(ProgramRecording()); }, 5000));
+    EXPECT_EQ(ProgramRecording().RecordedWav, nullptr);
 }
 
 TEST_F(PanelSession, DesignPanelPlayRecomputesAFailedPaneAndStopsThere) {

@@ -363,7 +363,7 @@ TEST_F(SettingsSession, PenColoursWindowKeepsItsOwnControls) {
     for (int k = 1; k < kColourSchemeEntries; ++k) EXPECT_EQ(ColourSelectionFlags[k], 0);
 }
 
-TEST_F(SettingsSession, ProfileDialogDoneStoresCancelKeeps) {
+TEST_F(SettingsSession, ProfileDialogStoresEveryChangeWhicheverButtonEndsIt) {
     std::strcpy(Preferences->ProfileSlots[0], "C:\\first.HIF");
     int modalSeen = -1;
     {
@@ -380,7 +380,7 @@ TEST_F(SettingsSession, ProfileDialogDoneStoresCancelKeeps) {
     }
     EXPECT_EQ(modalSeen, 1);
     EXPECT_EQ(ModalDialogOpen.load(), 0);
-    EXPECT_STREQ(Preferences->ProfileSlots[2], "");  // Cancel keeps nothing
+    EXPECT_STREQ(Preferences->ProfileSlots[2], "C:\\third.HIF");  // Cancel keeps what was typed
     EXPECT_STREQ(Preferences->ProfileSlots[0], "C:\\first.HIF");
 
     const std::string chosen = (folder_ / "tenth.HIF").string();
@@ -394,7 +394,7 @@ TEST_F(SettingsSession, ProfileDialogDoneStoresCancelKeeps) {
     });
     {
         DialogDriver driver("Enter Driver FileNames", [&](HWND d) {
-            SetDlgItemTextA(d, IDC_PROFILE_EDIT_FIRST + 2, "C:\\third.HIF");
+            SetDlgItemTextA(d, IDC_PROFILE_EDIT_FIRST + 1, "C:\\second.HIF");
             SendMessageA(d, WM_COMMAND, IDC_PROFILE_BROWSE_LAST, 0);
             char text[MAX_PATH] = {};
             GetDlgItemTextA(d, IDC_PROFILE_EDIT_LAST, text, sizeof text);
@@ -404,8 +404,28 @@ TEST_F(SettingsSession, ProfileDialogDoneStoresCancelKeeps) {
         Command(IDM_ASSIGN_PROFILES);
         EXPECT_TRUE(driver.Acted());
     }
+    EXPECT_STREQ(Preferences->ProfileSlots[1], "C:\\second.HIF");
     EXPECT_STREQ(Preferences->ProfileSlots[2], "C:\\third.HIF");
     EXPECT_EQ(std::string(Preferences->ProfileSlots[9]), chosen);
+    EXPECT_STREQ(Preferences->ProfileSlots[0], "C:\\first.HIF");
+
+    // A file chosen by "Browse" stays too when the dialog is cancelled; a cancelled picker changes nothing.
+    const std::string other = (folder_ / "other.HIF").string();
+    SetFilePickerHook([&](const FilePickerDescription&, char* path, char*) {
+        std::strcpy(path, other.c_str());
+        return true;
+    });
+    {
+        DialogDriver driver("Enter Driver FileNames", [&](HWND d) {
+            SendMessageA(d, WM_COMMAND, IDC_PROFILE_BROWSE_FIRST + 4, 0);
+            SetFilePickerHook([](const FilePickerDescription&, char*, char*) { return false; });
+            SendMessageA(d, WM_COMMAND, IDC_PROFILE_BROWSE_FIRST, 0);
+            PostMessageA(d, WM_COMMAND, IDCANCEL, 0);
+        });
+        Command(IDM_ASSIGN_PROFILES);
+        EXPECT_TRUE(driver.Acted());
+    }
+    EXPECT_EQ(std::string(Preferences->ProfileSlots[4]), other);
     EXPECT_STREQ(Preferences->ProfileSlots[0], "C:\\first.HIF");
 }
 

@@ -82,6 +82,45 @@ void MaybeScreenshot(const char* name, HWND front) {
     SaveScreen(name);
 }
 
+// Watches the cursor of the user-interface thread from a thread that shares its input state: whether the
+// wait cursor was up while the user-interface thread was busy.
+class CursorWatch {
+public:
+    CursorWatch() : ui_(GetCurrentThreadId()) {
+        thread_ = CreateThread(nullptr, 0, &CursorWatch::Run, this, 0, nullptr);
+        while (!attached_) Sleep(1);
+    }
+    ~CursorWatch() { Stop(); }
+    bool SawWaitCursor() {
+        Stop();
+        return sawWait_;
+    }
+
+private:
+    void Stop() {
+        if (!thread_) return;
+        stop_ = true;
+        WaitForSingleObject(thread_, 10000);
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
+    static DWORD WINAPI Run(LPVOID p) {
+        auto* self = static_cast<CursorWatch*>(p);
+        AttachThreadInput(GetCurrentThreadId(), self->ui_, TRUE);
+        const HCURSOR wait = LoadCursor(nullptr, IDC_WAIT);
+        self->attached_ = true;
+        // Without a pause: a driver file is read in a few milliseconds.
+        while (!self->stop_) {
+            if (GetCursor() == wait) self->sawWait_ = true;
+        }
+        AttachThreadInput(GetCurrentThreadId(), self->ui_, FALSE);
+        return 0;
+    }
+    DWORD ui_;
+    HANDLE thread_ = nullptr;
+    volatile bool attached_ = false, stop_ = false, sawWait_ = false;
+};
+
 class ShellSession : public AppSession {
 protected:
     void SetUp() override {
@@ -96,6 +135,8 @@ protected:
         SetFilePickerHook(nullptr);
         Dialogs = DialogCreators{};
         AppSession::TearDown();
+        // The stand-in panel does not clear its handle when it goes, as the real one does.
+        DesignPlayerPanelWindow = nullptr;
     }
     void Command(int id) { SendMessageA(FrameWindow, WM_COMMAND, id, 0); }
     // Pumps messages until `done` or the time-out.
@@ -192,12 +233,74 @@ TEST_F(ShellSession, GuardedCommandsDoNothingWhileTheEngineRuns) {
     EXPECT_NE(IrSplChildWindow, nullptr);
 }
 
+TEST_F(ShellSession, WindowListCommandsWorkWhileTheEngineRunsOrAPlayerIsOpen) {
+    Command(IDM_STEREO_2X2);
+    HWND splitter = SplitterWindows[static_cast<int>(SplitterKind::Stereo)];
+    ASSERT_NE(splitter, nullptr);
+    ASSERT_NE(SplPlotWindow, nullptr);
+    auto active = [] { return reinterpret_cast<HWND>(SendMessageA(MdiClientWindow, WM_MDIGETACTIVE, 0, 0)); };
+    SendMessageA(MdiClientWindow, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(SplPlotWindow), 0);
+    ASSERT_EQ(active(), SplPlotWindow);
+    // The File menu's window list names each child by its id (from 40): choosing it activates the child.
+    EngineRunning = 1;
+    Command(GetDlgCtrlID(splitter));
+    EngineRunning = 0;
+    EXPECT_EQ(active(), splitter);
+    HWND player = CreateRecordingPanel(FrameWindow);
+    PlaylistEditorWindow = player;
+    Command(GetDlgCtrlID(SplPlotWindow));
+    PlaylistEditorWindow = nullptr;
+    DestroyWindow(player);
+    EXPECT_EQ(active(), SplPlotWindow);
+    EXPECT_GE(GetDlgCtrlID(SplPlotWindow), IDM_FIRST_MDI_CHILD);
+}
+
+TEST_F(ShellSession, PresetsRepaintThePanesAndBlankOnesHideTheOldCurves) {
+    Command(IDM_HT5_6X1);
+    HWND splitter = SplitterWindows[static_cast<int>(SplitterKind::HomeTheatre)];
+    ASSERT_NE(splitter, nullptr);
+    ASSERT_EQ(ShowRaster, 1);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    ASSERT_FALSE(GetUpdateRect(PaneWindows[1], nullptr, FALSE));
+    // 221 on the open Home Theatre window: the raster goes, and every pane is painted again without it.
+    Command(IDM_HT6_6X2);
+    ASSERT_EQ(SplitterWindows[static_cast<int>(SplitterKind::HomeTheatre)], splitter);
+    EXPECT_EQ(ShowRaster, 0);
+    EXPECT_EQ(ShowNodes, 0);
+    for (int pane = 1; pane <= 6; ++pane) EXPECT_TRUE(GetUpdateRect(PaneWindows[pane], nullptr, FALSE)) << pane;
+
+    // Curves of the design before a blank one are not shown over it, nor their legends.
+    for (int c : {0, 17, kPlotCurveSlots - 1}) PlotCurveTable[c].Visible = 1.0f;
+    Command(IDM_HT1);
+    EXPECT_EQ(PlotCurveTable[17].Visible, 1.0f);  // a design with networks keeps them until it is solved
+    for (int id : {IDM_BLANK_STEREO, IDM_BLANK_HT, IDM_BLANK_QUADRO, IDM_BLANK_BBM52}) {
+        PlotCurveTable[17].Visible = 1.0f;
+        Command(id);
+        for (int c = 0; c < kPlotCurveSlots; ++c) ASSERT_NE(PlotCurveTable[c].Visible, 1.0f) << id << " curve " << c;
+        EXPECT_NE(SplPlotWindow, nullptr) << id;
+    }
+}
+
+TEST_F(ShellSession, MissingHelpFileIsSaidWithoutAnIcon) {
+    Command(IDM_HELP);
+    ASSERT_EQ(recorder_.shown.size(), 1u);
+    EXPECT_EQ(recorder_.shown[0].text, "Unable To Locate HalvaneEqualizer_Help.CHM File");
+    EXPECT_EQ(recorder_.shown[0].caption, "HV Message");
+    EXPECT_EQ(recorder_.shown[0].icon, MessageIcon::None);
+    EXPECT_EQ(recorder_.shown[0].buttons, MessageButtons::Ok);
+}
+
 TEST_F(ShellSession, ProjectSavedAndOpenedRestoresTheDesign) {
     const std::string path = (folder_ / "house.HIF").string();
     Command(IDM_HT4);  // all 16 outputs assigned
     const float output12 = PaneRecords[3]->params[9].p[kParamOutputNumber];
     AnswerPickerWith(path);
+    SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    CursorWatch saving;
     Command(IDM_SAVE_PROJECT);
+    EXPECT_TRUE(saving.SawWaitCursor()) << "no wait cursor while the project was written";
+    EXPECT_NE(GetCursor(), LoadCursor(nullptr, IDC_WAIT));
     ASSERT_EQ(std::filesystem::file_size(path), 303332072u);
     char title[2300] = {};
     GetWindowTextA(FrameWindow, title, sizeof title);
@@ -206,7 +309,11 @@ TEST_F(ShellSession, ProjectSavedAndOpenedRestoresTheDesign) {
     Command(IDM_BLANK_STEREO);
     ASSERT_EQ(pr_file->tail.SystemConfiguration, 0u);
     recorder_.answer = IDYES;
-    Command(IDM_OPEN_PROJECT);
+    {
+        CursorWatch reading;
+        Command(IDM_OPEN_PROJECT);
+        EXPECT_TRUE(reading.SawWaitCursor()) << "no wait cursor while the project was read";
+    }
     ASSERT_EQ(recorder_.shown.size(), 1u);
     EXPECT_EQ(recorder_.shown[0].text, "Last chance to save current data !\n\nDO YOU WISH TO LOAD NEW PROJECT ?");
     EXPECT_EQ(pr_file->tail.SystemConfiguration, 1u);
@@ -244,13 +351,21 @@ TEST_F(ShellSession, DriverOpenedRepairsItsCurvesBeforeTheEditorShowsThem) {
     CurrentDriver->spl_log[10] = 80.0f;
     CurrentDriver->spl_log[20] = 90.0f;
     AnswerPickerWith(path);
-    Command(IDM_SAVE_DRIVER);
+    {
+        CursorWatch saving;
+        Command(IDM_SAVE_DRIVER);
+        EXPECT_TRUE(saving.SawWaitCursor()) << "no wait cursor while the driver file was written";
+    }
     ASSERT_TRUE(std::filesystem::exists(path));
     for (float& v : CurrentDriver->spl_log) v = 0.0f;
 
     recorder_.answer = IDYES;
     recorder_.shown.clear();
-    Command(IDM_OPEN_DRIVER);
+    {
+        CursorWatch reading;
+        Command(IDM_OPEN_DRIVER);
+        EXPECT_TRUE(reading.SawWaitCursor()) << "no wait cursor while the driver file was read";
+    }
     ASSERT_EQ(recorder_.shown.size(), 1u);  // the question only
     EXPECT_EQ(recorder_.shown[0].text, "Last chance to save current data !\n\nDO YOU WISH TO LOAD NEW DRIVER ?");
     EXPECT_EQ(CurrentDriver->spl_log[0], 80.0f);
@@ -376,28 +491,37 @@ TEST_F(ShellSession, DraggedBarIsRememberedAndClampedAtLayout) {
     Command(IDM_STEREO_2X2);
     HWND splitter = SplitterWindows[static_cast<int>(SplitterKind::Stereo)];
     ASSERT_NE(splitter, nullptr);
+    // A press at x0, a move to x1 and the release there, then the layout the release posts.
+    auto drag = [splitter](int x0, int x1) {
+        SendMessageA(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x0, 100));
+        SendMessageA(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x1, 100));
+        SendMessageA(splitter, WM_LBUTTONUP, 0, MAKELPARAM(x1, 100));
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    };
     RECT rc;
     GetClientRect(splitter, &rc);
     const int bar = WindowPlacements[11].x > rc.right - 50 ? rc.right - 50 : WindowPlacements[11].x;
-    SendMessageA(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(bar, 100));
-    SendMessageA(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(200, 100));
-    SendMessageA(splitter, WM_LBUTTONUP, 0, MAKELPARAM(200, 100));
+    drag(bar, 200);
     EXPECT_EQ(WindowPlacements[11].x, 200);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
     RECT left, right;
     GetWindowRect(PaneWindows[1], &left);
     GetWindowRect(PaneWindows[3], &right);
     EXPECT_EQ(left.right - left.left, 198);   // X - 2
     EXPECT_EQ(right.left - left.left, 200);   // X + 1 against 1
     // A drag far to the left is kept as dragged in the slot but laid out at the lower limit.
-    SendMessageA(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 100));
-    SendMessageA(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, 100));
-    SendMessageA(splitter, WM_LBUTTONUP, 0, MAKELPARAM(10, 100));
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    drag(200, 10);
     EXPECT_EQ(WindowPlacements[11].x, 10);
     GetWindowRect(PaneWindows[1], &left);
     EXPECT_EQ(left.right - left.left, 48);
+    // The bar is grabbed where it is drawn, at the limit, not where the pointer left it.
+    drag(50, 150);
+    EXPECT_EQ(WindowPlacements[11].x, 150);
+    GetWindowRect(PaneWindows[1], &left);
+    EXPECT_EQ(left.right - left.left, 148);
+    // Where it was left, nothing is grabbed any more.
+    drag(10, 300);
+    EXPECT_EQ(WindowPlacements[11].x, 150);
     // Closing the splitter clears its panes from the table.
     CloseSystemWindows();
     EXPECT_EQ(PaneWindows[1], nullptr);
