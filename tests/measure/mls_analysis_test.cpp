@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "mls_test_buffers.h"
 #include "mls_test_support.h"
 
 namespace {

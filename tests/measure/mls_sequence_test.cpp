@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "mls_test_buffers.h"
 #include "mls_test_support.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "mls_test_buffers.h"
+#include "measure/mls_analysis.h"
 #include "platform/in_memory_loopback.h"
 
 // Plays the stimulus buffer as the render thread does (256 periods of 1024 frames, from its start) and records

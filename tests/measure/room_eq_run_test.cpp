@@ -21,6 +21,7 @@
 #include "measure/res_file.h"
 #include "measure/room_eq_run.h"
 #include "mls_test_support.h"
+#include "tests/app/heap_record.h"
 #include "test_util.h"
 
 namespace {
