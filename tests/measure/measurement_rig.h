@@ -1,0 +1,128 @@
+#pragma once
+// A measurement rig for the thread pair: in-memory render and capture endpoints joined by the loop-back, a
+// view that records what the threads draw, the two running flags, and a clock that ticks in step with the
+// threads, so that no period is lost to scheduling whatever the machine's load.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "measure/measurement_threads.h"
+#include "platform/in_memory_loopback.h"
+#include "tests/test_util.h"
+
+struct DrawnText {
+    int x, y;
+    std::string text;
+};
+
+class RecordingThreadView : public MeasurementThreadView {
+public:
+    void DrawText(int x, int y, const char* text) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        drawn_.push_back(DrawnText{x, y, text});
+    }
+    void ShowErrorTitle(const char* title) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        titles_.push_back(title);
+    }
+    std::vector<DrawnText> Drawn() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return drawn_;
+    }
+    std::vector<std::string> Titles() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return titles_;
+    }
+    // The texts drawn at (x, y), in order.
+    std::vector<std::string> At(int x, int y) const {
+        std::vector<std::string> out;
+        for (const DrawnText& d : Drawn())
+            if (d.x == x && d.y == y) out.push_back(d.text);
+        return out;
+    }
+    // The last text drawn at (x, y), or "" when none.
+    std::string LastAt(int x, int y) const {
+        const std::vector<std::string> all = At(x, y);
+        return all.empty() ? std::string() : all.back();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<DrawnText> drawn_;
+    std::vector<std::string> titles_;
+};
+
+struct MeasurementRig {
+    InMemoryAudioSystem system;
+    InMemoryEndpoint& out = system.AddEndpoint(StreamDirection::Render, L"speaker-out", "Loop Out");
+    InMemoryEndpoint& in = system.AddEndpoint(StreamDirection::Capture, L"mic-in", "Loop In");
+    InMemoryLoopback loop{out, in};
+    RecordingThreadView view;
+    std::atomic<int> running{0};
+    std::atomic<int> render_running{0};
+    MeasurementRun run;
+
+    // Wires the run to the rig and to the caller's buffers.
+    void Wire(uint8_t* capture, std::size_t capture_bytes, const uint8_t* stimulus, std::size_t stimulus_bytes) {
+        run.Streams = &system;
+        run.View = &view;
+        run.Running = &running;
+        run.RenderRunning = &render_running;
+        run.Capture = capture;
+        run.CaptureBytes = capture_bytes;
+        run.Stimulus = stimulus;
+        run.StimulusBytes = stimulus_bytes;
+    }
+
+    MeasurementThreadSettings Settings(uint32_t capture24, uint32_t rate, uint32_t debug = 0) const {
+        MeasurementThreadSettings s = MlsPageThreadSettings();
+        s.SampleRate = rate;
+        s.Capture24Bit = capture24;
+        s.WasapiDebugMode = debug;
+        s.CaptureEndpointId = L"mic-in";
+        s.RenderEndpointId = L"speaker-out";
+        return s;
+    }
+
+    // Ticks the loop-back while either thread runs. Before each tick the render thread has handed over its
+    // next grant (while its stream runs) and the capture thread has taken every packet so far (while its
+    // stream runs); a tick waits while the capture side is still on its way to its start.
+    // Starts a run; the endpoints' counts go on from earlier runs, so the steps count from where it found them.
+    MeasurementStartResult Start(const MeasurementThreadSettings& s) {
+        out_ticks_ = out.Ticks();
+        out_releases_ = out.Releases();
+        in_ticks_ = in.Ticks();
+        in_releases_ = in.Releases();
+        return StartMeasurementThreads(run, s);
+    }
+
+    void DriveInStep() {
+        while (running.load() || render_running.load()) {
+            const bool rendering = out.Started();
+            const bool capturing = in.Started();
+            if (!capturing && (running.load() != 0 || !rendering)) {
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+                continue;
+            }
+            if (rendering)
+                WaitFor([&] { return out.Releases() - out_releases_ > out.Ticks() - out_ticks_ || !out.Started(); }, 3000);
+            loop.Tick();
+            if (capturing)
+                WaitFor([&] { return in.Releases() - in_releases_ >= in.Ticks() - in_ticks_ || !in.Started(); }, 3000);
+        }
+    }
+
+    // Start, drive, wait: one whole run. Returns what the wait returned.
+    bool RunInStep(const MeasurementThreadSettings& s) {
+        EXPECT_EQ(Start(s), MeasurementStartResult::kStarted);
+        DriveInStep();
+        return WaitForMeasurementThreads(run, 10000);
+    }
+
+private:
+    uint64_t out_ticks_ = 0, out_releases_ = 0, in_ticks_ = 0, in_releases_ = 0;
+};
