@@ -29,11 +29,13 @@
 #include "design/network_validation.h"
 #include "design/pane_editor.h"
 #include "measure/mls_test_support.h"
+#include "measure/measurement_threads.h"
 #include "measure/mls_state.h"
 #include "measure/res_file.h"
 #include "measure/room_eq.h"
 #include "measure/room_eq_controls.h"
 #include "measure/room_eq_resource_ids.h"
+#include "measure/room_eq_run.h"
 #include "measure/room_eq_state.h"
 #include "measure/win32/room_eq_windows.h"
 #include "screen_capture.h"
@@ -248,27 +250,61 @@ TEST_F(RoomEqUi, SavedCaptureOfAKnownRoomThroughDone) {
     EXPECT_NEAR(after[k50] - before[k50], 0.0, 0.05);  // the comb's dip at 50 Hz is not cut
 }
 
-// A capture file of another size is refused with "This IR File is NOT Recognized" over the frame, and the
-// location stays unmeasured; a click at or above the upper edge is a "Frequency Selection Error".
-TEST_F(RoomEqUi, RefusedFileAndBandClick) {
-    const std::string path = (folder_ / "short.res").string();
+// A capture file of another size is refused with "This IR File is NOT Recognized" over the frame, and a silent
+// capture with "Please Generate Impulse Response First" over the dialog, which gives the arrow cursor back; the
+// locations stay unmeasured. A click at or above the upper edge is a "Frequency Selection Error".
+TEST_F(RoomEqUi, RefusedFilesAndBandClick) {
+    const std::string junk_path = (folder_ / "short.res").string();
     std::vector<char> junk(1000, 1);
-    std::ofstream(path, std::ios::binary).write(junk.data(), static_cast<std::streamsize>(junk.size()));
+    std::ofstream(junk_path, std::ios::binary).write(junk.data(), static_cast<std::streamsize>(junk.size()));
+    Capture24Bit = 0;
+    const std::string silent_path = (folder_ / "silent.res").string();
+    std::vector<uint8_t> silence(kMlsCaptureBytes, 0);
+    MessageList written;
+    ASSERT_EQ(WriteResFile(silent_path, silence.data(), 0, 1, 5, &written), 1);
+    std::string path = junk_path;
     SetFilePickerHook([&](const FilePickerDescription&, char* chosen, char* title) {
         std::strcpy(chosen, path.c_str());
-        std::strcpy(title, "short.res");
+        std::strcpy(title, "capture.res");
         return true;
     });
+    HCURSOR cursor = nullptr;
     OpenRoomEq([&](HWND d) {
         Click(d, IDC_ROOMEQ_USE_SAVED);
         Click(d, IDC_ROOMEQ_LOCATION_FIRST + 2);
+        path = silent_path;
+        Click(d, IDC_ROOMEQ_LOCATION_FIRST + 3);
+        cursor = GetCursor();
         // Left click on a column above 200 Hz.
         SendMessageA(d, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60 + 715, 300));
     });
-    ASSERT_EQ(recorder_.shown.size(), 2u);
+    ASSERT_EQ(recorder_.shown.size(), 3u);
     EXPECT_EQ(recorder_.shown[0].text, kResNotRecognized);
     EXPECT_EQ(recorder_.shown[0].caption, "HV Message");
-    EXPECT_EQ(recorder_.shown[1].text, kFrequencySelectionError);
+    EXPECT_EQ(recorder_.shown[1].text, kNoImpulseResponse);
+    EXPECT_EQ(recorder_.shown[2].text, kFrequencySelectionError);
+    EXPECT_EQ(cursor, LoadCursor(nullptr, IDC_ARROW));
     EXPECT_FALSE(RoomEqLocationMeasured(RoomEqCurves, 2));
+    EXPECT_FALSE(RoomEqLocationMeasured(RoomEqCurves, 3));
     EXPECT_EQ(PaneRecords[0]->params[block_].p[kParamLowEdge], 20.0f);
+}
+
+// A location run with no usable device (the endpoint lists are empty here): the capture thread fails to open
+// its endpoint and the frame's title reads "CAPTURING ERROR - RESTART"; the run is neither analysed nor
+// stored, and both running flags are down.
+TEST_F(RoomEqUi, LocationWithoutADeviceShowsTheErrorTitle) {
+    MlsSettings.UseSavedBuffer = 0;
+    bool flags_down = false;
+    OpenRoomEq([&](HWND d) {
+        Click(d, IDC_ROOMEQ_LOCATION_FIRST + 1);
+        flags_down = EngineRunning.load() == 0 && MlsRenderRunning.load() == 0;
+    });
+    char title[128] = {};
+    GetWindowTextA(FrameWindow, title, sizeof title);
+    EXPECT_STREQ(title, kMeasurementCaptureErrorTitle);
+    EXPECT_TRUE(flags_down);
+    EXPECT_FALSE(RoomEqLocationMeasured(RoomEqCurves, 1));
+    EXPECT_EQ(RoomEqCurves[kRoomEqReferenceImpulseSlot + 1].Values[kRoomEqImpulsePoints], 0.0f);
+    EXPECT_TRUE(recorder_.shown.empty());
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "Front_Left_L2.res"));
 }
