@@ -58,6 +58,7 @@ constexpr int kMarkerWidth = 12;
 constexpr int kMarkerHeight = 134;
 
 bool g_meters_posted = false;
+bool g_holds_buffers = false;
 
 float* Params() { return WorkingNet->params[SelectedElement].p; }
 bool ElementUsable() { return WorkingNet && SelectedElement >= 0 && SelectedElement < kMaxElements; }
@@ -145,8 +146,9 @@ BOOL OnInitDialog(HWND dialog) {
     RoomEqMeterArea = GetDlgItem(dialog, IDC_ROOMEQ_METER);
     RoomEqMarkerArea = GetDlgItem(dialog, IDC_ROOMEQ_MARKERS);
     LayOut(dialog);
-    // The capture buffers are shared with the MLS page: taken when absent, kept for the program's run.
-    if (AllocateMlsCaptureBuffers() != 0) ShowHvMessage(FrameWindow, WarningMessage(kAllocationFailed));
+    // The capture buffers are shared with the MLS page: this dialog is one of their users while it is open.
+    g_holds_buffers = AcquireMlsCaptureBuffers() == 0;
+    if (!g_holds_buffers) ShowHvMessage(FrameWindow, WarningMessage(kAllocationFailed));
 
     SetScrollRange(GetDlgItem(dialog, IDC_ROOMEQ_VOLUME_BAR), SB_CTL, 0, 100, FALSE);
     ShowVolume(dialog);
@@ -403,6 +405,9 @@ INT_PTR CALLBACK RoomEqDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         case WM_DESTROY:
             RoomEqImpulseArea = RoomEqSplArea = RoomEqDelayArea = RoomEqMeterArea = RoomEqMarkerArea = nullptr;
             g_meters_posted = false;
+            // Threads of a run that would not end still write into the capture: it stays until they are joined.
+            if (g_holds_buffers && !RoomEqMeasurementAlive()) ReleaseMlsCaptureBuffers();
+            g_holds_buffers = false;
             return FALSE;
         default: return FALSE;
     }

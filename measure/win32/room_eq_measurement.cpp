@@ -27,6 +27,8 @@ bool Clean(int32_t result) { return HrSucceeded(result) && result != kMeasuremen
 
 }  // namespace
 
+bool RoomEqMeasurementAlive() { return MeasurementThreadsAlive(g_run); }
+
 bool RunRoomEqMeasurement(HWND, MlsStartOffset* offset) {
     GenerateMlsStimulus(CurrentStimulusSettings(), GlobalMlsStimulusBuffers());
     if (!MeasurementThreadsAlive(g_run)) {

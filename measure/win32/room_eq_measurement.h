@@ -12,6 +12,9 @@
 // without a failure (the capture then holds the run and `offset` the start-offset correction of its stamps).
 bool RunRoomEqMeasurement(HWND dialog, MlsStartOffset* offset);
 
+// True while threads of the last run have not been joined (they would not end within the run's wait).
+bool RoomEqMeasurementAlive();
+
 // The *.RES picker of "Use Saved IR": true with the chosen path.
 bool PickLocationCapture(HWND owner, std::string* path);
 

@@ -205,3 +205,22 @@ TEST_F(RoomEqRun, OpeningClearsLocationsOfAnotherBlockSize) {
     SetEqThreshold(kRoomEqThresholdDefault);
     EXPECT_EQ(EqThresholdLabel(), "EQ Threshold = 0 dB");
 }
+
+// The capture buffers of the MLS page and the room equalizer: the first window to open allocates them, a window
+// that closes while the other is open leaves them (and what they hold) alone, the last one frees them.
+TEST(MlsCaptureBuffers, FreedOnlyByTheirLastUser) {
+    FreeMlsCaptureBuffers();
+    ASSERT_EQ(AcquireMlsCaptureBuffers(), 0);  // the MLS page opens
+    ASSERT_NE(MlsSavedBuffer, nullptr);
+    MlsSavedBuffer[123] = 7;
+    ASSERT_EQ(AcquireMlsCaptureBuffers(), 0);  // the room equalizer opens
+    EXPECT_EQ(MlsCaptureBufferUsers(), 2);
+    ReleaseMlsCaptureBuffers();                // the page closes first
+    ASSERT_NE(MlsSavedBuffer, nullptr);
+    EXPECT_EQ(MlsSavedBuffer[123], 7);
+    ReleaseMlsCaptureBuffers();
+    EXPECT_EQ(MlsSavedBuffer, nullptr);
+    EXPECT_EQ(MlsCaptureBuffer, nullptr);
+    ReleaseMlsCaptureBuffers();  // one release too many changes nothing
+    EXPECT_EQ(MlsCaptureBufferUsers(), 0);
+}
