@@ -24,8 +24,11 @@ constexpr COLORREF kGridDot = RGB(0, 128, 0);
 
 void Text(HDC dc, int x, int y, const std::string& s) { TextOutA(dc, x, y, s.c_str(), static_cast<int>(s.size())); }
 
+// Axis labels, in the label font.
 void Labels(HDC dc, const std::vector<RoomEqPlotLabel>& labels) {
+    HGDIOBJ font = SelectObject(dc, Gdi.LabelFont);
     for (const RoomEqPlotLabel& l : labels) Text(dc, l.x, l.y, l.text);
+    SelectObject(dc, font);
 }
 
 void DottedRow(HDC dc, int y, int x0, int x1) {
@@ -104,9 +107,7 @@ void FrequencyAxis(HDC dc, int H) {
     const RoomEqFrequencyAxis axis = RoomEqFrequencyAxisOf(AxisLowestFrequency(RoomEqAxisRange.lowest),
                                                            AxisHighestFrequency(RoomEqAxisRange.highest), W, H);
     for (int x : axis.grid_x) DottedColumn(dc, x, 19, H - 22);
-    HGDIOBJ font = SelectObject(dc, Gdi.LabelFont);
     Labels(dc, axis.labels);
-    SelectObject(dc, font);
 }
 
 void LegendBox(HDC dc, int bottom) {
@@ -146,9 +147,7 @@ int PaintRoomEqImpulseFrame(HDC dc) {
     Box(dc, H, W - 18);
     for (int i = 1; i <= 39; ++i) DottedColumn(dc, 60 + 18 * i, 19, H - 22);
     MiddleLine(dc, H, Gdi.DarkRedPen1);
-    HGDIOBJ font = SelectObject(dc, Gdi.LabelFont);
     Labels(dc, RoomEqImpulseLabels(W, H, SampleRateOf(MlsSettings.MlsRateIndex)));
-    SelectObject(dc, font);
     Title(dc, "Impulse Response", W / 2 - 60);
     return DrawRoomEqImpulseCurves(dc);
 }
@@ -189,9 +188,7 @@ int PaintRoomEqSplFrame(HDC dc) {
     Box(dc, H, W - 19);
     FrequencyAxis(dc, H);
     MiddleLine(dc, H, Gdi.BluePen1);
-    HGDIOBJ font = SelectObject(dc, Gdi.LabelFont);
     Labels(dc, RoomEqSplLabels(H));
-    SelectObject(dc, font);
     Title(dc, "Measured SPL / Phase", W / 2 - 80);
     return DrawRoomEqSplCurves(dc);
 }
@@ -239,9 +236,7 @@ int PaintRoomEqDelayFrame(HDC dc) {
     const int H = kRoomEqDelayPlotHeight;
     Box(dc, H, W - 19);
     FrequencyAxis(dc, H);
-    HGDIOBJ font = SelectObject(dc, Gdi.LabelFont);
     Labels(dc, RoomEqDelayLabels(H));
-    SelectObject(dc, font);
     Title(dc, "Excess Group Delay", W / 2 - 60);
     return DrawRoomEqDelayCurve(dc);
 }

@@ -136,14 +136,7 @@ TEST(MlsMeasurementThreads, DebugModeDrawsEverySetUpLine) {
     }
     {
         PairRun p(1);
-        MeasurementThreadSettings s = RoomEqThreadSettings();
-        const MeasurementThreadSettings page = p.rig.Settings(1, 96000, 1);
-        s.SampleRate = page.SampleRate;
-        s.Capture24Bit = 1;
-        s.WasapiDebugMode = 1;
-        s.CaptureEndpointId = page.CaptureEndpointId;
-        s.RenderEndpointId = page.RenderEndpointId;
-        ASSERT_TRUE(p.rig.RunInStep(s));
+        ASSERT_TRUE(p.rig.RunInStep(p.rig.RoomSettings(1, 96000, 1)));
         ExpectSetUpLines(p.rig.view, 10, "GetDefaultAudioEndpoint OK", "GetDevicePeriod OK, 3 ms Period", 106667, 1024);
         ExpectSetUpLines(p.rig.view, 300, "GetDevice OK", "GetDevicePeriod OK, 3 ms Period", 106667, 1024);
         EXPECT_EQ(p.rig.view.LastAt(70, 20), "C124 ");
@@ -178,14 +171,7 @@ TEST(MlsMeasurementThreads, RoomRunsRefuseOtherBufferSizesVisibly) {
     PairRun p(1);
     p.rig.out.SetBufferFrames(1500);
     p.rig.in.SetBufferFrames(1500);
-    MeasurementThreadSettings s = RoomEqThreadSettings();
-    const MeasurementThreadSettings page = p.rig.Settings(1, 48000, 1);
-    s.SampleRate = page.SampleRate;
-    s.Capture24Bit = 1;
-    s.WasapiDebugMode = 1;
-    s.CaptureEndpointId = page.CaptureEndpointId;
-    s.RenderEndpointId = page.RenderEndpointId;
-    ASSERT_TRUE(p.rig.RunInStep(s));
+    ASSERT_TRUE(p.rig.RunInStep(p.rig.RoomSettings(1, 48000, 1)));
     EXPECT_EQ(p.rig.view.LastAt(10, MeasurementStatusY(10)), "GetBufferSize AUDCLNT_E_BUFFER_SIZE_ERROR");
     EXPECT_EQ(p.rig.run.CaptureResult.load(), HR_AUDCLNT_E_BUFFER_SIZE_ERROR);
     EXPECT_EQ(p.rig.view.Titles(), std::vector<std::string>{kMeasurementCaptureErrorTitle});

@@ -253,12 +253,7 @@ TEST(RoomEqTransforms, ShelfAgainstItsClosedForm) {
         const std::complex<double> h = std::complex<double>(1.0, t.bins[k] / 80.0) / std::complex<double>(1.0, t.bins[k] / 20.0);
         shelf[k] = static_cast<float>(20.0 * std::log10(std::abs(h)));
     }
-    RoomEqTransformGrid g;
-    g.bin_frequency = t.bins.data();
-    g.block_frames = t.n;
-    g.buffer_size_index = t.size_index;
-    g.input_db = t.input_db.data();
-    g.spectrum = t.spectrum.data();
+    const RoomEqTransformGrid g = t.Grid();
     ASSERT_EQ(RoomEqMinimumPhase(shelf.data(), 1.5f, 3000.0f, g), 0);
     for (int k = 4; t.bins[k] < 1000.0f; k += 3) {
         const double f = t.bins[k];
@@ -291,12 +286,7 @@ TEST(RoomEqTransforms, RoomCurveProjectedBelowTwelveAndFlatFrom498Hz) {
     EXPECT_EQ(LastBinAtOrBelow(t.bins.data(), t.n, 1e9f), 4181);  // held at 49,000 Hz
     std::vector<float> room(kRoomEqGridBins);
     for (int k = 0; k < kRoomEqGridBins; ++k) room[k] = static_cast<float>(-0.01 * k);
-    RoomEqTransformGrid g;
-    g.bin_frequency = t.bins.data();
-    g.block_frames = t.n;
-    g.buffer_size_index = t.size_index;
-    g.input_db = t.input_db.data();
-    g.spectrum = t.spectrum.data();
+    const RoomEqTransformGrid g = t.Grid();
     const float slope = 12.0f;
     ASSERT_EQ(MeasuredMinimumPhase(room.data(), slope, g), 0);
     const float* L = t.input_db.data();

@@ -65,6 +65,16 @@ struct RoomEqTestBuffers {
         b.method = method;
         return b;
     }
+    // The transforms' grid over these buffers.
+    RoomEqTransformGrid Grid() {
+        RoomEqTransformGrid g;
+        g.bin_frequency = bins.data();
+        g.block_frames = n;
+        g.buffer_size_index = size_index;
+        g.input_db = input_db.data();
+        g.spectrum = spectrum.data();
+        return g;
+    }
     // Location L measured with the given level (dB re 90 dB) and phase (degrees) per bin frequency.
     template <typename Level, typename Phase>
     void SetLocation(int location, Level level, Phase phase) {

@@ -25,8 +25,7 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/window_registry.h"
 #include "app_session.h"
-#include "design/network_solver.h"
-#include "design/network_validation.h"
+#include "pane_solve.h"
 #include "design/pane_editor.h"
 #include "measure/mls_test_support.h"
 #include "measure/measurement_threads.h"
@@ -127,21 +126,8 @@ protected:
     // Validation and solve of pane 1 as the channel button does; the filter SPL of output 1.
     std::vector<float> SolvedOutput1() {
         LoadPaneNetwork(*PaneRecords[0], WorkingNet);
-        ValidationContext vc;
-        vc.panes = PaneRecords;
-        vc.output_mode = OutputMode;
-        vc.curve_view_flags = CurveViewFlags;
-        vc.routing_matrix = RoutingMatrix;
-        vc.curves = PlotCurveTable;
         MessageList messages;
-        EXPECT_EQ(ValidateNetwork(*WorkingNet, vc, &messages), 0);
-        SolverInputs in;
-        in.block_frames = BlockFrames;
-        in.bin_frequency = BinFrequencyTable;
-        in.colour_scheme = ColourScheme;
-        SolverOutputs out;
-        out.curves = PlotCurveTable;
-        EXPECT_EQ(SolveNetwork(WorkingNet, in, out, &messages), 0);
+        EXPECT_EQ(ValidateAndSolveWorkingNetwork(&messages), 0);
         return std::vector<float>(PlotCurveTable[0].Values, PlotCurveTable[0].Values + 4 * BlockFrames + 1);
     }
     // A capture file of the echo room, as a live 24-bit run at 48 kHz with the longest sequence would have left
