@@ -1,6 +1,7 @@
 // The engine's block path timed per block, side by side with zita-convolver (when installed) convolving the
-// same 16 filters of 8N taps from 9 inputs with the same block size in uniform partitions; the worst-case
-// block time over a long run at N = 512; and the two-pass filter synthesis at N = 4096.
+// same 16 filters of 8N taps from 9 inputs with the same block size in uniform partitions; what the WAV
+// player's render thread adds to a block at N = 512; the worst-case block time over a long run at N = 512;
+// and the two-pass filter synthesis at N = 4096.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -14,6 +15,9 @@
 #include "engine/fft.h"
 #include "engine/filter_synthesis.h"
 #include "engine/input_conversion.h"
+#include "engine/recording.h"
+#include "panels/wav_block.h"
+#include "panels/wav_render.h"
 #include "tests/engine/engine_test_buffers.h"
 
 #ifdef HV_BENCH_ZITA
@@ -79,7 +83,50 @@ void BM_EngineConvolution(benchmark::State& state) {
         benchmark::DoNotOptimize(e.output_block.data());
     }
 }
-BENCHMARK(BM_EngineConvolution)->Arg(1024)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EngineConvolution)->Arg(512)->Arg(1024)->Unit(benchmark::kMicrosecond);
+
+// The engine's part of a stereo song's block in "8 Outputs": input FFT A, eight outputs, the output stage.
+void BM_EngineConvolutionEightOutputs(benchmark::State& state) {
+    BenchEngine e(static_cast<int>(state.range(0)));
+    e.ctx.OutputMode = 0;
+    LiveBlockValues live;
+    for (auto _ : state) {
+        ProcessEngineBlock(e.ctx, live);
+        benchmark::DoNotOptimize(e.output_block.data());
+    }
+}
+BENCHMARK(BM_EngineConvolutionEightOutputs)->Arg(512)->Unit(benchmark::kMicrosecond);
+
+// What the WAV player's render thread adds to each block, beside the engine's work above: the next block of
+// the song, its conversion into the nine ports with the bass sums, the output meters' scan and the copy into
+// the device grant. Argument: the song's channels (2 or 6, 24-bit), at N = 512 in "16 Outputs".
+void BM_WavProducerBlock(benchmark::State& state) {
+    const int n = 512;
+    BenchEngine e(n);
+    WavSong song;
+    song.Channels = static_cast<uint32_t>(state.range(0));
+    song.BitsPerSample = 24;
+    const WavBlockFormat format = WavBlockFormatOf(song, 1, 4);
+    const uint64_t blocks = 64;
+    song.Size = blocks * n * format.FrameBytes();
+    song.Data.reset(new uint8_t[song.Size + 2]);
+    std::mt19937 rng(5);
+    for (uint64_t i = 0; i < song.Size; ++i) song.Data[i] = static_cast<uint8_t>(rng());
+    std::vector<uint8_t> staging(kWavStagingBytes), grant(static_cast<size_t>(16) * n * 4);
+    float input_peaks[kInputPeakCount], output_peaks[kOutputPeakCount];
+    uint64_t position = 0;
+    for (auto _ : state) {
+        if (position >= song.Size) position = 0;
+        const uint8_t* bytes = TakeWavBlock(song, &position, n, format.FrameBytes(), staging.data());
+        ConvertWavBlock(bytes, n, format, 0.5f, e.ctx.InputBlock, input_peaks);
+        MeterAndRecordOutputBlock(e.ctx.OutputBlock, n, 1, 0, nullptr, output_peaks);
+        CopyBlockToGrant(grant.data(), static_cast<uint32_t>(n), e.ctx.OutputBlock, n, 16);
+        benchmark::DoNotOptimize(grant.data());
+        benchmark::DoNotOptimize(input_peaks);
+        benchmark::DoNotOptimize(output_peaks);
+    }
+}
+BENCHMARK(BM_WavProducerBlock)->Arg(2)->Arg(6)->Unit(benchmark::kMicrosecond);
 
 #ifdef HV_BENCH_ZITA
 // zita-convolver with the same routing and filters: one uniform partition level of N, processed in the

@@ -46,6 +46,10 @@ inline constexpr int kPeriodControl = 5032;        // "Lt="
 inline constexpr int kBlockNumberControl = 5034;   // "Fr="
 inline constexpr int kQueueControl = 5036;         // "Del=" at the start, then "Buffers="
 
+// The WAV player's line at the end of each song ("New Song %d, Bytes_Left %d  "), in the frame.
+inline constexpr int kSongEndLineX = 400;
+inline constexpr int kSongEndLineY = 550;
+
 inline constexpr const char* kCaptureErrorTitle = "CAPTURING ERROR - RESTART";
 inline constexpr const char* kRenderErrorTitle = "RENDERING ERROR - RESTART";
 
@@ -60,6 +64,8 @@ struct EngineStatusBoard {
     // Titles: the design panel's (recording counts and the error titles) and the player panel's (errors).
     PublishedText DesignPanelTitle;
     PublishedText PlayerPanelTitle;
+    // The WAV player's diagnostic line of the last song's end.
+    PublishedText SongEndLine;
     // Meter peaks: the highest of every block since the meters last took them, input ports 1..8 on the
     // 24-bit scale, outputs 1..16 on the word scale. A streaming thread raises them once per block; the
     // user-interface thread takes them (and so starts them again from 0) when it draws. Neither side locks

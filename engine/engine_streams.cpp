@@ -91,11 +91,12 @@ void ReportStep(EngineSession& e, int stream, int row, int32_t code, long long v
     e.Status->StatusLines[stream][row].Write(text);
 }
 
-// Steps 1 to 11 of a stream's set-up. Returns the code of the last step taken (negative on failure). A
-// device whose buffer does not hold exactly one block is refused at the buffer-size step: the render side
+}  // namespace
+
+// A device whose buffer does not hold exactly one block is refused at the buffer-size step: the render side
 // would otherwise be asked to write past its grant, the capture side to read past its packet.
-int32_t SetUpStream(EngineSession& e, AudioStream& stream, int which, const std::wstring& id,
-                    const StreamFormat& format) {
+int32_t SetUpEngineStream(EngineSession& e, AudioStream& stream, int which, const std::wstring& id,
+                          const StreamFormat& format) {
     const EngineStartSettings& s = e.Settings;
     int32_t hr = stream.InitializeCom();
     ReportStep(e, which, kRowCom, hr);
@@ -137,23 +138,25 @@ int32_t SetUpStream(EngineSession& e, AudioStream& stream, int which, const std:
     return hr;
 }
 
-int32_t StartStream(EngineSession& e, AudioStream& stream, int which) {
+int32_t StartEngineStream(EngineSession& e, AudioStream& stream, int which) {
     const int32_t hr = stream.Start();
     ReportStep(e, which, kRowStart, hr);
     return hr;
 }
+
+namespace {
 
 // A wait that also ends when the engine has been stopped meanwhile.
 bool WaitWhileRunning(EngineSession& e, AutoResetEvent& event) {
     return event.Wait(kEngineWaitMs) == WaitResult::Signalled && IsRunning(e);
 }
 
-enum class HandOffResult { kDone, kStopped, kStuck };
+}  // namespace
 
-// Hands the block to the given workers and spins until each has finished. When the engine is stopped
-// meanwhile the spin ends at once; the block's buffers may still be in a worker's hands then, so the caller
-// must not touch them. A worker that does not finish within kWorkerSpinLimitMs has died or hangs.
-HandOffResult HandOff(EngineSession& e, const int* workers, int count) {
+// When the engine is stopped during the spin it ends at once; the block's buffers may still be in a worker's
+// hands then, so the caller must not touch them. A worker that does not finish within kWorkerSpinLimitMs
+// has died or hangs.
+HandOffResult HandOffToWorkers(EngineSession& e, const int* workers, int count) {
     for (int i = 0; i < count; ++i) e.WorkerBusyFlags[workers[i]].store(1, std::memory_order_seq_cst);
     for (int i = 0; i < count; ++i) e.WorkerWakeEvents[workers[i]]->Set();
     const auto start = std::chrono::steady_clock::now();
@@ -173,15 +176,17 @@ HandOffResult HandOff(EngineSession& e, const int* workers, int count) {
     }
 }
 
+namespace {
+
 // The worker hand-off of one block by output mode: input FFT A (and B unless "8 Outputs"), then
 // convolution low (and high in "16 Outputs").
 HandOffResult RunBlockWorkers(EngineSession& e) {
     const uint32_t mode = e.Settings.OutputMode;
     const int fft_both[2] = {kInputFftA, kInputFftB};
     const int conv_both[2] = {kConvolutionLow, kConvolutionHigh};
-    const HandOffResult first = HandOff(e, fft_both, mode == 0 ? 1 : 2);
+    const HandOffResult first = HandOffToWorkers(e, fft_both, mode == 0 ? 1 : 2);
     if (first != HandOffResult::kDone) return first;
-    return HandOff(e, conv_both, mode == 1 ? 2 : 1);
+    return HandOffToWorkers(e, conv_both, mode == 1 ? 2 : 1);
 }
 
 int FrameWordsOf(uint32_t output_mode) { return OutputFrameWords(output_mode); }
@@ -398,7 +403,7 @@ void RunWorkerLoop(EngineSession& e, EngineWorker worker) {
     const uint32_t mode = e.Settings.OutputMode;
     for (uint32_t blocks = 0; blocks < kEngineLoopLimit;) {
         const WaitResult woken = wake.Wait(kEngineWaitMs);
-        if (woken == WaitResult::Failed || !IsRunning(e)) return;
+        if (woken == WaitResult::Failed || !IsRunning(e) || e.ProducerEnded.load(std::memory_order_acquire)) return;
         if (woken == WaitResult::TimedOut) continue;  // not needed this second; keep waiting while running
         switch (worker) {
             case kInputFftA: RunInputFftStage(ctx, kInputFftPortsA, 5); break;
@@ -526,11 +531,11 @@ bool StopEngine(EngineSession& e, uint32_t timeout_ms, const std::function<void(
     return JoinEngineThreads(e, timeout_ms, pump);
 }
 
-EngineStartResult StartEngine(EngineSession& e, const EngineStartSettings& settings) {
-    if (!e.Running || e.Running->load() != 0) return EngineStartResult::kAlreadyRunning;
-    if (EngineThreadsAlive(e) && !JoinEngineThreads(e, 0)) return EngineStartResult::kStillStopping;
-    if (!SettingsFitSession(e, settings)) return EngineStartResult::kBadSettings;
+namespace {
 
+// What every start resets before its threads exist: the run's settings, the block path's state and buffers,
+// the hand-over, the counters and what the board shows of the last run.
+void BeginEngineRun(EngineSession& e, const EngineStartSettings& settings) {
     e.Settings = settings;
     if (e.Settings.TicksToMs <= 0.0f) e.Settings.TicksToMs = MillisecondsPerTick(CounterOf(e));
     EngineBlockContext& ctx = *e.Context;
@@ -553,38 +558,88 @@ EngineStartResult StartEngine(EngineSession& e, const EngineStartSettings& setti
     e.PeriodsDone.store(0);
     e.OutputBlockSignalBlock.store(-1);
     e.OutputBlockSignals.store(0);
+    e.ProducerEnded.store(0);
     e.Status->ClearStatusLines();
     e.Status->ClearPeaks();
-    e.Status->Text(PanelText::Queue).Write("Del=0");
+}
 
-    e.Running->store(1);
+// The four workers, each after its wake event, in the order convolution low, high, input FFT A, B. On a
+// failure what was started is stopped and joined again.
+EngineStartResult StartEngineWorkers(EngineSession& e) {
     for (auto& flag : e.WorkerBusyFlags) flag.store(1);
     RaiseProcessPriority();
-
-    auto fail = [&](EngineStartResult result) {
-        StopEngine(e, kDefaultJoinTimeoutMs);
-        return result;
-    };
-    e.RenderReadyEvent = MakeAutoResetEvent();
-    e.CaptureReadyEvent = MakeAutoResetEvent();
-    e.OutputBlockEvent = MakeAutoResetEvent();
-    if (!e.RenderReadyEvent || !e.CaptureReadyEvent || !e.OutputBlockEvent) return fail(EngineStartResult::kNoEvent);
-
     using Body = void (*)(EngineSession&);
     static constexpr Body kWorkerBodies[kEngineWorkerCount] = {RunConvolutionThreadLow, RunConvolutionThreadHigh,
                                                                RunInputFftThreadA, RunInputFftThreadB};
     for (int w = 0; w < kEngineWorkerCount; ++w) {
         e.WorkerWakeEvents[w] = MakeAutoResetEvent();
-        if (!e.WorkerWakeEvents[w]) return fail(EngineStartResult::kNoEvent);
+        if (!e.WorkerWakeEvents[w]) return EngineStartResult::kNoEvent;
         const Body body = kWorkerBodies[w];
         e.Threads[w] = StartThread([&e, body] { body(e); }, ThreadPriority::Normal);
-        if (!e.Threads[w]) return fail(EngineStartResult::kNoThread);
+        if (!e.Threads[w]) return EngineStartResult::kNoThread;
     }
-    e.Threads[kEngineWorkerCount] = StartThread([&e] { RunCaptureThread(e); }, ThreadPriority::TimeCritical);
-    if (!e.Threads[kEngineWorkerCount]) return fail(EngineStartResult::kNoThread);
-    e.Threads[kEngineWorkerCount + 1] = StartThread([&e] { RunRenderThread(e); }, ThreadPriority::Normal);
-    if (!e.Threads[kEngineWorkerCount + 1]) return fail(EngineStartResult::kNoThread);
     return EngineStartResult::kStarted;
+}
+
+EngineStartResult FailStart(EngineSession& e, EngineStartResult result) {
+    StopEngine(e, kDefaultJoinTimeoutMs);
+    return result;
+}
+
+}  // namespace
+
+EngineStartResult StartEngine(EngineSession& e, const EngineStartSettings& settings) {
+    if (!e.Running || e.Running->load() != 0) return EngineStartResult::kAlreadyRunning;
+    if (EngineThreadsAlive(e) && !JoinEngineThreads(e, 0)) return EngineStartResult::kStillStopping;
+    if (!SettingsFitSession(e, settings)) return EngineStartResult::kBadSettings;
+
+    BeginEngineRun(e, settings);
+    e.Status->Text(PanelText::Queue).Write("Del=0");
+    e.Running->store(1);
+
+    e.RenderReadyEvent = MakeAutoResetEvent();
+    e.CaptureReadyEvent = MakeAutoResetEvent();
+    e.OutputBlockEvent = MakeAutoResetEvent();
+    if (!e.RenderReadyEvent || !e.CaptureReadyEvent || !e.OutputBlockEvent) return FailStart(e, EngineStartResult::kNoEvent);
+    const EngineStartResult workers = StartEngineWorkers(e);
+    if (workers != EngineStartResult::kStarted) return FailStart(e, workers);
+    e.Threads[kEngineWorkerCount] = StartThread([&e] { RunCaptureThread(e); }, ThreadPriority::TimeCritical);
+    if (!e.Threads[kEngineWorkerCount]) return FailStart(e, EngineStartResult::kNoThread);
+    e.Threads[kEngineWorkerCount + 1] = StartThread([&e] { RunRenderThread(e); }, ThreadPriority::Normal);
+    if (!e.Threads[kEngineWorkerCount + 1]) return FailStart(e, EngineStartResult::kNoThread);
+    return EngineStartResult::kStarted;
+}
+
+EngineStartResult StartEngineWithProducer(EngineSession& e, const EngineStartSettings& settings,
+                                          std::function<void(EngineSession&)> producer) {
+    if (!e.Running || e.Running->load() == 0) return EngineStartResult::kNotRunning;
+    if (EngineThreadsAlive(e) && !JoinEngineThreads(e, 0)) return EngineStartResult::kStillStopping;
+    if (!SettingsFitSession(e, settings) || !producer) return EngineStartResult::kBadSettings;
+
+    BeginEngineRun(e, settings);
+    const EngineStartResult workers = StartEngineWorkers(e);
+    if (workers != EngineStartResult::kStarted) return FailStart(e, workers);
+    e.Threads[kEngineWorkerCount] =
+        StartThread([&e, body = std::move(producer)] { body(e); }, ThreadPriority::TimeCritical);
+    if (!e.Threads[kEngineWorkerCount]) return FailStart(e, EngineStartResult::kNoThread);
+    return EngineStartResult::kStarted;
+}
+
+void ClearEngineRunState(EngineSession& e) {
+    if (e.Context) {
+        EngineBlockContext& ctx = *e.Context;
+        ResetBlockPath(ctx);
+        if (ctx.OutputBlock)
+            std::memset(ctx.OutputBlock, 0, static_cast<std::size_t>(kWidestFrameWords) * ctx.N * sizeof(int32_t));
+    }
+    std::fill(e.HandOverStorage.begin(), e.HandOverStorage.end(), 0);
+    std::fill(e.DeviceCaptureBlock.begin(), e.DeviceCaptureBlock.end(), 0);
+}
+
+void EndProducerRun(EngineSession& e) {
+    e.ProducerEnded.store(1, std::memory_order_release);
+    for (auto& event : e.WorkerWakeEvents)
+        if (event) event->Set();
 }
 
 void RunCaptureThread(EngineSession& e) {
@@ -592,17 +647,17 @@ void RunCaptureThread(EngineSession& e) {
     std::unique_ptr<CaptureStream> stream = e.Streams->NewCaptureStream();
     if (!stream) return LeaveCapture(e, stream, HR_E_OUTOFMEMORY);
     const StreamFormat format = CaptureStreamFormat(s.InputMode, s.Capture24Bit, s.SampleRate);
-    int32_t hr = SetUpStream(e, *stream, kCaptureStream, s.CaptureEndpointId, format);
+    int32_t hr = SetUpEngineStream(e, *stream, kCaptureStream, s.CaptureEndpointId, format);
     if (HrFailed(hr)) return LeaveCapture(e, stream, hr);
 
     // The hand-shake: the render side opens its stream once this one is set up.
     e.CaptureReadyEvent->Set();
     if (s.CaptureTiming == 1) {
         if (!WaitWhileRunning(e, *e.RenderReadyEvent)) return LeaveCapture(e, stream, HR_S_OK);
-        hr = StartStream(e, *stream, kCaptureStream);
+        hr = StartEngineStream(e, *stream, kCaptureStream);
         if (HrFailed(hr)) return LeaveCapture(e, stream, hr);
     } else {
-        hr = StartStream(e, *stream, kCaptureStream);
+        hr = StartEngineStream(e, *stream, kCaptureStream);
         if (HrFailed(hr)) return LeaveCapture(e, stream, hr);
         if (!WaitWhileRunning(e, *e.RenderReadyEvent)) {
             // Only the capture client knows it was started; release it without the error title.
@@ -622,15 +677,15 @@ void RunRenderThread(EngineSession& e) {
     }
     std::unique_ptr<RenderStream> stream = e.Streams->NewRenderStream();
     if (!stream) return LeaveRender(e, stream, HR_E_OUTOFMEMORY);
-    int32_t hr = SetUpStream(e, *stream, kRenderStream, s.RenderEndpointId, RenderStreamFormat(s.OutputMode, s.SampleRate));
+    int32_t hr = SetUpEngineStream(e, *stream, kRenderStream, s.RenderEndpointId, RenderStreamFormat(s.OutputMode, s.SampleRate));
     if (HrFailed(hr)) return LeaveRender(e, stream, hr);
     e.RenderReadyEvent->Set();
     if (s.RenderTiming == 1) {
         if (!WaitWhileRunning(e, *e.OutputBlockEvent)) return LeaveRender(e, stream, HR_S_OK);
-        hr = StartStream(e, *stream, kRenderStream);
+        hr = StartEngineStream(e, *stream, kRenderStream);
         if (HrFailed(hr)) return LeaveRender(e, stream, hr);
     } else {
-        hr = StartStream(e, *stream, kRenderStream);
+        hr = StartEngineStream(e, *stream, kRenderStream);
         if (HrFailed(hr)) return LeaveRender(e, stream, hr);
         if (!WaitWhileRunning(e, *e.OutputBlockEvent)) {
             stream->Stop();

@@ -112,6 +112,7 @@ struct EngineSession {
     // The run (written by StartEngine before any thread exists, then by the threads as noted).
     EngineStartSettings Settings;
     std::atomic<int32_t> WorkerBusyFlags[kEngineWorkerCount] = {};
+    std::atomic<int32_t> ProducerEnded{0};      // set by a producer of its own as it leaves: the workers leave
     std::unique_ptr<AutoResetEvent> WorkerWakeEvents[kEngineWorkerCount];
     std::unique_ptr<AutoResetEvent> RenderReadyEvent, CaptureReadyEvent, OutputBlockEvent;
     std::unique_ptr<PlatformThread> Threads[kEngineWorkerCount + 2];  // workers, capture, render
@@ -139,7 +140,7 @@ int AllocateEngineSessionBuffers(EngineSession& e);
 void UseSessionDelayRings(EngineSession& e);
 
 // Start results.
-enum class EngineStartResult { kStarted, kAlreadyRunning, kStillStopping, kBadSettings, kNoEvent, kNoThread };
+enum class EngineStartResult { kStarted, kAlreadyRunning, kStillStopping, kBadSettings, kNoEvent, kNoThread, kNotRunning };
 
 // Starts the engine as the panels do: EngineRunning and every busy flag set, the hand-over emptied, the
 // process raised to the real-time class, the three hand-shake events, then for each worker (convolution
@@ -149,6 +150,37 @@ enum class EngineStartResult { kStarted, kAlreadyRunning, kStillStopping, kBadSe
 // 16-bit capture with more than two inputs). When an event or a thread cannot be made, what was started
 // is stopped and joined again.
 EngineStartResult StartEngine(EngineSession& e, const EngineStartSettings& settings);
+
+// Clears what a run leaves in the session's buffers: the block path's state (spectrum histories,
+// accumulators, overlap tails, delay rings), the output block, the hand-over ring and the capture block.
+// Only while no thread of the session runs.
+void ClearEngineRunState(EngineSession& e);
+
+// A run whose blocks come from a streaming thread of the caller's own (the WAV player's render thread) in
+// place of the capture and render pair: with EngineRunning already set by the caller, the run's state is
+// reset as StartEngine resets it, every busy flag set, the process raised to the real-time class, the four
+// workers started with their wake events in StartEngine's order, then `producer` at time-critical
+// priority. The producer hands its blocks to the workers with HandOffToWorkers and ends its run with
+// EndProducerRun. kNotRunning when EngineRunning is clear; refused as StartEngine refuses otherwise.
+EngineStartResult StartEngineWithProducer(EngineSession& e, const EngineStartSettings& settings,
+                                          std::function<void(EngineSession&)> producer);
+// The producer's last step: the workers of its run leave at once, whether or not EngineRunning is still set.
+void EndProducerRun(EngineSession& e);
+
+// Hands the current block to `count` workers (EngineWorker values): each one's busy flag set, then each
+// one's wake event, then a spin until every flag is clear. kStopped when EngineRunning was cleared meanwhile
+// (the block's buffers may still be in a worker's hands then), kStuck when a worker did not finish within
+// kWorkerSpinLimitMs.
+enum class HandOffResult { kDone, kStopped, kStuck };
+HandOffResult HandOffToWorkers(EngineSession& e, const int* workers, int count);
+
+// Steps 1 to 11 of a stream's set-up as the engine threads take them, with their status lines in column
+// `column` (0 capture, 1 render) in "WASAPI De-Bug Mode"; a device whose buffer is not exactly one block is
+// refused with AUDCLNT_E_BUFFER_SIZE_ERROR. Returns the code of the last step taken. StartEngineStream is
+// step 12.
+int32_t SetUpEngineStream(EngineSession& e, AudioStream& stream, int column, const std::wstring& endpoint_id,
+                          const StreamFormat& format);
+int32_t StartEngineStream(EngineSession& e, AudioStream& stream, int column);
 
 // Clears EngineRunning, wakes every waiting engine thread and joins all of them, each within what is left
 // of timeout_ms, calling `pump` (may be empty) between short slices so that the user-interface thread keeps

@@ -30,6 +30,14 @@ int CaptureFrameBytes(const CaptureConversionSettings& s);
 void ConvertCaptureBlock(const uint8_t* device, int frames, const CaptureConversionSettings& s, float bbm_gain,
                          float* const input_blocks[kEnginePortCount], float input_peaks[kInputPeakCount]);
 
+// The input-side bass-management sums over `frames` frames of the port rows p[1]..p[9] (p[0] unused; each
+// row `frames` floats), in place; only ports 5 and 9 change. With two channels "BBM Input" feeds port 5
+// from port 1 and port 9 from port 3 and "Summed L+R" both from their sum; with more channels, in the 5.2
+// and 7.2 BBM configurations, "BBM Input" adds the fronts, the centre and the sides of each half into
+// ports 5 and 9 and "Summed L+R" sets both to the fronts' sum. g is BbmGain.
+void ApplyInputBassSums(float* const p[kEnginePortCount + 1], int frames, bool two_channel, uint32_t bass_mode,
+                        uint32_t system_configuration, float g);
+
 // One device sample on the 24-bit scale.
 inline float Convert16BitSample(int16_t s) { return static_cast<float>(static_cast<int32_t>(s) * 256); }
 inline float Convert32BitContainer(int32_t v) { return static_cast<float>(v / 256); }  // toward zero

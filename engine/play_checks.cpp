@@ -9,7 +9,7 @@ bool OneOf(uint32_t v, uint32_t a, uint32_t b) { return v == a || v == b; }
 
 }  // namespace
 
-int CheckPlayRules(const PlayRuleInputs& in, std::string* message) {
+int CheckPlayRules(const PlayRuleInputs& in, std::string* message, uint32_t skipped_rules) {
     const uint32_t S = in.SystemConfiguration, I = in.InputMode, B = in.BassMode, K = in.BufferSizeIndex;
     const uint32_t R = in.SampleRate;
     struct Rule {
@@ -33,7 +33,7 @@ int CheckPlayRules(const PlayRuleInputs& in, std::string* message) {
         {in.Capture24Bit == 0 && I != 0, kSixteenBitInputsRefused},
     };
     for (int i = 0; i < kPlayRuleCount; ++i) {
-        if (!rules[i].breaks) continue;
+        if (!rules[i].breaks || (skipped_rules >> i & 1u)) continue;
         if (message) *message = rules[i].text;
         return i + 1;
     }
@@ -53,13 +53,7 @@ PlayResult PlaySystem(EngineSession& e, const PlayRuleInputs& in, const std::fun
         AddWarning(messages, text);
         return PlayResult::kRefused;
     }
-    if (e.Context) {
-        EngineBlockContext& ctx = *e.Context;
-        ResetBlockPath(ctx);
-        if (ctx.OutputBlock) std::memset(ctx.OutputBlock, 0, sizeof(int32_t) * 16 * static_cast<std::size_t>(ctx.N));
-    }
-    std::fill(e.HandOverStorage.begin(), e.HandOverStorage.end(), 0);
-    std::fill(e.DeviceCaptureBlock.begin(), e.DeviceCaptureBlock.end(), 0);
+    ClearEngineRunState(e);
     if (build_filters) build_filters();
     if (record_output == 1 && e.Recording) {
         if (AllocateRecordingPool(e.Recording, recording_chunks) != 0) {

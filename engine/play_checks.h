@@ -27,7 +27,8 @@ inline constexpr const char* kQuadroTwelveInputsRefused = "Unable To Process 12 
 // The number (1..13) of the first rule the configuration breaks, or 0 when it passes; *message gets the
 // rule's text. Rules 1..12 are the panels' own in their order; rule 13 refuses 16-bit capture with more
 // than two inputs, whose frames carry two channels only.
-int CheckPlayRules(const PlayRuleInputs& in, std::string* message);
+// Rule n is left out when bit n - 1 of skipped_rules is set.
+int CheckPlayRules(const PlayRuleInputs& in, std::string* message, uint32_t skipped_rules = 0);
 
 inline constexpr const char* kEngineStillStopping =
     "The Engine Has Not Stopped Yet\nPlease Wait A Moment And Press PLAY Again";

@@ -159,7 +159,9 @@ float* SynthesisScratch(int which) {
 
 }  // namespace
 
-std::string PlayRefusal(const PlaySettings& s) {
+namespace {
+
+PlayRuleInputs RuleInputsOf(const PlaySettings& s) {
     PlayRuleInputs in;
     in.SystemConfiguration = s.SystemConfiguration;
     in.InputMode = s.InputMode;
@@ -167,8 +169,22 @@ std::string PlayRefusal(const PlaySettings& s) {
     in.SampleRate = static_cast<uint32_t>(s.SampleRate < 0 ? 0 : s.SampleRate);
     in.BufferSizeIndex = s.HV_Buffer_Size;
     in.Capture24Bit = s.Capture24Bit;
+    return in;
+}
+
+}  // namespace
+
+std::string PlayRefusal(const PlaySettings& s) {
     std::string message;
-    CheckPlayRules(in, &message);
+    CheckPlayRules(RuleInputsOf(s), &message);
+    return message;
+}
+
+std::string WavPlayRefusal(const PlaySettings& s) {
+    // Rules 4 and 8 and the 16-bit capture rule, 13, are not the WAV panel's.
+    constexpr uint32_t kNotForSongs = 1u << 3 | 1u << 7 | 1u << 12;
+    std::string message;
+    CheckPlayRules(RuleInputsOf(s), &message, kNotForSongs);
     return message;
 }
 

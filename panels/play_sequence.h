@@ -24,6 +24,10 @@ struct PlaySettings {
 // The message of the first Play rule that refuses the combination, empty when Play may go on. Every control
 // panel asks this one table (engine/play_checks.h), so the same settings play from each panel or from none.
 std::string PlayRefusal(const PlaySettings& s);
+// The WAV player's rules: the same table without the three rules its panel does not have ("Unable To Run BBM
+// In 5.1HT Mode", "Unable To Run BBM With Stereo Inputs" and the 16-bit capture rule: a file has no capture
+// width).
+std::string WavPlayRefusal(const PlaySettings& s);
 
 // ---- Pane schedule --------------------------------------------------------------------------------------
 

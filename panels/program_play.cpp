@@ -9,11 +9,39 @@
 #include "engine/play_checks.h"
 #include "panels/live_keys.h"
 #include "panels/panel_dialogs.h"
+#include "panels/wav_render.h"
 
 namespace {
 
 constexpr int kSubFields[2] = {10, 11};     // "Sub 1", "Sub 2"
 constexpr int kSourceFields[2] = {8, 9};    // "+" on the same rows
+
+// The engine wired again for a Play (the block size may have changed since the last one), never under a
+// thread of the last run that is still finishing its block.
+bool WireForPlay(AudioStreamFactory& streams, MessageList* out) {
+    EngineSession& e = ProgramEngine();
+    if (EngineRunning.load() != 0) return false;
+    if (EngineThreadsAlive(e) && !JoinEngineThreads(e, 0)) {
+        AddWarning(out, kEngineStillStopping);
+        return false;
+    }
+    if (WireProgramEngine(streams) != 0) {
+        AddWarning(out, kEngineWiringFailed);
+        return false;
+    }
+    return true;
+}
+
+// The reason a start was refused, or null when there is nothing to say.
+const char* StartRefusal(EngineStartResult result) {
+    switch (result) {
+        case EngineStartResult::kStillStopping: return kEngineStillStopping;
+        case EngineStartResult::kBadSettings: return kEngineSettingsRefused;
+        case EngineStartResult::kNoEvent: return kEngineEventsFailed;
+        case EngineStartResult::kNoThread: return kEngineThreadsFailed;
+        default: return nullptr;
+    }
+}
 
 }  // namespace
 
@@ -35,18 +63,8 @@ void BassManagementRows(const SystemTail& tail, int32_t subs[2], int32_t sources
 }
 
 bool PrepareProgramEngine(AudioStreamFactory& streams, int32_t record_output, MessageList* out) {
+    if (!WireForPlay(streams, out)) return false;
     EngineSession& e = ProgramEngine();
-    // Nothing is rewired under a thread of the last run that is still finishing its block.
-    if (EngineRunning.load() != 0) return false;
-    if (EngineThreadsAlive(e) && !JoinEngineThreads(e, 0)) {
-        AddWarning(out, kEngineStillStopping);
-        return false;
-    }
-    // Wired again each time: the block size may have changed since the last Play.
-    if (WireProgramEngine(streams) != 0) {
-        AddWarning(out, kEngineWiringFailed);
-        return false;
-    }
     const SystemTail& tail = pr_file->tail;
     PlayRuleInputs in;
     in.SystemConfiguration = tail.SystemConfiguration;
@@ -67,16 +85,28 @@ bool StartProgramEngine(int32_t record_output, MessageList* out) {
     s.TestToneFrequency = TestTone.Frequency.load();
     s.CenterToLr = CenterToLr;
     PublishProgramLiveValues(record_output);
-    const char* refusal = nullptr;
-    switch (StartEngine(ProgramEngine(), s)) {
-        case EngineStartResult::kStarted: return true;
-        case EngineStartResult::kAlreadyRunning: return false;
-        case EngineStartResult::kStillStopping: refusal = kEngineStillStopping; break;
-        case EngineStartResult::kBadSettings: refusal = kEngineSettingsRefused; break;
-        case EngineStartResult::kNoEvent: refusal = kEngineEventsFailed; break;
-        case EngineStartResult::kNoThread: refusal = kEngineThreadsFailed; break;
-    }
-    if (refusal) AddWarning(out, refusal);
+    const EngineStartResult started = StartEngine(ProgramEngine(), s);
+    if (started == EngineStartResult::kStarted) return true;
+    if (const char* refusal = StartRefusal(started)) AddWarning(out, refusal);
+    return false;
+}
+
+bool PrepareProgramWavPlay(AudioStreamFactory& streams, MessageList* out) {
+    if (!WireForPlay(streams, out)) return false;
+    EngineSession& e = ProgramEngine();
+    ClearEngineRunState(e);
+    BassManagementRows(pr_file->tail, e.Context->SubChannels, e.Context->BbmSourceChannels);
+    return true;
+}
+
+bool StartProgramWavSong(WavRun* run, MessageList* out) {
+    EngineStartSettings s = EngineSettingsFromGlobals();
+    s.InputMode = InputMode;  // 0 or 3, as the song set it
+    s.Capture24Bit = 1;       // a file has no capture width
+    PublishProgramLiveValues(0);
+    const EngineStartResult started = StartWavSong(ProgramEngine(), s, run);
+    if (started == EngineStartResult::kStarted) return true;
+    if (const char* refusal = StartRefusal(started)) AddWarning(out, refusal);
     return false;
 }
 

@@ -7,6 +7,7 @@
 //   2. the recompute and PrepareFilterBanks (panels/play_sequence.h);
 //   3. PrepareProgramEngine;
 //   4. when the panel's start timer fires, StartProgramEngine.
+// The WAV player takes the same road with PrepareProgramWavPlay, and StartProgramWavSong for each song.
 // While it runs: PublishProgramLiveValues after every change of a live value, TakeProgramMeterPeaks when
 // the meters are drawn.
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "platform/audio_stream.h"
 
 struct SystemTail;
+struct WavRun;
 
 // How long Play waits for the threads of the last run to leave.
 inline constexpr uint32_t kLastRunWaitMs = 5000;
@@ -39,6 +41,17 @@ void BassManagementRows(const SystemTail& tail, int32_t subs[2], int32_t sources
 // engine buffer cleared and, with record_output 1, the recording prepared. False when Play goes no further,
 // with the reason in `out`.
 bool PrepareProgramEngine(AudioStreamFactory& streams, int32_t record_output, MessageList* out);
+
+// The WAV player's Play, once its own rules passed and its banks are built: the engine wired to the records
+// and `streams`, the bass-management outputs from the Sub rows, every engine buffer cleared. False when Play
+// goes no further, with the reason in `out`.
+bool PrepareProgramWavPlay(AudioStreamFactory& streams, MessageList* out);
+
+// A loaded song's start (the WAV panel's start timer): the four workers and the render thread of `run`, with
+// the settings of the globals (InputMode as the song set it), the live values handed over first. False when
+// the song is not playing afterwards; a refused start says why in `out` (a player stopped meanwhile is no
+// refusal).
+bool StartProgramWavSong(WavRun* run, MessageList* out);
 
 // The start: EngineRunning set and the six threads started with the settings of the globals, the test tone
 // and "Center->LR", the live values handed over first. False when the engine is not running afterwards;

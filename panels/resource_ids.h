@@ -63,6 +63,18 @@
 /* Player Control panel: pane status labels 60..68 */
 #define IDC_PANE_LABEL_FIRST 60
 
+/* WAV Player Control panel */
+#define IDC_SONG_LABEL 37
+#define IDC_SONG_TITLE 36
+
+/* Playlist Editor */
+#define IDC_PLAYLIST_VIEW 2000
+#define IDC_ADD_SONG 2001
+#define IDC_DELETE_SONG 2002
+#define IDC_SAVE_PLAYLIST 2003
+#define IDC_LOAD_PLAYLIST 2004
+#define IDC_CLEAR_PLAYLIST 2006
+
 /* Copy Speaker Control */
 #define IDC_COPY_SOURCE_FIRST 4950
 #define IDC_COPY_TARGET_FIRST 4960

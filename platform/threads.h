@@ -54,6 +54,15 @@ public:
     virtual std::unique_ptr<AutoResetEvent> MakeEvent() = 0;
     // Puts the process into the real-time priority class (the portable implementation has none: no-op).
     virtual void RaiseProcessPriority() = 0;
+    // Registers the calling thread with the multimedia class scheduler as `task` ("Pro Audio") and switches
+    // off the desktop compositor's own scheduling boost. Returns the registration, null when it failed. The
+    // portable implementation has no scheduler: it returns a token and changes nothing.
+    virtual void* JoinMultimediaClass(const char* task) {
+        (void)task;
+        return this;
+    }
+    // Ends a registration that JoinMultimediaClass returned (null: nothing to end).
+    virtual void LeaveMultimediaClass(void* registration) { (void)registration; }
     // Bookkeeping for leak checks: threads started whose body has not yet returned, and events alive.
     virtual int RunningThreads() const = 0;
     virtual int LiveEvents() const = 0;

@@ -17,7 +17,9 @@ void DrawLine(HDC dc, int stream, int row, const std::string& text) {
 }
 
 void CALLBACK OnEngineStatusTimer(HWND frame, UINT, UINT_PTR, DWORD) {
-    ShowEngineStatus(ProgramEngineStatus(), &ProgramShown, frame, DesignPlayerPanelWindow, PlayerPanelWindow);
+    // At most one player panel is open: the Player Control panel or the WAV player's.
+    ShowEngineStatus(ProgramEngineStatus(), &ProgramShown, frame, DesignPlayerPanelWindow,
+                     PlayerPanelWindow ? PlayerPanelWindow : WavPlayerPanelWindow);
 }
 
 }  // namespace
@@ -42,6 +44,13 @@ int ShowEngineStatus(const EngineStatusBoard& board, EngineStatusShown* shown, H
             if (!dc) dc = GetDC(frame);
             if (dc) DrawLine(dc, stream, row, line.Read());
         }
+    }
+    if (board.SongEndLine.Changes() != shown->SongEndLine) {
+        shown->SongEndLine = board.SongEndLine.Changes();
+        ++changes;
+        const std::string line = board.SongEndLine.Read();
+        if (frame && !dc) dc = GetDC(frame);
+        if (dc) TextOutA(dc, kSongEndLineX, kSongEndLineY, line.c_str(), static_cast<int>(line.size()));
     }
     if (dc) ReleaseDC(frame, dc);
 

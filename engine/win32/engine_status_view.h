@@ -18,13 +18,15 @@ struct EngineStatusShown {
     uint32_t PanelTexts[static_cast<int>(PanelText::Count)] = {};
     uint32_t DesignTitle = 0;
     uint32_t PlayerTitle = 0;
+    uint32_t SongEndLine = 0;
 };
 
 // Draws every non-empty status line at its place: capture lines at x = 2, render lines at x = 300, rows
 // from y = 10, 20 pixels apart.
 void DrawEngineStatusLines(HDC dc, const EngineStatusBoard& board);
 
-// Brings the windows up to date with the board: new status lines are drawn into `frame`, changed texts go
+// Brings the windows up to date with the board: new status lines (and the WAV player's line at a song's end,
+// at x 400, y 550) are drawn into `frame`, changed texts go
 // into controls 50, 5030, 5031, 5032, 5034 and 5036 of each panel that is not null, changed titles into
 // the panels' titles. Returns the number of changes shown.
 int ShowEngineStatus(const EngineStatusBoard& board, EngineStatusShown* shown, HWND frame, HWND design_panel,

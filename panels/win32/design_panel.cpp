@@ -434,5 +434,7 @@ HWND CreateDesignPanel(HWND owner) {
 void InstallControlPanels() {
     Dialogs.designPanel = CreateDesignPanel;
     Dialogs.playerPanel = CreatePlayerPanel;
+    Dialogs.wavPlayerPanel = CreateWavPlayerPanel;
+    Dialogs.playlistEditor = CreatePlaylistEditor;
     Dialogs.updateToolButtons = UpdateToolButtons;
 }

@@ -4,8 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/autostart.h"
+#include "app/command_ids.h"
 #include "app/frequency_grids.h"
 #include "app/global_records.h"
+#include "app/preferences.h"
 #include "app/settings.h"
 #include "app/system_record.h"
 #include "app/win32/app_windows.h"
@@ -19,6 +22,8 @@ OPENFILENAMEA WavSaveDialogRecord;
 
 namespace {
 const char kWavFilter[] = "Wave Files (*.wav)\0*.wav\0";
+constexpr double kPlayerBbmOffset = 0.0001;
+constexpr const char* kPlayerReloadTitle = "Halvane Equalizer V9.0 - DIGITAL - 8P";
 }
 
 void SetVolumePosition(HWND panel, int32_t position) {
@@ -95,8 +100,8 @@ void DrawPlayStopButton(const DRAWITEMSTRUCT* item, PanelButtonStyle style) {
     HBRUSH fill = pressed ? PressedButtonBrush() : (play ? Gdi.YellowBrush : Gdi.CyanBrush);
     FillRect(dc, &item->rcItem, GetSysColorBrush(COLOR_BTNFACE));
     FillRect(dc, &box, fill);
-    HGDIOBJ oldPen = SelectObject(dc, Gdi.BlackPen1);
-    if (!design) {
+    HGDIOBJ oldPen = SelectObject(dc, style == PanelButtonStyle::kWavPlayer ? Gdi.BluePen2 : Gdi.BlackPen1);
+    if (style == PanelButtonStyle::kPlayer) {
         HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
         Rectangle(dc, 0, 0, w, 38);
         SelectObject(dc, oldBrush);
@@ -153,6 +158,48 @@ LRESULT RunLiveKeyHook(LiveKeyPanel which, HWND panel, HHOOK own, int code, WPAR
         }
     }
     return CallNextHookEx(own, code, wParam, lParam);
+}
+
+void OpenPlayerControls(HWND panel) {
+    RebuildPlotGrids(FrequencyAxisRange);
+    InputMeterWindow = GetDlgItem(panel, IDC_INPUT_METER);
+    OutputMeterWindow = GetDlgItem(panel, IDC_OUTPUT_METER);
+    const SystemTail& tail = pr_file->tail;
+    SetScrollRange(GetDlgItem(panel, kVolumeBar), SB_CTL, 0, kVolumeBarMax, FALSE);
+    SetScrollPos(GetDlgItem(panel, kVolumeBar), SB_CTL, tail.VolumePosition, TRUE);
+    LiveShared.MasterGain.store(MasterGainOf(tail.VolumePosition));
+    SetPhaseBoxes(panel, tail.PhaseMode);
+    EngineRunning = 0;
+    RefreshBlockGrid();
+    Engine().allocateBuffers();
+    SetBbmTitle(panel, kPlayerBbmOffset);
+    ResetPaneLabels(panel);
+    ResetLiveKeyState();
+    ShowProfileName(panel, Preferences->LastProjectPath);
+}
+
+void ResetPaneLabels(HWND panel) {
+    for (const PaneStep& step : kPaneSteps) SetDlgItemTextA(panel, step.label_control, step.short_name);
+}
+
+void ClearPanelMeters(HWND panel) {
+    ClearLevelMeters(GetDlgItem(panel, IDC_INPUT_METER), GetDlgItem(panel, IDC_OUTPUT_METER));
+}
+
+void ShowProfileName(HWND panel, const char* path) {
+    std::string name;
+    if (ProfileNameFromPath(path, &name)) CopySettingText(LoadedProfileName, kPathWidth, name.c_str());
+    SetDlgItemTextA(panel, IDC_PROFILE_NAME, LoadedProfileName);
+}
+
+void ShowLoadedProfile(HWND panel, const std::string& path) {
+    ResetPaneLabels(panel);
+    // The player panels compose the frame title with their own program text.
+    const std::string title = std::string(kPlayerReloadTitle) + " - " + path;
+    SetWindowTextA(FrameWindow, title.c_str());
+    ModifyMenuA(FileMenu, IDM_LAST_PROJECT, MF_BYCOMMAND | MF_STRING, IDM_LAST_PROJECT, path.c_str());
+    ShowProfileName(panel, path.c_str());
+    SetBbmTitle(panel, kPlayerBbmOffset);
 }
 
 void SetBbmTitle(HWND panel, double offset) {

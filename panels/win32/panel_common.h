@@ -5,6 +5,7 @@
 #include <commdlg.h>
 
 #include <cstdint>
+#include <string>
 
 #include "app/file_picker.h"
 #include "panels/live_keys.h"
@@ -24,8 +25,9 @@ void SetPhaseBoxes(HWND panel, int32_t phase_mode);
 // A phase button: the boxes, PhaseMode and the title "Linear Phase" / "Minimum Phase".
 void SelectPhaseMode(HWND panel, int32_t phase_mode);
 
-// The owner-drawn Play and STOP buttons of each panel.
-enum class PanelButtonStyle { kDesign, kPlayer };
+// The owner-drawn Play and STOP buttons of each panel: the design panel's small ones, the Player Control
+// panel's outlined ones, and the WAV player's with the frame pen's shadow line and no outline.
+enum class PanelButtonStyle { kDesign, kPlayer, kWavPlayer };
 void DrawPlayStopButton(const DRAWITEMSTRUCT* item, PanelButtonStyle style);
 
 // The live-key hook of a panel: does what the key asks of `panel` and the shared values, then passes the
@@ -52,6 +54,23 @@ void StartFromTimer(HWND panel);
 // After a project or profile was loaded into the record: the volume back to position 9 with its bar, gain and
 // gain text, the phase boxes from the loaded PhaseMode, and the live values handed on.
 void SettleLiveControlsAfterLoad(HWND panel);
+
+// What both player panels (Player_HV and WAVE_Player_HV) set up as they open: the plot grids, the meters as
+// InputMeterWindow and OutputMeterWindow, the volume bar and MasterGain from VolumePosition, the phase boxes,
+// EngineRunning cleared, the block grid, the engine's buffers, the "BBM" title, the pane labels, the
+// live-key groups with every trim 1.0, and the last project's name.
+void OpenPlayerControls(HWND panel);
+// The pane labels 60..68 back to their short names ("FL" .. "SR").
+void ResetPaneLabels(HWND panel);
+// Both meters of the panel cleared.
+void ClearPanelMeters(HWND panel);
+// LoadedProfileName from the path (the part after its last backslash; a path without one leaves it), shown
+// in control 35.
+void ShowProfileName(HWND panel, const char* path);
+// What a player panel shows once a profile was loaded from `path`: the pane labels back, the frame's title
+// (the player's program text and the path) and its "Last Project File" item, the profile's name and the
+// panel's "BBM" title.
+void ShowLoadedProfile(HWND panel, const std::string& path);
 
 // The settings in force that the Play checks read.
 PlaySettings CurrentPlaySettings();

@@ -38,8 +38,6 @@ constexpr int kProfileTimer = 10111;
 constexpr int kPanelSlot = 14;
 constexpr int kCompactFrameWidth = 290;
 constexpr int kCompactFrameHeight = 525;
-constexpr double kBbmOffset = 0.0001;
-constexpr const char* kPlayerReloadTitle = "Halvane Equalizer V9.0 - DIGITAL - 8P";
 
 HWND g_panel = nullptr;
 HHOOK g_hook = nullptr;
@@ -49,43 +47,15 @@ LRESULT CALLBACK PlayerPanelKeyHook(int code, WPARAM wParam, LPARAM lParam) {
     return RunLiveKeyHook(LiveKeyPanel::kPlayer, g_panel, g_hook, code, wParam, lParam);
 }
 
-void ResetPaneLabels(HWND panel) {
-    for (const PaneStep& step : kPaneSteps) SetDlgItemTextA(panel, step.label_control, step.short_name);
-}
-
-void ClearMeters(HWND panel) {
-    ClearLevelMeters(GetDlgItem(panel, IDC_INPUT_METER), GetDlgItem(panel, IDC_OUTPUT_METER));
-}
-
-void ShowProfileName(HWND panel, const char* path) {
-    std::string name;
-    if (ProfileNameFromPath(path, &name)) CopySettingText(LoadedProfileName, kPathWidth, name.c_str());
-    SetDlgItemTextA(panel, IDC_PROFILE_NAME, LoadedProfileName);
-}
-
 BOOL OnInitDialog(HWND panel) {
     g_panel = panel;
-    RebuildPlotGrids(FrequencyAxisRange);
     if (RoomEqSpectrumTable) std::memset(RoomEqSpectrumTable, 0, sizeof(float) * 2 * 3100);
-    InputMeterWindow = GetDlgItem(panel, IDC_INPUT_METER);
-    OutputMeterWindow = GetDlgItem(panel, IDC_OUTPUT_METER);
-    const SystemTail& tail = pr_file->tail;
-    SetScrollRange(GetDlgItem(panel, IDC_VOLUME), SB_CTL, 0, kVolumeBarMax, FALSE);
-    SetScrollPos(GetDlgItem(panel, IDC_VOLUME), SB_CTL, tail.VolumePosition, TRUE);
-    LiveShared.MasterGain.store(MasterGainOf(tail.VolumePosition));
     EnumCaptureEndpoints();
     EnumRenderEndpoints();
-    EngineRunning = 0;
-    RefreshBlockGrid();
-    Engine().allocateBuffers();
+    OpenPlayerControls(panel);
     g_buffersHeld = true;
-    SetBbmTitle(panel, kBbmOffset);
     SetDlgItemTextA(panel, IDC_DEL_TEXT, "Del=0");
-    ResetPaneLabels(panel);
-    SetPhaseBoxes(panel, tail.PhaseMode);
     g_hook = SetWindowsHookExA(WH_MSGFILTER, PlayerPanelKeyHook, nullptr, GetCurrentThreadId());
-    ResetLiveKeyState();
-    ShowProfileName(panel, Preferences->LastProjectPath);
     // Opening the panel turns the frame into the compact player frame around it.
     const WindowPlacement& p = WindowPlacements[kPanelSlot];
     MoveWindow(FrameWindow, p.x - 5, p.y - 75, kCompactFrameWidth, kCompactFrameHeight, TRUE);
@@ -147,7 +117,7 @@ void OnTidyUp(HWND panel) {
     Engine().join();
     SetVolumePosition(panel, kVolumeAfterStop);
     ResetPaneLabels(panel);
-    ClearMeters(panel);
+    ClearPanelMeters(panel);
 }
 
 void OnProfileReload(HWND panel) {
@@ -163,19 +133,13 @@ void OnProfileReload(HWND panel) {
         return;
     }
     if (load == ProfileLoad::kLoaded) {
-        ResetPaneLabels(panel);
-        // This panel's reload composes the frame title with its own program text.
-        const std::string title = std::string(kPlayerReloadTitle) + " - " + path;
-        SetWindowTextA(FrameWindow, title.c_str());
-        ModifyMenuA(FileMenu, IDM_LAST_PROJECT, MF_BYCOMMAND | MF_STRING, IDM_LAST_PROJECT, path.c_str());
-        ShowProfileName(panel, path.c_str());
-        SetBbmTitle(panel, kBbmOffset);
+        ShowLoadedProfile(panel, path);
         EnumCaptureEndpoints();
         EnumRenderEndpoints();
         SetTimer(panel, kRecomputeTimer, kRecomputeDelayMs, nullptr);
     }
     SetFocus(panel);
-    ClearMeters(panel);
+    ClearPanelMeters(panel);
 }
 
 void OnTimer(HWND panel, UINT_PTR timer) {
@@ -212,7 +176,7 @@ INT_PTR CALLBACK PlayerPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_INITDIALOG: return OnInitDialog(panel);
     case WM_PAINT:
-        ClearMeters(panel);
+        ClearPanelMeters(panel);
         SetDlgItemTextA(panel, IDC_PROFILE_NAME, LoadedProfileName);
         return FALSE;
     case WM_MOVE: OnMove(lParam); return FALSE;

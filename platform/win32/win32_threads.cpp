@@ -1,7 +1,10 @@
 // Threads with CreateThread (started suspended, so the priority holds from the first instruction),
 // joins with WaitForSingleObject, auto-reset events with CreateEvent, the counter with
-// QueryPerformanceCounter.
+// QueryPerformanceCounter, the multimedia class scheduler with AvSetMmThreadCharacteristics.
 #include "platform/win32/win32_threads.h"
+
+#include <avrt.h>
+#include <dwmapi.h>
 
 #include <atomic>
 #include <functional>
@@ -99,6 +102,16 @@ public:
     }
 
     void RaiseProcessPriority() override { SetPriorityClass(GetCurrentProcess(), REALTIME_PRIORITY_CLASS); }
+    void* JoinMultimediaClass(const char* task) override {
+        DWORD index = 0;
+        HANDLE registration = AvSetMmThreadCharacteristicsA(task, &index);
+        if (!registration) return nullptr;
+        DwmEnableMMCSS(FALSE);
+        return registration;
+    }
+    void LeaveMultimediaClass(void* registration) override {
+        if (registration) AvRevertMmThreadCharacteristics(registration);
+    }
     int RunningThreads() const override { return running_.load(); }
     int LiveEvents() const override { return live_events_.load(); }
 

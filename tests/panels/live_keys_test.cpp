@@ -254,3 +254,48 @@ TEST(LiveKeysTest, ChannelFieldsAreClampedIntoOneToSixteen) {
 }
 
 }  // namespace
+
+// The WAV player's keys as a user plays them: its ceiling, its BBM readout, its reset.
+TEST(LiveKeysTest, WavPlayerSequences) {
+    const LiveKeyPanel wav = LiveKeyPanel::kWavPlayer;
+    for (int32_t start : {63, 64, 65, 66}) {
+        LiveKeyValues v;
+        v.VolumePosition = start;
+        const LiveKeyResult r = Key(&v, kKeyUp, wav);
+        EXPECT_EQ(v.VolumePosition, 63) << start;
+        EXPECT_TRUE(r.move_volume_bar);
+        EXPECT_TRUE(r.clear_gain_text);
+        EXPECT_EQ(v.MasterGain, static_cast<float>(std::pow(10.0, 12 * 0.05)));
+    }
+    LiveKeyValues v;
+    v.VolumePosition = 4;
+    Key(&v, kKeyDown, wav);
+    EXPECT_EQ(v.VolumePosition, 1);
+    EXPECT_NEAR(v.MasterGain, 0.0031623, 1e-6);
+    Key(&v, kKeyDown, wav);
+    EXPECT_EQ(v.VolumePosition, 0);
+    EXPECT_EQ(v.MasterGain, 0.0f);
+
+    LiveKeyResult r;
+    for (int i = 0; i < 3; ++i) r = Key(&v, kKeyPageUp, wav);
+    EXPECT_LT(v.BbmGain, 1.0f);
+    r = Key(&v, kKeyPageUp, wav);
+    EXPECT_EQ(v.BbmGain, 1.0f);
+    EXPECT_STREQ(r.title, "BBM 0.0dB UP");
+    v.BbmGain = 0.5f;
+    for (int i = 0; i < 6; ++i) r = Key(&v, kKeyPageDown, wav);
+    EXPECT_GT(v.BbmGain, 0.1f);
+    r = Key(&v, kKeyPageDown, wav);
+    EXPECT_EQ(v.BbmGain, 0.1f);
+    EXPECT_STREQ(r.title, "BBM -20.0dB DOWN");
+
+    v.PhaseMode = 1;
+    v.ChannelTrims[12] = 3.0f;
+    Key(&v, kKeyInsert, wav);
+    r = Key(&v, kKeyEscape, wav);
+    EXPECT_STREQ(r.title, "SUB 1, 2, 0.0 RESET");
+    EXPECT_EQ(v.BbmGain, 0.5f);
+    for (float t : v.ChannelTrims) EXPECT_EQ(t, 1.0f);
+    EXPECT_EQ(v.VolumePosition, 0);
+    EXPECT_EQ(v.PhaseMode, 1);
+}

@@ -89,6 +89,29 @@ std::vector<int> Schedule(uint32_t s) {
     return std::vector<int>(panes, panes + n);
 }
 
+// The WAV player's table: the shared rules but the three its panel does not have, in the same order.
+TEST(PlayChecksTest, TheWavPlayerKeepsItsOwnRules) {
+    PlaySettings ht = Settings(1, 0, 1);
+    EXPECT_EQ(Refusal(ht), "Unable To Run BBM In 5.1HT Mode");
+    EXPECT_EQ(WavPlayRefusal(ht), "");
+    PlaySettings bbm52 = Settings(3, 0, 1);
+    EXPECT_EQ(Refusal(bbm52), "Unable To Run BBM With Stereo Inputs");
+    EXPECT_EQ(WavPlayRefusal(bbm52), "");
+    PlaySettings sixteen = Settings(4, 3, 0);
+    sixteen.Capture24Bit = 0;
+    EXPECT_EQ(Refusal(sixteen), "16 Bit Capture Can Only Process Inputs 1-2");
+    EXPECT_EQ(WavPlayRefusal(sixteen), "");
+    // The others hold for a song as for live input, in their order.
+    const PlaySettings refused[] = {Settings(0, 0, 2), Settings(0, 3, 0), Settings(6, 3, 1), Settings(2, 0, 1),
+                                    Settings(2, 1, 0), Settings(3, 3, 0), Settings(3, 0, 0, 22050),
+                                    Settings(0, 0, 0, 96000, 0), Settings(0, 0, 0, 48000, 3), Settings(0, 0, 0, 44100, 3)};
+    for (const PlaySettings& s : refused) {
+        EXPECT_NE(WavPlayRefusal(s), "") << s.SystemConfiguration << "/" << s.InputMode << "/" << s.BassMode;
+        EXPECT_EQ(WavPlayRefusal(s), Refusal(s));
+    }
+    EXPECT_EQ(WavPlayRefusal(Settings(3, 3, 2)), "");
+}
+
 TEST(PaneScheduleTest, PanesOfEachConfigurationInOrder) {
     EXPECT_EQ(Schedule(0), (std::vector<int>{1, 3}));
     EXPECT_EQ(Schedule(1), (std::vector<int>{1, 2, 3, 4, 5, 6}));

@@ -95,6 +95,8 @@ void PanelCommand(int id) { SendMessageA(DesignPlayerPanelWindow, WM_COMMAND, st
 const LayoutCase kWindows[] = {
     Window("DesignPanel", [] { ShowDesignPanel(FrameWindow); return DesignPlayerPanelWindow; }),
     Window("PlayerPanel", [] { FrameCommand(IDM_PLAYER_MODE); return PlayerPanelWindow; }),
+    Window("WavPlayerPanel", [] { FrameCommand(IDM_WAVE_PLAYER_MODE); return WavPlayerPanelWindow; }),
+    Window("PlaylistEditor", [] { FrameCommand(IDM_WAVE_PLAYER_MODE); return PlaylistEditorWindow; }),
     Window("Preferences", [] { FrameCommand(IDM_PREFERENCES); return PreferencesWindow; }),
     Window("PenColours", [] { FrameCommand(IDM_PEN_COLOURS); return PenColourWindow; }),
     Window("StereoSplitter", [] { return OpenSplitterOf(SplitterKind::Stereo); }),

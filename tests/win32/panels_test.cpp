@@ -28,6 +28,7 @@
 #include "engine/recording_file.h"
 #include "design/pane_editor.h"
 #include "app_session.h"
+#include "panel_drive.h"
 #include "panels/live_keys.h"
 #include "panels/panel_dialogs.h"
 #include "panels/resource_ids.h"
@@ -37,50 +38,6 @@
 #include "panels/win32/panel_common.h"
 
 namespace {
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (DesignPlayerPanelWindow && IsDialogMessageA(DesignPlayerPanelWindow, &msg)) continue;
-        if (PlayerPanelWindow && IsDialogMessageA(PlayerPanelWindow, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-template <typename Done>
-bool PumpUntil(Done done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Pump();
-        Sleep(5);
-    }
-    return true;
-}
-
-std::string Title(HWND window) {
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-std::string ItemText(HWND window, int id) {
-    char text[256] = {};
-    GetDlgItemTextA(window, id, text, sizeof text);
-    return text;
-}
-
-// A key as the message loop hands it to the panel: through IsDialogMessage, which runs the thread's
-// message-filter hooks first.
-void Key(HWND panel, UINT message, WPARAM code) {
-    MSG msg{};
-    msg.hwnd = panel;
-    msg.message = message;
-    msg.wParam = code;
-    msg.lParam = 1;
-    IsDialogMessageA(panel, &msg);
-}
 
 // Saves the screen as a BMP when the run asks for screenshots (HV_SCREENSHOT_DIR).
 void MaybeScreenshot(const char* name) {
