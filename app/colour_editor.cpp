@@ -32,25 +32,38 @@ int ColourEntryOfBox(int id) {
     return -1;
 }
 
-int ScrollBarValue(int current, int code, int thumb, int low, int high) {
+int ScrollBarValue(int current, int code, int thumb, const ScrollBarSteps& steps, bool* moved) {
     int v = current;
+    bool moves = true;
     switch (code) {
-        case kScrollLineLeft: v -= 1; break;
-        case kScrollLineRight: v += 1; break;
-        case kScrollPageLeft: v -= 10; break;
-        case kScrollPageRight: v += 10; break;
-        case kScrollThumbPosition:
+        case kScrollLineLeft: v -= steps.line; break;
+        case kScrollLineRight: v += steps.line; break;
+        case kScrollPageLeft: v -= steps.page; break;
+        case kScrollPageRight: v += steps.page; break;
         case kScrollThumbTrack: v = thumb; break;
-        case kScrollLeft: v = low; break;
-        case kScrollRight: v = high; break;
-        default: break;
+        case kScrollThumbPosition:
+            moves = steps.thumb_position;
+            if (moves) v = thumb;
+            break;
+        case kScrollLeft:
+            moves = steps.ends;
+            if (moves) v = steps.lo;
+            break;
+        case kScrollRight:
+            moves = steps.ends;
+            if (moves) v = steps.hi;
+            break;
+        default: moves = false; break;
     }
-    if (v < low) v = low;
-    if (v > high) v = high;
+    if (moved) *moved = moves;
+    if (v < steps.lo) v = steps.lo;
+    if (v > steps.hi) v = steps.hi;
     return v;
 }
 
-int ScrollColourValue(int current, int code, int thumb) { return ScrollBarValue(current, code, thumb, 0, kMaxColour); }
+int ScrollColourValue(int current, int code, int thumb) {
+    return ScrollBarValue(current, code, thumb, ScrollBarSteps{1, 10, 0, kMaxColour});
+}
 
 int LoadColourEditValues(const int32_t* flags, const ColourEntry* scheme, int first, int last, ColourEntry* values) {
     int loaded = -1;

@@ -35,9 +35,17 @@ enum ScrollCode : int {
     kScrollLeft = 6,
     kScrollRight = 7,
 };
-// The value a scroll bar of range low..high moves to from `current`: a line is 1, a page 10, the thumb its own
-// position, the ends the range's ends; the result held within the range.
-int ScrollBarValue(int current, int code, int thumb, int low, int high);
+// How a scroll bar steps: line and page steps, the value its two ends stand for, and whether the thumb's
+// release (kScrollThumbPosition) and the two end codes move it too.
+struct ScrollBarSteps {
+    int line = 1, page = 10;
+    int lo = 0, hi = 255;
+    bool thumb_position = true;
+    bool ends = true;
+};
+// The value a scroll bar moves to from `current`, kept in lo..hi; `moved` (when given) tells whether the
+// code is one that moves it.
+int ScrollBarValue(int current, int code, int thumb, const ScrollBarSteps& steps, bool* moved = nullptr);
 // The value a colour scroll bar moves to from `current`, kept in 0..255.
 int ScrollColourValue(int current, int code, int thumb);
 

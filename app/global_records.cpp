@@ -62,6 +62,7 @@ float* IrExportBuffers[3] = {};
 
 int32_t OutputPolarity[kOutputCount];
 float OutputDelayMs[kOutputCount];
+int32_t OutputElementIndex[kOutputCount];
 int32_t CabsEnabled[kOutputCount];
 int32_t CabsDelaySamples[kOutputCount];
 int32_t RoutingMatrix[10][kOutputCount];
@@ -74,12 +75,15 @@ namespace {
 // before the aligned start, for the release.
 constexpr std::size_t kBufferAlignment = 64;
 
-void* AlignedZeroed(std::size_t bytes) {
-    if (bytes > SIZE_MAX - kBufferAlignment - sizeof(void*)) return nullptr;
-    void* raw = std::calloc(bytes + kBufferAlignment + sizeof(void*), 1);
+// `skew` (a multiple of the alignment) moves the start further on. Large blocks come from the system page
+// by page and so all start at the same place in a page; arrays that the engine reads or writes side by side
+// are skewed apart, so that they do not compete for the same cache sets.
+void* AlignedZeroed(std::size_t bytes, std::size_t skew = 0) {
+    if (bytes > SIZE_MAX - kBufferAlignment - sizeof(void*) - skew) return nullptr;
+    void* raw = std::calloc(bytes + skew + kBufferAlignment + sizeof(void*), 1);
     if (!raw) return nullptr;
     auto start = reinterpret_cast<std::uintptr_t>(raw) + sizeof(void*);
-    start = (start + kBufferAlignment - 1) & ~static_cast<std::uintptr_t>(kBufferAlignment - 1);
+    start = ((start + kBufferAlignment - 1) & ~static_cast<std::uintptr_t>(kBufferAlignment - 1)) + skew;
     reinterpret_cast<void**>(start)[-1] = raw;
     return reinterpret_cast<void*>(start);
 }
@@ -88,11 +92,12 @@ void AlignedFree(void* p) {
     if (p) std::free(static_cast<void**>(p)[-1]);
 }
 
-// Allocates `count` zero-filled elements into `slot`; false when the allocation failed.
+// Allocates `count` zero-filled elements into `slot`; false when the allocation failed. `lane` (0..63)
+// skews the start by that many cache lines.
 template <typename T>
-bool Take(T*& slot, std::size_t count) {
+bool Take(T*& slot, std::size_t count, int lane = 0) {
     if (count > SIZE_MAX / sizeof(T)) return false;
-    slot = static_cast<T*>(AlignedZeroed(count * sizeof(T)));
+    slot = static_cast<T*>(AlignedZeroed(count * sizeof(T), static_cast<std::size_t>(lane % 64) * kBufferAlignment));
     return slot != nullptr;
 }
 
@@ -194,17 +199,19 @@ int AllocateDspBuffers() {
         if (!Take(b, 1072000)) return 1;
     if (!Take(RefBinNormaliser, kCurvePoints)) return 1;
     if (!Take(RefLogNormaliser, kLogPoints)) return 1;
-    for (auto& b : InputBlock)
-        if (!Take(b, kCurvePoints)) return 1;
-    for (auto& b : OverlapTail)
-        if (!Take(b, 1048576)) return 1;
+    // The engine's arrays, each on its own cache lines within a page: the capture conversion writes the
+    // nine input blocks side by side, the products read a port's eight history arrays side by side.
+    for (int p = 0; p < kInputPortCount; ++p)
+        if (!Take(InputBlock[p], kCurvePoints, 3 * p)) return 1;
+    for (int o = 0; o < kOutputCount; ++o)
+        if (!Take(OverlapTail[o], 1048576, 2 * o + 1)) return 1;
     if (!Take(FftBitReverseTable, kFftTableWords)) return 1;
     if (!Take(FftTwiddleTable, kFftTableWords)) return 1;
-    for (auto& port : InputSpectrumHistory)
-        for (auto& s : port)
-            if (!Take(s, kEngineBlockFloats)) return 1;
-    for (auto& a : OutputAccumulator)
-        if (!Take(a, kEngineBlockFloats)) return 1;
+    for (int p = 0; p < kInputPortCount; ++p)
+        for (int s = 0; s < kPartitionCount; ++s)
+            if (!Take(InputSpectrumHistory[p][s], kEngineBlockFloats, 7 * (kPartitionCount * p + s))) return 1;
+    for (int o = 0; o < kOutputCount; ++o)
+        if (!Take(OutputAccumulator[o], kEngineBlockFloats, 2 * o)) return 1;
     for (auto& bank : FilterPartitionBank)
         for (auto& output : bank)
             for (auto& p : output)

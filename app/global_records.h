@@ -165,6 +165,7 @@ extern float OutputDelayMs[kOutputCount];
 extern int32_t CabsEnabled[kOutputCount];
 extern int32_t CabsDelaySamples[kOutputCount];
 extern int32_t RoutingMatrix[10][kOutputCount];     // row r - 1 = input port r, column o - 1 = output o
+extern int32_t OutputElementIndex[kOutputCount];    // WorkingNetwork element of each output of the last solve
 
 extern PlaylistRecord Playlist;                     // the PlaylistRecord
 

@@ -1,6 +1,7 @@
 #include "engine/block_path.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
 
 #include "engine/fft.h"
@@ -28,24 +29,30 @@ int RoutedPort(const EngineBlockContext& ctx, int o) {
 
 int BankOf(int32_t phase_mode) { return phase_mode == 0 ? 0 : 1; }
 
-// acc[k] = sum over p = 0..7 of s[p][k] x h[p][k] for complex points k in [0, points), products added in the
-// order p = 0..7. The scalar form is the reference of the vector form.
-void MultiplyAccumulateScalar(float* acc, const float* const* s, const float* const* h, int first, int points) {
-    for (int k = first; k < points; ++k) {
-        float re = 0.0f, im = 0.0f;
-        for (int p = 0; p < kEnginePartitions; ++p) {
-            const float a = s[p][2 * k], b = s[p][2 * k + 1];
-            const float c = h[p][2 * k], d = h[p][2 * k + 1];
-            re += a * c - b * d;
-            im += a * d + b * c;
+// The products of MultiplyAccumulatePlanar (engine/block_kernels.inc) one point at a time: the plain form
+// of the vector ones, with the same sums in the same order.
+void MultiplyAccumulatePlanarScalar(float* acc, const float* const* s, const float* h, int first, int end) {
+    constexpr int G = kPlanarGroupPoints;
+    for (int g = first; g < end; ++g) {
+        const float* hg = h + 2 * G * kEnginePartitions * g;
+        for (int i = 0; i < G; ++i) {
+            const int f = 2 * G * g + i;
+            float rr = s[0][f] * hg[i], ii = s[0][f + G] * hg[i + G];
+            float ir = s[0][f + G] * hg[i], ri = s[0][f] * hg[i + G];
+            for (int p = 1; p < kEnginePartitions; ++p) {
+                const float sr = s[p][f], si = s[p][f + G];
+                const float hr = hg[2 * G * p + i], hi = hg[2 * G * p + i + G];
+                rr += sr * hr;
+                ii += si * hi;
+                ir += si * hr;
+                ri += sr * hi;
+            }
+            acc[2 * (G * g + i)] = rr - ii;
+            acc[2 * (G * g + i) + 1] = ir + ri;
         }
-        acc[2 * k] = re;
-        acc[2 * k + 1] = im;
     }
 }
 
-// The vector forms keep two accumulators per point, u = sum a x Re(c) and v = sum a x Im(c), and join them
-// once at the end (re = u.re - v.im, im = u.im + v.re): two shuffles per product instead of three.
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__aarch64__))
 #define HV_BLOCK_V128 1
 namespace v128 {
@@ -65,6 +72,14 @@ inline V Sign() { return V{-1.0f, 1.0f, -1.0f, 1.0f}; }
 inline V Alternate(float a, float b) { return V{a, b, a, b}; }
 inline V Reverse(V x) { return __builtin_shuffle(x, I{2, 3, 0, 1}); }  // the order of the complex points
 inline I EvenLanes() { return I{-1, 0, -1, 0}; }
+inline void Interleave(V re, V im, V* lo, V* hi) {
+    *lo = __builtin_shuffle(re, im, I{0, 4, 1, 5});
+    *hi = __builtin_shuffle(re, im, I{2, 6, 3, 7});
+}
+inline void Deinterleave(V lo, V hi, V* re, V* im) {
+    *re = __builtin_shuffle(lo, hi, I{0, 2, 4, 6});
+    *im = __builtin_shuffle(lo, hi, I{1, 3, 5, 7});
+}
 #include "engine/block_kernels.inc"
 }  // namespace v128
 #endif
@@ -91,29 +106,153 @@ inline V Sign() { return V{-1.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f}; 
 inline V Alternate(float a, float b) { return V{a, b, a, b, a, b, a, b}; }
 inline V Reverse(V x) { return __builtin_shuffle(x, I{6, 7, 4, 5, 2, 3, 0, 1}); }
 inline I EvenLanes() { return I{-1, 0, -1, 0, -1, 0, -1, 0}; }
+inline void Interleave(V re, V im, V* lo, V* hi) {
+    *lo = __builtin_shuffle(re, im, I{0, 8, 1, 9, 2, 10, 3, 11});
+    *hi = __builtin_shuffle(re, im, I{4, 12, 5, 13, 6, 14, 7, 15});
+}
+inline void Deinterleave(V lo, V hi, V* re, V* im) {
+    *re = __builtin_shuffle(lo, hi, I{0, 2, 4, 6, 8, 10, 12, 14});
+    *im = __builtin_shuffle(lo, hi, I{1, 3, 5, 7, 9, 11, 13, 15});
+}
 #include "engine/block_kernels.inc"
 }  // namespace v256
 #pragma GCC pop_options
 
 #endif
 
-void MultiplyAccumulate(float* acc, const float* const* s, const float* const* h, int points) {
-    int done = 0;
+void MultiplyAccumulatePlanarWidest(float* acc, const float* const* s, const float* h, int first, int end) {
 #if defined(HV_BLOCK_V256)
-    if (BlockPathHasAvx()) done = v256::MultiplyAccumulate(acc, s, h, points);
-    else if (UseVector128()) done = v128::MultiplyAccumulate(acc, s, h, points);
-#elif defined(HV_BLOCK_V128)
-    if (UseVector128()) done = v128::MultiplyAccumulate(acc, s, h, points);
+    if (BlockPathHasAvx()) return v256::MultiplyAccumulatePlanar(acc, s, h, first, end);
 #endif
-    MultiplyAccumulateScalar(acc, s, h, done, points);
+#if defined(HV_BLOCK_V128)
+    if (UseVector128()) return v128::MultiplyAccumulatePlanar(acc, s, h, first, end);
+#endif
+    MultiplyAccumulatePlanarScalar(acc, s, h, first, end);
 }
 
-void GatherSpectra(const EngineBlockContext& ctx, int port, int o, int bank, const float* s[kEnginePartitions],
-                   const float* h[kEnginePartitions]) {
-    for (int p = 0; p < kEnginePartitions; ++p) {
-        s[p] = HistorySpectrum(ctx, port, p);  // slot 7 - p: p blocks earlier
-        h[p] = ctx.FilterPartitionBank[bank][o - 1][p];
+// The joined products of two outputs for groups first..last; false when there is no vector form.
+bool MultiplyAccumulatePairJoinedVector(float* za, const float* const* sa, const float* const* sb, const float* ha,
+                                        const float* hb, int points, int first, int last) {
+    const bool shared = sa[0] == sb[0];  // one port: the eight spectra are the same
+#if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx()) {
+        if (shared) v256::MultiplyAccumulatePairJoined<true>(za, sa, sb, ha, hb, points, first, last);
+        else v256::MultiplyAccumulatePairJoined<false>(za, sa, sb, ha, hb, points, first, last);
+        return true;
     }
+#endif
+#if defined(HV_BLOCK_V128)
+    if (UseVector128()) {
+        if (shared) v128::MultiplyAccumulatePairJoined<true>(za, sa, sb, ha, hb, points, first, last);
+        else v128::MultiplyAccumulatePairJoined<false>(za, sa, sb, ha, hb, points, first, last);
+        return true;
+    }
+#endif
+    (void)za, (void)sa, (void)sb, (void)ha, (void)hb, (void)points, (void)first, (void)last, (void)shared;
+    return false;
+}
+
+void ToPlanarWidest(const float* x, float* out, int groups) {
+#if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx()) return v256::ToPlanar(x, out, groups);
+#endif
+#if defined(HV_BLOCK_V128)
+    if (UseVector128()) return v128::ToPlanar(x, out, groups);
+#endif
+    for (int k = 0; k < kPlanarGroupPoints * groups; ++k) {
+        PlanarRe(out, k) = x[2 * k];
+        PlanarIm(out, k) = x[2 * k + 1];
+    }
+}
+
+// The packed bank of one output of bank b.
+float* PackedOutputBank(const EngineBlockContext& ctx, int bank, int o) {
+    return ctx.PackedBank + (static_cast<long>(bank) * kEngineOutputs + (o - 1)) * PlanarGroups(ctx.N) *
+                                kEnginePartitions * 2 * kPlanarGroupPoints;
+}
+
+bool HasPackedBank(const EngineBlockContext& ctx) {
+    return ctx.PackedBank && ctx.PackedBankCapacity >= PackedBankFloats(ctx.N);
+}
+
+int CompactRealsVector(float* x, int count) {
+#if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx()) return v256::CompactReals(x, count);
+#endif
+#if defined(HV_BLOCK_V128)
+    if (UseVector128()) return v128::CompactReals(x, count);
+#endif
+    (void)x, (void)count;
+    return 0;
+}
+
+// The twiddles e^(-i pi k / N), k = 0..N, interleaved, or null without a packed bank.
+const float* RealTwiddles(const EngineBlockContext& ctx) {
+    return HasPackedBank(ctx) ? ctx.PackedBank + PackedBankOnlyFloats(ctx.N) : nullptr;
+}
+
+// A real block x of 2N points whose last N are zero, through a complex transform of N points: z[j] = x[2j]
+// + i x[2j+1], Z its transform, E[k] = (Z[k] + conj Z[N-k]) / 2 the transform of the even samples, O[k] =
+// (Z[k] - conj Z[N-k]) / 2i that of the odd ones, and X[k] = E[k] + e^(-i pi k / N) O[k] for k = 0..N.
+// Point k of X, stored planar; Z is periodic in N.
+inline void RealForwardPoint(const float* z, const float* w, float* x, int N, int k) {
+    const int kk = k % N, m = (N - kk) % N;
+    const float zr = z[2 * kk], zi = z[2 * kk + 1];
+    const float mr = z[2 * m], mi = z[2 * m + 1];
+    const float er = 0.5f * (zr + mr), ei = 0.5f * (zi - mi);
+    const float orr = 0.5f * (zi + mi), oi = 0.5f * (mr - zr);
+    const float tr = w[2 * k], ti = w[2 * k + 1];
+    PlanarRe(x, k) = er + (orr * tr - oi * ti);
+    PlanarIm(x, k) = ei + (oi * tr + orr * ti);
+}
+
+// The reverse, for the half spectrum Y[0..N] of a real block y of 2N points: Z[k] = E[k] + i O[k] with
+// E[k] = (Y[k] + conj Y[N-k]) / 2 and O[k] = (Y[k] - conj Y[N-k]) e^(+i pi k / N) / 2, k = 0..N-1, whose
+// inverse transform of N points is z[j] = y[2j] + i y[2j+1]. Point k of Z from points k and N - k of Y.
+inline void RealInversePoint(float yr, float yi, float mr, float mi, float tr, float ti, float* z) {
+    const float er = 0.5f * (yr + mr), ei = 0.5f * (yi - mi);
+    const float dr = yr - mr, di = yi + mi;
+    const float orr = 0.5f * (dr * tr + di * ti), oi = 0.5f * (di * tr - dr * ti);
+    z[0] = er - oi;
+    z[1] = ei + orr;
+}
+
+void RealForwardPostWidest(const float* z, const float* w, float* x, int N) {
+    int groups_done = 0;
+#if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx()) v256::RealForwardGroups(z, w, x, N, 1, N / kPlanarGroupPoints - 1), groups_done = 1;
+#endif
+#if defined(HV_BLOCK_V128)
+    if (!groups_done && UseVector128()) v128::RealForwardGroups(z, w, x, N, 1, N / kPlanarGroupPoints - 1), groups_done = 1;
+#endif
+    // Group 0 holds point 0, whose mirror is itself; point N is the last.
+    for (int k = 0; k < kPlanarGroupPoints; ++k) RealForwardPoint(z, w, x, N, k);
+    RealForwardPoint(z, w, x, N, N);
+    if (!groups_done)
+        for (int k = kPlanarGroupPoints; k < N; ++k) RealForwardPoint(z, w, x, N, k);
+}
+
+// Z from Y in place (points 0..N-1 of acc; point N is left with working data), pairs k, N - k at a time.
+void RealInversePreWidest(float* acc, const float* w, int N) {
+    int k = 1;
+#if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx()) k = v256::RealInversePairs(acc, w, N, 1, N / 2 - 1);
+#endif
+#if defined(HV_BLOCK_V128)
+    if (k == 1 && UseVector128()) k = v128::RealInversePairs(acc, w, N, 1, N / 2 - 1);
+#endif
+    for (; k < N / 2; ++k) {
+        const int m = N - k;
+        const float yr = acc[2 * k], yi = acc[2 * k + 1], mr = acc[2 * m], mi = acc[2 * m + 1];
+        RealInversePoint(yr, yi, mr, mi, w[2 * k], w[2 * k + 1], acc + 2 * k);
+        RealInversePoint(mr, mi, yr, yi, w[2 * m], w[2 * m + 1], acc + 2 * m);
+    }
+    // Points 0 (with N) and N/2 (its own partner).
+    const float y0r = acc[0], y0i = acc[1], ynr = acc[2 * N], yni = acc[2 * N + 1];
+    RealInversePoint(y0r, y0i, ynr, yni, w[0], w[1], acc);
+    const int h = N / 2;
+    const float yhr = acc[2 * h], yhi = acc[2 * h + 1];
+    RealInversePoint(yhr, yhi, yhr, yhi, w[2 * h], w[2 * h + 1], acc + 2 * h);
 }
 
 }  // namespace
@@ -143,7 +282,38 @@ int OutputFrameWords(uint32_t output_mode) {
     return 8;
 }
 
+void PackFilterBank(EngineBlockContext& ctx, int bank, int output) {
+    if (!HasPackedBank(ctx)) return;
+    constexpr int G = kPlanarGroupPoints;
+    const int N = ctx.N;
+    float* out = PackedOutputBank(ctx, bank, output);
+    for (int g = 0; g < PlanarGroups(N); ++g) {
+        for (int p = 0; p < kEnginePartitions; ++p) {
+            const float* part = ctx.FilterPartitionBank[bank][output - 1][p];
+            float* dst = out + 2 * G * (kEnginePartitions * g + p);
+            for (int i = 0; i < G; ++i) {
+                const int k = G * g + i;
+                dst[i] = part && k <= N ? part[2 * k] : 0.0f;
+                dst[i + G] = part && k <= N ? part[2 * k + 1] : 0.0f;
+            }
+        }
+    }
+}
+
+void PackFilterBanks(EngineBlockContext& ctx) {
+    for (int b = 0; b < kEngineBanks; ++b)
+        for (int o = 1; o <= kEngineOutputs; ++o) PackFilterBank(ctx, b, o);
+    if (!HasPackedBank(ctx)) return;
+    float* w = ctx.PackedBank + PackedBankOnlyFloats(ctx.N);
+    const double step = 3.14159265358979323846 / ctx.N;
+    for (int k = 0; k <= ctx.N; ++k) {
+        w[2 * k] = static_cast<float>(std::cos(step * k));
+        w[2 * k + 1] = static_cast<float>(-std::sin(step * k));
+    }
+}
+
 void ResetBlockPath(EngineBlockContext& ctx) {
+    PackFilterBanks(ctx);
     const size_t spectrum_bytes = static_cast<size_t>(4 * ctx.N) * sizeof(float);
     for (int r = 0; r < kEngineInputPorts; ++r) {
         for (int s = 0; s < kEnginePartitions; ++s) {
@@ -152,6 +322,9 @@ void ResetBlockPath(EngineBlockContext& ctx) {
         ctx.HistoryNewest[r] = kEnginePartitions - 1;
     }
     for (int o = 0; o < kEngineOutputs; ++o) {
+        ctx.AccumulatorZero[o] = 0;
+        ctx.TailZero[o] = 0;
+        ctx.AccumulatorCompact[o] = 0;
         if (ctx.OutputAccumulator[o]) std::memset(ctx.OutputAccumulator[o], 0, spectrum_bytes);
         if (ctx.OverlapTail[o]) std::memset(ctx.OverlapTail[o], 0, static_cast<size_t>(ctx.N) * sizeof(float));
         if (ctx.OutputDelayRing[o]) std::memset(ctx.OutputDelayRing[o], 0, kDelayRingWords * sizeof(int32_t));
@@ -166,16 +339,17 @@ float* AdvanceHistory(EngineBlockContext& ctx, int r) {
     return ctx.InputSpectrumHistory[r][ctx.HistoryNewest[r]];
 }
 
-// Vector forms of the pair kernels where the processor has them; each returns the first point it left.
-int SplitPairSpectrumVector(const float* z, float* xa, float* xb, int points, int first, int last) {
+// Vector forms of the pair kernels where the processor has them; the split returns false when there is
+// none, the others the first point they left.
+bool SplitPairGroupsVector(const float* z, float* xa, float* xb, int points, int first, int last) {
 #if defined(HV_BLOCK_V256)
-    if (BlockPathHasAvx()) return v256::SplitPairSpectrum(z, xa, xb, points, first, last);
+    if (BlockPathHasAvx()) return v256::SplitPairGroups(z, xa, xb, points, first, last), true;
 #endif
 #if defined(HV_BLOCK_V128)
-    if (UseVector128()) return v128::SplitPairSpectrum(z, xa, xb, points, first, last);
+    if (UseVector128()) return v128::SplitPairGroups(z, xa, xb, points, first, last), true;
 #endif
-    (void)z, (void)xa, (void)xb, (void)points, (void)last;
-    return first;
+    (void)z, (void)xa, (void)xb, (void)points, (void)first, (void)last;
+    return false;
 }
 
 int JoinPairSpectrumVector(float* za, const float* yb, int points, int first, int last) {
@@ -186,6 +360,17 @@ int JoinPairSpectrumVector(float* za, const float* yb, int points, int first, in
     if (UseVector128()) return v128::JoinPairSpectrum(za, yb, points, first, last);
 #endif
     (void)za, (void)yb, (void)points, (void)last;
+    return first;
+}
+
+int MirrorHalfSpectrumVector(float* acc, int points, int first, int last) {
+#if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx()) return v256::MirrorHalfSpectrum(acc, points, first, last);
+#endif
+#if defined(HV_BLOCK_V128)
+    if (UseVector128()) return v128::MirrorHalfSpectrum(acc, points, first, last);
+#endif
+    (void)acc, (void)points, (void)last;
     return first;
 }
 
@@ -200,26 +385,20 @@ int SeparatePairBlocksVector(float* za, float* yb, int points) {
     return 0;
 }
 
-// Point k of both spectra of a shared transform and, unless k is its own mirror, their conjugates at 2N - k.
+// Point k of both spectra of a shared transform, stored planar.
 inline void SplitPairPoint(const float* z, float* xa, float* xb, int points, int k) {
     const int m = k == 0 ? 0 : points - k;
     const float zr = z[2 * k], zi = z[2 * k + 1];
     const float wr = z[2 * m], wi = z[2 * m + 1];
-    const float ar = 0.5f * (zr + wr), ai = 0.5f * (zi - wi);
-    const float br = 0.5f * (zi + wi), bi = 0.5f * (wr - zr);
-    xa[2 * k] = ar;
-    xa[2 * k + 1] = ai;
-    xb[2 * k] = br;
-    xb[2 * k + 1] = bi;
-    if (m == k) return;
-    xa[2 * m] = ar;
-    xa[2 * m + 1] = -ai;
-    xb[2 * m] = br;
-    xb[2 * m + 1] = -bi;
+    PlanarRe(xa, k) = 0.5f * (zr + wr);
+    PlanarIm(xa, k) = 0.5f * (zi - wi);
+    PlanarRe(xb, k) = 0.5f * (zi + wi);
+    PlanarIm(xb, k) = 0.5f * (wr - zr);
 }
 
 // Two real blocks a and b share one transform: Z = FFT(a + i b), then A[k] = (Z[k] + conj Z[-k]) / 2 and
-// B[k] = (Z[k] - conj Z[-k]) / 2i. Each history gets the whole spectrum, both halves.
+// B[k] = (Z[k] - conj Z[-k]) / 2i. The histories get points 0..N, planar: the products read nothing else,
+// and the rest is their mirror image.
 void TransformPortPair(EngineBlockContext& ctx, int ra, int rb) {
     const int N = ctx.N, points = 2 * N;
     float* z = ctx.InputBlock[ra];
@@ -229,87 +408,199 @@ void TransformPortPair(EngineBlockContext& ctx, int ra, int rb) {
     ComplexFft(4 * N, kFftForward, z, ctx.fft.bit_reverse, ctx.fft.twiddle);
     float* xa = AdvanceHistory(ctx, ra);
     float* xb = AdvanceHistory(ctx, rb);
-    SplitPairPoint(z, xa, xb, points, 0);
+    // Group 0 holds point 0, its own mirror, and the last group point N: both go point by point.
+    const int last_group = N / kPlanarGroupPoints - 1;
+    for (int k = 0; k < kPlanarGroupPoints; ++k) SplitPairPoint(z, xa, xb, points, k);
     SplitPairPoint(z, xa, xb, points, N);
-    for (int k = SplitPairSpectrumVector(z, xa, xb, points, 1, N - 1); k < N; ++k) SplitPairPoint(z, xa, xb, points, k);
+    if (!SplitPairGroupsVector(z, xa, xb, points, 1, last_group))
+        for (int k = kPlanarGroupPoints; k < N; ++k) SplitPairPoint(z, xa, xb, points, k);
 }
 
 void TransformPort(EngineBlockContext& ctx, int r) {
     const int N = ctx.N;
     float* block = ctx.InputBlock[r];
+    if (const float* w = RealTwiddles(ctx)) {
+        // The real block as N complex points (even and odd samples), zero from point N/2 on.
+        for (int j = CompactRealsVector(block, N); j < N; ++j) block[j] = block[2 * j];
+        std::memset(block + N, 0, static_cast<size_t>(N) * sizeof(float));
+        ComplexFft(2 * N, kFftForward, block, ctx.fft.bit_reverse, ctx.fft.twiddle);
+        RealForwardPostWidest(block, w, AdvanceHistory(ctx, r), N);
+        return;
+    }
     std::memset(block + 2 * N, 0, static_cast<size_t>(2 * N) * sizeof(float));
     ComplexFft(4 * N, kFftForward, block, ctx.fft.bit_reverse, ctx.fft.twiddle);
-    std::memcpy(AdvanceHistory(ctx, r), block, static_cast<size_t>(4 * N) * sizeof(float));
+    ToPlanarWidest(block, AdvanceHistory(ctx, r), PlanarGroups(N));
+}
+
+// Point k of Z = Ya + i Yb and, for 0 < k < N, its mirror 2N - k, from the half spectra in acc_a and acc_b.
+inline void JoinPairPoint(float* acc_a, const float* acc_b, int N, int k) {
+    const float ar = acc_a[2 * k], ai = acc_a[2 * k + 1];
+    const float br = acc_b[2 * k], bi = acc_b[2 * k + 1];
+    acc_a[2 * k] = ar - bi;
+    acc_a[2 * k + 1] = ai + br;
+    if (k > 0 && k < N) {
+        acc_a[2 * (2 * N - k)] = ar + bi;
+        acc_a[2 * (2 * N - k) + 1] = br - ai;
+    }
+}
+
+// The inverse transform of a joined pair: the real parts are block a, the imaginary parts block b, and both
+// are left compact.
+void InverseTransformJoinedPair(EngineBlockContext& ctx, float* acc_a, float* acc_b) {
+    const int N = ctx.N, points = 2 * N;
+    ComplexFft(4 * N, kFftInverse, acc_a, ctx.fft.bit_reverse, ctx.fft.twiddle);
+    int j = SeparatePairBlocksVector(acc_a, acc_b, points);
+    for (int k = j; k < points; ++k) acc_b[k] = acc_a[2 * k + 1];
+    for (; j < points; ++j) acc_a[j] = acc_a[2 * j];
 }
 
 // Half spectra Ya (in acc_a) and Yb (in acc_b), points 0..N, of two real blocks become one inverse
 // transform of Z = Ya + i Yb over all 2N points; the real part is block a, the imaginary part block b.
 void InverseTransformPair(EngineBlockContext& ctx, float* acc_a, float* acc_b) {
     const int N = ctx.N, points = 2 * N;
-    auto join = [&](int k) {
-        const float ar = acc_a[2 * k], ai = acc_a[2 * k + 1];
-        const float br = acc_b[2 * k], bi = acc_b[2 * k + 1];
-        acc_a[2 * k] = ar - bi;
-        acc_a[2 * k + 1] = ai + br;
-        if (k > 0 && k < N) {
-            acc_a[2 * (points - k)] = ar + bi;
-            acc_a[2 * (points - k) + 1] = br - ai;
-        }
-    };
-    join(0);
-    join(N);
-    for (int k = JoinPairSpectrumVector(acc_a, acc_b, points, 1, N - 1); k < N; ++k) join(k);
-    ComplexFft(4 * N, kFftInverse, acc_a, ctx.fft.bit_reverse, ctx.fft.twiddle);
-    for (int j = SeparatePairBlocksVector(acc_a, acc_b, points); j < points; ++j) {
-        acc_b[2 * j] = acc_a[2 * j + 1];
-        acc_b[2 * j + 1] = 0.0f;
-        acc_a[2 * j + 1] = 0.0f;
-    }
+    JoinPairPoint(acc_a, acc_b, N, 0);
+    JoinPairPoint(acc_a, acc_b, N, N);
+    for (int k = JoinPairSpectrumVector(acc_a, acc_b, points, 1, N - 1); k < N; ++k) JoinPairPoint(acc_a, acc_b, N, k);
+    InverseTransformJoinedPair(ctx, acc_a, acc_b);
 }
 
-void InverseTransformSingle(EngineBlockContext& ctx, float* acc) {
+// Returns true when the block is left compact, false when it is the real parts of 2N points.
+bool InverseTransformSingle(EngineBlockContext& ctx, float* acc) {
     const int N = ctx.N;
-    for (int k = 1; k < N; ++k) {
+    if (const float* w = RealTwiddles(ctx)) {
+        // y through a transform of N points, z[j] = y[2j] + i y[2j+1]: the block compact as it stands.
+        RealInversePreWidest(acc, w, N);
+        ComplexFft(2 * N, kFftInverse, acc, ctx.fft.bit_reverse, ctx.fft.twiddle);
+        return true;
+    }
+    for (int k = MirrorHalfSpectrumVector(acc, 2 * N, 1, N - 1); k < N; ++k) {
         acc[2 * (2 * N - k)] = acc[2 * k];
         acc[2 * (2 * N - k) + 1] = -acc[2 * k + 1];
     }
     ComplexFft(4 * N, kFftInverse, acc, ctx.fft.bit_reverse, ctx.fft.twiddle);
+    return false;
 }
 
 }  // namespace
 
-void RunInputFftStage(EngineBlockContext& ctx, const int* ports, int port_count) {
-    // Every block is real, so ports go through the transform two at a time.
-    int i = 0;
-    for (; i + 1 < port_count; i += 2) TransformPortPair(ctx, ports[i] - 1, ports[i + 1] - 1);
-    if (i < port_count) TransformPort(ctx, ports[i] - 1);
+uint32_t PortsInUse(const EngineBlockContext& ctx) {
+    const int last = ctx.OutputMode == 1 ? kEngineOutputs : ConvolutionRange(ctx.OutputMode, ConvolutionWorker::kLow).last;
+    uint32_t used = 0;
+    for (int o = 1; o <= last; ++o) {
+        const int port = RoutedPort(ctx, o);
+        if (port) used |= 1u << (port - 1);
+    }
+    return used;
 }
+
+void RunInputFftStage(EngineBlockContext& ctx, const int* ports, int port_count) {
+    // Only the ports some output reads; every block is real, so they go through the transform two at a time.
+    const uint32_t used = PortsInUse(ctx);
+    int selected[kEngineInputPorts];
+    int count = 0;
+    for (int i = 0; i < port_count && count < kEngineInputPorts; ++i)
+        if (used & (1u << (ports[i] - 1))) selected[count++] = ports[i];
+    int i = 0;
+    for (; i + 1 < count; i += 2) TransformPortPair(ctx, selected[i] - 1, selected[i + 1] - 1);
+    if (i < count) TransformPort(ctx, selected[i] - 1);
+}
+
+namespace {
+
+// The eight spectra output o's products meet: port's history p blocks back for partition p.
+void OutputSpectra(const EngineBlockContext& ctx, int port, const float* s[kEnginePartitions]) {
+    for (int p = 0; p < kEnginePartitions; ++p) s[p] = HistorySpectrum(ctx, port, p);
+}
+
+// Products of output o over points 0..N into its accumulator (and the rest of the last group, which the
+// inverse transform overwrites): input and filter are real, so points N+1..2N-1 are the conjugates of points
+// N-1..1.
+void MultiplyOutput(EngineBlockContext& ctx, int o, int port, int bank) {
+    const int N = ctx.N;
+    float* acc = ctx.OutputAccumulator[o - 1];
+    const float* s[kEnginePartitions];
+    OutputSpectra(ctx, port, s);
+    if (HasPackedBank(ctx)) {
+        MultiplyAccumulatePlanarWidest(acc, s, PackedOutputBank(ctx, bank, o), 0, PlanarGroups(N));
+        return;
+    }
+    for (int k = 0; k <= N; ++k) {
+        float rr = 0.0f, ii = 0.0f, ir = 0.0f, ri = 0.0f;
+        for (int p = 0; p < kEnginePartitions; ++p) {
+            const float* h = ctx.FilterPartitionBank[bank][o - 1][p];
+            rr += PlanarRe(s[p], k) * h[2 * k];
+            ii += PlanarIm(s[p], k) * h[2 * k + 1];
+            ir += PlanarIm(s[p], k) * h[2 * k];
+            ri += PlanarRe(s[p], k) * h[2 * k + 1];
+        }
+        acc[2 * k] = rr - ii;
+        acc[2 * k + 1] = ir + ri;
+    }
+}
+
+// Outputs a and b through one inverse transform. Where the vector kernels run, the products of the groups
+// away from points 0 and N are joined as they are formed, in one pass over both filters (and over one
+// history when both outputs read the same port); the two end groups go the plain way.
+void ComputeOutputPair(EngineBlockContext& ctx, int a, int port_a, int b, int port_b, int bank) {
+    const int N = ctx.N, points = 2 * N;
+    float* acc_a = ctx.OutputAccumulator[a - 1];
+    float* acc_b = ctx.OutputAccumulator[b - 1];
+    const int last_group = PlanarGroups(N) - 1;
+    if (HasPackedBank(ctx)) {
+        const float* sa[kEnginePartitions];
+        const float* sb[kEnginePartitions];
+        OutputSpectra(ctx, port_a, sa);
+        OutputSpectra(ctx, port_b, sb);
+        const float* ha = PackedOutputBank(ctx, bank, a);
+        const float* hb = PackedOutputBank(ctx, bank, b);
+        // The end groups first: the joined groups' mirrors overwrite what the last one leaves past point N.
+        MultiplyAccumulatePlanarWidest(acc_a, sa, ha, 0, 1);
+        MultiplyAccumulatePlanarWidest(acc_b, sb, hb, 0, 1);
+        MultiplyAccumulatePlanarWidest(acc_a, sa, ha, last_group, last_group + 1);
+        MultiplyAccumulatePlanarWidest(acc_b, sb, hb, last_group, last_group + 1);
+        for (int k = 0; k < kPlanarGroupPoints; ++k) JoinPairPoint(acc_a, acc_b, N, k);
+        JoinPairPoint(acc_a, acc_b, N, N);
+        if (MultiplyAccumulatePairJoinedVector(acc_a, sa, sb, ha, hb, points, 1, last_group - 1)) {
+            InverseTransformJoinedPair(ctx, acc_a, acc_b);
+            ctx.AccumulatorCompact[a - 1] = ctx.AccumulatorCompact[b - 1] = 1;
+            return;
+        }
+    }
+    MultiplyOutput(ctx, a, port_a, bank);
+    MultiplyOutput(ctx, b, port_b, bank);
+    InverseTransformPair(ctx, acc_a, acc_b);
+    ctx.AccumulatorCompact[a - 1] = ctx.AccumulatorCompact[b - 1] = 1;
+}
+
+}  // namespace
 
 void ComputeOutputBlocks(EngineBlockContext& ctx, OutputRange range, int32_t phase_mode) {
     const int N = ctx.N;
     const int bank = BankOf(phase_mode);
-    float* pending = nullptr;  // a half spectrum waiting for its partner in the inverse transform
+    int pending = 0, pending_port = 0;  // an output waiting for its partner in the inverse transform
     for (int o = range.first; o <= range.last; ++o) {
-        float* acc = ctx.OutputAccumulator[o - 1];
         const int port = RoutedPort(ctx, o);
         if (port == 0) {
             // An unfed output must not transform last block's time-domain data again.
-            std::memset(acc, 0, static_cast<size_t>(4 * N) * sizeof(float));
+            if (!ctx.AccumulatorZero[o - 1])
+                std::memset(ctx.OutputAccumulator[o - 1], 0, static_cast<size_t>(4 * N) * sizeof(float));
+            ctx.AccumulatorZero[o - 1] = 1;
+            ctx.AccumulatorCompact[o - 1] = 0;
             continue;
         }
-        const float* s[kEnginePartitions];
-        const float* h[kEnginePartitions];
-        GatherSpectra(ctx, port, o, bank, s, h);
-        // Input and filter are real, so bins N+1..2N-1 are the conjugates of bins N-1..1.
-        MultiplyAccumulate(acc, s, h, N + 1);
+        ctx.AccumulatorZero[o - 1] = 0;
         if (pending) {
-            InverseTransformPair(ctx, pending, acc);
-            pending = nullptr;
+            ComputeOutputPair(ctx, pending, pending_port, o, port, bank);
+            pending = 0;
         } else {
-            pending = acc;
+            pending = o;
+            pending_port = port;
         }
     }
-    if (pending) InverseTransformSingle(ctx, pending);
+    if (pending) {
+        MultiplyOutput(ctx, pending, pending_port, bank);
+        ctx.AccumulatorCompact[pending - 1] = InverseTransformSingle(ctx, ctx.OutputAccumulator[pending - 1]);
+    }
 }
 
 void ComputeOutputBlocksReference(EngineBlockContext& ctx, OutputRange range, int32_t phase_mode) {
@@ -321,13 +612,29 @@ void ComputeOutputBlocksReference(EngineBlockContext& ctx, OutputRange range, in
                 if (!ctx.RoutingMatrix || ctx.RoutingMatrix[(r - 1) * kEngineOutputs + (o - 1)] != 1) continue;
                 const float* s[kEnginePartitions];
                 const float* h[kEnginePartitions];
-                GatherSpectra(ctx, r, o, bank, s, h);
-                MultiplyAccumulateScalar(ctx.OutputAccumulator[o - 1], s, h, k, k + 1);
+                for (int p = 0; p < kEnginePartitions; ++p) {
+                    s[p] = HistorySpectrum(ctx, r, p);  // slot 7 - p: p blocks earlier
+                    h[p] = ctx.FilterPartitionBank[bank][o - 1][p];
+                }
+                // The histories hold points 0..N; point k > N of a real block's spectrum is conj S[2N - k].
+                const int m = k <= N ? k : 2 * N - k;
+                const float conj = k <= N ? 1.0f : -1.0f;
+                float re = 0.0f, im = 0.0f;
+                for (int p = 0; p < kEnginePartitions; ++p) {
+                    const float a = PlanarRe(s[p], m), b = conj * PlanarIm(s[p], m);
+                    const float c = h[p][2 * k], d = h[p][2 * k + 1];
+                    re += a * c - b * d;
+                    im += a * d + b * c;
+                }
+                ctx.OutputAccumulator[o - 1][2 * k] = re;
+                ctx.OutputAccumulator[o - 1][2 * k + 1] = im;
             }
         }
     }
     for (int o = range.first; o <= range.last; ++o) {
-        if (RoutedPort(ctx, o) == 0) {
+        ctx.AccumulatorCompact[o - 1] = 0;
+        ctx.AccumulatorZero[o - 1] = RoutedPort(ctx, o) == 0;
+        if (ctx.AccumulatorZero[o - 1]) {
             std::memset(ctx.OutputAccumulator[o - 1], 0, static_cast<size_t>(4 * N) * sizeof(float));
             continue;
         }

@@ -33,10 +33,27 @@ struct EngineBlockContext {
     int32_t HistoryNewest[kEngineInputPorts] = {7, 7, 7, 7, 7, 7, 7, 7, 7};
 
     float* FilterPartitionBank[kEngineBanks][kEngineOutputs][kEnginePartitions] = {};
+    // The banks as the products read them (PackFilterBanks): for each bank and output, points 0..N in
+    // groups of eight, each group holding the eight partitions one after the other as eight real parts and
+    // eight imaginary parts. One output's filter is one run of memory, read front to back. At least
+    // PackedBankFloats(N) floats; without it the products fall back to plain code.
+    float* PackedBank = nullptr;
+    long PackedBankCapacity = 0;  // floats
     float* OutputAccumulator[kEngineOutputs] = {};  // output o at [o - 1]
     float* OverlapTail[kEngineOutputs] = {};        // N floats
     int32_t* OutputDelayRing[kEngineOutputs] = {};  // kDelayRingWords words, 5N in use
     int32_t* OutputBlock = nullptr;                 // N frames of 8, 16 or 10 words
+
+    // Kept by the block path itself, per output: 1 while the accumulator is known to be all zero (set when
+    // the spectral stage clears an unfed output, cleared by whatever writes into it), and 1 while the
+    // overlap tail is known to be all zero; the output stage then writes zero words without computing them.
+    // ResetBlockPath sets 0, "not known". One byte per output, so that the two convolution workers never
+    // write the same memory location.
+    uint8_t AccumulatorZero[kEngineOutputs] = {};
+    uint8_t TailZero[kEngineOutputs] = {};
+    // 1 when the spectral stage left the output's time-domain block compact, samples 0..2N-1 in floats
+    // 0..2N-1 (the rest working data); 0 when they are the real parts of the 2N points (OutputSample).
+    uint8_t AccumulatorCompact[kEngineOutputs] = {};
 
     uint32_t OutputMode = 0;  // 0 "8 Outputs", 1 "16 Outputs", 2 "8 + SPDIF"
     uint32_t BassMode = 0;    // 3 "BBM Output" sums after the filters
@@ -81,19 +98,54 @@ void LimitBlockPathKernels(BlockKernels widest);
 inline constexpr int kInputFftPortsA[5] = {1, 2, 3, 5, 9};
 inline constexpr int kInputFftPortsB[4] = {4, 6, 7, 8};
 
-// What the engine start clears: the used part of every history array, accumulator, tail and ring, and the
-// history rings' positions.
+// What the engine start does to the block path: clears the used part of every history array, accumulator,
+// tail and ring and the history rings' positions, and packs the banks (PackFilterBanks).
 void ResetBlockPath(EngineBlockContext& ctx);
 
-// Array of port p's history holding the spectrum of `blocks_back` blocks earlier (0 = the newest).
+// Array of port p's history holding the spectrum of `blocks_back` blocks earlier (0 = the newest), points
+// 0..N in the planar groups above (PlanarRe, PlanarIm).
 inline float* HistorySpectrum(const EngineBlockContext& ctx, int port, int blocks_back) {
     return ctx.InputSpectrumHistory[port - 1][(ctx.HistoryNewest[port - 1] - blocks_back) & 7];
 }
 
-// Input-FFT step for the given ports: each port's block (points 0..N-1 of its InputBlock, zero-padded to 2N)
-// is forward-transformed and its spectrum, all 2N points, becomes the newest of the port's history (the
-// oldest is dropped). The blocks are real, so ports share transforms two at a time; afterwards an
-// InputBlock holds working data, not its own spectrum, until the producer writes the next block.
+// Spectra kept by the block path (histories, packed banks) hold points 0..N: the blocks are real, so points
+// N+1..2N-1 are the conjugates of points N-1..1 and are never stored. They are planar in groups of eight
+// points: group g holds the real parts of points 8g..8g+7, then their imaginary parts. Points 0..N take
+// N/8 + 1 groups.
+inline constexpr int kPlanarGroupPoints = 8;
+inline int PlanarGroups(int N) { return N / kPlanarGroupPoints + 1; }
+inline float PlanarRe(const float* s, int k) { return s[2 * kPlanarGroupPoints * (k / kPlanarGroupPoints) + k % kPlanarGroupPoints]; }
+inline float PlanarIm(const float* s, int k) {
+    return s[2 * kPlanarGroupPoints * (k / kPlanarGroupPoints) + kPlanarGroupPoints + k % kPlanarGroupPoints];
+}
+inline float& PlanarRe(float* s, int k) { return s[2 * kPlanarGroupPoints * (k / kPlanarGroupPoints) + k % kPlanarGroupPoints]; }
+inline float& PlanarIm(float* s, int k) {
+    return s[2 * kPlanarGroupPoints * (k / kPlanarGroupPoints) + kPlanarGroupPoints + k % kPlanarGroupPoints];
+}
+
+// Floats of the packed banks for block size N, followed by the 2 (N + 1) floats of the twiddles
+// e^(-i pi k / N), k = 0..N, that the transforms of a lone port or a lone output take (a real block of 2N
+// points through a complex transform of N points); and the packing of one output of one bank or of all of
+// them from FilterPartitionBank. ResetBlockPath packs all and makes the twiddles, so every engine start runs
+// on the banks as synthesis left them; whoever changes a bank afterwards packs it again.
+inline long PackedBankOnlyFloats(int N) {
+    return static_cast<long>(kEngineBanks) * kEngineOutputs * PlanarGroups(N) * kEnginePartitions * 2 * kPlanarGroupPoints;
+}
+inline long PackedBankFloats(int N) { return PackedBankOnlyFloats(N) + 2L * (N + 1); }
+void PackFilterBank(EngineBlockContext& ctx, int bank, int output);
+void PackFilterBanks(EngineBlockContext& ctx);
+
+// The input ports whose spectra the block needs (bit p - 1 for port p): the routed port of every output the
+// output mode serves (1-8, 1-16 or 1-10). The input-side bass-management sums are made before the
+// transforms, in the ports themselves, so they need nothing more. Read from the context's routing and
+// output mode, so every producer of blocks gets the same selection.
+uint32_t PortsInUse(const EngineBlockContext& ctx);
+
+// Input-FFT step for those of the given ports that PortsInUse selects: each port's block (points 0..N-1 of
+// its InputBlock, zero-padded to 2N) is forward-transformed and points 0..N of its spectrum become the
+// newest of the port's history (planar) (the oldest is dropped). A port no output reads is neither transformed nor
+// shifted. The blocks are real, so ports share transforms two at a time; afterwards an InputBlock holds
+// working data, not its own spectrum, until the producer writes the next block.
 void RunInputFftStage(EngineBlockContext& ctx, const int* ports, int port_count);
 
 // Spectral stage of one convolution worker: each output of the range gets the sum over the eight partitions
@@ -103,6 +155,11 @@ void RunInputFftStage(EngineBlockContext& ctx, const int* ports, int port_count)
 void ComputeOutputBlocks(EngineBlockContext& ctx, OutputRange range, int32_t phase_mode);
 // The same, computed literally over all 2N bins with the products summed per bin: the reference.
 void ComputeOutputBlocksReference(EngineBlockContext& ctx, OutputRange range, int32_t phase_mode);
+
+// Sample n (0..2N-1) of output o's time-domain block after ComputeOutputBlocks, in either layout.
+inline float OutputSample(const EngineBlockContext& ctx, int o, int n) {
+    return ctx.OutputAccumulator[o - 1][ctx.AccumulatorCompact[o - 1] ? n : 2 * n];
+}
 
 // One convolution worker's whole block: ComputeOutputBlocks then the output stage (engine/output_stage.h).
 void RunConvolutionStage(EngineBlockContext& ctx, OutputRange range, const LiveBlockValues& live);

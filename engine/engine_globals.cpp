@@ -15,6 +15,7 @@ EngineLiveControls TheLive;
 RecordingPool TheRecording;
 EngineBlockContext TheContext;
 std::vector<int32_t> TheOutputBlock;
+std::vector<float> ThePackedBank;  // the banks as the products read them, for the largest block size
 
 EngineSession& Session() {
     static EngineSession session;
@@ -39,6 +40,7 @@ int WireProgramEngine(AudioStreamFactory& streams) {
     if (e.DeviceCaptureBlock.empty() && AllocateEngineSessionBuffers(e) != 0) return 1;
     try {
         if (TheOutputBlock.empty()) TheOutputBlock.assign(16 * static_cast<std::size_t>(kMaxBlockFrames), 0);
+        if (ThePackedBank.empty()) ThePackedBank.assign(static_cast<std::size_t>(PackedBankFloats(kMaxBlockFrames)), 0.0f);
     } catch (const std::bad_alloc&) {
         return 1;
     }
@@ -60,6 +62,8 @@ int WireProgramEngine(AudioStreamFactory& streams) {
     }
     UseSessionDelayRings(e);
     ctx.OutputBlock = TheOutputBlock.data();
+    ctx.PackedBank = ThePackedBank.data();
+    ctx.PackedBankCapacity = static_cast<long>(ThePackedBank.size());
     ctx.RoutingMatrix = &RoutingMatrix[0][0];
     ctx.CabsEnabled = CabsEnabled;
     ctx.CabsDelaySamples = CabsDelaySamples;

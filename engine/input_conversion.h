@@ -29,6 +29,11 @@ int CaptureFrameBytes(const CaptureConversionSettings& s);
 // mode: the ports are refilled every block instead of replaying a stale block.
 void ConvertCaptureBlock(const uint8_t* device, int frames, const CaptureConversionSettings& s, float bbm_gain,
                          float* const input_blocks[kEnginePortCount], float input_peaks[kInputPeakCount]);
+// The same frame by frame in plain code: the reference of the vector form that ConvertCaptureBlock takes
+// for 32-bit multichannel capture on processors with AVX2. Both give the same floats.
+void ConvertCaptureBlockReference(const uint8_t* device, int frames, const CaptureConversionSettings& s,
+                                  float bbm_gain, float* const input_blocks[kEnginePortCount],
+                                  float input_peaks[kInputPeakCount]);
 
 // The input-side bass-management sums over `frames` frames of the port rows p[1]..p[9] (p[0] unused; each
 // row `frames` floats), in place; only ports 5 and 9 change. With two channels "BBM Input" feeds port 5

@@ -3,12 +3,15 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/avx_transpose.h"
+
 namespace {
 
 constexpr uint32_t kBassModeBbmOutput = 3;
 constexpr int kRingBlocks = 4;  // the ring carries up to four blocks of delay (5N words in use)
 constexpr int32_t kSampleWordScale = 1 << kSampleShift;
 constexpr int kOutputChunkFrames = 256;
+constexpr int32_t kZeroWords[kOutputChunkFrames] = {};  // the words of a silent output
 
 // Bass-management output sums over the whole block, both halves and both parts, in the order that lets a
 // source that is itself Sub 1 carry Sub 1's sum into Sub 2.
@@ -23,6 +26,12 @@ void AddBassManagementSums(EngineBlockContext& ctx, OutputRange range, float bbm
     float* a_s2 = has_s2 ? ctx.OutputAccumulator[s2 - 1] : nullptr;
     float* a_u1 = has_u1 ? ctx.OutputAccumulator[u1 - 1] : nullptr;
     float* a_u2 = has_u2 ? ctx.OutputAccumulator[u2 - 1] : nullptr;
+    // A sub that held nothing takes on its source's layout (compact or complex points); the sums work
+    // float by float, so a sub and its source in the same layout stay in it.
+    if (a_u1 && a_s1 && ctx.AccumulatorZero[u1 - 1]) ctx.AccumulatorCompact[u1 - 1] = ctx.AccumulatorCompact[s1 - 1];
+    if (a_u1) ctx.AccumulatorZero[u1 - 1] = 0;
+    if (a_u2 && a_s2 && ctx.AccumulatorZero[u2 - 1]) ctx.AccumulatorCompact[u2 - 1] = ctx.AccumulatorCompact[s2 - 1];
+    if (a_u2) ctx.AccumulatorZero[u2 - 1] = 0;
     const int floats = 4 * ctx.N;
     for (int i = 0; i < floats; ++i) {
         const float t1 = a_s1 ? factor * a_s1[i] : 0.0f;
@@ -41,26 +50,77 @@ inline int32_t SaturateTo24BitBranchless(double v) {
     return static_cast<int32_t>(c);
 }
 
-// Words of `frames` frames of one output: overlap-add, gains, saturation. Compiled twice, plainly and for
-// AVX, and the loop is left to the compiler's vectoriser.
-#define HV_OUTPUT_WORDS_BODY                                                                    \
-    for (int j = 0; j < frames; ++j) {                                                          \
-        const double v = (static_cast<double>(acc[2 * j]) + tail[j]) * master * trim;           \
-        tail[j] = spill[2 * j];                                                                 \
-        w[j] = SaturateTo24BitBranchless(v) * kSampleWordScale;                                 \
-    }
-
+// Words of `frames` frames of one output: overlap-add, gains, saturation. Sample j of the block is
+// acc[Stride j] and sample N + j spill[Stride j]: Stride 2 for a block kept as the real parts of complex
+// points, 1 for a compact one.
+template <int Stride>
 void ComputeOutputWords(const float* __restrict acc, const float* __restrict spill, float* __restrict tail,
                         double master, double trim, int32_t* __restrict w, int frames) {
-    HV_OUTPUT_WORDS_BODY
+    for (int j = 0; j < frames; ++j) {
+        const double v = (static_cast<double>(acc[Stride * j]) + tail[j]) * master * trim;
+        tail[j] = spill[Stride * j];
+        w[j] = SaturateTo24BitBranchless(v) * kSampleWordScale;
+    }
 }
 
-#if defined(__GNUC__) && defined(__x86_64__)
+#ifdef HV_AVX_TRANSPOSE
 #define HV_OUTPUT_AVX 1
+// Four samples: the real parts of four interleaved complex points (Stride 2), or four floats (Stride 1).
+template <int Stride>
+__attribute__((target("avx"))) inline __m128 FourSamples(const float* p) {
+    if (Stride == 1) return _mm_loadu_ps(p);
+    const __m256 x = _mm256_loadu_ps(p);
+    return _mm_shuffle_ps(_mm256_castps256_ps128(x), _mm256_extractf128_ps(x, 1), _MM_SHUFFLE(2, 0, 2, 0));
+}
+
+// The same words four frames at a time in 256-bit double vectors: the sum and the two gains in double as
+// above, a NaN masked to 0, saturation by min and max (they select exactly as the compares of
+// SaturateTo24BitBranchless do), truncation by the converting instruction.
+template <int Stride>
 __attribute__((target("avx"))) void ComputeOutputWordsAvx(const float* __restrict acc, const float* __restrict spill,
                                                           float* __restrict tail, double master, double trim,
                                                           int32_t* __restrict w, int frames) {
-    HV_OUTPUT_WORDS_BODY
+    const __m256d vmaster = _mm256_set1_pd(master), vtrim = _mm256_set1_pd(trim);
+    const __m256d high = _mm256_set1_pd(kSampleFullScale), low = _mm256_set1_pd(-kSampleFullScale);
+    int j = 0;
+    for (; j + 4 <= frames; j += 4) {
+        const __m256d sum =
+            _mm256_add_pd(_mm256_cvtps_pd(FourSamples<Stride>(acc + Stride * j)), _mm256_cvtps_pd(_mm_loadu_ps(tail + j)));
+        __m256d v = _mm256_mul_pd(_mm256_mul_pd(sum, vmaster), vtrim);
+        _mm_storeu_ps(tail + j, FourSamples<Stride>(spill + Stride * j));
+        v = _mm256_and_pd(v, _mm256_cmp_pd(v, v, _CMP_ORD_Q));
+        v = _mm256_max_pd(_mm256_min_pd(v, high), low);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + j), _mm_slli_epi32(_mm256_cvttpd_epi32(v), kSampleShift));
+    }
+    for (; j < frames; ++j) {
+        const double v = (static_cast<double>(acc[Stride * j]) + tail[j]) * master * trim;
+        tail[j] = spill[Stride * j];
+        w[j] = SaturateTo24BitBranchless(v) * kSampleWordScale;
+    }
+}
+
+// Eight columns of eight frames: column c of frame t comes from source[c][j + t]. An 8 x 8 transpose of
+// 32-bit words in registers, one store per frame.
+__attribute__((target("avx"))) void InterleaveEightColumnsAvx(const int32_t* const* source, int j, int32_t* frame,
+                                                              int words) {
+    __m256 r0 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[0] + j));
+    __m256 r1 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[1] + j));
+    __m256 r2 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[2] + j));
+    __m256 r3 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[3] + j));
+    __m256 r4 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[4] + j));
+    __m256 r5 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[5] + j));
+    __m256 r6 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[6] + j));
+    __m256 r7 = _mm256_loadu_ps(reinterpret_cast<const float*>(source[7] + j));
+    Transpose8x8(r0, r1, r2, r3, r4, r5, r6, r7);
+    float* f = reinterpret_cast<float*>(frame);
+    _mm256_storeu_ps(f, r0);
+    _mm256_storeu_ps(f + words, r1);
+    _mm256_storeu_ps(f + 2 * words, r2);
+    _mm256_storeu_ps(f + 3 * words, r3);
+    _mm256_storeu_ps(f + 4 * words, r4);
+    _mm256_storeu_ps(f + 5 * words, r5);
+    _mm256_storeu_ps(f + 6 * words, r6);
+    _mm256_storeu_ps(f + 7 * words, r7);
 }
 #endif
 
@@ -104,8 +164,10 @@ void RunOutputStage(EngineBlockContext& ctx, OutputRange range, const LiveBlockV
         const int frames = N - j0 < kOutputChunkFrames ? N - j0 : kOutputChunkFrames;
         for (int i = 0; i < count; ++i) {
             const int o = range.first + i;
-            const float* acc = ctx.OutputAccumulator[o - 1] + 2 * j0;
-            const float* spill = ctx.OutputAccumulator[o - 1] + 2 * (N + j0);
+            const bool compact = ctx.AccumulatorCompact[o - 1] != 0;
+            const int stride = compact ? 1 : 2;
+            const float* acc = ctx.OutputAccumulator[o - 1] + stride * j0;
+            const float* spill = ctx.OutputAccumulator[o - 1] + stride * (N + j0);
             float* tail = ctx.OverlapTail[o - 1] + j0;
             const double trim = live.ChannelTrims[o - 1];
             int32_t* ring = ctx.OutputDelayRing[o - 1];
@@ -113,19 +175,39 @@ void RunOutputStage(EngineBlockContext& ctx, OutputRange range, const LiveBlockV
             // so the words go straight to their column.
             int32_t* w = delay[i] == 0 ? scratch[i] : ring + delay[i] + j0;
             source[i] = delay[i] == 0 ? scratch[i] : ring + j0;
+            if (ctx.AccumulatorZero[o - 1] && ctx.TailZero[o - 1]) {
+                // Nothing feeds the output and nothing is left over: zero words, and the tail stays zero.
+                if (delay[i] == 0) source[i] = kZeroWords;
+                else std::memset(w, 0, static_cast<size_t>(frames) * sizeof(int32_t));
+                continue;
+            }
 #ifdef HV_OUTPUT_AVX
             if (BlockPathHasAvx()) {
-                ComputeOutputWordsAvx(acc, spill, tail, master, trim, w, frames);
+                if (compact) ComputeOutputWordsAvx<1>(acc, spill, tail, master, trim, w, frames);
+                else ComputeOutputWordsAvx<2>(acc, spill, tail, master, trim, w, frames);
                 continue;
             }
 #endif
-            ComputeOutputWords(acc, spill, tail, master, trim, w, frames);
+            if (compact) ComputeOutputWords<1>(acc, spill, tail, master, trim, w, frames);
+            else ComputeOutputWords<2>(acc, spill, tail, master, trim, w, frames);
         }
         int32_t* frame = ctx.OutputBlock + static_cast<long>(j0) * words + (range.first - 1);
-        for (int j = 0; j < frames; ++j, frame += words) {
+        int j = 0;
+#ifdef HV_OUTPUT_AVX
+        if (count >= 8 && BlockPathHasAvx()) {
+            for (; j + 8 <= frames; j += 8, frame += 8 * words) {
+                InterleaveEightColumnsAvx(source, j, frame, words);
+                for (int t = 0; t < 8; ++t)
+                    for (int i = 8; i < count; ++i) frame[t * words + i] = source[i][j + t];
+            }
+        }
+#endif
+        for (; j < frames; ++j, frame += words) {
             for (int i = 0; i < count; ++i) frame[i] = source[i][j];
         }
     }
+
+    for (int o = range.first; o <= range.last; ++o) ctx.TailZero[o - 1] = ctx.AccumulatorZero[o - 1];
 
     // Words at and above d + N are never written and stay zero from the engine start, so moving a ring
     // down by one block touches only words N .. d + N - 1.

@@ -86,10 +86,12 @@ std::string RoomEqVolumeLabel(uint32_t level) {
     return text;
 }
 
-int RoomEqVolumeScroll(int current, int code, int thumb) { return ScrollBarValue(current, code, thumb, 0, 100); }
+int RoomEqVolumeScroll(int current, int code, int thumb) {
+    return ScrollBarValue(current, code, thumb, ScrollBarSteps{1, 10, 0, 100});
+}
 
 int RoomEqThresholdScroll(int current, int code, int thumb) {
-    return ScrollBarValue(current, code, thumb, kRoomEqThresholdTop, kRoomEqThresholdBottom);
+    return ScrollBarValue(current, code, thumb, ScrollBarSteps{1, 10, kRoomEqThresholdTop, kRoomEqThresholdBottom});
 }
 
 int RoomEqColumnAt(int x) {

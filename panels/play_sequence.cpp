@@ -103,6 +103,7 @@ RecomputeResult RecomputePane(int pane, MessageList* messages) {
     out.output_delay_ms = OutputDelayMs;
     out.cabs_enabled = CabsEnabled;
     out.cabs_delay_samples = CabsDelaySamples;
+    out.output_element_index = OutputElementIndex;
     out.curves = PlotCurveTable;
     out.min_phase_work_spectrum = MinPhaseWorkSpectrum;
     if (SolveNetwork(WorkingNet, in, out, messages) != 0) return RecomputeResult::kUnsolvable;
@@ -188,7 +189,7 @@ std::string WavPlayRefusal(const PlaySettings& s) {
     return message;
 }
 
-void PrepareFilterBanks() {
+FilterSynthesisInputs GlobalSynthesisInputs() {
     const SystemTail& tail = pr_file->tail;
     FilterSynthesisInputs in;
     in.N = BlockFrames;
@@ -201,6 +202,12 @@ void PrepareFilterBanks() {
     }
     in.OutputPolarity = OutputPolarity;
     in.OutputDelayMs = OutputDelayMs;
+    return in;
+}
+
+void PrepareFilterBanks() {
+    const SystemTail& tail = pr_file->tail;
+    const FilterSynthesisInputs in = GlobalSynthesisInputs();
 
     FilterWindowSettings settings;
     settings.WideWindow = WideWindow;

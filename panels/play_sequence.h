@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/messages.h"
+#include "engine/filter_synthesis.h"
 
 struct PaneRecord;
 struct WorkingNetwork;
@@ -74,6 +75,9 @@ bool RecomputeConfiguration(uint32_t configuration, MessageList* messages, OnPan
 // Both filter banks from the solved spectra: the synthesis with SplOnlyEq forced to 1 (bank 0 and its copy
 // in bank 1), then with the user's SplOnlyEq (bank 0 again); SplOnlyEq keeps its value.
 void PrepareFilterBanks();
+// What those syntheses read: the solved spectra, polarities and delays, the block size, the rate, SplOnlyEq and
+// IrMethod of the records (the impulse-response dialog builds its previews from the same).
+FilterSynthesisInputs GlobalSynthesisInputs();
 
 // BlockFrames and BinFrequencyTable from the record's rate and the block-size index.
 void RefreshBlockGrid();

@@ -9,8 +9,11 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -50,6 +53,38 @@ bool WaitFor(F done, int ms = 5000) {
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     return true;
+}
+
+// Pixels a sequence of MoveTo/LineTo covers, both ends of each segment included; a line to the point the
+// pen stands on draws nothing, as in GDI.
+inline std::set<std::pair<int, int>> Rasterise(const std::vector<std::pair<bool, std::pair<int, int>>>& ops) {
+    std::set<std::pair<int, int>> px;
+    int cx = 0, cy = 0;
+    for (const auto& [move, p] : ops) {
+        if (!move && !(p.first == cx && p.second == cy)) {
+            int x0 = cx, y0 = cy;
+            const int x1 = p.first, y1 = p.second;
+            const int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
+            const int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
+            int err = dx + dy;
+            for (;;) {
+                px.insert({x0, y0});
+                if (x0 == x1 && y0 == y1) break;
+                const int e2 = 2 * err;
+                if (e2 >= dy) {
+                    err += dy;
+                    x0 += sx;
+                }
+                if (e2 <= dx) {
+                    err += dx;
+                    y0 += sy;
+                }
+            }
+        }
+        cx = p.first;
+        cy = p.second;
+    }
+    return px;
 }
 
 #ifndef _WIN32

@@ -259,6 +259,34 @@ void OpenImpulseResponseWindows() {
     if (!IrSplChildWindow) OpenIrSplChild();
 }
 
+// 502: the dialog runs modally beside its two plot windows, which close with it.
+void OptimizeExportImpulseResponse(HWND window) {
+    CloseAuxChildren();
+    CloseToolWindows();
+    OpenImpulseResponseWindows();
+    if (Dialogs.exportImpulseResponse) WithModalDialog([&] { return Dialogs.exportImpulseResponse(window); });
+    CloseChild(&IrChildWindow);
+    CloseChild(&IrSplChildWindow);
+}
+
+// 401..404, 406: an import into the current driver is repaired and opens the HBT editor on it.
+void ImportMeasurement(HWND window, int command) {
+    if (!Dialogs.importMeasurement) return;
+    const int result = WithModalDialog([&] { return Dialogs.importMeasurement(window, command); });
+    if (result != 1 && result != 9011 && result != 9014 && result != 9015) {
+        UpdateWindow(window);
+        return;
+    }
+    CloseChild(&PreferencesWindow);
+    CloseToolWindows();
+    CloseSystemWindows();
+    MessageList repair;
+    RepairDriverCurves(CurrentDriver, &repair);
+    ShowHvMessages(window, repair);
+    if (!EditorWindow) OpenEditorChild();
+    OpenModelessDialog(&TransferFunctionWindow, Dialogs.transferFunction, 1, 600, 242);
+}
+
 void RunDesignPreset(HWND window, const DesignPreset& preset) {
     CloseAuxChildren();
     CloseToolWindows();
@@ -427,13 +455,12 @@ bool OnCommand(HWND window, int id) {
             }
             break;
         case IDM_EXPORT_SPL_PHASE: ExportSplPhase(window); break;
-        case IDM_EXPORT_IR:
-            CloseAuxChildren();
-            CloseToolWindows();
-            OpenImpulseResponseWindows();
-            CloseChild(&IrChildWindow);
-            CloseChild(&IrSplChildWindow);
-            break;
+        case IDM_EXPORT_IR: OptimizeExportImpulseResponse(window); break;
+        case IDM_IMPORT_IMP:
+        case IDM_IMPORT_LMS:
+        case IDM_IMPORT_CLIO:
+        case IDM_IMPORT_MLSSA:
+        case IDM_IMPORT_LMS_ALT: ImportMeasurement(window, id); break;
         case IDM_POSITION_IR: OpenImpulseResponseWindows(); break;
         case IDM_MLS: OpenMeasurements(); break;
         case IDM_HELP: OpenHelp(window); break;

@@ -31,6 +31,10 @@ struct DialogCreators {
     HWND (*diffractionCalculator)(HWND owner) = nullptr; // "DiffractionCalculator"
     HWND (*mlsControl)(HWND owner) = nullptr;            // "TAB_MLS_Control"
     void (*updateToolButtons)(HWND panel) = nullptr;     // sets the panel's tool buttons from EditTool
+    // The data tools' modal steps: the importer of a menu command (401..404, 406) with its picker and converter,
+    // returning the converter's result; and the "ExportImpulseResponse" dialog.
+    int (*importMeasurement)(HWND owner, int command) = nullptr;
+    INT_PTR (*exportImpulseResponse)(HWND owner) = nullptr;
 };
 extern DialogCreators Dialogs;
 

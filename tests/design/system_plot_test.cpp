@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "design/system_plot.h"
+#include "test_util.h"
 
 namespace {
 
@@ -157,38 +158,6 @@ TEST(SystemPlotMapping, BinarySearchAgreesWithTheLinearSearch) {
             EXPECT_EQ(fast[0], 0);  // 0.01 Hz lies below every column
         }
     }
-}
-
-// Pixels a sequence of MoveTo/LineTo covers, both ends of each segment included; a line to the point the
-// pen stands on draws nothing, as in GDI.
-std::set<std::pair<int, int>> Rasterise(const std::vector<std::pair<bool, std::pair<int, int>>>& ops) {
-    std::set<std::pair<int, int>> px;
-    int cx = 0, cy = 0;
-    for (const auto& [move, p] : ops) {
-        if (!move && !(p.first == cx && p.second == cy)) {
-            int x0 = cx, y0 = cy;
-            const int x1 = p.first, y1 = p.second;
-            const int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
-            const int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
-            int err = dx + dy;
-            for (;;) {
-                px.insert({x0, y0});
-                if (x0 == x1 && y0 == y1) break;
-                const int e2 = 2 * err;
-                if (e2 >= dy) {
-                    err += dy;
-                    x0 += sx;
-                }
-                if (e2 <= dx) {
-                    err += dx;
-                    y0 += sy;
-                }
-            }
-        }
-        cx = p.first;
-        cy = p.second;
-    }
-    return px;
 }
 
 TEST(SystemPlotCurve, ReducedPolylineCoversTheSamePixelsAsEveryBin) {

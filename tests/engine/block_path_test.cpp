@@ -212,6 +212,7 @@ TEST(BlockPath, OptimisedSpectraMatchLiteralReference) {
     const int N = 512;
     std::mt19937 rng(5);
     TestEngineBuffers a(N), b(N);
+    a.ctx.OutputMode = b.ctx.OutputMode = 1;  // all sixteen outputs served
     std::uniform_real_distribution<double> u(-1.0, 1.0);
     for (int o = 1; o <= kEngineOutputs; ++o) {
         std::vector<double> taps(8 * N);
@@ -236,9 +237,10 @@ TEST(BlockPath, OptimisedSpectraMatchLiteralReference) {
     ComputeOutputBlocksReference(b.ctx, {1, 16}, 1);
     for (int o = 0; o < kEngineOutputs; ++o) {
         double peak = 0.0;
-        for (int i = 0; i < 4 * N; i += 2) peak = std::max(peak, std::fabs(static_cast<double>(b.accumulator[o][i])));
+        for (int n = 0; n < 2 * N; ++n) peak = std::max(peak, std::fabs(static_cast<double>(OutputSample(b.ctx, o + 1, n))));
         ASSERT_GT(peak, 1.0);
-        for (int i = 0; i < 4 * N; i += 2) ASSERT_NEAR(a.accumulator[o][i], b.accumulator[o][i], peak * 1e-5) << o << " " << i;
+        for (int n = 0; n < 2 * N; ++n)
+            ASSERT_NEAR(OutputSample(a.ctx, o + 1, n), OutputSample(b.ctx, o + 1, n), peak * 1e-5) << o << " " << n;
     }
 }
 
@@ -312,10 +314,11 @@ TEST(BlockPath, PhaseModeChoosesTheBankPerBlock) {
     }
 }
 
-// In "8 Outputs" worker B does not run: ports 4, 6, 7 and 8 keep their (zero) history.
+// In "8 Outputs" worker B does not run: ports 4, 6, 7 and 8 keep their (zero) history, routed or not.
 TEST(BlockPath, EightOutputsLeavesPortsOfWorkerBAlone) {
     const int N = 512;
     TestEngineBuffers e(N);
+    for (int port = 1; port <= 8; ++port) e.routing[port - 1][port - 1] = 1;
     std::vector<double> x(N, 1.0);
     for (int port = 1; port <= 9; ++port) e.SetInput(port, x.data());
     ProcessEngineBlock(e.ctx, LiveBlockValues{});
@@ -327,6 +330,125 @@ TEST(BlockPath, EightOutputsLeavesPortsOfWorkerBAlone) {
     }
     EXPECT_FLOAT_EQ(HistorySpectrum(e.ctx, 1, 0)[0], static_cast<float>(N));  // DC bin of N ones
     EXPECT_EQ(HistorySpectrum(e.ctx, 1, 1)[0], 0.0f);
+}
+
+// Only the ports that a served output reads are transformed: an unrouted port, a port routed only to an
+// output the mode does not serve, and a port that is not the highest routed to its output keep their history.
+TEST(BlockPath, TransformsOnlyThePortsTheOutputsRead) {
+    const int N = 512;
+    TestEngineBuffers e(N);
+    e.ctx.OutputMode = 2;          // "8 + SPDIF": outputs 1-10
+    e.routing[2][0] = 1;           // port 3 -> output 1
+    e.routing[8][9] = 1;           // port 9 -> output 10
+    e.routing[5][11] = 1;          // port 6 -> output 12, not served
+    e.routing[3][3] = 1;           // port 4 -> output 4, but port 7 is routed there too and replaces it
+    e.routing[6][3] = 1;
+    EXPECT_EQ(PortsInUse(e.ctx), (1u << 2) | (1u << 8) | (1u << 6));
+    std::vector<double> x(N);
+    for (int j = 0; j < N; ++j) x[j] = 1.0 + (j % 7);
+    for (int port = 1; port <= 9; ++port) e.SetInput(port, x.data());
+    ProcessEngineBlock(e.ctx, LiveBlockValues{});
+    double dc = 0.0;
+    for (double v : x) dc += v;
+    for (int port = 1; port <= 9; ++port) {
+        const bool used = port == 3 || port == 9 || port == 7;
+        EXPECT_EQ(HistorySpectrum(e.ctx, port, 0)[0], used ? static_cast<float>(dc) : 0.0f) << port;
+    }
+    e.ctx.OutputMode = 1;  // "16 Outputs" serves output 12 as well
+    EXPECT_EQ(PortsInUse(e.ctx), (1u << 2) | (1u << 8) | (1u << 6) | (1u << 5));
+}
+
+// An unfed sub whose last bass-management sum spilled into its tail plays that tail out in the next block,
+// then falls silent; the words written for a silent output are the ones the computation gives.
+TEST(BlockPath, UnfedOutputPlaysOutItsTail) {
+    const int N = 512;
+    TestEngineBuffers e(N);
+    e.ctx.BassMode = 3;
+    e.ctx.SubChannels[0] = e.ctx.SubChannels[1] = 4;
+    e.ctx.BbmSourceChannels[0] = 1;
+    e.ctx.BbmSourceChannels[1] = 9;  // not in the low worker's range: adds nothing
+    std::vector<double> taps(8 * N, 0.0);
+    taps[N - 10] = 1.0;  // ten samples in the current block, the rest spills into the next
+    e.SetFilter(0, 1, taps);
+    e.routing[0][0] = 1;
+    std::vector<double> ones(N, 100.25), silence(N, 0.0);
+    LiveBlockValues live;
+    live.BbmGain = 0.5f;
+    for (int t = 0; t < 4; ++t) {
+        e.SetInput(1, t == 0 ? ones.data() : silence.data());
+        if (t == 1) e.ctx.BassMode = 0;
+        ProcessEngineBlock(e.ctx, live);
+        for (int j = 0; j < N; ++j) {
+            const bool sounding = (t == 0 && j >= N - 10) || (t == 1 && j < N - 10);
+            ASSERT_EQ(e.output_block[static_cast<size_t>(j) * 8 + 3], sounding ? 100 * 256 : 0) << t << " " << j;
+            ASSERT_EQ(e.output_block[static_cast<size_t>(j) * 8 + 0], sounding ? 100 * 256 : 0) << t << " " << j;
+        }
+    }
+    EXPECT_EQ(e.ctx.AccumulatorZero[3], 1);
+    EXPECT_EQ(e.ctx.TailZero[3], 1);
+}
+
+// The vector kernels and the plain kernels give the same words bit for bit, in every output mode and with
+// the bass-management sums: they are one computation. Without the packed banks (and so without the twiddles
+// of the lone real transforms) the block path runs plain products and full complex transforms: the same
+// words within one step of 24 bits.
+TEST(BlockPath, KernelFormsAndBankLayoutsGiveTheSameWords) {
+    const int N = 1024;
+    struct Form {
+        BlockKernels kernels;
+        bool packed;
+    };
+    const Form forms[] = {{BlockKernels::kWidest, true}, {BlockKernels::kVector128, true}, {BlockKernels::kScalar, true},
+                          {BlockKernels::kWidest, false}};
+    for (uint32_t mode : {0u, 1u, 2u}) {
+        std::vector<std::vector<int32_t>> first;
+        for (const Form& form : forms) {
+            LimitBlockPathKernels(form.kernels);
+            std::mt19937 rng(77 + mode);
+            std::uniform_real_distribution<double> u(-1.0, 1.0);
+            TestEngineBuffers e(N);
+            e.ctx.OutputMode = mode;
+            e.ctx.BassMode = 3;
+            e.ctx.SubChannels[0] = 3;
+            e.ctx.BbmSourceChannels[0] = 2;
+            for (int o = 1; o <= kEngineOutputs; ++o) {
+                if (o == 6) continue;  // unfed
+                // Outputs 1-5 and 7-8 in pairs that share a port, 9-16 each from its own.
+                e.routing[(o <= 8 ? (o + 1) / 2 * 4 : o * 4) % 9][o - 1] = 1;
+                for (int b = 0; b < kEngineBanks; ++b) {
+                    std::vector<double> taps(8 * N);
+                    for (double& t : taps) t = u(rng) * 0.02;
+                    e.SetFilter(b, o, taps);
+                }
+            }
+            if (!form.packed) e.ctx.PackedBank = nullptr;
+            LiveBlockValues live;
+            std::vector<std::vector<int32_t>> words;
+            for (int t = 0; t < 10; ++t) {
+                for (int port = 1; port <= 9; ++port) {
+                    std::vector<double> x(N);
+                    for (double& v : x) v = u(rng) * 3.0e5;
+                    e.SetInput(port, x.data());
+                }
+                live.PhaseMode = t % 3 == 2;
+                ProcessEngineBlock(e.ctx, live);
+                words.push_back(e.output_block);
+            }
+            if (first.empty()) {
+                first = words;
+                continue;
+            }
+            for (int t = 0; t < 10; ++t) {
+                if (form.packed) {
+                    ASSERT_EQ(words[t], first[t]) << "mode " << mode << " block " << t;
+                    continue;
+                }
+                for (size_t i = 0; i < words[t].size(); ++i)
+                    ASSERT_LE(std::abs(words[t][i] - first[t][i]), 256) << "mode " << mode << " block " << t << " word " << i;
+            }
+        }
+    }
+    LimitBlockPathKernels(BlockKernels::kWidest);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@ struct TestEngineBuffers {
     std::vector<std::vector<float>> input, history, bank, accumulator, tail;
     std::vector<std::vector<int32_t>> ring;
     std::vector<int32_t> output_block;
+    std::vector<float> packed_bank;
     int32_t routing[kRoutingRows][kEngineOutputs] = {};
     int32_t cabs_enabled[kEngineOutputs] = {};
     int32_t cabs_delay[kEngineOutputs] = {};
@@ -27,6 +28,7 @@ struct TestEngineBuffers {
         tail.assign(kEngineOutputs, std::vector<float>(n, 0.0f));
         ring.assign(kEngineOutputs, std::vector<int32_t>(kDelayRingWords, 0));
         output_block.assign(16 * static_cast<size_t>(n), 0);
+        packed_bank.assign(static_cast<size_t>(PackedBankFloats(n)), 0.0f);
         ctx.N = n;
         ctx.fft = {bit_reverse.data(), twiddle.data()};
         for (int r = 0; r < kEngineInputPorts; ++r) {
@@ -43,6 +45,8 @@ struct TestEngineBuffers {
             ctx.OutputDelayRing[o] = ring[o].data();
         }
         ctx.OutputBlock = output_block.data();
+        ctx.PackedBank = packed_bank.data();
+        ctx.PackedBankCapacity = static_cast<long>(packed_bank.size());
         ctx.RoutingMatrix = &routing[0][0];
         ctx.CabsEnabled = cabs_enabled;
         ctx.CabsDelaySamples = cabs_delay;
@@ -59,6 +63,7 @@ struct TestEngineBuffers {
             for (int j = 0; j < N; ++j) part[2 * j] = static_cast<float>(taps[p * N + j]);
             ComplexFft(4 * N, -1, part, ctx.fft.bit_reverse, ctx.fft.twiddle);
         }
+        PackFilterBank(ctx, bank_index, output);
     }
 
     void SetInput(int port, const double* samples) {

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
+#include <vector>
 
 #include "engine_test_buffers.h"
 
@@ -216,6 +219,54 @@ TEST(OutputStage, SilentOutputGivesZeroWords) {
     RunOutputStage(e.ctx, {1, 8}, LiveBlockValues{});
     for (int j = 0; j < N; ++j)
         for (int o = 1; o <= 8; ++o) ASSERT_EQ(Word(e, 8, j, o), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The stage's words, in every kernel form and both layouts of a block (real parts of complex points, or
+// compact), are those of the formula in double precision: (sample + tail) x master x trim, truncated and
+// saturated; the tails take the spilled half. Random values and the edges of the scale, NaN and infinities.
+TEST(OutputStage, EveryFormGivesTheWordsOfTheFormula) {
+    std::mt19937 rng(21);
+    std::uniform_real_distribution<double> u(-1.2e7, 1.2e7);
+    const float edges[] = {8388607.9f, -8388608.0f, 0.9f, -0.9f, 1e12f, -1e12f, 8388606.5f, -8388606.5f,
+                           std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                           std::numeric_limits<float>::quiet_NaN(), 0.0f, -0.0f, 1.0f, -1.0f};
+    auto value = [&] { return rng() % 5 == 0 ? edges[rng() % (sizeof edges / sizeof edges[0])] : static_cast<float>(u(rng)); };
+    for (BlockKernels kernels : {BlockKernels::kWidest, BlockKernels::kVector128, BlockKernels::kScalar}) {
+        for (uint8_t compact : {0, 1}) {
+            LimitBlockPathKernels(kernels);
+            TestEngineBuffers e(N);
+            LiveBlockValues live;
+            live.MasterGain = 0.731f;
+            for (int o = 0; o < kEngineOutputs; ++o) live.ChannelTrims[o] = 0.5f + 0.07f * o;
+            std::vector<float> samples[8], tails[8];
+            for (int o = 1; o <= 8; ++o) {
+                e.ctx.AccumulatorCompact[o - 1] = compact;
+                samples[o - 1].resize(2 * N);
+                tails[o - 1].resize(N);
+                for (int k = 0; k < 2 * N; ++k) {
+                    samples[o - 1][k] = value();
+                    e.accumulator[o - 1][compact ? k : 2 * k] = samples[o - 1][k];
+                    if (!compact) e.accumulator[o - 1][2 * k + 1] = value();  // residue, never heard
+                }
+                for (int j = 0; j < N; ++j) e.tail[o - 1][j] = tails[o - 1][j] = value();
+            }
+            RunOutputStage(e.ctx, {1, 8}, live);
+            for (int o = 1; o <= 8; ++o) {
+                for (int j = 0; j < N; ++j) {
+                    const double v = (static_cast<double>(samples[o - 1][j]) + tails[o - 1][j]) *
+                                     static_cast<double>(live.MasterGain) * static_cast<double>(live.ChannelTrims[o - 1]);
+                    ASSERT_EQ(Word(e, 8, j, o), SaturateTo24Bit(v) * 256) << "output " << o << " frame " << j;
+                    const float spilled = samples[o - 1][N + j];
+                    ASSERT_EQ(std::memcmp(&e.tail[o - 1][j], &spilled, sizeof spilled), 0);
+                }
+            }
+        }
+    }
+    LimitBlockPathKernels(BlockKernels::kWidest);
 }
 
 }  // namespace

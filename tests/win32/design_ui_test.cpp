@@ -24,6 +24,7 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/window_registry.h"
 #include "app_session.h"
+#include "modal_script.h"
 #include "pane_solve.h"
 #include "screen_capture.h"
 #include "design/pane_editor.h"
@@ -49,40 +50,6 @@ void MaybeWindowShot(const char* name, HWND window) {
     SaveScreenRect(name, r);
 }
 
-// A modal dialog runs its own message loop; a thread timer reaches into it and plays the script there.
-std::function<void(HWND)> g_script;
-HWND g_lastDialog = nullptr;
-
-BOOL CALLBACK FindDialog(HWND window, LPARAM out) {
-    char cls[32] = {};
-    GetClassNameA(window, cls, sizeof cls);
-    if (std::strcmp(cls, "#32770") == 0 && IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(out) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-void CALLBACK PlayScript(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
-    if (!dialog) return;  // not open yet: the timer comes again
-    KillTimer(nullptr, id);
-    g_lastDialog = dialog;
-    auto script = std::move(g_script);
-    g_script = nullptr;
-    if (script) script(dialog);
-    // A dialog the script left open is cancelled, so the test never hangs.
-    if (IsWindow(dialog) && IsWindowVisible(dialog)) SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-}
-
-void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-void Type(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
-void Pick(HWND dialog, int list, int index) {
-    SendDlgItemMessageA(dialog, list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(list, LBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(dialog, list)));
-}
-
 class DesignUi : public AppSession {
 protected:
     void SetUp() override {
@@ -94,7 +61,7 @@ protected:
     }
     void TearDown() override {
         SetFilePickerHook(nullptr);
-        g_script = nullptr;
+        ClearModalScript();
         AppSession::TearDown();
     }
     void Pump() {
@@ -118,9 +85,7 @@ protected:
     }
     // Right-clicks (x, y) of pane 1 with `script` waiting for the dialog that opens.
     void RightClickWithDialog(int x, int y, std::function<void(HWND)> script) {
-        g_script = std::move(script);
-        g_lastDialog = nullptr;
-        SetTimer(nullptr, 0, 30, PlayScript);
+        ArmModalScript(std::move(script));
         Mouse(WM_RBUTTONDOWN, x, y);
     }
     const PaneRecord& Pane1() const { return *PaneRecords[0]; }
@@ -263,7 +228,7 @@ TEST_F(DesignUi, FilterBlockDialogThroughItsControls) {
         EXPECT_STREQ(q, "2.000000");
         Click(d, IDOK);
     });
-    EXPECT_FALSE(IsWindow(g_lastDialog));
+    EXPECT_FALSE(IsWindow(CurrentModalScript().dialog));
     ASSERT_EQ(recorder_.shown.size(), 1u);
     EXPECT_EQ(recorder_.shown[0].text, "Option NOT Applicable To Narrow Keele Filters <1.1 -- 3.0>, Setting R = 2.0");
     EXPECT_EQ(Pane1().params[1].p[kParamFilterFamily], 10.0f);
@@ -343,7 +308,7 @@ TEST_F(DesignUi, OutputPortDialogLoadsADriverFile) {
         Click(d, 1022);  // Reverse Phase
         Click(d, IDOK);
     });
-    EXPECT_FALSE(IsWindow(g_lastDialog));
+    EXPECT_FALSE(IsWindow(CurrentModalScript().dialog));
     std::vector<std::string> texts;
     for (const HvMessage& m : recorder_.shown)
         if (m.text.find("Already Allocated") == std::string::npos) texts.push_back(m.text);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -16,6 +17,7 @@
 #include "app/global_records.h"
 #include "app/splitter_layout.h"
 #include "app/win32/app_windows.h"
+#include "app/win32/file_dialogs.h"
 #include "app/win32/settings_windows.h"
 #include "app/win32/window_registry.h"
 #include "app_session.h"
@@ -27,6 +29,7 @@
 #include "panels/resource_ids.h"
 #include "panels/win32/control_panels.h"
 #include "screen_capture.h"
+#include "tools/win32/tool_windows.h"
 
 namespace {
 
@@ -92,6 +95,21 @@ void RunRoomEqDialogOfPane1() {
 
 void PanelCommand(int id) { SendMessageA(DesignPlayerPanelWindow, WM_COMMAND, static_cast<WPARAM>(id), 0); }
 
+// An importer on a small file of the session's folder; the converter's caption is the file's path.
+void RunImporter(int command) {
+    std::FILE* f = std::fopen("layout.frd", "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("* Freq SPL Phase\r\n100 90 0\r\n1000 90 0\r\n", f);
+    std::fclose(f);
+    SetFilePickerHook([](const FilePickerDescription&, char* path, char* title) {
+        lstrcpynA(path, "layout.frd", 2048);
+        lstrcpynA(title, "layout.frd", 256);
+        return true;
+    });
+    FrameCommand(command);
+    SetFilePickerHook(nullptr);
+}
+
 const LayoutCase kWindows[] = {
     Window("DesignPanel", [] { ShowDesignPanel(FrameWindow); return DesignPlayerPanelWindow; }),
     Window("PlayerPanel", [] { FrameCommand(IDM_PLAYER_MODE); return PlayerPanelWindow; }),
@@ -113,6 +131,16 @@ const LayoutCase kWindows[] = {
     Modal("TestTones", "Test Tones", [] { PanelCommand(IDC_TEST_TONES); }),
     Modal("PrintoutControl", "Printout Control", [] { PrintWindowImage(FrameWindow, nullptr); }),
     Modal("ProfileList", "Enter Driver FileNames", [] { FrameCommand(IDM_ASSIGN_PROFILES); }),
+    Modal("ImportImp", "layout.frd", [] { RunImporter(IDM_IMPORT_IMP); }),
+    Modal("ImportLms", "layout.frd", [] { RunImporter(IDM_IMPORT_LMS); }),
+    Modal("ImportClio", "layout.frd", [] { RunImporter(IDM_IMPORT_CLIO); }),
+    Window("TransferFunction", [] { FrameCommand(IDM_FILE_EDITOR); return TransferFunctionWindow; }),
+    Window("EditorChild", [] { FrameCommand(IDM_FILE_EDITOR); return EditorWindow; }),
+    Window("DiffractionCalculator", [] { FrameCommand(IDM_DIFFRACTION_MODEL); return DiffractionCalculatorWindow; }),
+    Window("DiffractionChild", [] { FrameCommand(IDM_DIFFRACTION_MODEL); return DiffractionWindow; }),
+    Modal("ExportImpulseResponse", "Optimize / Export Impulse Response", [] { FrameCommand(IDM_EXPORT_IR); }),
+    Window("IrView", [] { FrameCommand(IDM_POSITION_IR); return IrChildWindow; }),
+    Window("IrSplView", [] { FrameCommand(IDM_POSITION_IR); return IrSplChildWindow; }),
     Modal("RoomEqualizer", "Minimum-Phase Room Equalizer", RunRoomEqDialogOfPane1),
 };
 
@@ -194,6 +222,7 @@ class WindowLayout : public AppSession, public ::testing::WithParamInterface<Lay
 protected:
     void SetUp() override {
         AppSession::SetUp();
+        InstallToolWindows();
         InstallRoomEqualizer();
         ASSERT_TRUE(StartWithPanels());
         Pump();

@@ -25,6 +25,7 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/window_registry.h"
 #include "app_session.h"
+#include "modal_script.h"
 #include "pane_solve.h"
 #include "design/pane_editor.h"
 #include "measure/mls_test_support.h"
@@ -45,33 +46,6 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr int kEchoDelay = 480;  // 10 ms at 48 kHz: a comb with peaks at 100 and 200 Hz
 constexpr double kEcho = 0.5;
 constexpr float kAddDb = 12.0f;  // brings the comb's peaks above the 0 dB threshold, its dips below
-
-std::function<void(HWND)> g_script;
-
-BOOL CALLBACK FindRoomEq(HWND window, LPARAM out) {
-    char cls[32] = {}, text[160] = {};
-    GetClassNameA(window, cls, sizeof cls);
-    GetWindowTextA(window, text, sizeof text);
-    if (std::strcmp(cls, "#32770") == 0 && IsWindowVisible(window) && std::strncmp(text, kRoomEqCaption, 28) == 0) {
-        *reinterpret_cast<HWND*>(out) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The script runs inside the dialog's modal loop, from a thread timer; a dialog it leaves open is cancelled.
-void CALLBACK PlayScript(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindRoomEq, reinterpret_cast<LPARAM>(&dialog));
-    if (!dialog) return;
-    KillTimer(nullptr, id);
-    auto script = std::move(g_script);
-    g_script = nullptr;
-    if (script) script(dialog);
-    if (IsWindow(dialog) && IsWindowVisible(dialog)) SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-}
-
-void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 void Pump() {
     MSG msg;
@@ -110,15 +84,14 @@ protected:
     }
     void TearDown() override {
         SetFilePickerHook(nullptr);
-        g_script = nullptr;
+        ClearModalScript();
         MlsSettings.UseSavedBuffer = 0;
         Capture24Bit = 0;
         AppSession::TearDown();
     }
-    // Right-clicks the room-EQ block with `script` waiting for the dialog.
+    // Right-clicks the room-EQ block with `script` waiting for the dialog (the script runs in its modal loop).
     void OpenRoomEq(std::function<void(HWND)> script) {
-        g_script = std::move(script);
-        SetTimer(nullptr, 0, 30, PlayScript);
+        ArmModalScript(std::move(script));
         const NetworkElement& e = PaneRecords[0]->elements[block_];
         SendMessageA(PaneWindows[1], WM_RBUTTONDOWN, 0, MAKELPARAM(e.x1 + 20, e.y1));
         Pump();

@@ -1,0 +1,62 @@
+#pragma once
+// Driving dialogs from a test. A modal dialog runs its own message loop: a thread timer reaches into it and
+// plays the test's script there, and a dialog the script leaves open is cancelled, so a test never hangs.
+#include <windows.h>
+
+#include <cstring>
+#include <functional>
+#include <utility>
+
+struct ModalScript {
+    std::function<void(HWND)> script;
+    std::function<bool(HWND)> skip;  // dialogs that are open already and are not the one awaited
+    HWND dialog = nullptr;           // the dialog the script ran in
+};
+
+inline ModalScript& CurrentModalScript() {
+    static ModalScript s;
+    return s;
+}
+
+inline BOOL CALLBACK FindScriptDialog(HWND window, LPARAM out) {
+    char cls[32] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    const ModalScript& s = CurrentModalScript();
+    if (std::strcmp(cls, "#32770") == 0 && IsWindowVisible(window) && !(s.skip && s.skip(window))) {
+        *reinterpret_cast<HWND*>(out) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+inline void CALLBACK PlayModalScript(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindScriptDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog) return;  // not open yet: the timer comes again
+    KillTimer(nullptr, id);
+    ModalScript& s = CurrentModalScript();
+    s.dialog = dialog;
+    auto script = std::move(s.script);
+    s.script = nullptr;
+    if (script) script(dialog);
+    if (IsWindow(dialog) && IsWindowVisible(dialog)) SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+// Arms `script` for the next modal dialog that opens (after the caller's next step).
+inline void ArmModalScript(std::function<void(HWND)> script, std::function<bool(HWND)> skip = nullptr) {
+    ModalScript& s = CurrentModalScript();
+    s.script = std::move(script);
+    s.skip = std::move(skip);
+    s.dialog = nullptr;
+    SetTimer(nullptr, 0, 30, PlayModalScript);
+}
+
+inline void ClearModalScript() { CurrentModalScript() = ModalScript{}; }
+
+inline void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+inline void Type(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
+// Selects a list's row and tells the dialog as the list does (a selection change, or a double click).
+inline void Pick(HWND dialog, int list, int index, int code = LBN_SELCHANGE) {
+    SendDlgItemMessageA(dialog, list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(list, code), reinterpret_cast<LPARAM>(GetDlgItem(dialog, list)));
+}

@@ -1,0 +1,118 @@
+/* Control ids of the data tools' dialog templates ("ImportImpBox", "ImportLmsBox", "ImportClioBox",
+   "TransferFunction", "ExportImpulseResponse", "DiffractionCalculator"), shared by resources/tools_dialogs.rc and
+   the dialog procedures. Plain #defines: the resource compiler reads this file too. */
+#ifndef HV_TOOLS_RESOURCE_IDS_H
+#define HV_TOOLS_RESOURCE_IDS_H
+
+/* The three measurement-import converters (one set of ids). */
+#define IDC_IMPORT_LENGTH 9000
+#define IDC_IMPORT_FREQUENCY 9001
+#define IDC_IMPORT_AMPLITUDE_VALUE 9002
+#define IDC_IMPORT_PHASE_VALUE 9003
+#define IDC_IMPORT_DELAY 9005
+#define IDC_IMPORT_SCALE 9006
+#define IDC_IMPORT_EFFICIENCY 9007
+#define IDC_IMPORT_PRINT 9008
+#define IDC_IMPORT_CONVERT 9009
+#define IDC_IMPORT_PREVIEW 7050
+#define IDC_IMPORT_ERASE_LINES 7051
+#define IDC_IMPORT_COLUMN_1 7052 /* 7052..7056: "Include Column" 1..5 */
+#define IDC_IMPORT_COLUMN_2 7053
+#define IDC_IMPORT_COLUMN_3 7054
+#define IDC_IMPORT_COLUMN_4 7055
+#define IDC_IMPORT_COLUMN_5 7056
+#define IDC_IMPORT_COLUMN_COUNT 7057
+
+/* "TransferFunction": the HBT editor. */
+#define IDC_HBT_DISTANCE_TEXT 10
+#define IDC_HBT_PROGRESS 150
+#define IDC_HBT_REFRESH_LIN 5001
+#define IDC_HBT_HP_STOP 5002
+#define IDC_HBT_LP_START 5003
+#define IDC_HBT_DISTANCE 5005
+#define IDC_HBT_HP_SLOPE 5006
+#define IDC_HBT_LP_SLOPE 5007
+#define IDC_HBT_INPUT_POWER 5008
+#define IDC_HBT_LOG_RUN 5009
+#define IDC_HBT_PHASE_DISTANCE 5018
+#define IDC_HBT_AMPLITUDE_DISTANCE 5019
+#define IDC_HBT_HELP 5024
+#define IDC_HBT_REFERENCE_PHASE 5025
+#define IDC_HBT_SHOW_LIN 5026
+#define IDC_HBT_LIN_RUN 5027
+#define IDC_HBT_EFFICIENCY 5030
+#define IDC_HBT_MIKE_CAL 7000
+#define IDC_HBT_PREAMP_CAL 7001
+
+/* "ExportImpulseResponse": the impulse-response optimisation and export. */
+#define IDC_IR_LABEL 10
+#define IDC_IR_WINDOW_LABEL 20
+#define IDC_IR_SUMMARY_LABEL 30
+#define IDC_IR_TIME_LABEL 60
+#define IDC_IR_GAIN_LABEL 70
+#define IDC_IR_HIDE_LABEL 80
+#define IDC_IR_VIEW_LABEL 90
+#define IDC_IR_PRERINGING 100
+#define IDC_IR_SAMPLES_LABEL 110
+#define IDC_IR_SAVE 6500
+#define IDC_IR_FORMAT_LIST 6501
+#define IDC_IR_OUTPUT_LIST 6502
+#define IDC_IR_OPTIMIZE 6503
+#define IDC_IR_CLEAR 6504
+#define IDC_IR_WINDOW_LIST 6505
+#define IDC_IR_CANDIDATE_LIST 6506
+#define IDC_IR_TIME_SCALE 6510
+#define IDC_IR_MAG_GAIN 6511
+#define IDC_IR_LONGER_FFT 6512
+#define IDC_IR_SUMMARY_LIST 6513
+#define IDC_IR_REFERENCE_SPL 6514
+#define IDC_IR_HIDE_PHASE_LIST 6515
+#define IDC_IR_METHOD_1 6516
+#define IDC_IR_METHOD_2 6517
+#define IDC_IR_TEMPORAL_MASK 6518
+#define IDC_IR_MINIMUM_PHASE 6519
+#define IDC_IR_CONVOLVE_DRIVER 6520
+#define IDC_IR_LOG_SCALE 6521
+#define IDC_IR_FROM_MLS 6522
+#define IDC_IR_FINE_TIME 6523
+#define IDC_IR_ADVANCE 6524
+#define IDC_IR_SUM 6525
+#define IDC_IR_SECOND_LIST 6526
+
+/* "DiffractionCalculator": the baffle diffraction calculator. */
+#define IDC_DIF_PISTON_LABEL 80
+#define IDC_DIF_MIKE_GROUP 100
+#define IDC_DIF_MIKE_POSITION 102
+#define IDC_DIF_NODES_GROUP 110
+#define IDC_DIF_DRIVER_GROUP 70
+#define IDC_DIF_DRIVER1 140
+#define IDC_DIF_DRIVER2 150
+#define IDC_DIF_PRINT 1855
+#define IDC_DIF_RASTER 7000
+#define IDC_DIF_EXAMPLE_2 7001
+#define IDC_DIF_EXAMPLE_1 7003
+#define IDC_DIF_SHOW_PHASE 7004
+#define IDC_DIF_DIPOLE 7006
+#define IDC_DIF_PISTON_LIST 7008
+#define IDC_DIF_MOVE 7009
+#define IDC_DIF_PROFILE 7010
+#define IDC_DIF_CANVAS 7011
+#define IDC_DIF_CLEAR 7012
+#define IDC_DIF_INSERT_INDEX 7013
+#define IDC_DIF_MIKE_DISTANCE 7014
+#define IDC_DIF_MIKE_TEXT 7015
+#define IDC_DIF_DIRECTIVITY 7017
+#define IDC_DIF_SQUARE 7018
+#define IDC_DIF_BEVEL 7019
+#define IDC_DIF_ROUND 7020
+#define IDC_DIF_BEVEL_A 7021
+#define IDC_DIF_BEVEL_B 7022
+#define IDC_DIF_ROUND_R 7023
+#define IDC_DIF_ADD 7025
+#define IDC_DIF_INSERT 7026
+#define IDC_DIF_DELETE 7027
+#define IDC_DIF_PLOT 7028
+#define IDC_DIF_DIAMETER 7029
+#define IDC_DIF_TWO_DRIVERS 7030
+
+#endif
