@@ -90,6 +90,9 @@ void RunRoomEqDialogOfPane1() {
     WorkingNet->params[slot].p[kParamHighEdge] = 200.0f;
     WorkingNet->params[slot].p[kParamPlotFlag] = 16.0f;
     SelectedElement = slot;
+    // The caption reads out the plot under the mouse: the pointer stays off the dialog, so the check finds it
+    // by its title.
+    SetCursorPos(0, 0);
     RunElementDialog(RoomEqBlock, PaneWindows[1] ? PaneWindows[1] : FrameWindow);
 }
 
