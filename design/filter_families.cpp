@@ -199,6 +199,23 @@ bool IsWholeIn(float v, int count) {
 
 }  // namespace
 
+AnalogResponse AnalogSectionResponse(int family, int slope, double f, double fc, double q, double gain_db) {
+    if (slope < 0 || slope >= kFilterSlopeCount) return {1.0, 0.0};
+    Cd h = kUnity;
+    switch (family) {
+        case kFamilyBessel: h = Bessel(slope, f, fc); break;
+        case kFamilyButterworth: h = Butterworth(OrderOfSlope(slope), slope >= kSlopeHp6, f / fc); break;
+        case kFamilyLinkwitz: h = Linkwitz(slope, f / fc); break;
+        case kFamilyQParametric: h = QParametric(q, gain_db, f / fc); break;
+        case kFamilyShelvingMinus6:
+        case kFamilyShelvingMinus12:
+        case kFamilyShelvingPlus6:
+        case kFamilyShelvingPlus12: h = Shelving(family, gain_db, f, fc); break;
+        default: break;
+    }
+    return {h.re, h.im};
+}
+
 ComplexF FilterBlockResponse(float* params, float f) {
     if (params[kFilterParamBypass] == 1.0f) return {1.0f, 0.0f};
     const float family_value = params[kFilterParamFamily];
@@ -216,16 +233,19 @@ ComplexF FilterBlockResponse(float* params, float f) {
 
     Cd h = kUnity;
     switch (family) {
-        case kFamilyBessel: h = Bessel(slope, freq, fc); break;
-        case kFamilyButterworth: h = Butterworth(OrderOfSlope(slope), slope >= kSlopeHp6, freq / fc); break;
-        case kFamilyLinkwitz: h = Linkwitz(slope, freq / fc); break;
+        case kFamilyBessel:
+        case kFamilyButterworth:
+        case kFamilyLinkwitz:
         case kFamilyQParametric:
-            h = QParametric(params[kFilterParamQOrRatio], params[kFilterParamGainDb], freq / fc);
-            break;
         case kFamilyShelvingMinus6:
         case kFamilyShelvingMinus12:
         case kFamilyShelvingPlus6:
-        case kFamilyShelvingPlus12: h = Shelving(family, params[kFilterParamGainDb], freq, fc); break;
+        case kFamilyShelvingPlus12: {
+            const AnalogResponse a =
+                AnalogSectionResponse(family, slope, freq, fc, params[kFilterParamQOrRatio], params[kFilterParamGainDb]);
+            h = {a.re, a.im};
+            break;
+        }
         case kFamilyKeeleLpW: h = {KeeleWide(freq / fc, ClampRatio(params, 2.0f, 4.0f), kKeeleWideStopLp), 0.0}; break;
         case kFamilyKeeleHpN:
             h = {1.0 - KeeleWide(freq / fc, ClampRatio(params, 2.0f, 4.0f), kKeeleWideStopHp) + kKeeleComplementFloor,

@@ -49,6 +49,14 @@ inline constexpr const char* kFilterSlopeNames[kFilterSlopeCount] = {
     "LP -6dB/oct", "LP -12dB/oct", "LP -18dB/oct", "LP -24dB/oct", "LP -48dB/oct",
     "HP +6dB/oct", "HP +12dB/oct", "HP +18dB/oct", "HP +24dB/oct", "HP +48dB/oct"};
 
+// One analog section of the families Bessel .. Shelving+12dB with a slope 0..9, in double precision: the
+// forms a filter block takes, without its by-pass, its checks or the Keele families (the calibration curves
+// are built from the same sections). 1 + 0j for a family or slope that selects nothing.
+struct AnalogResponse {
+    double re, im;
+};
+AnalogResponse AnalogSectionResponse(int family, int slope, double f, double fc, double q, double gain_db);
+
 // Complex response of one filter block at frequency f (Hz). `params` are the block's 16 element parameters;
 // the Keele families clamp their ratio R and write it back into params[kFilterParamQOrRatio]. A by-passed
 // block, a family or slope that selects nothing, Fc <= 0 or not finite, or a result that is not finite

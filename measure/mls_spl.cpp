@@ -146,17 +146,7 @@ void CascadeRunning(float* c, int g, int passes, float* t) {
 // last valid point to the next one. Level rule: valid above -160 dB, starting from point 0's value. Phase
 // rule: valid when not exactly 0, starting from 0.
 void FillHoles(float* pairs, int which, int points, bool phase_rule) {
-    auto value = [&](int j) -> float& { return pairs[2 * j + which]; };
-    int a = 0;
-    double va = phase_rule ? 0.0 : value(0);
-    for (int j = 0; j < points; ++j) {
-        const float v = value(j);
-        const bool valid = phase_rule ? v != 0.0f : v > kSplFloorDb;
-        if (!valid || j <= a) continue;
-        for (int m = a; m < j; ++m) value(m) = static_cast<float>(va + (m - a) * (v - va) / (j - a));
-        a = j;
-        va = v;
-    }
+    FillLogGridHoles(pairs + which, 2, points, phase_rule);
 }
 
 // The calibration of one point: the response A dB, phi degrees divided by the curve's Ac, phic.
@@ -245,14 +235,6 @@ void ResetResults(const SplBuffers& b) {
     }
 }
 
-void CopyPen(PlotCurve& slot, const ColourEntry& pen) {
-    slot.Red = static_cast<float>(pen.red);
-    slot.Green = static_cast<float>(pen.green);
-    slot.Blue = static_cast<float>(pen.blue);
-    slot.PenWidth = static_cast<float>(pen.thickness);
-    slot.PenStyle = static_cast<float>(pen.type);
-}
-
 void StoreSlots(const SplSettings& s, const SplBuffers& b) {
     const uint32_t n = *b.spl_slot % kMlsSlotPairs;
     const uint32_t m = *b.phase_slot % kMlsSlotPairs;
@@ -265,8 +247,8 @@ void StoreSlots(const SplSettings& s, const SplBuffers& b) {
     }
     spl.Visible = 1.0f;
     phase.Visible = 1.0f;
-    CopyPen(spl, b.colours[kSplSlotColour[n]]);
-    CopyPen(phase, b.colours[kPhaseSlotColour[m]]);
+    CopyCurvePen(spl, b.colours[kSplSlotColour[n]]);
+    CopyCurvePen(phase, b.colours[kPhaseSlotColour[m]]);
     *b.spl_slot = (n + 1) % kMlsSlotPairs;
     *b.phase_slot = (m + 1) % kMlsSlotPairs;
 }
@@ -449,3 +431,26 @@ void ClearSplSlots(PlotCurve* mls_curves, uint32_t* spl_slot, uint32_t* phase_sl
     for (int slot = 0; slot < 2 * kMlsSlotPairs; ++slot) std::memset(&mls_curves[slot], 0, sizeof(PlotCurve));
     for (int slot = 25; slot <= 50; ++slot) std::memset(&mls_curves[slot], 0, sizeof(PlotCurve));
 }
+
+void FillLogGridHoles(float* values, int stride, int points, bool phase_rule) {
+    auto value = [&](int j) -> float& { return values[static_cast<std::ptrdiff_t>(stride) * j]; };
+    int a = 0;
+    double va = phase_rule ? 0.0 : value(0);
+    for (int j = 0; j < points; ++j) {
+        const float v = value(j);
+        const bool valid = phase_rule ? v != 0.0f : v > kSplFloorDb;
+        if (!valid || j <= a) continue;
+        for (int m = a; m < j; ++m) value(m) = static_cast<float>(va + (m - a) * (v - va) / (j - a));
+        a = j;
+        va = v;
+    }
+}
+
+void CopyCurvePen(PlotCurve& slot, const ColourEntry& pen) {
+    slot.Red = static_cast<float>(pen.red);
+    slot.Green = static_cast<float>(pen.green);
+    slot.Blue = static_cast<float>(pen.blue);
+    slot.PenWidth = static_cast<float>(pen.thickness);
+    slot.PenStyle = static_cast<float>(pen.type);
+}
+

@@ -116,3 +116,11 @@ void SmoothCurveCascade(float* curve, int g, int passes, float* t, SplMethod met
 
 // Clear SPL: both slot counters to 0 and slots 0..19 and 25..50 zeroed whole (values, flag and pen).
 void ClearSplSlots(PlotCurve* mls_curves, uint32_t* spl_slot, uint32_t* phase_slot);
+
+// A curve slot takes a colour-scheme entry's pen: red, green, blue, thickness and line type as floats.
+void CopyCurvePen(PlotCurve& slot, const ColourEntry& pen);
+
+// The hole filling of the log grid, over `points` values `stride` floats apart: each run of holes bridged by a
+// straight line from the last valid point to the next. Level rule: valid above -160 dB, starting from point 0's
+// value; phase rule: valid when not exactly 0, starting from 0. Points after the last valid one stay.
+void FillLogGridHoles(float* values, int stride, int points, bool phase_rule);

@@ -24,9 +24,10 @@ int32_t IrTimeScale = 1000;
 float* IrDrBuffer = nullptr;
 int32_t IrOptRow = 0;
 int32_t MlsImpulseScroll = 0;
-int32_t MlsImpulseCursor = 0;
+int32_t MlsImpulseCursor = 50;
 int32_t MlsSplPageIndex = 0;
 HWND MlsSplTabControl = nullptr;
+HWND MlsSplPageDialog = nullptr;
 
 namespace {
 
@@ -326,6 +327,26 @@ LRESULT CALLBACK PreferencesChildWndProc(HWND window, UINT message, WPARAM wPara
     return DefMDIChildProcA(window, message, wParam, lParam);
 }
 
+namespace {
+
+// The page dialog at (3, 27), the size its painter draws (MlsSplPageSize), so it stays inside the tab control.
+void PlaceMlsSplPage() {
+    if (!MlsSplPageDialog) return;
+    MoveWindow(MlsSplPageDialog, 3, 27, MlsSplPageSize.width, MlsSplPageSize.height, TRUE);
+    ShowWindow(MlsSplPageDialog, SW_SHOW);
+}
+
+// The page of MlsSplPageIndex made anew in place of the one shown.
+void ShowMlsSplPage() {
+    if (MlsSplPageDialog) DestroyWindow(MlsSplPageDialog);
+    MlsSplPageDialog = nullptr;
+    if (!Painters.mlsSplPage || !MlsSplTabControl) return;
+    MlsSplPageDialog = Painters.mlsSplPage(MlsSplTabControl, MlsSplPageIndex);
+    PlaceMlsSplPage();
+}
+
+}  // namespace
+
 LRESULT CALLBACK MlsSplChildWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE: {
@@ -340,6 +361,8 @@ LRESULT CALLBACK MlsSplChildWndProc(HWND window, UINT message, WPARAM wParam, LP
                 item.pszText = const_cast<char*>(items[i]);
                 SendMessageA(MlsSplTabControl, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
             }
+            MlsSplPageIndex = 0;
+            ShowMlsSplPage();
             break;
         }
         case WM_NOTIFY: {
@@ -348,6 +371,7 @@ LRESULT CALLBACK MlsSplChildWndProc(HWND window, UINT message, WPARAM wParam, LP
                 MlsSplPageIndex = hdr->hwndFrom == MlsSplTabControl
                                       ? static_cast<int32_t>(SendMessageA(MlsSplTabControl, TCM_GETCURSEL, 0, 0))
                                       : LOWORD(wParam);
+                ShowMlsSplPage();
             }
             break;
         }
@@ -364,11 +388,13 @@ LRESULT CALLBACK MlsSplChildWndProc(HWND window, UINT message, WPARAM wParam, LP
             if (MlsSplTabControl)
                 MoveWindow(MlsSplTabControl, 0, 0, p.cx - 2 * GetSystemMetrics(SM_CXFRAME),
                            p.cy - 2 * GetSystemMetrics(SM_CYFRAME) - GetSystemMetrics(SM_CYCAPTION), TRUE);
+            PlaceMlsSplPage();
             break;
         }
         case WM_DESTROY:
             MlsSplWindow = nullptr;
             MlsSplTabControl = nullptr;
+            MlsSplPageDialog = nullptr;
             break;
     }
     return DefMDIChildProcA(window, message, wParam, lParam);
@@ -400,6 +426,7 @@ LRESULT CALLBACK MlsImpChildWndProc(HWND window, UINT message, WPARAM wParam, LP
             if (pos > kMlsScrollMax) pos = kMlsScrollMax;
             if (pos != GetScrollPos(window, SB_HORZ)) {
                 MlsImpulseScroll = pos;
+                if (Painters.mlsImpulseScrolled) Painters.mlsImpulseScrolled();
                 SetScrollPos(window, SB_HORZ, pos, TRUE);
                 SetMlsImpTitle(window);
                 InvalidateRect(window, nullptr, TRUE);
@@ -409,6 +436,12 @@ LRESULT CALLBACK MlsImpChildWndProc(HWND window, UINT message, WPARAM wParam, LP
         case WM_MOUSEMOVE:
             if (MlsSettings.UseSavedBuffer == 1 && EngineRunning.load() == 1) SetCursor(LoadCursor(nullptr, IDC_WAIT));
             return 0;
+        case WM_LBUTTONDOWN:
+            if (Painters.mlsImpulseClick) Painters.mlsImpulseClick(window, lParam);
+            return 0;
+        case WM_KEYDOWN:
+            if (Painters.mlsImpulseKey) Painters.mlsImpulseKey(window, wParam);
+            break;
         case WM_LBUTTONUP:
             return 0;
         case WM_RBUTTONDOWN:

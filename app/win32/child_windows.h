@@ -23,6 +23,12 @@ struct ChildPainters {
     void (*penColours)(HDC dc) = nullptr;
     void (*preferences)(HDC dc) = nullptr;
     void (*mlsImpulse)(HDC dc) = nullptr;
+    // The "MLS Impulse Response" window's cursor (a left click, an arrow key) and its scroll moves.
+    void (*mlsImpulseClick)(HWND window, LPARAM position) = nullptr;
+    void (*mlsImpulseKey)(HWND window, WPARAM key) = nullptr;
+    void (*mlsImpulseScrolled)() = nullptr;
+    // The pages of the "MLS Frequency Domain" window: creates page 0..3 as a child of the tab control.
+    HWND (*mlsSplPage)(HWND tab, int page) = nullptr;
 };
 extern ChildPainters Painters;
 
@@ -47,6 +53,14 @@ LRESULT CALLBACK QuadroSplitterWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK Bbm52SplitterWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK Bbm72SplitterWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK Bbm22SplitterWndProc(HWND, UINT, WPARAM, LPARAM);
+
+// The "MLS Frequency Domain" window's tab control, its page dialog and page number (0..3).
+extern HWND MlsSplTabControl;
+extern HWND MlsSplPageDialog;
+extern int32_t MlsSplPageIndex;
+// The first sample shown and the cursor sample of the "MLS Impulse Response" window.
+extern int32_t MlsImpulseScroll;
+extern int32_t MlsImpulseCursor;
 
 // The "szChild_IR" read-out state and inputs the impulse-response tools own.
 extern int32_t IrCursorBin;

@@ -25,6 +25,7 @@
 #include "measure/room_eq_plots.h"
 #include "measure/room_eq_resource_ids.h"
 #include "measure/room_eq_state.h"
+#include "measure/win32/mls_windows.h"
 #include "measure/win32/room_eq_measurement.h"
 #include "measure/win32/room_eq_windows.h"
 
@@ -39,7 +40,6 @@ HWND RoomEqMarkerArea = nullptr;
 namespace {
 
 constexpr int32_t kOpeningCursor = 50;
-constexpr UINT kDrawMetersMessage = WM_APP + 18;  // the meters after the dialog's own painting
 
 // Pixel layout: the three plots stacked at the left edge at their fixed sizes (the mouse bands over the SPL
 // and delay plots are 215..535 and 570..730), the panel of controls to their right.
@@ -57,7 +57,6 @@ constexpr int kMargin = 6;
 constexpr int kMarkerWidth = 12;
 constexpr int kMarkerHeight = 134;
 
-bool g_meters_posted = false;
 bool g_holds_buffers = false;
 
 float* Params() { return WorkingNet->params[SelectedElement].p; }
@@ -92,8 +91,9 @@ void RedrawPlots() {
 }
 
 void DrawMeters() {
+    // The measured channel on the left ("Ri"), the reference on the right ("Li").
     const RoomEqMeterValues v = CurrentRoomEqMeterValues();
-    DrawRoomEqMeters(RoomEqMeterArea, v.in, v.ref);
+    if (RoomEqMeterArea) DrawLevelMeters(RoomEqMeterArea, v.in, v.ref);
 }
 
 // The plots and markers at their pixel places, the panel moved right of the plots, the dialog sized to hold
@@ -373,6 +373,11 @@ void OnDrawItem(const DRAWITEMSTRUCT* d) {
         case IDC_ROOMEQ_SPL_AREA: PaintRoomEqSplFrame(d->hDC); break;
         case IDC_ROOMEQ_DELAY_AREA: PaintRoomEqDelayFrame(d->hDC); break;
         case IDC_ROOMEQ_MARKERS: PaintLocationMarkers(d->hDC); break;
+        case IDC_ROOMEQ_METER: {
+            const RoomEqMeterValues v = CurrentRoomEqMeterValues();
+            DrawMeterLeds(d->hDC, d->rcItem, v.in, v.ref);
+            break;
+        }
         default: break;
     }
 }
@@ -383,14 +388,6 @@ INT_PTR CALLBACK RoomEqDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     switch (message) {
         case WM_INITDIALOG: return OnInitDialog(dialog);
         case WM_DRAWITEM: OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
-        case WM_PAINT:
-            // The meters are drawn into their control once the dialog's own painting is done.
-            if (!g_meters_posted) g_meters_posted = PostMessageA(dialog, kDrawMetersMessage, 0, 0) != 0;
-            return FALSE;
-        case kDrawMetersMessage:
-            g_meters_posted = false;
-            DrawMeters();
-            return TRUE;
         case WM_HSCROLL:
         case WM_VSCROLL:
             OnScroll(dialog, reinterpret_cast<HWND>(lParam), LOWORD(wParam), static_cast<short>(HIWORD(wParam)));
@@ -404,7 +401,6 @@ INT_PTR CALLBACK RoomEqDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         case WM_COMMAND: OnCommand(dialog, LOWORD(wParam)); return FALSE;
         case WM_DESTROY:
             RoomEqImpulseArea = RoomEqSplArea = RoomEqDelayArea = RoomEqMeterArea = RoomEqMarkerArea = nullptr;
-            g_meters_posted = false;
             // Threads of a run that would not end still write into the capture: it stays until they are joined.
             if (g_holds_buffers && !RoomEqMeasurementAlive()) ReleaseMlsCaptureBuffers();
             g_holds_buffers = false;

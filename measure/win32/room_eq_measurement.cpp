@@ -10,6 +10,7 @@
 #include "engine/win32/program_engine.h"
 #include "measure/measurement_threads.h"
 #include "measure/mls_state.h"
+#include "measure/res_file.h"
 #include "measure/win32/measurement_thread_view.h"
 #include "measure/win32/room_eq_windows.h"
 
@@ -70,18 +71,11 @@ bool RunRoomEqMeasurement(HWND, MlsStartOffset* offset) {
 }
 
 bool PickLocationCapture(HWND owner, std::string* path) {
-    FilePickerDescription d;
-    d.filters = {{"MLS Impulse (*.RES)", "*.res"}, {"Text Files (*.txt)", "*.txt"}, {"WAV Files (*.wav)", "*.wav"},
-                 {"All Files (*.*)", "*.*"}};
-    d.hide_read_only = true;
-    d.create_prompt = true;
-    static char file[kPathWidth], title[kPathWidth];
-    if (!RunFilePicker(owner, d, file, title)) return false;
+    static char file[kPathWidth], title[kPathWidth];  // the picker starts on the last capture chosen
+    if (!RunFilePicker(owner, ResFilePicker(false), file, title)) return false;
     *path = file;
     return true;
 }
-
-void DrawRoomEqMeters(HWND, float, float) {}
 
 void ShowRunDebugTexts(HWND area, const MlsStartOffset& offset) {
     if (WasapiDebugMode != 1 || !area) return;

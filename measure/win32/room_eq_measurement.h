@@ -18,8 +18,5 @@ bool RoomEqMeasurementAlive();
 // The *.RES picker of "Use Saved IR": true with the chosen path.
 bool PickLocationCapture(HWND owner, std::string* path);
 
-// The two columns of the level meter: the measured channel ("Ri") left, the reference ("Li") right.
-void DrawRoomEqMeters(HWND meter, float left, float right);
-
 // In "WASAPI De-Bug Mode": the stamps and the shift of the last run, drawn into the impulse area.
 void ShowRunDebugTexts(HWND area, const MlsStartOffset& offset);

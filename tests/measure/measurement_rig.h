@@ -106,20 +106,29 @@ struct MeasurementRig {
         return StartMeasurementThreads(run, s);
     }
 
-    void DriveInStep() {
-        while (running.load() || render_running.load()) {
+    void DriveInStep(int tick_pause_us = 0) {
+        std::atomic<int>& capture_flag = run.Running ? *run.Running : running;
+        std::atomic<int>& render_flag = run.RenderRunning ? *run.RenderRunning : render_running;
+        while (capture_flag.load() || render_flag.load()) {
             const bool rendering = out.Started();
             const bool capturing = in.Started();
-            if (!capturing && (running.load() != 0 || !rendering)) {
+            if (!capturing && (capture_flag.load() != 0 || !rendering)) {
                 std::this_thread::sleep_for(std::chrono::microseconds(100));
                 continue;
             }
             if (rendering)
                 WaitFor([&] { return out.Releases() - out_releases_ > out.Ticks() - out_ticks_ || !out.Started(); }, 3000);
+            if (tick_pause_us > 0) std::this_thread::sleep_for(std::chrono::microseconds(tick_pause_us));
             loop.Tick();
             if (capturing)
                 WaitFor([&] { return in.Releases() - in_releases_ >= in.Ticks() - in_ticks_ || !in.Started(); }, 3000);
         }
+    }
+
+    // For a run that someone else starts (on flags of its own): waits until it has started, then drives it.
+    void DriveRunStartedElsewhere(std::atomic<int>& capture_flag) {
+        if (!WaitFor([&] { return capture_flag.load() != 0; }, 10000)) return;
+        DriveInStep();
     }
 
     // Start, drive, wait: one whole run. Returns what the wait returned.

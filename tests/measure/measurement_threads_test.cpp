@@ -291,7 +291,7 @@ TEST(MlsMeasurementThreads, SilentCaptureDeviceEndsWithoutATitle) {
 TEST(MlsMeasurementThreads, WaitThatRunsOutStopsTheThreads) {
     PairRun p(1);
     ASSERT_EQ(p.rig.Start(p.rig.Settings(1, 48000)), MeasurementStartResult::kStarted);
-    std::thread clock([&] { p.rig.DriveInStep(); });
+    std::thread clock([&] { p.rig.DriveInStep(3000); });  // a run of about a second
     ASSERT_TRUE(WaitForMeasurementThreads(p.rig.run, 50));
     clock.join();
     EXPECT_FALSE(MeasurementThreadsAlive(p.rig.run));

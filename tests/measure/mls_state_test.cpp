@@ -14,6 +14,7 @@
 #include "app/raw_file.h"
 #include "app/settings.h"
 #include "app/startup.h"
+#include "mls_test_buffers.h"
 #include "mls_test_support.h"
 #include "test_util.h"
 

@@ -11,6 +11,7 @@
 
 #include "app/win32/app_windows.h"
 #include "app/win32/message_box.h"
+#include "measure/win32/mls_windows.h"
 #include "panels/win32/control_panels.h"
 
 
@@ -50,6 +51,7 @@ protected:
     // Starts the program with the real control panels and shows its frame.
     bool StartWithPanels() {
         InstallControlPanels();
+        InstallMeasurementWindows();
         if (!Start()) return false;
         ShowWindow(FrameWindow, SW_SHOW);
         return true;

@@ -4,6 +4,7 @@
 // or how to run it with the caption it shows (a modal dialog, checked from inside its message loop).
 // Screenshots "layout-<name>" when HV_SCREENSHOT_DIR is set.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 
 #include "app/command_ids.h"
 #include "app/global_records.h"
+#include "app/preferences.h"
 #include "app/splitter_layout.h"
 #include "app/win32/app_windows.h"
 #include "app/win32/file_dialogs.h"
@@ -25,6 +27,8 @@
 #include "design/pane_editor.h"
 #include "design/win32/design_windows.h"
 #include "layout_check.h"
+#include "measure/resource_ids.h"
+#include "measure/win32/mls_windows.h"
 #include "measure/win32/room_eq_windows.h"
 #include "panels/resource_ids.h"
 #include "panels/win32/control_panels.h"
@@ -98,6 +102,25 @@ void RunRoomEqDialogOfPane1() {
 
 void PanelCommand(int id) { SendMessageA(DesignPlayerPanelWindow, WM_COMMAND, static_cast<WPARAM>(id), 0); }
 
+// The MLS control dialog on its page 0 ("MLS") or 1 ("Processing").
+HWND OpenMlsControlOnTab(int tab) {
+    FrameCommand(IDM_MLS);
+    if (!MlsControlWindow || tab == 0) return MlsControlWindow;
+    SendMessageA(MlsTabControl, TCM_SETCURSEL, tab, 0);
+    NMHDR hdr{MlsTabControl, IDC_MLS_TAB, static_cast<UINT>(TCN_SELCHANGE)};
+    SendMessageA(MlsControlWindow, WM_NOTIFY, IDC_MLS_TAB, reinterpret_cast<LPARAM>(&hdr));
+    Pump();
+    return MlsControlWindow;
+}
+
+// "Create Cal. Files" with one "Use It" box ticked runs "Calibration File Data".
+void RunCalibrationDialog() {
+    FrameCommand(IDM_MLS);
+    MlsSettings.MikeCalUse = 1;
+    MlsSettings.PreampCalUse = 0;
+    SendMessageA(MlsControlPage, WM_COMMAND, IDC_MLS_CREATE_CAL, 0);
+}
+
 // An importer on a small file of the session's folder; the converter's caption is the file's path.
 void RunImporter(int command) {
     std::FILE* f = std::fopen("layout.frd", "wb");
@@ -134,6 +157,11 @@ const LayoutCase kWindows[] = {
     Modal("TestTones", "Test Tones", [] { PanelCommand(IDC_TEST_TONES); }),
     Modal("PrintoutControl", "Printout Control", [] { PrintWindowImage(FrameWindow, nullptr); }),
     Modal("ProfileList", "Enter Driver FileNames", [] { FrameCommand(IDM_ASSIGN_PROFILES); }),
+    Window("MlsAcquire", [] { return OpenMlsControlOnTab(0); }),
+    Window("MlsProcess", [] { return OpenMlsControlOnTab(1); }),
+    Window("MlsImpulse", [] { FrameCommand(IDM_MLS); return MlsImpWindow; }),
+    Window("MlsFrequency", [] { FrameCommand(IDM_MLS); return MlsSplWindow; }),
+    Modal("Calibration", "Calibration File Data", RunCalibrationDialog),
     Modal("ImportImp", "layout.frd", [] { RunImporter(IDM_IMPORT_IMP); }),
     Modal("ImportLms", "layout.frd", [] { RunImporter(IDM_IMPORT_LMS); }),
     Modal("ImportClio", "layout.frd", [] { RunImporter(IDM_IMPORT_CLIO); }),
@@ -153,30 +181,7 @@ std::string Joined(const std::vector<std::string>& lines) {
     return s;
 }
 
-// Lets the window paint and its picture reach the screen (the display is updated from the message loop).
-void Settle() {
-    for (int i = 0; i < 10; ++i) {
-        Pump();
-        Sleep(15);
-    }
-}
-
-// Brings the window (or the MDI child that holds it) to the front, above other programs' windows, paints it
-// and saves its picture.
-void Screenshot(const std::string& name, HWND window) {
-    if (!ScreenshotsWanted()) return;
-    HWND child = window;
-    while (GetParent(child) && GetParent(child) != MdiClientWindow) child = GetParent(child);
-    if (GetParent(child) == MdiClientWindow) SendMessageA(MdiClientWindow, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(child), 0);
-    HWND top = GetAncestor(window, GA_ROOT);
-    SetWindowPos(top, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Settle();
-    RECT r;
-    GetWindowRect(window, &r);
-    SaveScreenRect(("layout-" + name).c_str(), r);
-    SetWindowPos(top, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-}
+void Screenshot(const std::string& name, HWND window) { SaveWindowScreenshot("layout-" + name, window, MdiClientWindow); }
 
 // The check of a modal dialog runs from a thread timer, which its modal loop dispatches.
 struct ModalCheck {

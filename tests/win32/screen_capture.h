@@ -40,3 +40,27 @@ inline void SaveScreenRect(const char* name, RECT r) {
 }
 
 inline void SaveScreen(const char* name) { SaveScreenRect(name, RECT{0, 0, 0, 0}); }
+
+// Brings the window (or the MDI child of `mdi_client` that holds it) to the front, above other programs'
+// windows, lets it paint (its picture reaches the screen from the message loop) and saves its picture.
+inline void SaveWindowScreenshot(const std::string& name, HWND window, HWND mdi_client) {
+    if (!ScreenshotsWanted() || !window) return;
+    HWND child = window;
+    while (GetParent(child) && GetParent(child) != mdi_client) child = GetParent(child);
+    if (GetParent(child) == mdi_client) SendMessageA(mdi_client, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(child), 0);
+    HWND top = GetAncestor(window, GA_ROOT);
+    SetWindowPos(top, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    for (int i = 0; i < 10; ++i) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(15);
+    }
+    RECT r;
+    GetWindowRect(window, &r);
+    SaveScreenRect(name.c_str(), r);
+    SetWindowPos(top, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}

@@ -1,0 +1,16 @@
+#pragma once
+// The rules of the acquisition page's controls that are not windows: the window width in samples and in
+// milliseconds as each edit writes the other, and the output level's scroll steps.
+#include <string>
+
+// "%.3f" of width x 1000 / fs, cut to its first 7 characters (the ms edit from the samples edit).
+std::string WindowWidthMsText(const char* width_text, double fs);
+// "%.1f" of ms x fs x 0.001, cut to its first 7 characters (the samples edit from the ms edit).
+std::string WindowWidthSamplesText(const char* ms_text, double fs);
+
+// The output level after a scroll request: line -1/+1, page -10/+10, thumb to `thumb`, the ends 0 and 100,
+// anything else unchanged; held within 0..100.
+enum class LevelScroll { kLineLeft, kLineRight, kPageLeft, kPageRight, kThumb, kLeftEnd, kRightEnd, kOther };
+int ScrolledOutputLevel(int level, LevelScroll request, int thumb);
+// "Output = %d%%".
+std::string OutputLevelText(int level);

@@ -1,0 +1,63 @@
+#pragma once
+// The calibration curves built from filter sections: one "High-Pass Section" and four low-pass sections, each
+// a type (Bessel .. By-Pass), a slope, a cut-off, a Q and a gain; their product, inverted on request, becomes
+// the microphone or the preamp curve bin by bin, in dB and degrees. The sections are the design's analog
+// families, except the shelves, which this dialog names the other way round (its "Shelving-6dB" rises above
+// the cut-off).
+#include <cstdint>
+#include <string>
+
+struct CalPoint;
+struct ColourEntry;
+struct PlotCurve;
+
+inline constexpr int kCalSections = 5;
+inline constexpr int kCalFilterTypes = 9;
+inline constexpr int kCalTypeLinkwitz = 2;
+inline constexpr int kCalTypeBypass = 8;
+inline constexpr const char* kCalFilterTypeNames[kCalFilterTypes] = {
+    "Bessel", "Butterworth", "Linkwitz", "Q-Parametric", "Shelving-6dB", "Shelving-12dB", "Shelving+6dB",
+    "Shelving+12dB", "By-Pass"};
+inline constexpr const char* kCalSectionTitles[kCalSections] = {
+    "High-Pass Section", "Low-Pass Section 1", "Low-Pass Section 2", "Low-Pass Section 3", "Low-Pass Section 4"};
+
+struct CalSection {
+    uint32_t type;
+    uint32_t slope;
+    float cutoff;
+    float q;
+    float gain;
+};
+struct CalSectionSet {
+    CalSection sections[kCalSections];
+    uint32_t invert;
+};
+// The dialog's settings for the whole run (start: the built-in defaults).
+extern CalSectionSet CalSections;
+CalSectionSet DefaultCalSections();
+
+struct CalResponse {
+    float re, im;
+};
+// One section's complex response at f (Hz), with the Q and gain of `sections`[section]; 1 + 0j for what
+// selects nothing.
+CalResponse FilterSectionResponse(const CalSectionSet& sections, float f, uint32_t type, uint32_t slope, float cutoff,
+                                  uint32_t section);
+
+// "Done": cut-offs below 1 Hz raised to 1 (raised[s] says which), then the first odd-order Linkwitz section
+// refused with its message. True when the dialog may end.
+bool AcceptCalSections(CalSectionSet* sections, bool raised[kCalSections], std::string* refusal);
+
+enum class CalTarget { kMike, kPreamp };
+// The product of the five sections at every bin (inverted when set), into the curve, the two display slots
+// (25/26 microphone, 27/28 preamp: values, visible, pens of colour entries 5/6 or 3/4) and the driver's copy.
+// A product too small to invert is held at the curve's floor first (-100 dB microphone, -130 dB preamp), so
+// its inverse is the floor's opposite instead of a division by zero.
+void SynthesizeCalibrationCurve(CalTarget target, const CalSectionSet& sections, const float* bin_frequency,
+                                CalPoint* curve, PlotCurve* mls_curves, CalPoint* driver_copy,
+                                const ColourEntry* colours);
+
+// The page's refusals of construction and export (both "Use It" boxes, or neither for the export, which would
+// otherwise write an empty file): the message, or "" when the command may go on.
+std::string CalConstructionRefusal(uint32_t use_mike, uint32_t use_preamp);
+std::string CalExportRefusal(uint32_t use_mike, uint32_t use_preamp);

@@ -1,0 +1,30 @@
+#pragma once
+// Run MLS with the thread pair, over the global records: the stimulus generated, the pair started on the
+// capture and stimulus buffers, joined, and the capture analysed with the stamps it took. The page adds the
+// windows around it; the file branches are BeginMlsRun's companions in measure/mls_state.h.
+#include <cstdint>
+#include <functional>
+
+#include "measure/measurement_threads.h"
+#include "measure/mls_state.h"
+
+// Longest wait for a run before the pair is asked to stop: 330 periods at 44,100 Hz take 7.7 s, and a device
+// that stalls ends each thread within a second a period.
+inline constexpr uint32_t kMlsRunWaitMs = 30000;
+
+struct MlsLiveRunOutcome {
+    MeasurementStartResult start = MeasurementStartResult::kBadRun;
+    bool joined = false;    // both threads ended (the buffers may be read and freed)
+    bool analysed = false;  // the capture was split and deconvolved
+    MlsAnalysisResult analysis;
+};
+
+// The thread settings of a run from the page's settings: the MLS page's pair, the rate of MlsRateIndex,
+// Capture24Bit, "WASAPI De-Bug Mode" and the chosen endpoints' ids.
+MeasurementThreadSettings MlsRunThreadSettings();
+
+// The live branch of Run MLS after BeginMlsRun: the stimulus, the pair on the run's streams and view, the
+// wait (pumping with `pump`), the stamps into MlsStartTimes and the analysis. A run whose threads could not
+// all be joined is not analysed (its buffers are still in use).
+MlsLiveRunOutcome RunLiveMls(MeasurementRun& run, const MeasurementThreadSettings& settings,
+                             const std::function<void()>& pump, uint32_t wait_ms = kMlsRunWaitMs);
