@@ -11,6 +11,7 @@
 #include "measure/ir_windows.h"
 #include "measure/mls_analysis.h"
 #include "measure/mls_sequence.h"
+#include "measure/mls_spl.h"
 
 namespace {
 
@@ -35,11 +36,7 @@ float* Values(const RoomEqBuffers& b, int slot) { return b.curves[slot].Values; 
 // Visible flag and the pen of one colour-scheme entry.
 void SetHeader(PlotCurve& c, const ColourEntry& pen) {
     c.Visible = 1.0f;
-    c.Red = static_cast<float>(pen.red);
-    c.Green = static_cast<float>(pen.green);
-    c.Blue = static_cast<float>(pen.blue);
-    c.PenWidth = static_cast<float>(pen.thickness);
-    c.PenStyle = static_cast<float>(pen.type);
+    CopyCurvePen(c, pen);
 }
 
 double LevelDb(double re, double im, double floor) { return 10.0 * std::log10(re * re + im * im + floor); }
