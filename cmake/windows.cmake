@@ -13,7 +13,7 @@ list(FILTER HV_WIN32_SOURCES EXCLUDE REGEX "/app/win32/main\\.cpp$")
 # The resource script includes one file of dialog templates per part of the program and the id headers:
 # a change to any of them rebuilds the resources.
 file(GLOB HV_RC_PARTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc ${CMAKE_SOURCE_DIR}/resources/*.ico
-     ${CMAKE_SOURCE_DIR}/*/resource_ids.h ${CMAKE_SOURCE_DIR}/app/command_ids.h)
+     ${CMAKE_SOURCE_DIR}/*/*resource_ids.h ${CMAKE_SOURCE_DIR}/app/command_ids.h)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/halvane.rc PROPERTIES OBJECT_DEPENDS "${HV_RC_PARTS}")
 
 set(HV_WIN32_LIBS ole32 oleaut32 uuid comctl32 comdlg32 gdi32 user32 shell32 winmm avrt dwmapi winspool)

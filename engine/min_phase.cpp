@@ -261,16 +261,25 @@ int BodePhaseLiteral(const float* f, const float* level_db, int count, const Bod
     return 0;
 }
 
+int MinimumPhaseSpectrum(const float* f, const float* level_db, int count, const BodeIntegralConstants& k,
+                         BodeMethod method, float* spectrum) {
+    if (count < 1) return 1;
+    std::unique_ptr<float[]> phase(new (std::nothrow) float[count]);
+    if (!phase) return 1;
+    const int rc = method == BodeMethod::kLiteral ? BodePhaseLiteral(f, level_db, count, k, phase.get())
+                                                  : BodePhase(f, level_db, count, k, phase.get());
+    if (rc != 0) return 1;
+    WriteSpectrum(level_db, phase.get(), count, spectrum);
+    return 0;
+}
+
 int BuildMinimumPhaseResponse(const float* driver_re, const float* driver_im, float band_low, float band_high,
                               const float* BinFrequencyTable, int N, float* MinPhaseDbWork,
                               float* MinPhaseWorkSpectrum) {
     if (!BlockFramesOk(N)) return 1;
     const int m = PrepareLevels(driver_re, driver_im, band_low, band_high, BinFrequencyTable, N, MinPhaseDbWork);
-    std::unique_ptr<float[]> phase(new (std::nothrow) float[m]);
-    if (!phase) return 1;
-    if (BodePhase(BinFrequencyTable, MinPhaseDbWork, m, DriverEqBodeConstants(m), phase.get()) != 0) return 1;
-    WriteSpectrum(MinPhaseDbWork, phase.get(), m, MinPhaseWorkSpectrum);
-    return 0;
+    return MinimumPhaseSpectrum(BinFrequencyTable, MinPhaseDbWork, m, DriverEqBodeConstants(m), BodeMethod::kFast,
+                                MinPhaseWorkSpectrum);
 }
 
 int BuildMinimumPhaseResponseLiteral(const float* driver_re, const float* driver_im, float band_low,
@@ -278,11 +287,8 @@ int BuildMinimumPhaseResponseLiteral(const float* driver_re, const float* driver
                                      float* MinPhaseWorkSpectrum) {
     if (!BlockFramesOk(N)) return 1;
     const int m = PrepareLevels(driver_re, driver_im, band_low, band_high, BinFrequencyTable, N, MinPhaseDbWork);
-    std::unique_ptr<float[]> phase(new (std::nothrow) float[m]);
-    if (!phase) return 1;
-    if (BodePhaseLiteral(BinFrequencyTable, MinPhaseDbWork, m, DriverEqBodeConstants(m), phase.get()) != 0) return 1;
-    WriteSpectrum(MinPhaseDbWork, phase.get(), m, MinPhaseWorkSpectrum);
-    return 0;
+    return MinimumPhaseSpectrum(BinFrequencyTable, MinPhaseDbWork, m, DriverEqBodeConstants(m), BodeMethod::kLiteral,
+                                MinPhaseWorkSpectrum);
 }
 
 bool GridUniformFromPointOne(const float* f, int count) {

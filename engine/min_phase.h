@@ -48,6 +48,16 @@ int BodePhase(const float* f, const float* level_db, int count, const BodeIntegr
 // The same integral summed term by term in single precision, O(count^2): the reference for BodePhase.
 int BodePhaseLiteral(const float* f, const float* level_db, int count, const BodeIntegralConstants& k, float* phase);
 
+// Which sum a minimum-phase build uses: BodePhase (through FFT convolutions on the linear grid) or the
+// term-by-term BodePhaseLiteral it is tested against.
+enum class BodeMethod { kFast, kLiteral };
+
+// The minimum-phase spectrum of a level curve: point i < count of `spectrum` (complex, interleaved) becomes
+// 10^(level_db[i] / 20) e^(j phase_i) with the phase of the integral. Returns 0, or 1 when the phase could not
+// be formed (the arguments, or memory); the spectrum is then left as it was.
+int MinimumPhaseSpectrum(const float* f, const float* level_db, int count, const BodeIntegralConstants& k,
+                         BodeMethod method, float* spectrum);
+
 // Number of bins of a driver response and of the level work array.
 inline constexpr int kDriverResponseBins = 65536;
 

@@ -110,7 +110,8 @@ int32_t SetUpStream(const MeasurementRun& run, AudioStream& stream, int side, co
     ReportStep(run, side, kLineEventHandle, hr);
     if (HrFailed(hr)) return hr;
     hr = stream.GetBufferSize(frames);
-    if (HrSucceeded(hr) && *frames == 0) hr = HR_AUDCLNT_E_BUFFER_SIZE_ERROR;
+    if (HrSucceeded(hr) && (*frames == 0 || (s.RequiredBufferFrames != 0 && *frames != s.RequiredBufferFrames)))
+        hr = HR_AUDCLNT_E_BUFFER_SIZE_ERROR;
     ReportStep(run, side, kLineBufferSize, hr, *frames);
     if (HrFailed(hr)) return hr;
     hr = stream.GetService();
@@ -273,6 +274,7 @@ MeasurementThreadSettings RoomEqThreadSettings() {
     s.CaptureProgressX = 70;
     s.CaptureDeviceStep = "GetDefaultAudioEndpoint";
     s.ReportMinimumPeriod = true;
+    s.RequiredBufferFrames = kMeasurementPeriodFrames;  // the room's runs move whole 1024-frame periods
     return s;
 }
 

@@ -60,6 +60,7 @@ struct MeasurementThreadSettings {
     int CaptureProgressX = 65;                   // x of "C%d "
     std::string CaptureDeviceStep = "GetDevice"; // the word of the capture thread's device line
     bool ReportMinimumPeriod = false;            // the period line shows the minimum (else the default) period
+    uint32_t RequiredBufferFrames = 0;           // a device buffer of any other size fails set-up (0: any size)
 
     uint32_t SampleRate = 48000;   // 44100, 48000 or 96000
     uint32_t Capture24Bit = 1;     // 0: 16-bit samples; else 32-bit containers with 24 valid bits

@@ -160,13 +160,13 @@ std::string MlsShiftText(const MlsStartOffset& offset) {
     return text;
 }
 
-void FillImpulseTrace(PlotCurve* slot, const float* channel, const ColourEntry& pen) {
+void FillImpulseTrace(PlotCurve* slot, const float* channel, const ColourEntry& pen, int points) {
     float* v = slot->Values;
-    for (int i = 0; i < kMlsDisplayPoints; ++i) v[i] = 0.01f * channel[i];
-    v[kMlsDisplayPoints] = 1.0f;
-    v[kMlsDisplayPoints + 1] = static_cast<float>(pen.red);
-    v[kMlsDisplayPoints + 2] = static_cast<float>(pen.green);
-    v[kMlsDisplayPoints + 3] = static_cast<float>(pen.blue);
-    v[kMlsDisplayPoints + 4] = static_cast<float>(pen.thickness);
-    v[kMlsDisplayPoints + 5] = static_cast<float>(pen.type);
+    for (int i = 0; i < points; ++i) v[i] = 0.01f * channel[i];
+    v[points] = 1.0f;
+    v[points + 1] = static_cast<float>(pen.red);
+    v[points + 2] = static_cast<float>(pen.green);
+    v[points + 3] = static_cast<float>(pen.blue);
+    v[points + 4] = static_cast<float>(pen.thickness);
+    v[points + 5] = static_cast<float>(pen.type);
 }

@@ -121,6 +121,7 @@ std::string MlsPeaksTitle(const MlsAnalysisResult& r);
 std::string MlsStampsText(const uint32_t stamps[2], int32_t offset_ms);
 std::string MlsShiftText(const MlsStartOffset& offset);
 
-// One trace of the impulse window: 0.01 x the channel's first 2000 samples, then at value 2000 the visible
-// flag 1.0 and at 2001..2005 the pen (red, green, blue, thickness, type).
-void FillImpulseTrace(PlotCurve* slot, const float* channel, const ColourEntry& pen);
+// One trace of the impulse window: 0.01 x the channel's first `points` samples (2000 in the MLS impulse
+// window, 3100 in the room equalizer's displays), then at value `points` the visible flag 1.0 and after it the
+// pen (red, green, blue, thickness, type).
+void FillImpulseTrace(PlotCurve* slot, const float* channel, const ColourEntry& pen, int points = kMlsDisplayPoints);

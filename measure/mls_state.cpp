@@ -82,6 +82,22 @@ void FreeMlsCaptureBuffers() {
     MlsSavedBuffer = nullptr;
 }
 
+namespace {
+int g_capture_buffer_users = 0;
+}  // namespace
+
+int AcquireMlsCaptureBuffers() {
+    if (AllocateMlsCaptureBuffers() != 0) return 1;
+    ++g_capture_buffer_users;
+    return 0;
+}
+
+void ReleaseMlsCaptureBuffers() {
+    if (g_capture_buffer_users > 0 && --g_capture_buffer_users == 0) FreeMlsCaptureBuffers();
+}
+
+int MlsCaptureBufferUsers() { return g_capture_buffer_users; }
+
 MlsTables GlobalMlsTables() {
     return MlsTables{reinterpret_cast<uint32_t*>(MlsSequenceBits), MlsPermutationTables[0], MlsPermutationTables[1]};
 }

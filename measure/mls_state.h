@@ -39,6 +39,13 @@ MlsMeterValues CurrentMeterValues();
 // neither exists).
 int AllocateMlsCaptureBuffers();
 void FreeMlsCaptureBuffers();
+// The buffers for one more window that measures (the MLS page, the room equalizer): allocated for the first,
+// shared with the others; each release is one user fewer, and the last one frees them, so a window that closes
+// never frees them under another that is still open. Acquire returns 0, or 1 when memory ran out (then that
+// window holds nothing and need not release).
+int AcquireMlsCaptureBuffers();
+void ReleaseMlsCaptureBuffers();
+int MlsCaptureBufferUsers();
 
 // The functions' buffers as the global records provide them (AllocateDspBuffers and AllocateCurveBuffers must
 // have run).

@@ -161,3 +161,15 @@ MlsFileKind MlsFileKindOf(const std::string& path) {
     if (end == "txt") return MlsFileKind::kText;
     return MlsFileKind::kOther;
 }
+
+FilePickerDescription ResFilePicker(bool for_save) {
+    FilePickerDescription d;
+    d.filters = {{"MLS Impulse (*.RES)", "*.res"}, {"Text Files (*.txt)", "*.txt"}, {"WAV Files (*.wav)", "*.wav"},
+                 {"All Files (*.*)", "*.*"}};
+    d.default_extension = "res";  // a name typed without one is saved as a measurement file
+    d.for_save = for_save;
+    d.overwrite_prompt = for_save;
+    d.create_prompt = !for_save;
+    d.hide_read_only = !for_save;
+    return d;
+}

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/file_picker.h"
 #include "app/messages.h"
 
 inline constexpr std::size_t kResDataBytes16 = 1053999;
@@ -69,6 +70,11 @@ int WriteResFile(const std::string& path, const uint8_t* saved, uint32_t capture
 // end down to the second character; nothing when there is none), then "_44k", "_48k" or "_96k". The stem is
 // shortened where the suffix would not fit.
 void ProposeResFileName(char* buffer, std::size_t capacity, uint32_t rate_index);
+
+// The picker of measurement files, shared by the MLS page and the room equalizer: "MLS Impulse (*.RES)", then
+// text, WAV and all files; opening asks to create a missing file and hides read-only, saving asks before
+// overwriting. A name typed without an extension gets ".res".
+FilePickerDescription ResFilePicker(bool for_save);
 
 // The reader a chosen path selects by its last three characters, compared without case.
 enum class MlsFileKind { kRes, kWav, kText, kOther };

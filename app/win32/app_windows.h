@@ -24,6 +24,7 @@ struct SharedDrawingObjects {
         GreenPen5, AzurePen5, OrangePen5, MagentaPen5, PurplePen5, MagentaPen2;
     HBRUSH CyanBrush, YellowBrush, GreyBrush164, GreyBrush64, WhiteBrush, GreyBrush128, BlueBrush;
     HBRUSH MeterBrushes[18];
+    HBRUSH MeasuredMarkerBrush, EmptyMarkerBrush;  // the room equalizer's location markers
 };
 extern SharedDrawingObjects Gdi;
 

@@ -2,6 +2,7 @@
 
 #include "app/win32/app_windows.h"
 #include "measure/win32/mls_windows.h"
+#include "measure/win32/room_eq_windows.h"
 #include "panels/win32/control_panels.h"
 #include "tools/win32/tool_windows.h"
 
@@ -9,6 +10,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     InstallControlPanels();
     InstallMeasurementWindows();
     InstallToolWindows();
+    InstallRoomEqualizer();
     if (!StartApplication(instance, previous, commandLine, showCommand)) {
         ReleaseApplication();
         return 1;

@@ -44,6 +44,8 @@ void CreateSharedDrawingObjects() {
     Gdi.GreyBrush128 = Brush(128, 128, 128);
     for (int i = 0; i < 18; ++i) Gdi.MeterBrushes[i] = CreateSolidBrush(kMeterColours[i]);
     Gdi.BlueBrush = Brush(0, 32, 255);
+    Gdi.MeasuredMarkerBrush = Brush(228, 0, 0);
+    Gdi.EmptyMarkerBrush = Brush(0, 228, 0);
 }
 
 void DeleteSharedDrawingObjects() {
@@ -51,7 +53,8 @@ void DeleteSharedDrawingObjects() {
                          Gdi.BluePen1,     Gdi.BluePen2,    Gdi.GreenPen2,    Gdi.DarkGreenPen1, Gdi.MagentaPen4,
                          Gdi.RedPen2,      Gdi.RedPen5,     Gdi.GreenPen5,    Gdi.AzurePen5,    Gdi.OrangePen5,
                          Gdi.MagentaPen5,  Gdi.PurplePen5,  Gdi.MagentaPen2,  Gdi.CyanBrush,    Gdi.YellowBrush,
-                         Gdi.GreyBrush164, Gdi.GreyBrush64, Gdi.WhiteBrush,   Gdi.GreyBrush128, Gdi.BlueBrush};
+                         Gdi.GreyBrush164, Gdi.GreyBrush64, Gdi.WhiteBrush,   Gdi.GreyBrush128, Gdi.BlueBrush,
+                         Gdi.MeasuredMarkerBrush, Gdi.EmptyMarkerBrush};
     for (HGDIOBJ o : objects)
         if (o) DeleteObject(o);
     for (HBRUSH b : Gdi.MeterBrushes)

@@ -193,18 +193,6 @@ void OnInitDialog(HWND page) {
 
 // ---- Run MLS ----
 
-FilePickerDescription ResFilePicker(bool for_save) {
-    FilePickerDescription d;
-    d.filters = {{"MLS Impulse (*.RES)", "*.res"}, {"Text Files (*.txt)", "*.txt"}, {"WAV Files (*.wav)", "*.wav"},
-                 {"All Files (*.*)", "*.*"}};
-    d.default_extension = "res";  // a name typed without one is saved as a measurement file
-    d.for_save = for_save;
-    d.overwrite_prompt = for_save;
-    d.create_prompt = !for_save;
-    d.hide_read_only = !for_save;
-    return d;
-}
-
 // The end of every run, load and import: the impulse window's title, distance box, window and repaint.
 void FinishRun() {
     SetImpulseWindowTitle();

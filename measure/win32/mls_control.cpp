@@ -21,6 +21,8 @@ HWND MlsControlPage = nullptr;
 
 namespace {
 
+bool g_holds_capture_buffers = false;
+
 AudioStreamFactory* g_run_streams = nullptr;
 
 void OpenMeasurementWindows() {
@@ -42,6 +44,8 @@ void ShowControlPage(int selection) {
 }
 
 void OnInitDialog(HWND dialog) {
+    // The capture buffers are shared with the room equalizer: the dialog is one of their users while it is open.
+    g_holds_capture_buffers = AcquireMlsCaptureBuffers() == 0;
     MlsTabControl = CreateWindowA(WC_TABCONTROLA, nullptr, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 1, 1, 290, 741, dialog,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MLS_TAB)), AppInstance, nullptr);
     SendMessageA(MlsTabControl, WM_SETFONT, reinterpret_cast<WPARAM>(Gdi.SmallFont), TRUE);
@@ -67,15 +71,17 @@ void OnTabChange() {
     }
 }
 
-// The capture buffers live as long as the dialog: a page change keeps the last capture for Save IR. They go
-// only when no thread of a run can still be writing them.
+// The capture buffers live as long as the dialog: a page change keeps the last capture for Save IR. The dialog
+// lets them go only when no thread of a run can still be writing them, and they are freed only when the room
+// equalizer does not hold them too.
 void OnDestroy() {
     MlsControlWindow = nullptr;
     if (MlsControlPage) DestroyWindow(MlsControlPage);
     MlsControlPage = nullptr;
     MlsTabControl = nullptr;
     if (IrPresent == 1) CurrentDriver->block_2148308[kImpedanceFlagWord] = 0;
-    if (StopMeasurementThreads(MlsRun(), PumpSentMessages)) FreeMlsCaptureBuffers();
+    if (StopMeasurementThreads(MlsRun(), PumpSentMessages) && g_holds_capture_buffers) ReleaseMlsCaptureBuffers();
+    g_holds_capture_buffers = false;
 }
 
 }  // namespace

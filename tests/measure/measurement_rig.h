@@ -80,7 +80,13 @@ struct MeasurementRig {
     }
 
     MeasurementThreadSettings Settings(uint32_t capture24, uint32_t rate, uint32_t debug = 0) const {
-        MeasurementThreadSettings s = MlsPageThreadSettings();
+        return Wired(MlsPageThreadSettings(), capture24, rate, debug);
+    }
+    // The room equalizer's settings over the same endpoints.
+    MeasurementThreadSettings RoomSettings(uint32_t capture24, uint32_t rate, uint32_t debug = 0) const {
+        return Wired(RoomEqThreadSettings(), capture24, rate, debug);
+    }
+    static MeasurementThreadSettings Wired(MeasurementThreadSettings s, uint32_t capture24, uint32_t rate, uint32_t debug) {
         s.SampleRate = rate;
         s.Capture24Bit = capture24;
         s.WasapiDebugMode = debug;

@@ -138,14 +138,7 @@ TEST(MlsMeasurementThreads, DebugModeDrawsEverySetUpLine) {
     }
     {
         PairRun p(1);
-        MeasurementThreadSettings s = RoomEqThreadSettings();
-        const MeasurementThreadSettings page = p.rig.Settings(1, 96000, 1);
-        s.SampleRate = page.SampleRate;
-        s.Capture24Bit = 1;
-        s.WasapiDebugMode = 1;
-        s.CaptureEndpointId = page.CaptureEndpointId;
-        s.RenderEndpointId = page.RenderEndpointId;
-        ASSERT_TRUE(p.rig.RunInStep(s));
+        ASSERT_TRUE(p.rig.RunInStep(p.rig.RoomSettings(1, 96000, 1)));
         ExpectSetUpLines(p.rig.view, 10, "GetDefaultAudioEndpoint OK", "GetDevicePeriod OK, 3 ms Period", 106667, 1024);
         ExpectSetUpLines(p.rig.view, 300, "GetDevice OK", "GetDevicePeriod OK, 3 ms Period", 106667, 1024);
         EXPECT_EQ(p.rig.view.LastAt(70, 20), "C124 ");
@@ -171,6 +164,23 @@ TEST(MlsMeasurementThreads, OtherBufferSizesKeepEveryFrame) {
         EXPECT_EQ(p.rig.view.LastAt(110, 20), "R99 ");
         p.ExpectReferenceIsTheStimulus(1);
     }
+}
+
+// The room equalizer's runs take only a device buffer of 1024 frames: another size fails the capture's set-up
+// at GetBufferSize with its status line and the capturing error title, nothing is captured, and the render
+// side, never signalled, gives up before opening its device.
+TEST(MlsMeasurementThreads, RoomRunsRefuseOtherBufferSizesVisibly) {
+    PairRun p(1);
+    p.rig.out.SetBufferFrames(1500);
+    p.rig.in.SetBufferFrames(1500);
+    ASSERT_TRUE(p.rig.RunInStep(p.rig.RoomSettings(1, 48000, 1)));
+    EXPECT_EQ(p.rig.view.LastAt(10, MeasurementStatusY(10)), "GetBufferSize AUDCLNT_E_BUFFER_SIZE_ERROR");
+    EXPECT_EQ(p.rig.run.CaptureResult.load(), HR_AUDCLNT_E_BUFFER_SIZE_ERROR);
+    EXPECT_EQ(p.rig.view.Titles(), std::vector<std::string>{kMeasurementCaptureErrorTitle});
+    EXPECT_EQ(p.rig.run.CapturedFrames.load(), 0u);
+    EXPECT_EQ(p.rig.run.RenderExitCode.load(), kMeasurementRenderNoCaptureExitCode);
+    EXPECT_EQ(p.rig.running.load(), 0);
+    EXPECT_EQ(p.rig.render_running.load(), 0);
 }
 
 namespace {

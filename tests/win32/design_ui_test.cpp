@@ -25,6 +25,7 @@
 #include "app/win32/window_registry.h"
 #include "app_session.h"
 #include "modal_script.h"
+#include "pane_solve.h"
 #include "screen_capture.h"
 #include "design/pane_editor.h"
 #include "design/win32/design_windows.h"
@@ -89,23 +90,8 @@ protected:
     }
     const PaneRecord& Pane1() const { return *PaneRecords[0]; }
     int Solve(std::vector<std::string>* texts) {
-        ValidationContext vc;
-        vc.panes = PaneRecords;
-        vc.output_mode = OutputMode;
-        vc.curve_view_flags = CurveViewFlags;
-        vc.routing_matrix = RoutingMatrix;
-        vc.curves = PlotCurveTable;
         MessageList messages;
-        int code = ValidateNetwork(*WorkingNet, vc, &messages);
-        if (code == 0) {
-            SolverInputs in;
-            in.block_frames = BlockFrames;
-            in.bin_frequency = BinFrequencyTable;
-            in.colour_scheme = ColourScheme;
-            SolverOutputs out;
-            out.curves = PlotCurveTable;
-            code = SolveNetwork(WorkingNet, in, out, &messages);
-        }
+        const int code = ValidateAndSolveWorkingNetwork(&messages);
         for (const HvMessage& m : messages) texts->push_back(m.text);
         return code;
     }

@@ -29,6 +29,7 @@
 #include "layout_check.h"
 #include "measure/resource_ids.h"
 #include "measure/win32/mls_windows.h"
+#include "measure/win32/room_eq_windows.h"
 #include "panels/resource_ids.h"
 #include "panels/win32/control_panels.h"
 #include "screen_capture.h"
@@ -80,6 +81,23 @@ void RunElementDialogOfKind(int kind) {
         }
     ASSERT_GE(SelectedElement, 0) << "no element of kind " << kind << " in pane 1";
     RunElementDialog(kind, PaneWindows[1] ? PaneWindows[1] : FrameWindow);
+}
+
+// The room equalizer edits a room-EQ block: one is added to pane 1's network after its last element.
+void RunRoomEqDialogOfPane1() {
+    LoadPaneNetwork(*PaneRecords[0], WorkingNet);
+    ActivePane = 1;
+    const int slot = ElementListLength(*WorkingNet);
+    ASSERT_LT(slot, kMaxElements);
+    WorkingNet->elements[slot].kind = RoomEqBlock;
+    WorkingNet->params[slot].p[kParamLowEdge] = 20.0f;
+    WorkingNet->params[slot].p[kParamHighEdge] = 200.0f;
+    WorkingNet->params[slot].p[kParamPlotFlag] = 16.0f;
+    SelectedElement = slot;
+    // The caption reads out the plot under the mouse: the pointer stays off the dialog, so the check finds it
+    // by its title.
+    SetCursorPos(0, 0);
+    RunElementDialog(RoomEqBlock, PaneWindows[1] ? PaneWindows[1] : FrameWindow);
 }
 
 void PanelCommand(int id) { SendMessageA(DesignPlayerPanelWindow, WM_COMMAND, static_cast<WPARAM>(id), 0); }
@@ -154,6 +172,7 @@ const LayoutCase kWindows[] = {
     Modal("ExportImpulseResponse", "Optimize / Export Impulse Response", [] { FrameCommand(IDM_EXPORT_IR); }),
     Window("IrView", [] { FrameCommand(IDM_POSITION_IR); return IrChildWindow; }),
     Window("IrSplView", [] { FrameCommand(IDM_POSITION_IR); return IrSplChildWindow; }),
+    Modal("RoomEqualizer", "Minimum-Phase Room Equalizer", RunRoomEqDialogOfPane1),
 };
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -212,6 +231,7 @@ protected:
     void SetUp() override {
         AppSession::SetUp();
         InstallToolWindows();
+        InstallRoomEqualizer();
         ASSERT_TRUE(StartWithPanels());
         Pump();
     }
