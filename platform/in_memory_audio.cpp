@@ -237,6 +237,14 @@ bool InMemoryEndpoint::Tick() {
     return InMemoryAccess::TickLocked(*this);
 }
 
+bool InMemoryEndpoint::TickWithCaptureBytes(const void* data, std::size_t bytes) {
+    std::lock_guard<std::mutex> lock(core_->mutex);
+    if (!state_->holder || !state_->started) return false;
+    const auto* p = static_cast<const uint8_t*>(data);
+    state_->continuous.insert(state_->continuous.end(), p, p + bytes);
+    return InMemoryAccess::TickLocked(*this);
+}
+
 void InMemoryEndpoint::QueueCapturePacket(std::vector<uint8_t> bytes, uint32_t frames, uint32_t flags) {
     std::lock_guard<std::mutex> lock(core_->mutex);
     state_->queued.push_back(Packet{std::move(bytes), frames, flags});

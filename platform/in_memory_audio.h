@@ -42,6 +42,10 @@ public:
 
     // One device period. False (and nothing happens) while no started stream holds the endpoint.
     bool Tick();
+    // One capture period that brings `bytes` with it: AppendCaptureBytes and Tick as one step, so that what
+    // arrives while no started stream holds the endpoint is lost, as sound is that nobody records (False
+    // then), and never waits for the next stream.
+    bool TickWithCaptureBytes(const void* data, std::size_t bytes);
 
     // Capture data, in the order it is to come back.
     void QueueCapturePacket(std::vector<uint8_t> bytes, uint32_t frames, uint32_t flags = 0);

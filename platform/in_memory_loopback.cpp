@@ -130,10 +130,8 @@ bool InMemoryLoopback::Tick() {
     }
     std::vector<uint8_t> captured;
     ProcessPeriod(played, render_format, frames, &captured, capture_format);
-    if (capturing) {
-        capture_.AppendCaptureBytes(captured.data(), captured.size());
-        capture_.Tick();
-    }
+    // One step: a capture stream that stops meanwhile leaves nothing behind for the next one.
+    if (capturing) capture_.TickWithCaptureBytes(captured.data(), captured.size());
     ++ticks_;
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -94,9 +95,6 @@ struct MeasurementRig {
         return s;
     }
 
-    // Ticks the loop-back while either thread runs. Before each tick the render thread has handed over its
-    // next grant (while its stream runs) and the capture thread has taken every packet so far (while its
-    // stream runs); a tick waits while the capture side is still on its way to its start.
     // Starts a run; the endpoints' counts go on from earlier runs, so the steps count from where it found them.
     MeasurementStartResult Start(const MeasurementThreadSettings& s) {
         out_ticks_ = out.Ticks();
@@ -106,22 +104,33 @@ struct MeasurementRig {
         return StartMeasurementThreads(run, s);
     }
 
-    void DriveInStep(int tick_pause_us = 0) {
+    // Ticks the loop-back while either thread runs. Before each tick the render thread has handed over its
+    // next grant (while its stream runs) and the capture thread has taken every packet so far (while its
+    // stream runs). A tick waits while either side is on its way to its start (its flag up, its stream not yet
+    // started): the render thread signals its readiness before it starts its stream, so the capture stream
+    // may start first, and a period ticked then would reach the capture before any stimulus, or reach the
+    // render stream before its first grant. `before_tick` (may be empty) is called with the ticks of this run
+    // so far before each tick, for a test that holds the clock until it has acted.
+    void DriveInStep(int tick_pause_us = 0, const std::function<void(uint64_t)>& before_tick = {}) {
         std::atomic<int>& capture_flag = run.Running ? *run.Running : running;
         std::atomic<int>& render_flag = run.RenderRunning ? *run.RenderRunning : render_running;
+        const uint64_t loop_ticks = loop.Ticks();
         while (capture_flag.load() || render_flag.load()) {
             const bool rendering = out.Started();
             const bool capturing = in.Started();
-            if (!capturing && (capture_flag.load() != 0 || !rendering)) {
+            const bool render_on_its_way = !rendering && render_flag.load() != 0;
+            const bool capture_on_its_way = !capturing && capture_flag.load() != 0;
+            if ((!rendering && !capturing) || render_on_its_way || capture_on_its_way) {
                 std::this_thread::sleep_for(std::chrono::microseconds(100));
                 continue;
             }
             if (rendering)
-                WaitFor([&] { return out.Releases() - out_releases_ > out.Ticks() - out_ticks_ || !out.Started(); }, 3000);
+                WaitFor([&] { return out.Releases() - out_releases_ > out.Ticks() - out_ticks_ || !out.Started(); }, 30000);
+            if (before_tick) before_tick(loop.Ticks() - loop_ticks);
             if (tick_pause_us > 0) std::this_thread::sleep_for(std::chrono::microseconds(tick_pause_us));
             loop.Tick();
             if (capturing)
-                WaitFor([&] { return in.Releases() - in_releases_ >= in.Ticks() - in_ticks_ || !in.Started(); }, 3000);
+                WaitFor([&] { return in.Releases() - in_releases_ >= in.Ticks() - in_ticks_ || !in.Started(); }, 30000);
         }
     }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -287,23 +289,43 @@ TEST(MlsMeasurementThreads, SilentCaptureDeviceEndsWithoutATitle) {
     EXPECT_EQ(p.rig.render_running.load(), 0);
 }
 
-// A wait that runs out asks the threads to stop: they leave at their next period and are joined.
+// A wait that runs out asks the threads to stop: they leave at their next period, each with its stream's
+// Stop as the result (not a time-out), and are joined. The clock keeps the run from ending before the wait
+// has run out, whatever the load: once both threads are in their loops it plays a period only every 20 ms
+// until the stop is asked, and none past period 200, so the run can only end through the request; a second
+// run on the same pair then records the whole stimulus again, with nothing of the first run before it.
 TEST(MlsMeasurementThreads, WaitThatRunsOutStopsTheThreads) {
     PairRun p(1);
     ASSERT_EQ(p.rig.Start(p.rig.Settings(1, 48000)), MeasurementStartResult::kStarted);
-    std::thread clock([&] { p.rig.DriveInStep(3000); });  // a run of about a second
+    const auto stop_asked = [&] { return p.rig.run.StopRequest.load() != 0; };
+    std::thread clock([&] {
+        p.rig.DriveInStep(0, [&](uint64_t ticks) {
+            if (stop_asked()) return;
+            if (ticks >= 200) WaitFor(stop_asked, 60000);
+            else std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        });
+    });
+    ASSERT_TRUE(WaitFor([&] { return p.rig.run.CapturedFrames.load() > 0 && p.rig.run.RenderedFrames.load() > 0; }, 30000));
     ASSERT_TRUE(WaitForMeasurementThreads(p.rig.run, 50));
     clock.join();
     EXPECT_FALSE(MeasurementThreadsAlive(p.rig.run));
+    EXPECT_GT(p.rig.run.CapturedFrames.load(), 0u);
     EXPECT_LT(p.rig.run.CapturedFrames.load(), 337920u);
+    EXPECT_LT(p.rig.run.RenderedFrames.load(), 262144u);
+    EXPECT_EQ(p.rig.run.CaptureResult.load(), 0);
+    EXPECT_EQ(p.rig.run.RenderResult.load(), 0);
+    EXPECT_EQ(p.rig.run.CaptureExitCode.load(), kMeasurementCaptureExitCode);
+    EXPECT_EQ(p.rig.run.RenderExitCode.load(), kMeasurementRenderExitCode);
     EXPECT_EQ(p.rig.running.load(), 0);
     EXPECT_EQ(p.rig.render_running.load(), 0);
     EXPECT_TRUE(p.rig.view.Titles().empty());
     // A second run starts on the same pair once the first is joined.
+    std::fill(p.capture.begin(), p.capture.end(), 0xEE);
     ASSERT_TRUE(p.rig.RunInStep(p.rig.Settings(1, 48000)));
     EXPECT_EQ(p.rig.run.CaptureResult.load(), 0);
     EXPECT_EQ(p.rig.run.RenderResult.load(), 0);
     EXPECT_EQ(p.rig.run.CapturedFrames.load(), 337920u);
+    p.ExpectReferenceIsTheStimulus(1);
 }
 
 namespace {

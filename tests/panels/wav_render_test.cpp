@@ -2,6 +2,9 @@
 // reaches the device equals a direct convolution of the file's samples with each output's FIR (within one
 // step of 24 bits), song after song through the loader, after a jump to another song, and up to a stop in
 // the middle of a song; the set-up failures, the device time-out and the timing texts.
+//
+// The device's clock runs in step with the thread (a period passes once the thread has handed over its
+// grant), so no period is lost to scheduling however loaded the machine is.
 #include "panels/wav_render.h"
 
 #include <gtest/gtest.h>
@@ -85,11 +88,32 @@ protected:
         targets_.InputMode = &input_mode_;
         run_.Song = &player_.Song;
         run_.SongJumpRequest = &player_.SongJumpRequest;
-        render_.SetAutoTick(300);
+        clock_ = std::thread([this, played = render_.Releases()] { RunDeviceClock(played); });
     }
     ~WavRender() override {
         running_ = 0;
         StopEngine(session_, 5000);
+        clock_stop_ = true;
+        clock_.join();
+    }
+
+    // The device plays a period once the thread has released a grant since the last one (the silent period
+    // that opens a song, then each block): the thread is never overtaken by the device, whatever the load.
+    // From block slow_from_block_ on, while the song neither was stopped nor asked to jump, a period passes
+    // only every 200 ms: the song cannot end before the test has acted, and the thread's one-second wait for
+    // its period never runs out.
+    void RunDeviceClock(uint64_t played) {
+        while (!clock_stop_.load()) {
+            const uint64_t released = render_.Releases();
+            if (!clock_on_.load() || released == played || !render_.Started()) {
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+                continue;
+            }
+            if (run_.BlocksDelivered.load() >= slow_from_block_.load() && running_.load() != 0 &&
+                player_.SongJumpRequest.load() == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            if (render_.Tick()) played = released;
+        }
     }
 
     TestSong AddSong(const std::string& name, int channels, int bits, int frames, unsigned seed) {
@@ -182,6 +206,10 @@ protected:
     WavRun run_;
     int port_of_[17] = {};
     std::vector<Tap> fir_[17];
+    std::atomic<bool> clock_on_{true};
+    std::atomic<uint32_t> slow_from_block_{~0u};
+    std::atomic<bool> clock_stop_{false};
+    std::thread clock_;
 };
 
 TEST_F(WavRender, SongsPlayInTurnAsTheirConvolutionAndEndTheList) {
@@ -217,6 +245,7 @@ TEST_F(WavRender, AJumpEndsTheSongAtItsNextBlockAndTheChosenSongStartsFromSilenc
     const TestSong a = AddSong("a.wav", 2, 24, 40 * kN, 3);
     AddSong("b.wav", 2, 16, kN, 4);
     const TestSong c = AddSong("c.wav", 2, 16, 2 * kN, 5);
+    slow_from_block_ = 3;
     running_ = 1;
     ASSERT_EQ(LoadAndStart().kind, SongLoadKind::kLoaded);
     ASSERT_TRUE(WaitFor([&] { return run_.BlocksDelivered.load() >= 3; }));
@@ -242,6 +271,7 @@ TEST_F(WavRender, AJumpEndsTheSongAtItsNextBlockAndTheChosenSongStartsFromSilenc
 TEST_F(WavRender, AStopInTheMiddleOfASongEndsItWithoutTheNextSong) {
     const TestSong a = AddSong("a.wav", 2, 16, 60 * kN, 6);
     AddSong("b.wav", 2, 16, kN, 7);
+    slow_from_block_ = 5;
     running_ = 1;
     ASSERT_EQ(LoadAndStart().kind, SongLoadKind::kLoaded);
     ASSERT_TRUE(WaitFor([&] { return run_.BlocksDelivered.load() >= 5; }));
@@ -279,7 +309,7 @@ TEST_F(WavRender, ARefusedDeviceShowsTheErrorTitleAndTheListGoesOn) {
 
 TEST_F(WavRender, ADeviceThatStopsTickingMovesOnWithoutATitle) {
     AddSong("a.wav", 2, 16, 4 * kN, 10);
-    render_.SetAutoTick(0);
+    clock_on_ = false;
     running_ = 1;
     ASSERT_EQ(LoadAndStart().kind, SongLoadKind::kLoaded);
     ASSERT_TRUE(render_.WaitUntilStarted(5000));

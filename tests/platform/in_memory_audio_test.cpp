@@ -131,6 +131,38 @@ TEST_F(InMemoryAudio, CaptureDataComesBackInOrder) {
     EXPECT_EQ(stream->Stop(), HR_S_OK);
 }
 
+// A period that comes with its sound reaches only a stream that runs: what arrives before the start or after
+// the stop is lost, and the next stream of the endpoint hears silence, not what the last one missed.
+TEST_F(InMemoryAudio, APeriodWithItsSoundReachesOnlyARunningStream) {
+    const uint32_t align = StereoPcm16().BlockAlign();
+    const std::vector<uint8_t> early = Pattern(kFrames * align, 1), heard = Pattern(kFrames * align, 2),
+                               late = Pattern(kFrames * align, 3);
+    const uint8_t* bytes = nullptr;
+    uint32_t frames = 0, flags = 0;
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        auto stream = system_.NewCaptureStream();
+        ASSERT_EQ(RunSetup(*stream, L"{capture-1}", StereoPcm16(), duration_).code, HR_S_OK);
+        ASSERT_TRUE(capture_.TickWithCaptureBytes(heard.data(), heard.size()));
+        ASSERT_EQ(stream->WaitForPeriod(0), WaitResult::Signalled);
+        ASSERT_EQ(stream->GetBuffer(&bytes, &frames, &flags), HR_S_OK);
+        ASSERT_EQ(frames, kFrames);
+        // The first stream hears its period; the second one the same, nothing of the first stream's late one.
+        EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + kFrames * align), heard);
+        EXPECT_EQ(flags, 0u);
+        ASSERT_EQ(stream->ReleaseBuffer(frames), HR_S_OK);
+        ASSERT_TRUE(capture_.Tick());  // a period with nothing in it: silence
+        ASSERT_EQ(stream->GetBuffer(&bytes, &frames, &flags), HR_S_OK);
+        EXPECT_EQ(flags, kBufferFlagSilent);
+        ASSERT_EQ(stream->ReleaseBuffer(frames), HR_S_OK);
+        ASSERT_EQ(stream->Stop(), HR_S_OK);
+        EXPECT_FALSE(capture_.TickWithCaptureBytes(late.data(), late.size()));
+        stream->Close();
+        EXPECT_FALSE(capture_.TickWithCaptureBytes(early.data(), early.size()));
+    }
+    EXPECT_EQ(capture_.Ticks(), 4u);
+}
+
 TEST_F(InMemoryAudio, QueuedPacketsKeepTheirSizeAndFlags) {
     auto stream = system_.NewCaptureStream();
     ASSERT_EQ(RunSetup(*stream, L"{capture-1}", StereoPcm16(), duration_).code, HR_S_OK);

@@ -141,7 +141,12 @@ TEST(InMemoryAudioLoopback, SilenceWhenNothingWasReleasedAndNothingHeardBeforeTh
 }
 
 // A render thread and a capture thread, each waiting on its stream's period event as the measurement threads
-// do, against the loop-back's own clock.
+// do, against the loop-back's own clock. The clock does not wait for the threads: a render thread that is late
+// for a period leaves a period of silence and its frames come out one period later, so what is checked holds
+// whatever the load: every frame of the ramp comes back once and in order on the reference, with nothing but
+// silence between, and the measured channel is the reference three frames later throughout. The capture
+// thread takes every packet waiting at each wake-up, so it would have to miss eight periods in a row (160 ms)
+// before the device dropped one.
 TEST(InMemoryAudioLoopback, StreamThreadsRunOnTheSharedClock) {
     Rig rig;
     rig.loop.SetMeasuredPath(3, {1.0});
@@ -149,8 +154,10 @@ TEST(InMemoryAudioLoopback, StreamThreadsRunOnTheSharedClock) {
     Open(*rig.render, L"out", f);
     Open(*rig.capture, L"in", f);
     constexpr int kPeriods = 12;
-    std::vector<int16_t> heard(static_cast<std::size_t>(kPeriods + 8) * kFrames * 2, 0);
-    std::atomic<int> captured_periods{0};
+    constexpr int kRampFrames = kPeriods * kFrames;
+    std::vector<int16_t> heard;  // every captured frame, both channels, in order
+    std::atomic<int> ramp_heard{0};
+    std::atomic<uint64_t> dropped{~0ull};  // packets the device dropped before the capture had everything
     // Period 0 is written before the clock starts; each wake-up writes the next.
     auto write_period = [&](int p) {
         uint8_t* data = nullptr;
@@ -164,32 +171,41 @@ TEST(InMemoryAudioLoopback, StreamThreadsRunOnTheSharedClock) {
     write_period(0);
     std::thread render_thread([&] {
         for (int p = 1; p < kPeriods; ++p) {
-            if (rig.render->WaitForPeriod(2000) != WaitResult::Signalled) return;
+            if (rig.render->WaitForPeriod(10000) != WaitResult::Signalled) return;
             write_period(p);
         }
     });
     std::thread capture_thread([&] {
-        for (int p = 0; p < kPeriods + 8; ++p) {
-            if (rig.capture->WaitForPeriod(2000) != WaitResult::Signalled) return;
+        // Until the last frame of the ramp and its measured copy three frames later are in.
+        while (ramp_heard.load() < kRampFrames || heard.size() < static_cast<std::size_t>(kRampFrames + 4) * 2) {
+            if (rig.capture->WaitForPeriod(10000) != WaitResult::Signalled) return;
             const uint8_t* data = nullptr;
             uint32_t frames = 0, flags = 0;
-            if (rig.capture->GetBuffer(&data, &frames, &flags) < 0 || !data) continue;
-            std::memcpy(&heard[static_cast<std::size_t>(p) * kFrames * 2], data, frames * 4);
-            rig.capture->ReleaseBuffer(frames);
-            captured_periods.fetch_add(1);
+            while (rig.capture->GetBuffer(&data, &frames, &flags) == HR_S_OK) {
+                const auto* s = reinterpret_cast<const int16_t*>(data);
+                for (uint32_t n = 0; n < frames; ++n) {
+                    const int16_t ref = (flags & kBufferFlagSilent) ? 0 : s[2 * n];
+                    heard.push_back(ref);
+                    heard.push_back((flags & kBufferFlagSilent) ? 0 : s[2 * n + 1]);
+                    if (ref == ramp_heard.load() + 1) ramp_heard.fetch_add(1);
+                }
+                rig.capture->ReleaseBuffer(frames);
+            }
         }
+        dropped = rig.in.DroppedPackets();
     });
-    rig.loop.SetAutoTick(10000);
+    rig.loop.SetAutoTick(20000);
     render_thread.join();
     capture_thread.join();
     rig.loop.SetAutoTick(0);
-    EXPECT_EQ(captured_periods.load(), kPeriods + 8);
-    // The ramp comes back whole on the reference, and three frames later on the measured channel.
-    std::size_t start = 0;
-    while (start < heard.size() / 2 && heard[2 * start] != 1) ++start;
-    ASSERT_LT(start, heard.size() / 2);
-    int ramp = 0;
-    for (std::size_t n = start; n < heard.size() / 2 && heard[2 * n] == static_cast<int16_t>(ramp + 1); ++n) ++ramp;
-    EXPECT_GE(ramp, static_cast<int>((kPeriods - 2) * kFrames));
-    for (int n = 0; n < ramp; ++n) ASSERT_EQ(heard[2 * (start + n + 3) + 1], heard[2 * (start + n)]) << n;
+    EXPECT_EQ(dropped.load(), 0u);
+    ASSERT_EQ(ramp_heard.load(), kRampFrames);
+    int next = 1;
+    for (std::size_t n = 0; n < heard.size() / 2; ++n) {
+        const int16_t ref = heard[2 * n];
+        if (ref != 0) ASSERT_EQ(ref, next++) << n;  // nothing but the ramp, in order, and silence
+        if (n >= 3) ASSERT_EQ(heard[2 * n + 1], heard[2 * (n - 3)]) << n;
+        else ASSERT_EQ(heard[2 * n + 1], 0) << n;
+    }
+    EXPECT_EQ(next, kRampFrames + 1);
 }
