@@ -137,15 +137,16 @@ struct BenchEngine {
     }
 
     void Block(const LiveBlockValues& live) {
-        ConvertCaptureBlock(device.data(), N, capture, live.BbmGain, ctx->InputBlock, peaks);
+        ConvertCaptureBlock(device.data(), N, capture, live.BbmGain, ctx->InputBlock, peaks, PortsInUse(*ctx));
         ProcessEngineBlock(*ctx, live);
     }
 };
 
 std::string EngineLabel() { return PathLabel(FftPathName(FftChosenPath())); }
 
-// The whole block of the engine, single-threaded: conversion of twelve captured channels into the nine
-// ports, the input transforms, the outputs' products and inverse transforms, the output stage.
+// The whole block of the engine, single-threaded: conversion of twelve captured channels into the ports
+// the outputs read (as the capture thread does it) with the peaks of all, the input transforms, the
+// outputs' products and inverse transforms, the output stage.
 void TimeEngineBlock(benchmark::State& state, Layout layout) {
     BenchEngine e(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), layout);
     LiveBlockValues live;
@@ -374,7 +375,7 @@ BlockNeeds EstimateBlock(int N, int ports, int outputs, int history_reads) {
     need.flops += std::ceil(outputs / 2.0) * transform + outputs * half * 2.0;  // joins and inverse pairs
     need.flops += outputs * N * 5.0 * 2.0;                                  // output stage
     need.flops += 12.0 * N;                                                 // conversion
-    need.bytes += 12.0 * N * 4 + kEngineInputPorts * points * 8;            // capture, nine port blocks
+    need.bytes += 12.0 * N * 4 + ports * points * 8;                        // capture, the port blocks in use
     need.bytes += history_reads * half * 8 * kEnginePartitions + ports * half * 8;  // histories read, written
     need.bytes += outputs * half * 8 * kEnginePartitions;                   // partition spectra
     need.bytes += outputs * (points * 8 + N * 4 * 2 + N * 4);               // accumulators, tails, words

@@ -7,6 +7,10 @@
 #include "engine/fft.h"
 #include "engine/output_stage.h"
 
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace {
 
 std::atomic<int> g_kernel_limit{static_cast<int>(BlockKernels::kWidest)};
@@ -86,42 +90,132 @@ inline void Deinterleave(V lo, V hi, V* re, V* im) {
 
 #if defined(HV_BLOCK_V128) && defined(__x86_64__)
 #define HV_BLOCK_V256 1
-// Four complex points a vector, taken only when the processor reports AVX at run time.
+// Four complex points a vector, taken only when the processor reports AVX at run time; the same kernels
+// again for processors with AVX2.
 #pragma GCC push_options
 #pragma GCC target("avx")
 namespace v256 {
-typedef float V __attribute__((vector_size(32)));
-typedef int32_t I __attribute__((vector_size(32)));
-constexpr int kPoints = 4;
-inline V Load(const float* p) {
-    V v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline void Store(float* p, V v) { std::memcpy(p, &v, sizeof v); }
-inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0, 2, 2, 4, 4, 6, 6}); }
-inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3, 5, 5, 7, 7}); }
-inline V SwapPairs(V x) { return __builtin_shuffle(x, I{1, 0, 3, 2, 5, 4, 7, 6}); }
-inline V Sign() { return V{-1.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f}; }
-inline V Alternate(float a, float b) { return V{a, b, a, b, a, b, a, b}; }
-inline V Reverse(V x) { return __builtin_shuffle(x, I{6, 7, 4, 5, 2, 3, 0, 1}); }
-inline I EvenLanes() { return I{-1, 0, -1, 0, -1, 0, -1, 0}; }
-inline void Interleave(V re, V im, V* lo, V* hi) {
-    *lo = __builtin_shuffle(re, im, I{0, 8, 1, 9, 2, 10, 3, 11});
-    *hi = __builtin_shuffle(re, im, I{4, 12, 5, 13, 6, 14, 7, 15});
-}
-inline void Deinterleave(V lo, V hi, V* re, V* im) {
-    *re = __builtin_shuffle(lo, hi, I{0, 2, 4, 6, 8, 10, 12, 14});
-    *im = __builtin_shuffle(lo, hi, I{1, 3, 5, 7, 9, 11, 13, 15});
-}
-#include "engine/block_kernels.inc"
+#include "engine/block_v256.inc"
 }  // namespace v256
 #pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace v256x {
+#include "engine/block_v256.inc"
+}  // namespace v256x
+#pragma GCC pop_options
 
+// The steps around the forward and inverse transforms that take a spectrum to or from the planar groups
+// (the split of a shared transform, the real transforms of a lone block) in 256-bit vectors with the
+// lane-crossing permutes of AVX2, planar inside: eight points at a time, real and imaginary parts in separate
+// vectors, so that the arithmetic needs no shuffles. Interleaved points split by one shuffle each into the order 0, 1, 4, 5, 2, 3, 6, 7 (two points
+// per 128-bit half); the arithmetic runs in that order, and one shuffle puts a result back. Each point gets
+// the operations of RealForwardPoint and RealInversePoint, in their order.
+namespace avx2 {
+
+// Points p..p+7 of an interleaved array split into real and imaginary parts, in the order above.
+__attribute__((target("avx2"))) inline void SplitPoints(const float* p, __m256* re, __m256* im) {
+    const __m256 lo = _mm256_loadu_ps(p), hi = _mm256_loadu_ps(p + 8);
+    *re = _mm256_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0));
+    *im = _mm256_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1));
+}
+
+// Lane i to lane 7 - i. Points m..m+7 in the order above become, read from the top, points N - k - 0, 1, 4,
+// 5, 2, 3, 6, 7 when m = N - k - 7: the mirrors of points k..k+7 in the order of those points, and back.
+__attribute__((target("avx2"))) inline __m256 ReverseLanes(__m256 x) {
+    return _mm256_permutevar8x32_ps(x, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
+}
+
+// Eight values in the order above back into their natural order.
+__attribute__((target("avx2"))) inline __m256 NaturalOrder(__m256 x) {
+    return _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(x), _MM_SHUFFLE(3, 1, 2, 0)));
+}
+
+// Real and imaginary parts in the order above interleaved into points p..p+7.
+__attribute__((target("avx2"))) inline void StorePoints(float* p, __m256 re, __m256 im) {
+    _mm256_storeu_ps(p, _mm256_unpacklo_ps(re, im));
+    _mm256_storeu_ps(p + 8, _mm256_unpackhi_ps(re, im));
+}
+
+// SplitPairPoint for the points of planar groups first..last (none of them point 0) of a transform of
+// `points` points.
+__attribute__((target("avx2"))) void SplitPairGroups(const float* z, float* xa, float* xb, int points, int first,
+                                                     int last) {
+    const __m256 half = _mm256_set1_ps(0.5f);
+    for (int g = first; g <= last; ++g) {
+        const int k = kPlanarGroupPoints * g;
+        __m256 zr, zi, wr, wi;
+        SplitPoints(z + 2 * k, &zr, &zi);
+        SplitPoints(z + 2 * (points - k - 7), &wr, &wi);
+        wr = ReverseLanes(wr);
+        wi = ReverseLanes(wi);
+        float* a = xa + 2 * kPlanarGroupPoints * g;
+        float* b = xb + 2 * kPlanarGroupPoints * g;
+        _mm256_storeu_ps(a, NaturalOrder(_mm256_mul_ps(half, _mm256_add_ps(zr, wr))));
+        _mm256_storeu_ps(a + kPlanarGroupPoints, NaturalOrder(_mm256_mul_ps(half, _mm256_sub_ps(zi, wi))));
+        _mm256_storeu_ps(b, NaturalOrder(_mm256_mul_ps(half, _mm256_add_ps(zi, wi))));
+        _mm256_storeu_ps(b + kPlanarGroupPoints, NaturalOrder(_mm256_mul_ps(half, _mm256_sub_ps(wr, zr))));
+    }
+}
+
+// RealForwardPoint for the points of planar groups first..last (none of them point 0).
+__attribute__((target("avx2"))) void RealForwardGroups(const float* z, const float* w, float* x, int N, int first,
+                                                       int last) {
+    const __m256 half = _mm256_set1_ps(0.5f);
+    for (int g = first; g <= last; ++g) {
+        const int k = kPlanarGroupPoints * g;
+        __m256 zr, zi, mr, mi, tr, ti;
+        SplitPoints(z + 2 * k, &zr, &zi);
+        SplitPoints(z + 2 * (N - k - 7), &mr, &mi);
+        mr = ReverseLanes(mr);
+        mi = ReverseLanes(mi);
+        SplitPoints(w + 2 * k, &tr, &ti);
+        const __m256 er = _mm256_mul_ps(half, _mm256_add_ps(zr, mr)), ei = _mm256_mul_ps(half, _mm256_sub_ps(zi, mi));
+        const __m256 orr = _mm256_mul_ps(half, _mm256_add_ps(zi, mi)), oi = _mm256_mul_ps(half, _mm256_sub_ps(mr, zr));
+        const __m256 re = _mm256_add_ps(er, _mm256_sub_ps(_mm256_mul_ps(orr, tr), _mm256_mul_ps(oi, ti)));
+        const __m256 im = _mm256_add_ps(ei, _mm256_add_ps(_mm256_mul_ps(oi, tr), _mm256_mul_ps(orr, ti)));
+        _mm256_storeu_ps(x + 2 * kPlanarGroupPoints * g, NaturalOrder(re));
+        _mm256_storeu_ps(x + 2 * kPlanarGroupPoints * g + kPlanarGroupPoints, NaturalOrder(im));
+    }
+}
+
+// RealInversePoint for the pairs k, N - k of k = first.. in whole runs of eight ending at or before last,
+// in place. Returns the first k not done.
+__attribute__((target("avx2"))) int RealInversePairs(float* acc, const float* w, int N, int first, int last) {
+    const __m256 half = _mm256_set1_ps(0.5f);
+    int k = first;
+    for (; k + 7 <= last; k += 8) {
+        const int m = N - k - 7;
+        __m256 yr, yi, mr, mi, tr, ti, ur, ui;
+        SplitPoints(acc + 2 * k, &yr, &yi);
+        SplitPoints(acc + 2 * m, &mr, &mi);
+        mr = ReverseLanes(mr);
+        mi = ReverseLanes(mi);
+        SplitPoints(w + 2 * k, &tr, &ti);
+        SplitPoints(w + 2 * m, &ur, &ui);
+        ur = ReverseLanes(ur);
+        ui = ReverseLanes(ui);
+        // Point k from (y, mirror), point N - k from (mirror, y).
+        const __m256 er = _mm256_mul_ps(half, _mm256_add_ps(yr, mr)), ei = _mm256_mul_ps(half, _mm256_sub_ps(yi, mi));
+        const __m256 dr = _mm256_sub_ps(yr, mr), di = _mm256_add_ps(yi, mi);
+        const __m256 orr = _mm256_mul_ps(half, _mm256_add_ps(_mm256_mul_ps(dr, tr), _mm256_mul_ps(di, ti)));
+        const __m256 oi = _mm256_mul_ps(half, _mm256_sub_ps(_mm256_mul_ps(di, tr), _mm256_mul_ps(dr, ti)));
+        const __m256 fr = _mm256_mul_ps(half, _mm256_add_ps(mr, yr)), fi = _mm256_mul_ps(half, _mm256_sub_ps(mi, yi));
+        const __m256 gr = _mm256_sub_ps(mr, yr), gi = _mm256_add_ps(mi, yi);
+        const __m256 pr = _mm256_mul_ps(half, _mm256_add_ps(_mm256_mul_ps(gr, ur), _mm256_mul_ps(gi, ui)));
+        const __m256 pi = _mm256_mul_ps(half, _mm256_sub_ps(_mm256_mul_ps(gi, ur), _mm256_mul_ps(gr, ui)));
+        StorePoints(acc + 2 * k, _mm256_sub_ps(er, oi), _mm256_add_ps(ei, orr));
+        StorePoints(acc + 2 * m, ReverseLanes(_mm256_sub_ps(fr, pi)), ReverseLanes(_mm256_add_ps(fi, pr)));
+    }
+    return k;
+}
+
+}  // namespace avx2
 #endif
 
 void MultiplyAccumulatePlanarWidest(float* acc, const float* const* s, const float* h, int first, int end) {
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) return v256x::MultiplyAccumulatePlanar(acc, s, h, first, end);
     if (BlockPathHasAvx()) return v256::MultiplyAccumulatePlanar(acc, s, h, first, end);
 #endif
 #if defined(HV_BLOCK_V128)
@@ -135,6 +229,11 @@ bool MultiplyAccumulatePairJoinedVector(float* za, const float* const* sa, const
                                         const float* hb, int points, int first, int last) {
     const bool shared = sa[0] == sb[0];  // one port: the eight spectra are the same
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) {
+        if (shared) v256x::MultiplyAccumulatePairJoined<true>(za, sa, sb, ha, hb, points, first, last);
+        else v256x::MultiplyAccumulatePairJoined<false>(za, sa, sb, ha, hb, points, first, last);
+        return true;
+    }
     if (BlockPathHasAvx()) {
         if (shared) v256::MultiplyAccumulatePairJoined<true>(za, sa, sb, ha, hb, points, first, last);
         else v256::MultiplyAccumulatePairJoined<false>(za, sa, sb, ha, hb, points, first, last);
@@ -154,6 +253,7 @@ bool MultiplyAccumulatePairJoinedVector(float* za, const float* const* sa, const
 
 void ToPlanarWidest(const float* x, float* out, int groups) {
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) return v256x::ToPlanar(x, out, groups);
     if (BlockPathHasAvx()) return v256::ToPlanar(x, out, groups);
 #endif
 #if defined(HV_BLOCK_V128)
@@ -177,6 +277,7 @@ bool HasPackedBank(const EngineBlockContext& ctx) {
 
 int CompactRealsVector(float* x, int count) {
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) return v256x::CompactReals(x, count);
     if (BlockPathHasAvx()) return v256::CompactReals(x, count);
 #endif
 #if defined(HV_BLOCK_V128)
@@ -220,7 +321,8 @@ inline void RealInversePoint(float yr, float yi, float mr, float mi, float tr, f
 void RealForwardPostWidest(const float* z, const float* w, float* x, int N) {
     int groups_done = 0;
 #if defined(HV_BLOCK_V256)
-    if (BlockPathHasAvx()) v256::RealForwardGroups(z, w, x, N, 1, N / kPlanarGroupPoints - 1), groups_done = 1;
+    if (BlockPathHasAvx2()) avx2::RealForwardGroups(z, w, x, N, 1, N / kPlanarGroupPoints - 1), groups_done = 1;
+    if (!groups_done && BlockPathHasAvx()) v256::RealForwardGroups(z, w, x, N, 1, N / kPlanarGroupPoints - 1), groups_done = 1;
 #endif
 #if defined(HV_BLOCK_V128)
     if (!groups_done && UseVector128()) v128::RealForwardGroups(z, w, x, N, 1, N / kPlanarGroupPoints - 1), groups_done = 1;
@@ -236,7 +338,8 @@ void RealForwardPostWidest(const float* z, const float* w, float* x, int N) {
 void RealInversePreWidest(float* acc, const float* w, int N) {
     int k = 1;
 #if defined(HV_BLOCK_V256)
-    if (BlockPathHasAvx()) k = v256::RealInversePairs(acc, w, N, 1, N / 2 - 1);
+    if (BlockPathHasAvx2()) k = avx2::RealInversePairs(acc, w, N, 1, N / 2 - 1);
+    if (BlockPathHasAvx()) k = v256::RealInversePairs(acc, w, N, k, N / 2 - 1);
 #endif
 #if defined(HV_BLOCK_V128)
     if (k == 1 && UseVector128()) k = v128::RealInversePairs(acc, w, N, 1, N / 2 - 1);
@@ -263,7 +366,20 @@ bool BlockPathHasAvx() {
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx") != 0;
     }();
-    return avx && g_kernel_limit.load(std::memory_order_relaxed) >= static_cast<int>(BlockKernels::kWidest);
+    return avx && g_kernel_limit.load(std::memory_order_relaxed) >= static_cast<int>(BlockKernels::kVector256);
+#else
+    return false;
+#endif
+}
+
+bool BlockPathHasAvx2() {
+#if defined(__GNUC__) && defined(__x86_64__)
+    static const bool avx2 = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return avx2 && BlockPathHasAvx() &&
+           g_kernel_limit.load(std::memory_order_relaxed) >= static_cast<int>(BlockKernels::kWidest);
 #else
     return false;
 #endif
@@ -313,6 +429,9 @@ void PackFilterBanks(EngineBlockContext& ctx) {
 }
 
 void ResetBlockPath(EngineBlockContext& ctx) {
+    // The processor's features are read here, once, and not in the first block.
+    BlockPathHasAvx();
+    BlockPathHasAvx2();
     PackFilterBanks(ctx);
     const size_t spectrum_bytes = static_cast<size_t>(4 * ctx.N) * sizeof(float);
     for (int r = 0; r < kEngineInputPorts; ++r) {
@@ -343,6 +462,7 @@ float* AdvanceHistory(EngineBlockContext& ctx, int r) {
 // none, the others the first point they left.
 bool SplitPairGroupsVector(const float* z, float* xa, float* xb, int points, int first, int last) {
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) return avx2::SplitPairGroups(z, xa, xb, points, first, last), true;
     if (BlockPathHasAvx()) return v256::SplitPairGroups(z, xa, xb, points, first, last), true;
 #endif
 #if defined(HV_BLOCK_V128)
@@ -354,6 +474,7 @@ bool SplitPairGroupsVector(const float* z, float* xa, float* xb, int points, int
 
 int JoinPairSpectrumVector(float* za, const float* yb, int points, int first, int last) {
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) return v256x::JoinPairSpectrum(za, yb, points, first, last);
     if (BlockPathHasAvx()) return v256::JoinPairSpectrum(za, yb, points, first, last);
 #endif
 #if defined(HV_BLOCK_V128)
@@ -365,6 +486,7 @@ int JoinPairSpectrumVector(float* za, const float* yb, int points, int first, in
 
 int MirrorHalfSpectrumVector(float* acc, int points, int first, int last) {
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) return v256x::MirrorHalfSpectrum(acc, points, first, last);
     if (BlockPathHasAvx()) return v256::MirrorHalfSpectrum(acc, points, first, last);
 #endif
 #if defined(HV_BLOCK_V128)
@@ -376,6 +498,7 @@ int MirrorHalfSpectrumVector(float* acc, int points, int first, int last) {
 
 int SeparatePairBlocksVector(float* za, float* yb, int points) {
 #if defined(HV_BLOCK_V256)
+    if (BlockPathHasAvx2()) return v256x::SeparatePairBlocks(za, yb, points);
     if (BlockPathHasAvx()) return v256::SeparatePairBlocks(za, yb, points);
 #endif
 #if defined(HV_BLOCK_V128)

@@ -86,12 +86,16 @@ OutputRange ConvolutionRange(uint32_t output_mode, ConvolutionWorker worker);
 // Words per frame of OutputBlock: 8, 16 or 10.
 int OutputFrameWords(uint32_t output_mode);
 
-// True when the processor runs AVX (and no limit below says otherwise): the widest kernels are taken then.
+// True when the processor runs AVX (and no limit below says otherwise): the 256-bit kernels are taken then.
 bool BlockPathHasAvx();
+// The same for AVX2, whose lane-crossing permutes the widest kernels use (the lone real transforms' steps,
+// the capture conversion, the output stage's interleave of a few live columns).
+bool BlockPathHasAvx2();
 
-// The kernels of the block path: the widest the processor has (default), at most 128-bit vectors, or plain
-// scalar code. All give the same results within float rounding; tests narrow them to check each form.
-enum class BlockKernels { kScalar = 0, kVector128 = 1, kWidest = 2 };
+// The kernels of the block path: the widest the processor has (default), at most the 256-bit ones of AVX,
+// at most 128-bit vectors, or plain scalar code. All give the same results within float rounding; tests
+// narrow them to check each form.
+enum class BlockKernels { kScalar = 0, kVector128 = 1, kVector256 = 2, kWidest = 3 };
 void LimitBlockPathKernels(BlockKernels widest);
 
 // The ports each input-FFT worker transforms, in its order.

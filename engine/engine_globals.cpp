@@ -1,5 +1,6 @@
 #include "engine/engine_globals.h"
 
+#include <cstdint>
 #include <new>
 #include <vector>
 
@@ -16,6 +17,17 @@ RecordingPool TheRecording;
 EngineBlockContext TheContext;
 std::vector<int32_t> TheOutputBlock;
 std::vector<float> ThePackedBank;  // the banks as the products read them, for the largest block size
+
+// The vectors hold this many spare elements, so that the engine's part of each can start on a cache line:
+// then no 256-bit load or store of the products or of the interleave straddles two lines.
+constexpr std::size_t kCacheLineSpare = 16;
+
+// The first element of v on a 64-byte boundary.
+template <class T>
+T* FromCacheLine(std::vector<T>& v) {
+    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(v.data());
+    return v.data() + ((64 - at % 64) % 64) / sizeof(T);
+}
 
 EngineSession& Session() {
     static EngineSession session;
@@ -39,8 +51,9 @@ int WireProgramEngine(AudioStreamFactory& streams) {
     e.Running = &EngineRunning;
     if (e.DeviceCaptureBlock.empty() && AllocateEngineSessionBuffers(e) != 0) return 1;
     try {
-        if (TheOutputBlock.empty()) TheOutputBlock.assign(16 * static_cast<std::size_t>(kMaxBlockFrames), 0);
-        if (ThePackedBank.empty()) ThePackedBank.assign(static_cast<std::size_t>(PackedBankFloats(kMaxBlockFrames)), 0.0f);
+        if (TheOutputBlock.empty()) TheOutputBlock.assign(16 * static_cast<std::size_t>(kMaxBlockFrames) + kCacheLineSpare, 0);
+        if (ThePackedBank.empty())
+            ThePackedBank.assign(static_cast<std::size_t>(PackedBankFloats(kMaxBlockFrames)) + kCacheLineSpare, 0.0f);
     } catch (const std::bad_alloc&) {
         return 1;
     }
@@ -61,9 +74,9 @@ int WireProgramEngine(AudioStreamFactory& streams) {
         ctx.OutputDelayRing[o] = nullptr;
     }
     UseSessionDelayRings(e);
-    ctx.OutputBlock = TheOutputBlock.data();
-    ctx.PackedBank = ThePackedBank.data();
-    ctx.PackedBankCapacity = static_cast<long>(ThePackedBank.size());
+    ctx.OutputBlock = FromCacheLine(TheOutputBlock);
+    ctx.PackedBank = FromCacheLine(ThePackedBank);
+    ctx.PackedBankCapacity = static_cast<long>(ThePackedBank.size() - kCacheLineSpare);
     ctx.RoutingMatrix = &RoutingMatrix[0][0];
     ctx.CabsEnabled = CabsEnabled;
     ctx.CabsDelaySamples = CabsDelaySamples;

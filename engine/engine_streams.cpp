@@ -277,7 +277,8 @@ int32_t StreamCaptureBlocks(EngineSession& e, CaptureStream& stream, const Strea
         }
 
         e.BlockLive = e.Live->Snapshot();
-        ConvertCaptureBlock(device, N, conversion, e.BlockLive.BbmGain, ctx.InputBlock, input_peaks);
+        // Only the ports the transforms read are filled; the peaks cover all.
+        ConvertCaptureBlock(device, N, conversion, e.BlockLive.BbmGain, ctx.InputBlock, input_peaks, PortsInUse(ctx));
         e.Status->RaiseInputPeaks(input_peaks);
 
         switch (RunBlockWorkers(e)) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/avx_transpose.h"
+#include "engine/block_path.h"
 #ifdef HV_AVX_TRANSPOSE
 #define HV_CONVERT_AVX2 1
 #endif
@@ -39,59 +40,164 @@ int16_t ReadLe16(const uint8_t* p) {
 }
 
 #ifdef HV_CONVERT_AVX2
-bool ProcessorHasAvx2() {
-    static const bool avx2 = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return avx2;
+// The bass-management sums the multichannel designs make in ports 5 and 9 (none, "BBM Input" over the
+// fronts, centre and sides, the same with the backs in 7.2, or "Summed L+R").
+enum class SubSums { kNone, kSurround52, kSurround72, kSummed };
+
+// 32-bit containers to the 24-bit scale, v / 256 toward zero (Convert32BitContainer): negative values get
+// 255 added before the arithmetic shift.
+__attribute__((target("avx2"))) inline __m256 ConvertContainers(__m256i v) {
+    return _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_add_epi32(v, _mm256_srli_epi32(_mm256_srai_epi32(v, 31), 24)), 8));
 }
 
-// Ports 1..9 of eight frames at a time from 32-bit containers, without the bass-management sums: the eight
-// channels 0..7 of a frame are one 256-bit load, converted and rearranged into port order in one vector;
-// eight such vectors are transposed into eight frames of each port, which go out with their zero imaginary
-// parts. Port 9 is a copy of port 5. `frames` is a multiple of 8.
+// The largest container of each of the channels 0..7 over eight frames, merged into peak.
+__attribute__((target("avx2"))) inline __m256i MaxOfEightFrames(const uint8_t* frames, std::ptrdiff_t stride, __m256i peak) {
+    __m256i m[4];
+    for (int f = 0; f < 4; ++f)
+        m[f] = _mm256_max_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(frames + 2 * f * stride)),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(frames + (2 * f + 1) * stride)));
+    return _mm256_max_epi32(peak, _mm256_max_epi32(_mm256_max_epi32(m[0], m[1]), _mm256_max_epi32(m[2], m[3])));
+}
+
+// Container c of frame f (little-endian) in every lane.
+__attribute__((target("avx2"))) inline __m256i Broadcast32(const uint8_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return _mm256_set1_epi32(v);
+}
+
+// Channel `c` of four frames as the containers of four interleaved points, each with a zero beside it.
+__attribute__((target("avx2"))) inline __m256i FourFramesInterleaved(const uint8_t* sample, std::ptrdiff_t stride) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i a = _mm256_blend_epi32(zero, Broadcast32(sample), 0x01);
+    const __m256i b = _mm256_blend_epi32(a, Broadcast32(sample + stride), 0x04);
+    const __m256i c = _mm256_blend_epi32(b, Broadcast32(sample + 2 * stride), 0x10);
+    return _mm256_blend_epi32(c, Broadcast32(sample + 3 * stride), 0x40);
+}
+
+// The ports in `ports` when they read at most three channels and no sums: each channel's containers are
+// loaded one by one straight into their lanes beside a zero, converted and stored to its ports, without
+// rearranging whole frames.
+__attribute__((target("avx2"))) void ConvertFewChannelsAvx2(const uint8_t* device, int frames, std::ptrdiff_t stride,
+                                                            const int channel_of_port[kEnginePortCount], uint32_t ports,
+                                                            float* const blocks[kEnginePortCount], __m256i* peak) {
+    constexpr int kMost = 3;
+    int channel[kMost];
+    float* out[kMost][kEnginePortCount];
+    int outs[kMost] = {};
+    float* zero_out[kEnginePortCount];
+    int channels = 0, zero_outs = 0;
+    for (uint32_t w = ports; w; w &= w - 1) {
+        const int port = __builtin_ctz(w) + 1;
+        const int c = channel_of_port[port - 1];
+        if (c < 0) {
+            zero_out[zero_outs++] = blocks[port - 1];
+            continue;
+        }
+        int k = 0;
+        while (k < channels && channel[k] != c) ++k;
+        if (k == channels) channel[channels++] = c;
+        out[k][outs[k]++] = blocks[port - 1];
+    }
+    const __m256 zero = _mm256_setzero_ps();
+    __m256i p = *peak;
+    for (int j = 0; j < frames; j += 8) {
+        const uint8_t* group = device + j * stride;
+        p = MaxOfEightFrames(group, stride, p);
+        for (int k = 0; k < channels; ++k) {
+            const uint8_t* sample = group + 4 * channel[k];
+            const __m256 lo = ConvertContainers(FourFramesInterleaved(sample, stride));
+            const __m256 hi = ConvertContainers(FourFramesInterleaved(sample + 4 * stride, stride));
+            for (int i = 0; i < outs[k]; ++i) {
+                _mm256_storeu_ps(out[k][i] + 2 * j, lo);
+                _mm256_storeu_ps(out[k][i] + 2 * j + 8, hi);
+            }
+        }
+        for (int i = 0; i < zero_outs; ++i) {
+            _mm256_storeu_ps(zero_out[i] + 2 * j, zero);
+            _mm256_storeu_ps(zero_out[i] + 2 * j + 8, zero);
+        }
+    }
+    *peak = p;
+}
+
+// The ports in `ports` (bit p - 1 for port p) and the eight peaks, eight frames at a time, from 32-bit
+// containers. When the written ports read more than three channels, or the sums of ports 5 and 9, the
+// channels 0..7 of eight frames (eight 256-bit loads) are transposed into eight frames of each channel, the
+// channels in use converted, and the sums made in registers with the operations of ApplyInputBassSums in
+// its order; each port's frames go out with their zero imaginary parts. The peaks cover every channel
+// whatever is written: a container's value on the 24-bit scale never decreases as the container grows, so
+// the largest container of a channel gives its largest value. `frames` is a multiple of 8.
 __attribute__((target("avx2"))) void ConvertContainerPortsAvx2(const uint8_t* device, int frames, int channels,
-                                                               const int* port_channel, bool centre_to_lr,
+                                                               const int channel_of_port[kEnginePortCount],
+                                                               uint32_t ports, SubSums sums, float g,
                                                                float* const blocks[kEnginePortCount],
                                                                float peaks[kInputPeakCount]) {
-    // Device channel of each port (port 9 is port 5's copy), -1 for a port that gets 0.
-    int channel_of_port[kEnginePortCount];
-    for (int port = 1; port <= 8; ++port) {
-        int c = port_channel[port - 1];
-        if (centre_to_lr && port <= 3) c = kCentreChannel;
-        channel_of_port[port - 1] = c;
-    }
-    channel_of_port[8] = channel_of_port[4];
-    const __m256 zero = _mm256_setzero_ps();
-    __m256 peak = zero;
+    constexpr uint32_t kSubPorts = 1u << 4 | 1u << 8;  // ports 5 and 9
+    if (!(ports & kSubPorts)) sums = SubSums::kNone;
+    // The channels the written ports read, directly or through the sums.
+    uint32_t sources = ports;
+    if (sums == SubSums::kSummed) sources |= 1u << 0 | 1u << 2;
+    if (sums == SubSums::kSurround52 || sums == SubSums::kSurround72) sources |= 0xFFu;
+    uint32_t wanted = 0;
+    for (int port = 1; port <= kEnginePortCount; ++port)
+        if ((sources >> (port - 1) & 1) && channel_of_port[port - 1] >= 0) wanted |= 1u << channel_of_port[port - 1];
+
     const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(channels) * 4;
-    for (int j = 0; j < frames; j += 8) {
-        __m256 r[8];
-        for (int f = 0; f < 8; ++f) {
-            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(device + (j + f) * stride));
-            // v / 256 toward zero: negative values get 255 added before the arithmetic shift.
-            const __m256i q = _mm256_srai_epi32(_mm256_add_epi32(v, _mm256_srli_epi32(_mm256_srai_epi32(v, 31), 24)), 8);
-            const __m256 x = _mm256_cvtepi32_ps(q);  // channels 0..7
-            peak = _mm256_max_ps(x, peak);
-            r[f] = x;
-        }
-        Transpose8x8(r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]);  // row c: channel c of the eight frames
-        for (int port = 1; port <= kEnginePortCount; ++port) {
-            const int channel = channel_of_port[port - 1];
-            const __m256 c = channel < 0 ? zero : r[channel];
-            const __m256 lo = _mm256_unpacklo_ps(c, zero), hi = _mm256_unpackhi_ps(c, zero);
-            float* out = blocks[port - 1] + 2 * j;
-            _mm256_storeu_ps(out, _mm256_permute2f128_ps(lo, hi, 0x20));
-            _mm256_storeu_ps(out + 8, _mm256_permute2f128_ps(lo, hi, 0x31));
+    __m256i peak = _mm256_setzero_si256();
+    if (sums == SubSums::kNone && __builtin_popcount(wanted) <= 3) {
+        ConvertFewChannelsAvx2(device, frames, stride, channel_of_port, ports, blocks, &peak);
+    } else {
+        const __m256 zero = _mm256_setzero_ps();
+        const __m256 gain = _mm256_set1_ps(g);
+        for (int j = 0; j < frames; j += 8) {
+            __m256 r[8];
+            for (int f = 0; f < 8; ++f) {
+                const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(device + (j + f) * stride));
+                peak = _mm256_max_epi32(v, peak);
+                r[f] = _mm256_castsi256_ps(v);
+            }
+            Transpose8x8(r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]);  // row c: channel c
+            __m256 x[8];
+            for (uint32_t w = wanted; w; w &= w - 1) {
+                const int c = __builtin_ctz(w);
+                x[c] = ConvertContainers(_mm256_castps_si256(r[c]));
+            }
+            const auto port_value = [&x, channel_of_port, zero](int port) __attribute__((target("avx2"))) {
+                const int c = channel_of_port[port - 1];
+                return c < 0 ? zero : x[c];
+            };
+            __m256 sub5 = zero, sub9 = zero;
+            if (sums == SubSums::kSummed) {
+                sub5 = sub9 = _mm256_mul_ps(gain, _mm256_add_ps(port_value(1), port_value(3)));
+            } else if (sums != SubSums::kNone) {
+                __m256 left = _mm256_add_ps(_mm256_add_ps(port_value(1), port_value(2)), port_value(4));
+                __m256 right = _mm256_add_ps(_mm256_add_ps(port_value(3), port_value(2)), port_value(6));
+                if (sums == SubSums::kSurround72) {
+                    left = _mm256_add_ps(left, port_value(7));
+                    right = _mm256_add_ps(right, port_value(8));
+                }
+                sub5 = _mm256_add_ps(port_value(5), _mm256_mul_ps(gain, left));
+                sub9 = _mm256_add_ps(port_value(9), _mm256_mul_ps(gain, right));
+            }
+            for (uint32_t w = ports; w; w &= w - 1) {
+                const int port = __builtin_ctz(w) + 1;
+                const __m256 c = sums != SubSums::kNone && port == 5   ? sub5
+                                 : sums != SubSums::kNone && port == 9 ? sub9
+                                                                       : port_value(port);
+                const __m256 lo = _mm256_unpacklo_ps(c, zero), hi = _mm256_unpackhi_ps(c, zero);
+                float* out = blocks[port - 1] + 2 * j;
+                _mm256_storeu_ps(out, _mm256_permute2f128_ps(lo, hi, 0x20));
+                _mm256_storeu_ps(out + 8, _mm256_permute2f128_ps(lo, hi, 0x31));
+            }
         }
     }
     // A port's peak is its channel's (the largest positive value, or 0), 0 for a port without a channel.
-    float channel_peaks[8];
-    _mm256_storeu_ps(channel_peaks, peak);
+    alignas(32) int32_t channel_peaks[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(channel_peaks), peak);
     for (int port = 1; port <= 8; ++port) {
         const int channel = channel_of_port[port - 1];
-        peaks[port - 1] = channel < 0 ? 0.0f : channel_peaks[channel];
+        peaks[port - 1] = channel < 0 ? 0.0f : Convert32BitContainer(channel_peaks[channel]);
     }
 }
 #endif
@@ -167,40 +273,35 @@ void ApplyInputBassSums(float* const p[kEnginePortCount + 1], int frames, bool t
 }
 
 void ConvertCaptureBlock(const uint8_t* device, int frames, const CaptureConversionSettings& s, float bbm_gain,
-                         float* const input_blocks[kEnginePortCount], float input_peaks[kInputPeakCount]) {
+                         float* const input_blocks[kEnginePortCount], float input_peaks[kInputPeakCount],
+                         uint32_t ports) {
+    ports &= kAllEnginePorts;
 #ifdef HV_CONVERT_AVX2
-    if (!IsTwoChannelFrame(s) && frames % 8 == 0 && ProcessorHasAvx2()) {
-        ConvertContainerPortsAvx2(device, frames, CaptureFrameChannels(s),
-                                  s.InputMode == 3 ? kPortChannelSixInputs : kPortChannelMultichannel, s.CenterToLr == 1,
-                                  input_blocks, input_peaks);
-        // The sums of the multichannel designs, frame by frame in the order of the reference.
+    if (!IsTwoChannelFrame(s) && frames % 8 == 0 && BlockPathHasAvx2()) {
+        // Device channel of each port (port 9 is port 5's copy), -1 for a port that gets 0.
+        const int* port_channel = s.InputMode == 3 ? kPortChannelSixInputs : kPortChannelMultichannel;
+        int channel_of_port[kEnginePortCount];
+        for (int port = 1; port <= 8; ++port)
+            channel_of_port[port - 1] = s.CenterToLr == 1 && port <= 3 ? kCentreChannel : port_channel[port - 1];
+        channel_of_port[8] = channel_of_port[4];
         const bool surround_52 = s.SystemConfiguration == kConfiguration52Bbm;
         const bool surround_72 = s.SystemConfiguration == kConfiguration72Bbm || s.SystemConfiguration == kConfiguration72BbmCabs;
-        if (!surround_52 && !surround_72) return;
-        const float g = bbm_gain;
-        float* const* p = input_blocks - 1;  // p[port]
-        if (s.BassMode == kBassModeBbmInput) {
-            for (int i = 0; i < 2 * frames; i += 2) {
-                float left = p[1][i] + p[2][i] + p[4][i];
-                float right = p[3][i] + p[2][i] + p[6][i];
-                if (surround_72) {
-                    left = left + p[7][i];
-                    right = right + p[8][i];
-                }
-                p[5][i] = p[5][i] + g * left;
-                p[9][i] = p[9][i] + g * right;
-            }
-        } else if (s.BassMode == kBassModeSummed) {
-            for (int i = 0; i < 2 * frames; i += 2) p[5][i] = p[9][i] = g * (p[1][i] + p[3][i]);
+        SubSums sums = SubSums::kNone;
+        if (surround_52 || surround_72) {
+            if (s.BassMode == kBassModeBbmInput) sums = surround_72 ? SubSums::kSurround72 : SubSums::kSurround52;
+            if (s.BassMode == kBassModeSummed) sums = SubSums::kSummed;
         }
+        ConvertContainerPortsAvx2(device, frames, CaptureFrameChannels(s), channel_of_port, ports, sums, bbm_gain,
+                                  input_blocks, input_peaks);
         return;
     }
 #endif
-    ConvertCaptureBlockReference(device, frames, s, bbm_gain, input_blocks, input_peaks);
+    ConvertCaptureBlockReference(device, frames, s, bbm_gain, input_blocks, input_peaks, ports);
 }
 
 void ConvertCaptureBlockReference(const uint8_t* device, int frames, const CaptureConversionSettings& s, float bbm_gain,
-                                  float* const input_blocks[kEnginePortCount], float input_peaks[kInputPeakCount]) {
+                                  float* const input_blocks[kEnginePortCount], float input_peaks[kInputPeakCount],
+                                  uint32_t ports) {
     for (int i = 0; i < kInputPeakCount; ++i) input_peaks[i] = 0.0f;
 
     const bool two_channel = IsTwoChannelFrame(s);
@@ -234,6 +335,7 @@ void ConvertCaptureBlockReference(const uint8_t* device, int frames, const Captu
         ApplyInputBassSums(rows, 1, two_channel, s.BassMode, s.SystemConfiguration, bbm_gain);
 
         for (int port = 1; port <= kEnginePortCount; ++port) {
+            if (!(ports >> (port - 1) & 1)) continue;
             input_blocks[port - 1][2 * j] = p[port];
             input_blocks[port - 1][2 * j + 1] = 0.0f;
         }

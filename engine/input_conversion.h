@@ -1,11 +1,12 @@
 #pragma once
-// Capture conversion: one packet of interleaved device samples becomes the nine input ports of the engine
-// (points 0..N-1 of each InputBlock as {sample, 0}), with "Center->LR", the input-side bass-management sums,
-// the phantom port 9 and the input peaks.
+// Capture conversion: one packet of interleaved device samples becomes the input ports of the engine
+// (points 0..N-1 of each InputBlock as {sample, 0}; all nine, or those the outputs read), with "Center->LR",
+// the input-side bass-management sums, the phantom port 9 and the input peaks of every port.
 #include <cstdint>
 
 inline constexpr int kEnginePortCount = 9;  // InputPort 1..9; port 9 is the phantom copy of port 5
 inline constexpr int kInputPeakCount = 8;   // ports 1..8 have a meter
+inline constexpr uint32_t kAllEnginePorts = (1u << kEnginePortCount) - 1;  // bit p - 1 for port p
 
 // What the conversion reads of the settings, fixed while the engine runs.
 struct CaptureConversionSettings {
@@ -22,18 +23,22 @@ int CaptureFrameChannels(const CaptureConversionSettings& s);
 int CaptureFrameBytes(const CaptureConversionSettings& s);
 
 // Converts `frames` frames of `device` (little-endian, CaptureFrameBytes each) into points 0..frames-1 of
-// the nine input blocks (4 x frames floats at least; floats 2j and 2j + 1 are written) and sets the eight
-// peaks. bbm_gain is BbmGain, read once for the block by the caller.
+// the input blocks of the ports in `ports` (bit p - 1 for port p; 4 x frames floats at least; floats 2j and
+// 2j + 1 are written) and sets the eight peaks, which cover every port whatever is written. A port left out
+// keeps what it held; the engine passes the ports its transforms read (PortsInUse), since the bass-management
+// sums of ports 5 and 9 are made from the channels themselves. bbm_gain is BbmGain, read once for the block
+// by the caller.
 //
 // 16-bit capture always carries two channels a frame, so it is converted as "Inputs 1-2" whatever the input
 // mode: the ports are refilled every block instead of replaying a stale block.
 void ConvertCaptureBlock(const uint8_t* device, int frames, const CaptureConversionSettings& s, float bbm_gain,
-                         float* const input_blocks[kEnginePortCount], float input_peaks[kInputPeakCount]);
+                         float* const input_blocks[kEnginePortCount], float input_peaks[kInputPeakCount],
+                         uint32_t ports = kAllEnginePorts);
 // The same frame by frame in plain code: the reference of the vector form that ConvertCaptureBlock takes
 // for 32-bit multichannel capture on processors with AVX2. Both give the same floats.
 void ConvertCaptureBlockReference(const uint8_t* device, int frames, const CaptureConversionSettings& s,
                                   float bbm_gain, float* const input_blocks[kEnginePortCount],
-                                  float input_peaks[kInputPeakCount]);
+                                  float input_peaks[kInputPeakCount], uint32_t ports = kAllEnginePorts);
 
 // The input-side bass-management sums over `frames` frames of the port rows p[1]..p[9] (p[0] unused; each
 // row `frames` floats), in place; only ports 5 and 9 change. With two channels "BBM Input" feeds port 5

@@ -122,6 +122,46 @@ __attribute__((target("avx"))) void InterleaveEightColumnsAvx(const int32_t* con
     _mm256_storeu_ps(f + 6 * words, r6);
     _mm256_storeu_ps(f + 7 * words, r7);
 }
+
+// Frames 0..frames-1 of the first eight columns when only kLive of them carry words (column[k] goes to
+// lane[k]) and the others are silent: each frame is its live words, each loaded into every lane and kept in
+// its own, and zeros. Cheaper than the transpose, whose shuffles all go through one port.
+template <int kLive>
+__attribute__((target("avx2"))) void InterleaveLiveColumnsAvx2(const int32_t* const* column, const int* lane, int frames,
+                                                               int32_t* frame, int words) {
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    __m256i keep[kLive];
+    for (int k = 0; k < kLive; ++k) keep[k] = _mm256_cmpeq_epi32(lanes, _mm256_set1_epi32(lane[k]));
+    for (int j = 0; j < frames; ++j, frame += words) {
+        __m256i v = _mm256_and_si256(_mm256_set1_epi32(column[0][j]), keep[0]);
+        for (int k = 1; k < kLive; ++k) v = _mm256_or_si256(v, _mm256_and_si256(_mm256_set1_epi32(column[k][j]), keep[k]));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(frame), v);
+    }
+}
+
+// The same for whichever of the first eight columns are live (not kZeroWords); returns false, writing
+// nothing, when more than three are (the transpose is the quicker way then).
+__attribute__((target("avx2"))) bool InterleaveFewColumnsAvx2(const int32_t* const* source, int frames, int32_t* frame,
+                                                              int words) {
+    const int32_t* column[3];
+    int lane[3];
+    int live = 0;
+    for (int c = 0; c < 8; ++c) {
+        if (source[c] == kZeroWords) continue;
+        if (live == 3) return false;
+        column[live] = source[c];
+        lane[live++] = c;
+    }
+    switch (live) {
+        case 0: {
+            for (int j = 0; j < frames; ++j) _mm256_storeu_si256(reinterpret_cast<__m256i*>(frame + j * words), _mm256_setzero_si256());
+            return true;
+        }
+        case 1: InterleaveLiveColumnsAvx2<1>(column, lane, frames, frame, words); return true;
+        case 2: InterleaveLiveColumnsAvx2<2>(column, lane, frames, frame, words); return true;
+        default: InterleaveLiveColumnsAvx2<3>(column, lane, frames, frame, words); return true;
+    }
+}
 #endif
 
 }  // namespace
@@ -195,6 +235,12 @@ void RunOutputStage(EngineBlockContext& ctx, OutputRange range, const LiveBlockV
         int j = 0;
 #ifdef HV_OUTPUT_AVX
         if (count >= 8 && BlockPathHasAvx()) {
+            // The first eight columns: with at most three of them live, frame by frame from the live words.
+            if (BlockPathHasAvx2() && InterleaveFewColumnsAvx2(source, frames, frame, words)) {
+                for (int t = 0; t < frames; ++t)
+                    for (int i = 8; i < count; ++i) frame[t * words + i] = source[i][t];
+                j = frames;
+            }
             for (; j + 8 <= frames; j += 8, frame += 8 * words) {
                 InterleaveEightColumnsAvx(source, j, frame, words);
                 for (int t = 0; t < 8; ++t)

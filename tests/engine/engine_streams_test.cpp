@@ -332,6 +332,88 @@ TEST_F(EngineStreams, EightInputsBbmOutputCabsAndBankOneMatchTheBlockPath) {
     EXPECT_GT(nonzero, static_cast<long>(rendered) * 16 * kN / 2);
 }
 
+// The capture thread fills only the ports the outputs read. Through the threads, twelve or six captured
+// channels in designs that route a few ports (a sub port whose "BBM Input" or "Summed L+R" sum reads
+// ports no output reads, one port feeding two outputs, a port without a channel), the words are those of
+// the block path fed every port, word for word, and the input meters hold every channel's peak.
+TEST_F(EngineStreams, FillingOnlyTheRoutedPortsChangesNoWordAndNoPeak) {
+    struct Case {
+        uint32_t input_mode, bass_mode, configuration;
+        int routes[8];  // port of outputs 1..8, 0 for none
+    };
+    const Case cases[] = {{1, 1, 4, {5, 0, 0, 0, 0, 0, 0, 0}},
+                          {1, 0, 0, {7, 7, 2, 0, 0, 0, 0, 0}},
+                          {3, 2, 3, {9, 3, 0, 0, 0, 0, 0, 8}},
+                          {1, 1, 3, {1, 9, 0, 4, 0, 0, 0, 0}}};
+    for (const Case& c : cases) {
+        settings_.OutputMode = 0;
+        settings_.OutputQueue = 0;
+        settings_.InputMode = c.input_mode;
+        settings_.BassMode = c.bass_mode;
+        settings_.SystemConfiguration = c.configuration;
+        live_.BbmGain.store(0.45f);
+        status_.ClearPeaks();
+        auto design = [&c](TestEngineBuffers& b) {
+            std::mt19937 rng(31);
+            for (int o = 1; o <= kEngineOutputs; ++o) {
+                for (int r = 0; r < kRoutingRows; ++r) b.routing[r][o - 1] = 0;
+                if (o <= 8 && c.routes[o - 1]) b.routing[c.routes[o - 1] - 1][o - 1] = 1;
+                b.SetFilter(0, o, SparseFir(rng));
+                b.SetFilter(1, o, SparseFir(rng));
+            }
+        };
+        design(buffers_);
+        CaptureConversionSettings conversion;
+        conversion.InputMode = c.input_mode;
+        conversion.Capture24Bit = 1;
+        conversion.BassMode = c.bass_mode;
+        conversion.SystemConfiguration = c.configuration;
+        const int channels = CaptureFrameChannels(conversion);
+        const int blocks = 6;
+        std::mt19937 rng(32);
+        std::uniform_int_distribution<int32_t> sample(-3000000, 3000000);
+        std::vector<std::vector<uint8_t>> packets;
+        for (int b = 0; b < blocks; ++b) {
+            std::vector<int32_t> words(static_cast<std::size_t>(channels) * kN);
+            for (int32_t& w : words) w = sample(rng) * 256 + static_cast<int32_t>(rng() % 256);
+            std::vector<uint8_t> bytes(words.size() * 4);
+            std::memcpy(bytes.data(), words.data(), bytes.size());
+            packets.push_back(std::move(bytes));
+        }
+        const std::size_t rendered_before = render_.RenderedBytes().size() / 4;
+        Start();
+        ASSERT_TRUE(capture_.WaitUntilStarted(3000));
+        CaptureBlock(packets[0]);
+        ASSERT_TRUE(WaitFor([&] { return session_.PeriodsDone.load() == 1; }));
+        for (int b = 1; b < blocks; ++b) {
+            CaptureBlock(packets[b]);
+            RenderPeriod();
+        }
+        ASSERT_TRUE(EndRun());
+
+        TestEngineBuffers ref(kN);
+        design(ref);
+        const LiveBlockValues live = live_.Snapshot();
+        float peaks[kInputPeakCount], highest[kInputPeakCount] = {};
+        const std::vector<int32_t> words = RenderedWords();
+        ASSERT_GE(words.size(), rendered_before + static_cast<std::size_t>(blocks) * 8 * kN);
+        long nonzero = 0;
+        for (int b = 0; b < blocks; ++b) {
+            ConvertCaptureBlockReference(packets[b].data(), kN, conversion, live.BbmGain, ref.ctx.InputBlock, peaks);
+            ProcessEngineBlock(ref.ctx, live);
+            for (int i = 0; i < kInputPeakCount; ++i) highest[i] = std::max(highest[i], peaks[i]);
+            for (int i = 0; i < 8 * kN; ++i) {
+                nonzero += ref.ctx.OutputBlock[i] != 0;
+                ASSERT_EQ(words[rendered_before + static_cast<std::size_t>(b) * 8 * kN + i], ref.ctx.OutputBlock[i])
+                    << "input mode " << c.input_mode << " block " << b << " word " << i;
+            }
+        }
+        EXPECT_GT(nonzero, static_cast<long>(blocks) * kN / 2);
+        for (int i = 0; i < kInputPeakCount; ++i) EXPECT_EQ(status_.InputPeaks[i].load(), highest[i]) << "port " << i + 1;
+        EXPECT_GT(highest[c.input_mode == 3 ? 5 : 7], 0.0f);
+    }
+}
+
 // Each stream's set-up steps with their rows, and what a failure there reads.
 struct SetupStep {
     StreamStep step;

@@ -227,7 +227,9 @@ namespace {
 
 // The stage's words, in every kernel form and both layouts of a block (real parts of complex points, or
 // compact), are those of the formula in double precision: (sample + tail) x master x trim, truncated and
-// saturated; the tails take the spilled half. Random values and the edges of the scale, NaN and infinities.
+// saturated; the tails take the spilled half. Random values and the edges of the scale, NaN and infinities;
+// all outputs of a worker live, or some of them with the others silent (zero words, whatever the block held
+// before), in each output mode.
 TEST(OutputStage, EveryFormGivesTheWordsOfTheFormula) {
     std::mt19937 rng(21);
     std::uniform_real_distribution<double> u(-1.2e7, 1.2e7);
@@ -235,33 +237,58 @@ TEST(OutputStage, EveryFormGivesTheWordsOfTheFormula) {
                            std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
                            std::numeric_limits<float>::quiet_NaN(), 0.0f, -0.0f, 1.0f, -1.0f};
     auto value = [&] { return rng() % 5 == 0 ? edges[rng() % (sizeof edges / sizeof edges[0])] : static_cast<float>(u(rng)); };
-    for (BlockKernels kernels : {BlockKernels::kWidest, BlockKernels::kVector128, BlockKernels::kScalar}) {
+    struct Case {
+        uint32_t mode;
+        OutputRange range;
+        uint32_t live;  // bit o - range.first for output o
+    };
+    const Case cases[] = {{0, {1, 8}, 0xFF},  {0, {1, 8}, 1u << 4},     {0, {1, 8}, 0x81},        {0, {1, 8}, 0x46},
+                          {0, {1, 8}, 0x0F},  {2, {1, 10}, 0x3FF},      {2, {1, 10}, 1u << 9 | 1}, {1, {9, 16}, 0xFF},
+                          {1, {9, 16}, 0x24}};
+    for (BlockKernels kernels :
+         {BlockKernels::kWidest, BlockKernels::kVector256, BlockKernels::kVector128, BlockKernels::kScalar}) {
         for (uint8_t compact : {0, 1}) {
-            LimitBlockPathKernels(kernels);
-            TestEngineBuffers e(N);
-            LiveBlockValues live;
-            live.MasterGain = 0.731f;
-            for (int o = 0; o < kEngineOutputs; ++o) live.ChannelTrims[o] = 0.5f + 0.07f * o;
-            std::vector<float> samples[8], tails[8];
-            for (int o = 1; o <= 8; ++o) {
-                e.ctx.AccumulatorCompact[o - 1] = compact;
-                samples[o - 1].resize(2 * N);
-                tails[o - 1].resize(N);
-                for (int k = 0; k < 2 * N; ++k) {
-                    samples[o - 1][k] = value();
-                    e.accumulator[o - 1][compact ? k : 2 * k] = samples[o - 1][k];
-                    if (!compact) e.accumulator[o - 1][2 * k + 1] = value();  // residue, never heard
+            for (const Case& c : cases) {
+                LimitBlockPathKernels(kernels);
+                TestEngineBuffers e(N);
+                e.ctx.OutputMode = c.mode;
+                const int words = OutputFrameWords(c.mode);
+                e.output_block.assign(e.output_block.size(), 12345);
+                LiveBlockValues live;
+                live.MasterGain = 0.731f;
+                for (int o = 0; o < kEngineOutputs; ++o) live.ChannelTrims[o] = 0.5f + 0.07f * o;
+                std::vector<float> samples[kEngineOutputs], tails[kEngineOutputs];
+                for (int o = c.range.first; o <= c.range.last; ++o) {
+                    const bool on = c.live >> (o - c.range.first) & 1;
+                    e.ctx.AccumulatorZero[o - 1] = e.ctx.TailZero[o - 1] = on ? 0 : 1;
+                    e.ctx.AccumulatorCompact[o - 1] = compact;
+                    samples[o - 1].assign(2 * N, 0.0f);
+                    tails[o - 1].assign(N, 0.0f);
+                    if (!on) continue;
+                    for (int k = 0; k < 2 * N; ++k) {
+                        samples[o - 1][k] = value();
+                        e.accumulator[o - 1][compact ? k : 2 * k] = samples[o - 1][k];
+                        if (!compact) e.accumulator[o - 1][2 * k + 1] = value();  // residue, never heard
+                    }
+                    for (int j = 0; j < N; ++j) e.tail[o - 1][j] = tails[o - 1][j] = value();
                 }
-                for (int j = 0; j < N; ++j) e.tail[o - 1][j] = tails[o - 1][j] = value();
-            }
-            RunOutputStage(e.ctx, {1, 8}, live);
-            for (int o = 1; o <= 8; ++o) {
+                RunOutputStage(e.ctx, c.range, live);
+                for (int o = c.range.first; o <= c.range.last; ++o) {
+                    for (int j = 0; j < N; ++j) {
+                        const double v = (static_cast<double>(samples[o - 1][j]) + tails[o - 1][j]) *
+                                         static_cast<double>(live.MasterGain) * static_cast<double>(live.ChannelTrims[o - 1]);
+                        ASSERT_EQ(Word(e, words, j, o), SaturateTo24Bit(v) * 256)
+                            << "mode " << c.mode << " live " << c.live << " output " << o << " frame " << j;
+                        const float spilled = samples[o - 1][N + j];
+                        ASSERT_EQ(std::memcmp(&e.tail[o - 1][j], &spilled, sizeof spilled), 0);
+                    }
+                }
+                // The other worker's columns are left as they were.
                 for (int j = 0; j < N; ++j) {
-                    const double v = (static_cast<double>(samples[o - 1][j]) + tails[o - 1][j]) *
-                                     static_cast<double>(live.MasterGain) * static_cast<double>(live.ChannelTrims[o - 1]);
-                    ASSERT_EQ(Word(e, 8, j, o), SaturateTo24Bit(v) * 256) << "output " << o << " frame " << j;
-                    const float spilled = samples[o - 1][N + j];
-                    ASSERT_EQ(std::memcmp(&e.tail[o - 1][j], &spilled, sizeof spilled), 0);
+                    for (int o = 1; o <= words; ++o) {
+                        if (c.range.Contains(o)) continue;
+                        ASSERT_EQ(Word(e, words, j, o), 12345) << "mode " << c.mode << " column " << o;
+                    }
                 }
             }
         }
