@@ -101,8 +101,15 @@ bool ReadImpulseWav(const std::string& path, ImpulseWav* wav, MessageList* out) 
         Plain(out, kWavNoFmt);
         return false;
     }
+    // A chunk that claims more than the file holds cannot be read: refused before its buffer is had, so that
+    // a damaged size never asks for gigabytes.
+    const long long fmt_room = file_size - static_cast<long long>(f.tellg());
+    if (fmt_size < kFmtMinimumBytes || static_cast<long long>(fmt_size) > fmt_room) {
+        Plain(out, kWavFmtReadError);
+        return false;
+    }
     std::vector<uint8_t> fmt(fmt_size < 64 ? 64 : fmt_size, 0);
-    if (fmt_size < kFmtMinimumBytes || !f.read(reinterpret_cast<char*>(fmt.data()), fmt_size)) {
+    if (!f.read(reinterpret_cast<char*>(fmt.data()), fmt_size)) {
         Plain(out, kWavFmtReadError);
         return false;
     }

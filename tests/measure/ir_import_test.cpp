@@ -11,6 +11,14 @@
 #include "app/raw_file.h"
 #include "test_util.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <atomic>
+
+// The address sanitiser's allocation hooks (its header is not installed with every compiler).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*, std::size_t),
+                                                         void (*free_hook)(const volatile void*));
+#endif
+
 namespace {
 
 constexpr std::size_t kCapacity = 1072000;
@@ -129,6 +137,48 @@ TEST(IrImport, WavRefusals) {
     EXPECT_EQ(out[2].text.substr(0, 9), "WAV File ");  // the float file's notice, then its refusal
     EXPECT_EQ(out[3].text, kWavUnsupported);
     EXPECT_EQ(out[4].text, "Unable to locate 'data' chunk");
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+namespace {
+// The largest block the heap handed out while armed (the sanitiser's hooks cannot be removed again).
+std::atomic<bool> g_watch_allocations{false};
+std::atomic<std::size_t> g_largest_allocation{0};
+void WatchAllocation(const volatile void*, std::size_t size) {
+    if (!g_watch_allocations.load(std::memory_order_relaxed)) return;
+    std::size_t seen = g_largest_allocation.load(std::memory_order_relaxed);
+    while (size > seen && !g_largest_allocation.compare_exchange_weak(seen, size)) {
+    }
+}
+void IgnoreFree(const volatile void*) {}
+}  // namespace
+#endif
+
+// A "fmt " chunk whose size claims a gigabyte in a file of a few dozen bytes is refused as unreadable, without
+// first asking the heap for the gigabyte.
+TEST(IrImport, FmtChunkLargerThanTheFileIsRefusedUnread) {
+    ScratchDir dir;
+    const std::vector<unsigned char> wav = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
+                                            0, 0, 0, 0x40, 1, 0, 1, 0, 0x80, 0xBB, 0, 0, 0, 0x77, 1, 0, 2, 0, 16, 0,
+                                            'd', 'a', 't', 'a', 0, 0, 0, 0};
+    std::ofstream(dir.File("big.wav"), std::ios::binary).write(reinterpret_cast<const char*>(wav.data()), wav.size());
+#if defined(__SANITIZE_ADDRESS__)
+    static const int hooked = __sanitizer_install_malloc_and_free_hooks(WatchAllocation, IgnoreFree);
+    ASSERT_NE(hooked, 0);
+    g_largest_allocation = 0;
+    g_watch_allocations = true;
+#endif
+    ImpulseWav w;
+    MessageList out;
+    const bool read = ReadImpulseWav(dir.File("big.wav"), &w, &out);
+#if defined(__SANITIZE_ADDRESS__)
+    g_watch_allocations = false;
+    EXPECT_LT(g_largest_allocation.load(), std::size_t{1} << 20);
+#endif
+    EXPECT_FALSE(read);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].text, kWavFmtReadError);
+    EXPECT_EQ(out[0].icon, MessageIcon::None);
 }
 
 TEST(IrImport, TextValuesHeadersAndTheLastLines) {
