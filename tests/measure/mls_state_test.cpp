@@ -136,15 +136,7 @@ TEST_F(MeasurementPage, SaveWritesTheWidthOfTheCapture) {
 
 // A text impulse response against its synthetic reference pulse: the level follows the 400,000 scale.
 TEST_F(MeasurementPage, TextImportThenCalculateSplAndResampling) {
-    const std::string path = dir.File("ir.txt");
-    {
-        std::ofstream f(path);
-        for (int k = 0; k < 52; ++k) f << "0\n";
-        f << "0.1\n";
-        for (int k = 0; k < 40; ++k) f << "0\n";
-    }
-    ASSERT_TRUE(BeginMlsRun());
-    ASSERT_TRUE(ImportTextRun(path, nullptr));
+    ASSERT_NO_FATAL_FAILURE(ImportPulse());
     EXPECT_EQ(RefPeakIndex, 1);
     EXPECT_EQ(MlsImpulseRef[52], 32500.0f);
     // The meters take the reference first, after an import as after a run.
@@ -163,7 +155,7 @@ TEST_F(MeasurementPage, TextImportThenCalculateSplAndResampling) {
 // "Add dB To SPL" typed beyond float range reads as 0 dB, as the dialogs read such a number: the driver's SPL
 // stays the measured level instead of becoming infinite.
 TEST_F(MeasurementPage, AddDbToSplBeyondFloatRangeReadsAsZero) {
-    ImportPulse();
+    ASSERT_NO_FATAL_FAILURE(ImportPulse());
     CopySettingText(MlsSettings.AddDbToSplText, sizeof MlsSettings.AddDbToSplText, "1e39");
     ASSERT_EQ(CalculateSplNow(50, nullptr), SplResult::kStored);
     ExpectPulseLevelAndPhase();
@@ -172,7 +164,7 @@ TEST_F(MeasurementPage, AddDbToSplBeyondFloatRangeReadsAsZero) {
 // A pulse delay typed beyond float range reads as 0 ms: its turn of the spectrum would be cos(inf), and the
 // driver's SPL and phase NaN.
 TEST_F(MeasurementPage, PulseDelayBeyondFloatRangeReadsAsZero) {
-    ImportPulse();
+    ASSERT_NO_FATAL_FAILURE(ImportPulse());
     CopySettingText(MlsSettings.PulseDelayText, sizeof MlsSettings.PulseDelayText, "1e308");
     ASSERT_EQ(CalculateSplNow(50, nullptr), SplResult::kStored);
     ExpectPulseLevelAndPhase();
