@@ -132,7 +132,12 @@ void BuildEmphasisedSequence(const MlsStimulusSettings& s, const MlsStimulusBuff
         const auto x = static_cast<float>(0.001 * s.pre_emphasis_ms * w);
         const auto d = static_cast<float>(x * x + 1.0f);
         // The unit impulse of weight 40 transforms to 40 in every bin; only the positive half is kept.
-        if (k < N / 2) {
+        if (k < N / 2 && !std::isfinite(d)) {
+            // A time constant so long that x * x overflows: the high-pass is 1 there (x / d is below any float
+            // the stimulus could show), where the quotients would be inf / inf.
+            em[2 * k] = kMlsEmphasisImpulse;
+            em[2 * k + 1] = 0.0f;
+        } else if (k < N / 2) {
             em[2 * k] = static_cast<float>(x * x / d) * kMlsEmphasisImpulse;
             em[2 * k + 1] = static_cast<float>(x / d) * kMlsEmphasisImpulse;
         } else {

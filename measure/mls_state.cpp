@@ -9,6 +9,7 @@
 #include "app/global_records.h"
 #include "app/preferences.h"
 #include "app/settings.h"
+#include "design/element_dialogs.h"
 #include "measure/resample.h"
 #include "platform/threads.h"
 #include "tools/driver_repair.h"
@@ -182,10 +183,12 @@ SplSettings CurrentSplSettings(int32_t cursor_bin) {
     s.window_type = MlsSettings.WindowTypeIndex;
     s.window_width = MlsSettings.WindowWidthText;
     s.cursor_bin = cursor_bin;
-    s.pulse_delay_ms = SettingTextNumber(MlsSettings.PulseDelayText);
+    // Read as the dialogs read a number: a delay or a gain that no float holds counts as 0, not as a turn of
+    // the spectrum or a level beyond any curve.
+    s.pulse_delay_ms = ReadDialogNumber(MlsSettings.PulseDelayText, kSettingTextWidth);
     s.cplx_smoothing = MlsSettings.AcquisitionListIndex;
     s.spl_smoothing = MlsSettings.SplSmoothingIndex;
-    s.add_db = SettingTextNumber(MlsSettings.AddDbToSplText);
+    s.add_db = ReadDialogNumber(MlsSettings.AddDbToSplText, kSettingTextWidth);
     s.efficiency_db = DriverEfficiency(*CurrentDriver);
     s.use_mike_cal = MlsSettings.MikeCalUse;
     s.use_preamp_cal = MlsSettings.PreampCalUse;

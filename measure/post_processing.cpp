@@ -7,7 +7,9 @@
 #include "app/driver_data.h"
 #include "app/global_records.h"
 #include "app/settings.h"
+#include "design/element_dialogs.h"
 #include "measure/mls_spl.h"
+#include "tools/driver_fields.h"
 
 namespace {
 
@@ -148,8 +150,12 @@ bool AddGainToBuffer(const PostProcessBuffers& b, const char* db_text, const cha
         AddWarning(out, kIncorrectSaveDestination);
         return false;
     }
-    const double x = SettingTextNumber(db_text);
+    const double x = ReadDialogNumber(db_text, kSettingTextWidth);
+    // A gain that would carry any point beyond float range changes nothing: the curve is checked whole first.
+    auto overflows = [](float v, double result) { return std::isfinite(v) && !FitsFloat(result); };
     if (d == 0) {
+        for (int k = 0; k < kBins; ++k)
+            if (overflows(b.driver->spl_lin[k], b.driver->spl_lin[k] + x)) return false;
         for (int k = 0; k < kBins; ++k) b.driver->spl_lin[k] = static_cast<float>(b.driver->spl_lin[k] + x);
         RefreshMeasuredPair(b);
         return true;
@@ -157,6 +163,8 @@ bool AddGainToBuffer(const PostProcessBuffers& b, const char* db_text, const cha
     const double g = std::pow(10.0, 0.05 * x);
     PlotCurve& re = RealSlot(b, d);
     PlotCurve& im = ImagSlot(b, d);
+    for (int k = 0; k < kBins; ++k)
+        if (overflows(re.Values[k], re.Values[k] * g) || overflows(im.Values[k], im.Values[k] * g)) return false;
     for (int k = 0; k < kBins; ++k) {
         re.Values[k] = static_cast<float>(re.Values[k] * g);
         im.Values[k] = static_cast<float>(im.Values[k] * g);
@@ -170,7 +178,8 @@ bool AddDelayToBuffer(const PostProcessBuffers& b, const char* ms_text, const ch
         AddWarning(out, kIncorrectSaveDestination);
         return false;
     }
-    const double t = SettingTextNumber(ms_text);
+    // A delay beyond float range reads as 0, as the dialogs read it: its phase turn would not be a number.
+    const double t = ReadDialogNumber(ms_text, kSettingTextWidth);
     if (d == 0) {
         for (int k = 0; k < kBins; ++k) {
             float re, im;

@@ -63,9 +63,11 @@ bool MergeIntoMaster(const PostProcessBuffers& b, const char* source1, const cha
                      MessageList* out);
 // The split bin of a merge frequency F (held within 1 Hz .. the frequency of bin 131,070).
 int MergeSplitBin(const float* bin_frequency, double frequency);
-// "Add " dB to buffer d (0 the driver's linear SPL, 1..6). False for a destination outside 0..6.
+// "Add " dB to buffer d (0 the driver's linear SPL, 1..6). False for a destination outside 0..6, and, with
+// nothing changed, for a gain that would carry a point beyond float range; a text beyond float range reads as 0.
 bool AddGainToBuffer(const PostProcessBuffers& b, const char* db_text, const char* destination, MessageList* out);
-// "Add" ms of delay to buffer d (0 the driver, 1..6): the response times e^(-j 2 pi f t).
+// "Add" ms of delay to buffer d (0 the driver, 1..6): the response times e^(-j 2 pi f t); a text beyond float
+// range reads as 0.
 bool AddDelayToBuffer(const PostProcessBuffers& b, const char* ms_text, const char* destination, MessageList* out);
 // "Show Phase Difference": slot 12 the unwrapped phase of source 1, slot 13 that of source 2 subtracted from it
 // (values above 360 brought down by up to ten turns).

@@ -7,6 +7,7 @@
 #include "app/preferences.h"
 #include "app/settings.h"
 #include "app/system_record.h"
+#include "design/element_dialogs.h"
 #include "design/network_model.h"
 #include "panels/live_keys.h"
 #include "panels/play_sequence.h"
@@ -80,7 +81,8 @@ void SetTestToneFrequencyText(TestToneRequest* t, const char* text) {
     char copy[kToneTextChars] = {};
     std::memcpy(copy, text, strnlen(text, kToneTextChars - 1));  // the text may be FrequencyText itself
     std::memcpy(t->FrequencyText, copy, sizeof copy);
-    t->Frequency.store(static_cast<float>(std::atof(t->FrequencyText)));
+    // "inf", "nan" and a number that no float holds ("1e39") read as 0: the engine gets a number.
+    t->Frequency.store(static_cast<float>(ReadDialogNumber(t->FrequencyText, kToneTextChars)));
 }
 
 void SetTestToneChannel(TestToneRequest* t, int selection) {

@@ -60,7 +60,8 @@ struct TestToneRequest {
 };
 extern TestToneRequest TestTone;
 
-// The edit's text read into the request (cut to 9 characters); a text that is not a number gives 0 Hz.
+// The edit's text read into the request (cut to 9 characters); a text that is not a number, or whose number no
+// float holds ("inf", "1e39"), gives 0 Hz.
 void SetTestToneFrequencyText(TestToneRequest* t, const char* text);
 // The list's selection (0..17) as the channel; another value is ignored.
 void SetTestToneChannel(TestToneRequest* t, int selection);

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tools/driver_fields.h"
+
 namespace {
 
 // A point that is not a finite number holds no data either: interpolating through it would spread it.
@@ -41,7 +43,8 @@ double DriverEfficiency(const HV_Driver_Data& driver) {
     char text[kTextField + 1] = {};
     std::memcpy(text, driver.params[kEfficiencyField], kTextField);  // the field need not end in a NUL
     const double e = std::strtod(text, nullptr);
-    return std::isfinite(e) ? e : 0.0;
+    // Read as the dialogs read a number: an efficiency that no float holds counts as 0, which is refused.
+    return FitsFloat(e) ? e : 0.0;
 }
 
 void RepairSplCurve(float* curve, int n) { FillGaps(curve, n, ValidSpl); }

@@ -8,7 +8,8 @@
 inline constexpr const char* kEfficiencyError = "Efficiency Error";
 inline constexpr const char* kEfficiencyErrorCaption = "HV MEssage";
 
-// The reference efficiency in dB read from the record's text field (0 when empty or not a number).
+// The reference efficiency in dB read from the record's text field (0 when empty, not a number or beyond
+// float range).
 double DriverEfficiency(const HV_Driver_Data& driver);
 
 // Fills the gaps of one SPL curve (a point is valid above 1.0 dB) in place.

@@ -202,3 +202,33 @@ TEST(MlsSequence, PreEmphasisIsACircularConvolutionWithTheHighPass) {
     EXPECT_EQ(MlsEmphasisedSample(1e6, 1), INT32_MAX);
     EXPECT_EQ(MlsEmphasisedSample(-2.5, 0), -800);
 }
+
+// A time constant so long that its high-pass is flat above 0 Hz gives the same stimulus however long it is typed:
+// where x * x overflows a float the response is 1, not inf / inf, which would fill the stimulus with NaN and play
+// it as a full-scale constant.
+TEST(MlsSequence, PreEmphasisWithAVeryLongTimeConstantIsTheFlatHighPass) {
+    MlsStimulusSettings s;
+    s.order = 13;
+    s.level = 60;
+    s.capture24 = 1;
+    s.pre_emphasis_both = 0;
+    s.sample_rate = 48000.0;
+    s.pre_emphasis_ms = 1e9;  // x * x stays within float range in every bin
+    MlsTestBuffers flat;
+    const int L = GenerateMlsStimulus(s, flat.Stimulus());
+    double largest = 0.0;
+    for (int k = 0; k < L; ++k) largest = std::max(largest, std::fabs(static_cast<double>(flat.ref[k])));
+    ASSERT_GT(largest, 0.0);
+    const auto* want = reinterpret_cast<const int32_t*>(flat.stimulus.data());
+    for (double ms : {1e18, 1e30, 3e38, 1e39}) {
+        MlsTestBuffers b;
+        s.pre_emphasis_ms = ms;
+        ASSERT_EQ(GenerateMlsStimulus(s, b.Stimulus()), L);
+        const auto* e = reinterpret_cast<const int32_t*>(b.stimulus.data());
+        for (int k = 0; k < L; ++k) {
+            ASSERT_NEAR(b.ref[k], flat.ref[k], 1e-5 * largest) << ms << " " << k;
+            ASSERT_NEAR(e[200 + 2 * k + 1], want[200 + 2 * k + 1], 2.0 + 1e-5 * std::abs(want[200 + 2 * k + 1]))
+                << ms << " " << k;
+        }
+    }
+}

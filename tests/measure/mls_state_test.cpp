@@ -38,6 +38,25 @@ struct MeasurementPage : ::testing::Test {
         Capture24Bit = 0;
     }
 
+    // A text-imported run: a reference pulse and a measured one of a tenth, at entry 52.
+    void ImportPulse() {
+        const std::string path = dir.File("pulse.txt");
+        {
+            std::ofstream f(path);
+            for (int k = 0; k < 52; ++k) f << "0\n";
+            f << "0.1\n";
+            for (int k = 0; k < 40; ++k) f << "0\n";
+        }
+        ASSERT_TRUE(BeginMlsRun());
+        ASSERT_TRUE(ImportTextRun(path, nullptr));
+    }
+    void ExpectPulseLevelAndPhase() {
+        for (int k = 1; k < 16000; ++k) {  // the top bins roll off toward the grid's end
+            ASSERT_NEAR(CurrentDriver->spl_lin[k], 20.0 * std::log10(0.1 * 400000.0), 0.02) << k;
+            ASSERT_NEAR(CurrentDriver->phase_lin[k], 0.0, 0.05) << k;
+        }
+    }
+
     // A live run through the loop-back, as the thread pair would leave it.
     void LiveRun(int delay, double gain) {
         ASSERT_TRUE(BeginMlsRun());
@@ -117,15 +136,7 @@ TEST_F(MeasurementPage, SaveWritesTheWidthOfTheCapture) {
 
 // A text impulse response against its synthetic reference pulse: the level follows the 400,000 scale.
 TEST_F(MeasurementPage, TextImportThenCalculateSplAndResampling) {
-    const std::string path = dir.File("ir.txt");
-    {
-        std::ofstream f(path);
-        for (int k = 0; k < 52; ++k) f << "0\n";
-        f << "0.1\n";
-        for (int k = 0; k < 40; ++k) f << "0\n";
-    }
-    ASSERT_TRUE(BeginMlsRun());
-    ASSERT_TRUE(ImportTextRun(path, nullptr));
+    ASSERT_NO_FATAL_FAILURE(ImportPulse());
     EXPECT_EQ(RefPeakIndex, 1);
     EXPECT_EQ(MlsImpulseRef[52], 32500.0f);
     // The meters take the reference first, after an import as after a run.
@@ -139,4 +150,22 @@ TEST_F(MeasurementPage, TextImportThenCalculateSplAndResampling) {
     EXPECT_EQ(MlsSettings.MlsRateIndex, 0u);
     EXPECT_EQ(MlsImpulseIn[50], 0.0f);
     EXPECT_EQ(MlsImpulseIn[50 + 2], 40000.0f);  // old entry 52 = 50 + floor(160 x 2 / 147)
+}
+
+// "Add dB To SPL" typed beyond float range reads as 0 dB, as the dialogs read such a number: the driver's SPL
+// stays the measured level instead of becoming infinite.
+TEST_F(MeasurementPage, AddDbToSplBeyondFloatRangeReadsAsZero) {
+    ASSERT_NO_FATAL_FAILURE(ImportPulse());
+    CopySettingText(MlsSettings.AddDbToSplText, sizeof MlsSettings.AddDbToSplText, "1e39");
+    ASSERT_EQ(CalculateSplNow(50, nullptr), SplResult::kStored);
+    ExpectPulseLevelAndPhase();
+}
+
+// A pulse delay typed beyond float range reads as 0 ms: its turn of the spectrum would be cos(inf), and the
+// driver's SPL and phase NaN.
+TEST_F(MeasurementPage, PulseDelayBeyondFloatRangeReadsAsZero) {
+    ASSERT_NO_FATAL_FAILURE(ImportPulse());
+    CopySettingText(MlsSettings.PulseDelayText, sizeof MlsSettings.PulseDelayText, "1e308");
+    ASSERT_EQ(CalculateSplNow(50, nullptr), SplResult::kStored);
+    ExpectPulseLevelAndPhase();
 }

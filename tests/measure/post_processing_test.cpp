@@ -183,6 +183,43 @@ TEST(PostProcessing, DelayTurnsThePhaseAndGainScales) {
     for (const HvMessage& m : out) EXPECT_EQ(m.text, "Incorrect SAVE Destination");
 }
 
+// A gain that would carry a point beyond float range changes nothing, in a buffer and in the driver's curve
+// alike; a text beyond float range ("1e39") reads as 0 dB.
+TEST(PostProcessing, GainBeyondFloatRangeLeavesTheCurvesFinite) {
+    PostRig r;
+    r.SetDelay(1, 1.0, 0.0001);
+    for (int k = 0; k < kBins; ++k) r.driver->spl_lin[k] = 80.0f;
+    const std::vector<PlotCurve> before = r.buffers;
+    MessageList out;
+    EXPECT_FALSE(AddGainToBuffer(r.b, "1000", "1", &out));  // 10^50 times a unit response
+    EXPECT_EQ(std::memcmp(before.data(), r.buffers.data(), before.size() * sizeof(PlotCurve)), 0);
+    EXPECT_TRUE(AddGainToBuffer(r.b, "3e38", "0", &out));
+    EXPECT_FALSE(AddGainToBuffer(r.b, "3e38", "0", &out));  // 6e38 is no float
+    ASSERT_TRUE(AddGainToBuffer(r.b, "1e39", "0", &out));
+    for (int k = 0; k < kBins; ++k) ASSERT_EQ(r.driver->spl_lin[k], 3e38f) << k;
+    ASSERT_TRUE(AddGainToBuffer(r.b, "1e39", "1", &out));
+    EXPECT_EQ(std::memcmp(before.data(), r.buffers.data(), before.size() * sizeof(PlotCurve)), 0);
+    EXPECT_TRUE(out.empty());
+}
+
+// A delay beyond float range reads as 0 ms: the response keeps its phase instead of becoming NaN.
+TEST(PostProcessing, DelayBeyondFloatRangeReadsAsNoDelay) {
+    PostRig r;
+    r.SetDelay(2, 0.7, 0.0002);
+    for (int k = 0; k < kBins; ++k) r.driver->spl_lin[k] = 77.0f, r.driver->phase_lin[k] = 10.0f;
+    const std::vector<PlotCurve> before = r.buffers;
+    MessageList out;
+    ASSERT_TRUE(AddDelayToBuffer(r.b, "1e308", "2", &out));
+    ASSERT_TRUE(AddDelayToBuffer(r.b, "-1e308", "0", &out));
+    for (int k = 0; k < kBins; ++k) {
+        ASSERT_EQ(r.buffers[2].Values[k], before[2].Values[k]) << k;
+        ASSERT_EQ(r.buffers[3].Values[k], before[3].Values[k]) << k;
+        ASSERT_NEAR(r.driver->spl_lin[k], 77.0, 1e-3) << k;
+        ASSERT_NEAR(r.driver->phase_lin[k], 10.0, 1e-3) << k;
+    }
+    EXPECT_TRUE(out.empty());
+}
+
 // The phase difference of two delays is unwrapped: 360 f (t2 - t1) degrees, brought down by whole turns only
 // while above 360 and at most ten times.
 TEST(PostProcessing, PhaseDifferenceIsUnwrapped) {

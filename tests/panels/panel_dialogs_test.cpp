@@ -127,6 +127,19 @@ TEST(TestTonesTest, TextAndPort) {
     EXPECT_STREQ(TestTonePortName(17), "ALL");
 }
 
+// The engine takes the tone's frequency as a float: text that gives no finite float reads as 0 (no tone).
+TEST(TestTonesTest, FrequencyBeyondFloatOrNotANumberReadsAsZero) {
+    TestToneRequest t;
+    for (const char* text : {"1e39", "-1e39", "inf", "nan", "1e308"}) {
+        SetTestToneFrequencyText(&t, "440");
+        SetTestToneFrequencyText(&t, text);
+        EXPECT_EQ(t.Frequency.load(), 0.0f) << text;
+        EXPECT_STREQ(t.FrequencyText, text);
+    }
+    SetTestToneFrequencyText(&t, "3.4e38");
+    EXPECT_EQ(t.Frequency.load(), 3.4e38f);
+}
+
 TEST(ProfileReloadTest, SlotsOfTheDigits) {
     EXPECT_EQ(ProfileSlotIndex(1), 0);
     EXPECT_EQ(ProfileSlotIndex(9), 8);

@@ -162,6 +162,22 @@ TEST(DriverRepair, EfficiencyOfFiftyOrLessIsRefusedAndNothingChanges) {
     EXPECT_EQ(d->spl_log[0], 80.0f);
 }
 
+// An efficiency typed beyond float range reads as 0 and is refused: as a float it would be infinite, and the
+// measured SPL shown less the efficiency would be minus infinity.
+TEST(DriverRepair, EfficiencyBeyondFloatRangeIsRefused) {
+    for (const char* text : {"1e39", "-1e39", "9e300"}) {
+        auto d = GapDriver(text);
+        d->spl_log[10] = 80.0f;
+        EXPECT_EQ(DriverEfficiency(*d), 0.0) << text;
+        MessageList messages;
+        EXPECT_EQ(RepairDriverCurves(d.get(), &messages), 1) << text;
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].text, "Efficiency Error");
+        EXPECT_EQ(d->spl_log[0], 1.0f) << text;
+    }
+    EXPECT_EQ(DriverEfficiency(*GapDriver("3.4e38")), 3.4e38);  // within float range: as typed
+}
+
 TEST(DriverRepair, EfficiencyFieldWithoutATerminatorIsReadWithinItsWidth) {
     auto d = GapDriver("");
     std::memset(d->params[kEfficiencyField], '9', kTextField);  // no NUL: the next field follows
