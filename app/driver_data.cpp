@@ -128,6 +128,41 @@ void TerminateDriverTexts(HV_Driver_Data* dr) {
         }
 }
 
+namespace {
+
+// Values of a read file that are no numbers become what the curves' readers take as nothing measured: an
+// SPL or phase point becomes a gap (0, filled by the repair), a Hilbert-Bode point flat (1 + 0j), a
+// calibration point 0 dB and 0 degrees, and the two scalars their defaults.
+void ZeroUnless(float* v, std::size_t n, float replacement) {
+    for (std::size_t k = 0; k < n; ++k)
+        if (!std::isfinite(v[k])) v[k] = replacement;
+}
+
+template <std::size_t N>
+void ZeroUnless(float (&v)[N], float replacement) {
+    ZeroUnless(v, N, replacement);
+}
+
+void ClearNonFiniteDriverValues(HV_Driver_Data* dr) {
+    ZeroUnless(dr->spl_log, 0.0f);
+    ZeroUnless(dr->phase_log, 0.0f);
+    ZeroUnless(dr->hbt_re_log, 1.0f);
+    ZeroUnless(dr->hbt_im_log, 0.0f);
+    ZeroUnless(dr->spl_lin, 0.0f);
+    ZeroUnless(dr->phase_lin, 0.0f);
+    ZeroUnless(dr->hbt_re_lin, 1.0f);
+    ZeroUnless(dr->hbt_im_lin, 0.0f);
+    for (CalPoint* cal : {dr->mike_cal, dr->preamp_cal})
+        for (int k = 0; k < kLinGridPoints; ++k) {
+            ZeroUnless(&cal[k].spl_db, 1, 0.0f);
+            ZeroUnless(&cal[k].phase_deg, 1, 0.0f);
+        }
+    if (!std::isfinite(dr->measuring_distance_m)) dr->measuring_distance_m = 1.0f;
+    if (!std::isfinite(dr->diffraction_param)) dr->diffraction_param = 100.0f;
+}
+
+}  // namespace
+
 int ReadDriverImage(const std::string& path, HV_Driver_Data* dr, const char* wrong_size_text,
                     const char* open_failed_text, MessageList* out) {
     const RawFileStatus st = ReadRawImage(path, dr, sizeof *dr);
@@ -139,6 +174,7 @@ int ReadDriverImage(const std::string& path, HV_Driver_Data* dr, const char* wro
         return 0;
     }
     TerminateDriverTexts(dr);
+    ClearNonFiniteDriverValues(dr);
     return 1;
 }
 

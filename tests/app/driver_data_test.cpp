@@ -333,3 +333,54 @@ TEST(DriverData, BaffleRecordsTravelThroughADriverFile) {
     EXPECT_EQ(edges->PointCount, 4);
     EXPECT_EQ(edges->ElementCount, 0);
 }
+
+// A driver file is someone else's bytes: values in it that are no numbers never reach the curves, the
+// Hilbert-Bode transform or a calibration curve. They come back as what the curves take for nothing measured;
+// every finite value, however large, is kept as the file has it.
+TEST(DriverData, ValuesThatAreNoNumbersComeBackAsGapsAndDefaults) {
+    ScratchDir dir;
+    auto dr = AllocZeroed<HV_Driver_Data>();
+    SetDriverRecordDefaults(dr.get());
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    dr->spl_log[3] = nan;
+    dr->spl_log[4] = 87.5f;
+    dr->phase_log[7] = -inf;
+    dr->hbt_re_log[0] = inf;
+    dr->hbt_im_log[0] = nan;
+    dr->spl_lin[kLinGridPoints - 1] = inf;
+    dr->phase_lin[10] = nan;
+    dr->phase_lin[11] = 3.0e38f;
+    dr->hbt_re_lin[5] = nan;
+    dr->hbt_im_lin[5] = inf;
+    dr->mike_cal[2] = CalPoint{nan, 12.0f};
+    dr->preamp_cal[9] = CalPoint{-1.5f, -inf};
+    dr->measuring_distance_m = nan;
+    dr->diffraction_param = -inf;
+    const std::string path = dir.File("nan.wfr");
+    ASSERT_EQ(WriteRawImage(path, dr.get(), sizeof(HV_Driver_Data)), RawFileStatus::Ok);
+    auto back = AllocZeroed<HV_Driver_Data>();
+    ASSERT_EQ(ReadDriverFile(path, back.get(), nullptr, nullptr), 1);
+    EXPECT_EQ(back->spl_log[3], 0.0f);
+    EXPECT_EQ(back->spl_log[4], 87.5f);
+    EXPECT_EQ(back->spl_log[5], 90.0f);
+    EXPECT_EQ(back->phase_log[7], 0.0f);
+    EXPECT_EQ(back->hbt_re_log[0], 1.0f);
+    EXPECT_EQ(back->hbt_im_log[0], 0.0f);
+    EXPECT_EQ(back->spl_lin[kLinGridPoints - 1], 0.0f);
+    EXPECT_EQ(back->phase_lin[10], 0.0f);
+    EXPECT_EQ(back->phase_lin[11], 3.0e38f);
+    EXPECT_EQ(back->hbt_re_lin[5], 1.0f);
+    EXPECT_EQ(back->hbt_im_lin[5], 0.0f);
+    EXPECT_EQ(back->mike_cal[2].spl_db, 0.0f);
+    EXPECT_EQ(back->mike_cal[2].phase_deg, 12.0f);
+    EXPECT_EQ(back->preamp_cal[9].spl_db, -1.5f);
+    EXPECT_EQ(back->preamp_cal[9].phase_deg, 0.0f);
+    EXPECT_EQ(back->measuring_distance_m, 1.0f);
+    EXPECT_EQ(back->diffraction_param, 100.0f);
+    std::size_t non_finite = 0;
+    const float* curves[] = {back->spl_log, back->phase_log, back->hbt_re_log, back->hbt_im_log};
+    for (const float* c : curves)
+        for (int k = 0; k < kLogGridPoints; ++k) non_finite += !std::isfinite(c[k]);
+    EXPECT_EQ(non_finite, 0u);
+}
