@@ -3,13 +3,16 @@
 // plays the test's script there, and a dialog the script leaves open is cancelled, so a test never hangs.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <utility>
+#include <vector>
 
 struct ModalScript {
     std::function<void(HWND)> script;
     std::function<bool(HWND)> skip;  // dialogs that are open already and are not the one awaited
+    std::vector<HWND> already_open;  // the dialogs shown when the script was armed (modeless panels among them)
     HWND dialog = nullptr;           // the dialog the script ran in
 };
 
@@ -18,11 +21,24 @@ inline ModalScript& CurrentModalScript() {
     return s;
 }
 
-inline BOOL CALLBACK FindScriptDialog(HWND window, LPARAM out) {
+inline bool IsShownDialog(HWND window) {
     char cls[32] = {};
     GetClassNameA(window, cls, sizeof cls);
+    return std::strcmp(cls, "#32770") == 0 && IsWindowVisible(window);
+}
+
+inline BOOL CALLBACK CollectShownDialog(HWND window, LPARAM out) {
+    if (IsShownDialog(window)) reinterpret_cast<std::vector<HWND>*>(out)->push_back(window);
+    return TRUE;
+}
+
+// The awaited dialog is one that was not shown when the script was armed. A dialog that pumps messages while
+// it sets itself up (an endpoint enumeration does) lets the timer in before it is visible: the modeless
+// panels beside it must not be taken for it.
+inline BOOL CALLBACK FindScriptDialog(HWND window, LPARAM out) {
     const ModalScript& s = CurrentModalScript();
-    if (std::strcmp(cls, "#32770") == 0 && IsWindowVisible(window) && !(s.skip && s.skip(window))) {
+    const bool was_open = std::find(s.already_open.begin(), s.already_open.end(), window) != s.already_open.end();
+    if (IsShownDialog(window) && !was_open && !(s.skip && s.skip(window))) {
         *reinterpret_cast<HWND*>(out) = window;
         return FALSE;
     }
@@ -47,6 +63,8 @@ inline void ArmModalScript(std::function<void(HWND)> script, std::function<bool(
     ModalScript& s = CurrentModalScript();
     s.script = std::move(script);
     s.skip = std::move(skip);
+    s.already_open.clear();
+    EnumThreadWindows(GetCurrentThreadId(), CollectShownDialog, reinterpret_cast<LPARAM>(&s.already_open));
     s.dialog = nullptr;
     SetTimer(nullptr, 0, 30, PlayModalScript);
 }
