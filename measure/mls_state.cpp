@@ -27,6 +27,8 @@ uint32_t MlsPhaseSlot = 0;
 uint8_t* MlsCaptureBuffer = nullptr;
 uint8_t* MlsSavedBuffer = nullptr;
 uint32_t MlsSavedCapture24 = 0;
+uint32_t MlsSavedRateIndex = 0;
+uint32_t MlsSavedLengthIndex = 0;
 float MlsMeterScale = 1.0f / 1200.0f;
 
 namespace {
@@ -61,12 +63,14 @@ MlsAnalysisResult AnalyseCapture(uint32_t capture24, const MlsStartOffset& offse
     return r;
 }
 
-void KeepSavedCapture(uint32_t capture24) {
+}  // namespace
+
+void KeepMlsSavedCapture(uint32_t capture24) {
     std::memcpy(MlsSavedBuffer, MlsCaptureBuffer, MlsSavedBytes(capture24));
     MlsSavedCapture24 = capture24 ? 1 : 0;
+    MlsSavedRateIndex = MlsSettings.MlsRateIndex;
+    MlsSavedLengthIndex = MlsSettings.MlsLengthIndex;
 }
-
-}  // namespace
 
 int AllocateMlsCaptureBuffers() {
     if (!MlsCaptureBuffer) MlsCaptureBuffer = static_cast<uint8_t*>(std::calloc(kMlsCaptureBytes, 1));
@@ -220,7 +224,7 @@ bool BeginMlsRun() {
 
 MlsAnalysisResult FinishLiveMlsRun(bool stamps_valid) {
     const uint32_t capture24 = Capture24Bit ? 1 : 0;
-    KeepSavedCapture(capture24);
+    KeepMlsSavedCapture(capture24);
     MlsMeterScale = kLiveMeterScale;
     const MlsStartOffset offset = MlsStartOffsetOf(MlsStartTimes, MillisecondsPerTick(CurrentPerformanceCounter()),
                                                    MlsSampleRate(), stamps_valid);
@@ -240,7 +244,7 @@ bool LoadMlsResRun(const std::string& path, MessageList* out, MlsAnalysisResult*
     MlsOrder = static_cast<int>(info.length_index) + kOrderOfLengthIndex0;
     MlsStimulusBuffers b = GlobalMlsStimulusBuffers();
     GenerateMls(MlsOrder, MlsSettings.MlsOutputLevel, SettingTextInteger(MlsOutputDelayText), b);
-    KeepSavedCapture(info.capture24);
+    KeepMlsSavedCapture(info.capture24);
     MlsMeterScale = info.capture24 ? kLiveMeterScale : kFileMeterScale;
     // A file is split on the live run's scale, so that it analyses to the level the run did.
     const MlsAnalysisResult r = AnalyseCapture(info.capture24, MlsStartOffset{});
@@ -250,8 +254,7 @@ bool LoadMlsResRun(const std::string& path, MessageList* out, MlsAnalysisResult*
 
 int SaveMlsIr(const std::string& path, MessageList* out) {
     if (EngineRunning.load() != 0 || IrPresent != 1 || !MlsSavedBuffer) return 0;
-    return WriteResFile(path, MlsSavedBuffer, MlsSavedCapture24, MlsSettings.MlsRateIndex, MlsSettings.MlsLengthIndex,
-                        out);
+    return WriteResFile(path, MlsSavedBuffer, MlsSavedCapture24, MlsSavedRateIndex, MlsSavedLengthIndex, out);
 }
 
 void ApplyWavImport(const ImpulseWav& wav, int channel) {

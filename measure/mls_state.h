@@ -25,6 +25,8 @@ extern uint32_t MlsPhaseSlot;
 extern uint8_t* MlsCaptureBuffer;    // kMlsCaptureBytes each while a measurement page holds them
 extern uint8_t* MlsSavedBuffer;
 extern uint32_t MlsSavedCapture24;   // the sample width of what MlsSavedBuffer holds
+extern uint32_t MlsSavedRateIndex;   // and the rate and length it was captured with
+extern uint32_t MlsSavedLengthIndex;
 extern float MlsMeterScale;          // what the level meters multiply the levels by after the last run or import
 
 // The two bars of the input level meters after the last run, load or import, in the order the meters take
@@ -76,7 +78,11 @@ MlsAnalysisResult FinishLiveMlsRun(bool stamps_valid);
 // channels stay as BeginMlsRun left them).
 bool LoadMlsResRun(const std::string& path, MessageList* out, MlsAnalysisResult* result);
 
-// Save IR: the saved capture as a *.RES file of the width it was captured with. Nothing happens (0, no
+// The capture (MlsCaptureBuffer, `capture24` its width) kept in MlsSavedBuffer with the width, rate and length
+// it was taken with, so that a later save describes it whatever the settings say by then.
+void KeepMlsSavedCapture(uint32_t capture24);
+
+// Save IR: the saved capture as a *.RES file of the width, rate and length it was captured with. Nothing happens (0, no
 // message) while EngineRunning is set, before any run, or without a saved buffer.
 int SaveMlsIr(const std::string& path, MessageList* out);
 

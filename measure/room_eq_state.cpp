@@ -55,11 +55,6 @@ void ConvertCapture(uint32_t capture24) {
 
 bool EditedElementValid() { return WorkingNet && SelectedElement >= 0 && SelectedElement < kMaxElements; }
 
-void KeepCapture(uint32_t capture24) {
-    std::memcpy(MlsSavedBuffer, MlsCaptureBuffer, MlsSavedBytes(capture24));
-    MlsSavedCapture24 = capture24 ? 1 : 0;
-}
-
 }  // namespace
 
 RoomEqBuffers GlobalRoomEqBuffers() {
@@ -136,7 +131,7 @@ bool BeginLocationRun() {
 
 void FinishLiveLocationCapture() {
     const uint32_t capture24 = Capture24Bit ? 1 : 0;
-    KeepCapture(capture24);
+    KeepMlsSavedCapture(capture24);
     ConvertCapture(capture24);
 }
 
@@ -154,7 +149,7 @@ bool LoadLocationCapture(const std::string& path, MessageList* out) {
     MlsSettings.MlsLengthIndex = info.length_index;
     MlsOrder = static_cast<int>(info.length_index) + kOrderOfLengthIndex0;
     GenerateMls(MlsOrder, MlsSettings.MlsOutputLevel, SettingTextInteger(MlsOutputDelayText), GlobalMlsStimulusBuffers());
-    KeepCapture(info.capture24);
+    KeepMlsSavedCapture(info.capture24);
     ConvertCapture(info.capture24);
     return true;
 }
@@ -195,8 +190,8 @@ int WriteLocationFile(const std::string& directory, int pane, int location, Mess
     const std::string name = LocationFileName(pane, location);
     if (name.empty() || !MlsSavedBuffer) return 0;
     const std::size_t first = out ? out->size() : 0;
-    const int rc = WriteResFile(directory + name, MlsSavedBuffer, MlsSavedCapture24, MlsSettings.MlsRateIndex,
-                                MlsSettings.MlsLengthIndex, out);
+    const int rc = WriteResFile(directory + name, MlsSavedBuffer, MlsSavedCapture24, MlsSavedRateIndex,
+                                MlsSavedLengthIndex, out);
     UseRoomEqCaption(out, first);
     return rc;
 }

@@ -281,8 +281,8 @@ void OnRunMls(HWND page) {
 
 void OnSaveIr() {
     if (EngineRunning.load() != 0 || IrPresent != 1 || !MlsSavedBuffer) return;
-    ProposeResFileName(g_res_title, sizeof g_res_title, MlsSettings.MlsRateIndex);
-    ProposeResFileName(g_res_path, sizeof g_res_path, MlsSettings.MlsRateIndex);
+    ProposeResFileName(g_res_title, sizeof g_res_title, MlsSavedRateIndex);
+    ProposeResFileName(g_res_path, sizeof g_res_path, MlsSavedRateIndex);
     if (!WithFilePicker(FrameWindow, ResFilePicker(true), g_res_path, g_res_title)) return;
     MessageList messages;
     SaveMlsIr(g_res_path, &messages);

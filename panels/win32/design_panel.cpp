@@ -226,6 +226,8 @@ void OnTestTones(HWND panel) {
     ModalDialogOpen = 0;
 }
 
+void SaveRecording();  // with the tidy-up after STOP, below
+
 void OnPlay(HWND panel) {
     if (EngineRunning) return;
     const std::string refusal = PlayRefusal(CurrentPlaySettings());
@@ -237,6 +239,9 @@ void OnPlay(HWND panel) {
     const bool ready = Engine().readyForPlay(&waited);
     ShowMessages(waited);
     if (!ready) return;
+    // A recording no STOP has offered (the run ended on a device failure) is saved before a new one takes
+    // its place.
+    if (Engine().hasRecording()) SaveRecording();
     if (!PanesReadyToPlay()) return;
     PrepareFilterBanks();
     MessageList messages;
@@ -338,7 +343,9 @@ void OnTidyUp(HWND panel) {
     for (HWND splitter : SplitterWindows)
         if (splitter) InvalidateRect(splitter, nullptr, TRUE);
     ClearLevelMeters(GetDlgItem(panel, IDC_INPUT_METER), GetDlgItem(panel, IDC_OUTPUT_METER));
-    if (RecordOutputChoice.load() == 1 && Engine().hasRecording()) SaveRecording();
+    // Whatever the box says now: unticking "Re-Record" during the run stops the recording, it does not
+    // discard what was recorded.
+    if (Engine().hasRecording()) SaveRecording();
 }
 
 void OnProfileReload(HWND panel) {

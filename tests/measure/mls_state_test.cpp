@@ -134,6 +134,25 @@ TEST_F(MeasurementPage, SaveWritesTheWidthOfTheCapture) {
     EXPECT_LT(RawFileSize(dir.File("busy.res")), 0);
 }
 
+// The rate and length written are those of the capture, not what the lists say by the time Save IR is pressed
+// (the rate list changed afterwards, or the room equalizer having set its own): the file loads back as it was
+// measured.
+TEST_F(MeasurementPage, SaveWritesTheRateAndLengthOfTheCapture) {
+    LiveRun(5, 1.0);
+    MlsSettings.MlsRateIndex = 2;
+    MlsSettings.MlsLengthIndex = 1;
+    const std::string path = dir.File("measured.res");
+    ASSERT_EQ(SaveMlsIr(path, nullptr), 1);
+    MessageList out;
+    ASSERT_TRUE(BeginMlsRun());
+    ASSERT_TRUE(LoadMlsResRun(path, &out, nullptr));
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(MlsSettings.MlsRateIndex, 1u);
+    EXPECT_EQ(MlsSettings.MlsLengthIndex, 5u);
+    EXPECT_EQ(MlsOrder, 18);
+    EXPECT_EQ(RefPeakIndex, 100);
+}
+
 // A text impulse response against its synthetic reference pulse: the level follows the 400,000 scale.
 TEST_F(MeasurementPage, TextImportThenCalculateSplAndResampling) {
     ASSERT_NO_FATAL_FAILURE(ImportPulse());

@@ -86,6 +86,7 @@ struct FakeEngine {
     int publishes = 0;
     int peakPolls = 0;
     std::string savedPath;
+    bool recorded = false;  // a Play armed the recording and it has not been saved since
 };
 FakeEngine* g_fake = nullptr;
 
@@ -108,11 +109,13 @@ EngineControl FakeEngineControl() {
     };
     e.prepare = [](int32_t record, MessageList*) {
         g_fake->calls.push_back(record == 1 ? "prepare-recording" : "prepare");
+        if (record == 1) g_fake->recorded = true;
         return true;
     };
-    e.hasRecording = [] { return true; };
+    e.hasRecording = [] { return g_fake->recorded; };
     e.saveRecording = [](const char* path, MessageList*) {
         g_fake->savedPath = path;
+        g_fake->recorded = false;
         return 1;
     };
     e.publishLive = [] { ++g_fake->publishes; };
@@ -753,15 +756,86 @@ TEST_F(PanelSession, ARecordingWhoseSaveFailedIsOfferedAgainAndSaved) {
 
     // Cancelling the picker drops the recording.
     RecordOutputChoice = 1;
-    ASSERT_EQ(AllocateRecordingPool(&pool, 2), 0);
-    pool.Count = 1;
     SetFilePickerHook([](const FilePickerDescription&, char*, char*) { return false; });
     Command(panel, IDC_PLAY);
     ASSERT_TRUE(PumpUntil([&] { return EngineRunning.load() == 1; }, 6000));
+    ASSERT_EQ(AllocateRecordingPool(&pool, 2), 0);
     pool.Count = 1;
     Command(panel, IDC_STOP);
     ASSERT_TRUE(PumpUntil([&] { return !RecordingToSave(ProgramRecording()); }, 5000));
     EXPECT_EQ(ProgramRecording().RecordedWav, nullptr);
+}
+
+// The program's recording and WAV writer behind the fake engine, the box ticked and the engine running with one
+// chunk recorded; the picker answers `path` and counts its calls.
+class RecordingSession : public PanelSession {
+protected:
+    void PlayAndRecordOneChunk() {
+        wav_ = (folder_ / "kept.wav").string();
+        g_fake = &fake_;
+        EngineControl e = FakeEngineControl();
+        e.hasRecording = nullptr;
+        e.saveRecording = nullptr;
+        SetEngineControl(e);
+        panel_ = DesignPlayerPanelWindow;
+        Command(panel_, IDC_FRONT_LEFT);
+        Command(panel_, IDC_FRONT_RIGHT);
+        ASSERT_TRUE(recorder_.shown.empty());
+        Command(panel_, IDC_RE_RECORD);
+        Command(panel_, IDC_PLAY);
+        ASSERT_TRUE(PumpUntil([&] { return EngineRunning.load() == 1; }, 6000));
+        RecordingPool& pool = ProgramRecording();
+        ASSERT_EQ(AllocateRecordingPool(&pool, 2), 0);
+        for (int w = 0; w < kRecordChunkBytes / 4; ++w) pool.RecordedWav[0][w] = (w + 3) * 256;
+        pool.Count = 1;
+        SetFilePickerHook([this](const FilePickerDescription&, char* path, char*) {
+            ++asked_;
+            std::strcpy(path, wav_.c_str());
+            return true;
+        });
+    }
+    // The file holds the chunk recorded.
+    void ExpectSaved() {
+        std::ifstream f(wav_, std::ios::binary);
+        const std::string wav((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        ASSERT_EQ(wav.size(), 68u + kRecordChunkBytes);
+        int32_t word = 0;
+        std::memcpy(&word, wav.data() + 68 + 4 * 7, 4);
+        EXPECT_EQ(word, 10 * 256);
+    }
+    HWND panel_ = nullptr;
+    int asked_ = 0;
+    std::string wav_;
+};
+
+// Unticking "Re-Record" during the run stops the recording; STOP still offers what was recorded.
+TEST_F(RecordingSession, UntickingReRecordDuringTheRunKeepsWhatWasRecorded) {
+    PlayAndRecordOneChunk();
+    Command(panel_, IDC_RE_RECORD);
+    ASSERT_EQ(RecordOutputChoice.load(), 0);
+    Command(panel_, IDC_STOP);
+    ASSERT_TRUE(PumpUntil([&] { return asked_ >= 1 && !RecordingToSave(ProgramRecording()); }, 5000));
+    EXPECT_EQ(asked_, 1);
+    ExpectSaved();
+}
+
+// A run that ended on a device failure leaves STOP nothing to do: the next Play offers the recording before it
+// arms a new one.
+TEST_F(RecordingSession, ARecordingLeftByARunThatFailedIsOfferedAtTheNextPlay) {
+    PlayAndRecordOneChunk();
+    EngineRunning = 0;  // as the capture thread leaves on a failure
+    Command(panel_, IDC_STOP);
+    Pump();
+    EXPECT_EQ(asked_, 0);
+    ASSERT_TRUE(RecordingToSave(ProgramRecording()));
+    Command(panel_, IDC_PLAY);
+    EXPECT_EQ(asked_, 1);
+    EXPECT_FALSE(RecordingToSave(ProgramRecording()));
+    ExpectSaved();
+    ASSERT_TRUE(PumpUntil([&] { return EngineRunning.load() == 1; }, 6000));
+    Command(panel_, IDC_STOP);
+    ASSERT_TRUE(PumpUntil([&] { return Count(fake_.calls, "join") >= 1; }, 3000));
+    EXPECT_EQ(asked_, 1);
 }
 
 TEST_F(PanelSession, DesignPanelPlayRecomputesAFailedPaneAndStopsThere) {
