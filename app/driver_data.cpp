@@ -9,6 +9,9 @@
 
 namespace {
 
+constexpr float kDefaultMeasuringDistanceM = 1.0f;
+constexpr float kDefaultDiffractionParam = 100.0f;
+
 template <std::size_t N>
 void PutText(char (&field)[N], const char* text) {
     std::memset(field, 0, N);
@@ -79,10 +82,10 @@ int SetDriverRecordDefaults(HV_Driver_Data* dr, const DriverDefaultInputs& in) {
     for (auto& v : dr->hbt_re_lin) v = 1.0f;
     dr->Sampling = 1;
     dr->Buffer_Size = in.hv_buffer_size;
-    dr->measuring_distance_m = 1.0f;
+    dr->measuring_distance_m = kDefaultMeasuringDistanceM;
     PutText(dr->text_2148288, "0.00");
     PutTexts(dr->text_2148388, {"80.0", "80.0", "22.5", "22.5", "22.5", "55.0", "55.0", "22.5", "55.0", "55.0"});
-    dr->diffraction_param = 100.0f;
+    dr->diffraction_param = kDefaultDiffractionParam;
     PutText(dr->text_2148508, "0.0");
     PutText(dr->text_2148608, "80 %");
     dr->word_2148620 = 80;
@@ -133,32 +136,31 @@ namespace {
 // Values of a read file that are no numbers become what the curves' readers take as nothing measured: an
 // SPL or phase point becomes a gap (0, filled by the repair), a Hilbert-Bode point flat (1 + 0j), a
 // calibration point 0 dB and 0 degrees, and the two scalars their defaults.
-void ZeroUnless(float* v, std::size_t n, float replacement) {
-    for (std::size_t k = 0; k < n; ++k)
-        if (!std::isfinite(v[k])) v[k] = replacement;
+void Finite(float& v, float replacement) {
+    if (!std::isfinite(v)) v = replacement;
 }
 
 template <std::size_t N>
-void ZeroUnless(float (&v)[N], float replacement) {
-    ZeroUnless(v, N, replacement);
+void Finite(float (&curve)[N], float replacement) {
+    for (float& v : curve) Finite(v, replacement);
 }
 
 void ClearNonFiniteDriverValues(HV_Driver_Data* dr) {
-    ZeroUnless(dr->spl_log, 0.0f);
-    ZeroUnless(dr->phase_log, 0.0f);
-    ZeroUnless(dr->hbt_re_log, 1.0f);
-    ZeroUnless(dr->hbt_im_log, 0.0f);
-    ZeroUnless(dr->spl_lin, 0.0f);
-    ZeroUnless(dr->phase_lin, 0.0f);
-    ZeroUnless(dr->hbt_re_lin, 1.0f);
-    ZeroUnless(dr->hbt_im_lin, 0.0f);
+    Finite(dr->spl_log, 0.0f);
+    Finite(dr->phase_log, 0.0f);
+    Finite(dr->hbt_re_log, 1.0f);
+    Finite(dr->hbt_im_log, 0.0f);
+    Finite(dr->spl_lin, 0.0f);
+    Finite(dr->phase_lin, 0.0f);
+    Finite(dr->hbt_re_lin, 1.0f);
+    Finite(dr->hbt_im_lin, 0.0f);
     for (CalPoint* cal : {dr->mike_cal, dr->preamp_cal})
         for (int k = 0; k < kLinGridPoints; ++k) {
-            ZeroUnless(&cal[k].spl_db, 1, 0.0f);
-            ZeroUnless(&cal[k].phase_deg, 1, 0.0f);
+            Finite(cal[k].spl_db, 0.0f);
+            Finite(cal[k].phase_deg, 0.0f);
         }
-    if (!std::isfinite(dr->measuring_distance_m)) dr->measuring_distance_m = 1.0f;
-    if (!std::isfinite(dr->diffraction_param)) dr->diffraction_param = 100.0f;
+    Finite(dr->measuring_distance_m, kDefaultMeasuringDistanceM);
+    Finite(dr->diffraction_param, kDefaultDiffractionParam);
 }
 
 }  // namespace
