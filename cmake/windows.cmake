@@ -56,6 +56,8 @@ if(TARGET hv_win32_tests)
   # suite could read another's activation as its own. The core tests open no window and run beside them.
   set(HV_WIN_SUITES)
   foreach(src ${HV_WIN_TEST_SOURCES})
+    # A suite added to a file reconfigures the tree, so that its ctest entry exists.
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${src})
     file(STRINGS ${src} lines REGEX "^(TEST|TEST_F|TEST_P)\\(")
     foreach(line ${lines})
       string(REGEX REPLACE "^TEST[_FP]*\\(([A-Za-z0-9_]+),.*" "\\1" suite "${line}")
