@@ -142,7 +142,11 @@ struct BenchEngine {
     }
 };
 
-std::string EngineLabel() { return PathLabel(FftPathName(FftChosenPath())); }
+// The transform's instruction path and the block kernels', e.g. "fft avx2, block avx512 path, cpu avx512f".
+std::string EngineLabel() {
+    const char* block = BlockPathHasAvx512() ? "avx512" : BlockPathHasAvx2() ? "avx2" : BlockPathHasAvx() ? "avx" : "sse2";
+    return PathLabel(std::string("fft ") + FftPathName(FftChosenPath()) + ", block " + block);
+}
 
 // The whole block of the engine, single-threaded: conversion of twelve captured channels into the ports
 // the outputs read (as the capture thread does it) with the peaks of all, the input transforms, the
@@ -159,6 +163,13 @@ void TimeEngineBlock(benchmark::State& state, Layout layout) {
 }
 void BM_EngineBlock(benchmark::State& state) { TimeEngineBlock(state, Layout::kTestBuffers); }
 void BM_EngineBlockProgram(benchmark::State& state) { TimeEngineBlock(state, Layout::kProgram); }
+// The same with the block kernels held to AVX2 (the transform keeps its own path): what the 512-bit
+// kernels give, in the same run.
+void BM_EngineBlockProgramAvx2Kernels(benchmark::State& state) {
+    LimitBlockPathKernels(BlockKernels::kAvx2);
+    TimeEngineBlock(state, Layout::kProgram);
+    LimitBlockPathKernels(BlockKernels::kWidest);
+}
 
 // The block on the program's buffers without the capture conversion (the ports already filled), the part
 // that corresponds to what zita-convolver does with float inputs.
@@ -224,6 +235,10 @@ void RegisterSideBySide() {
         for (int k : kOutputCounts) {
             benchmark::RegisterBenchmark("BM_EngineBlock", BM_EngineBlock)->Args({n, k})->Unit(benchmark::kMicrosecond);
             benchmark::RegisterBenchmark("BM_EngineBlockProgram", BM_EngineBlockProgram)->Args({n, k})->Unit(benchmark::kMicrosecond);
+            if (BlockPathHasAvx512())
+                benchmark::RegisterBenchmark("BM_EngineBlockProgramAvx2Kernels", BM_EngineBlockProgramAvx2Kernels)
+                    ->Args({n, k})
+                    ->Unit(benchmark::kMicrosecond);
             benchmark::RegisterBenchmark("BM_EngineConvolutionProgram", BM_EngineConvolutionProgram)
                 ->Args({n, k})
                 ->Unit(benchmark::kMicrosecond);
@@ -467,9 +482,10 @@ public:
     void Tables() override {
         std::printf("\nEngine block against zita-convolver, processor time a block in us (%s)\n", EngineLabel().c_str());
         std::printf("engine: test buffers; program: the program's global buffers; no capture: program without the\n"
-                    "conversion of the captured channels; zita: zita-convolver, same routes and filters\n");
-        std::printf("%-6s %-8s %10s %10s %11s %10s %10s %10s %11s\n", "N", "outputs", "engine", "program", "no capture",
-                    "zita", "eng/zita", "prog/zita", "nocap/zita");
+                    "conversion of the captured channels; zita: zita-convolver, same routes and filters; avx2 kernels:\n"
+                    "program with the block kernels held to AVX2 (-1: the processor has no wider ones)\n");
+        std::printf("%-6s %-8s %10s %10s %11s %12s %10s %10s %10s %11s\n", "N", "outputs", "engine", "program", "no capture",
+                    "avx2 kernels", "zita", "eng/zita", "prog/zita", "nocap/zita");
         for (int n : kSizes) {
             for (int k : kOutputCounts) {
                 char args[32];
@@ -477,12 +493,13 @@ public:
                 const double ours = Nanoseconds(std::string("BM_EngineBlock") + args);
                 const double program = Nanoseconds(std::string("BM_EngineBlockProgram") + args);
                 const double convolution = Nanoseconds(std::string("BM_EngineConvolutionProgram") + args);
+                const double avx2_kernels = Nanoseconds(std::string("BM_EngineBlockProgramAvx2Kernels") + args);
                 const double zita = Nanoseconds(std::string("BM_ZitaConvolver") + args + "/process_time");
                 if (ours < 0 && program < 0) continue;
                 auto us = [](double ns) { return ns < 0 ? -1.0 : ns / 1000.0; };
                 auto ratio = [&](double a) { return a > 0 && zita > 0 ? a / zita : 0.0; };
-                std::printf("%-6d %-8d %10.1f %10.1f %11.1f %10.1f %10.2f %10.2f %11.2f\n", n, k, us(ours), us(program),
-                            us(convolution), us(zita), ratio(ours), ratio(program), ratio(convolution));
+                std::printf("%-6d %-8d %10.1f %10.1f %11.1f %12.1f %10.1f %10.2f %10.2f %11.2f\n", n, k, us(ours), us(program),
+                            us(convolution), us(avx2_kernels), us(zita), ratio(ours), ratio(program), ratio(convolution));
             }
         }
     }
