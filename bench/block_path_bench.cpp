@@ -26,6 +26,7 @@
 #include "app/settings.h"
 #include "bench/bench_report.h"
 #include "engine/block_path.h"
+#include "engine/output_stage.h"
 #include "engine/engine_globals.h"
 #include "engine/fft.h"
 #include "engine/filter_synthesis.h"
@@ -170,6 +171,27 @@ void BM_EngineBlockProgramAvx2Kernels(benchmark::State& state) {
     TimeEngineBlock(state, Layout::kProgram);
     LimitBlockPathKernels(BlockKernels::kWidest);
 }
+
+// The output stage alone (overlap-add, gains, saturation, interleave) of both workers, on the accumulators a
+// block left, with the block kernels the processor has and held to AVX2.
+void TimeOutputStage(benchmark::State& state, BlockKernels kernels) {
+    BenchEngine e(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), Layout::kProgram);
+    LiveBlockValues live;
+    e.Block(live);
+    LimitBlockPathKernels(kernels);
+    for (auto _ : state) {
+        RunOutputStage(*e.ctx, ConvolutionRange(e.ctx->OutputMode, ConvolutionWorker::kLow), live);
+        if (e.ctx->OutputMode == 1) RunOutputStage(*e.ctx, ConvolutionRange(1, ConvolutionWorker::kHigh), live);
+        benchmark::DoNotOptimize(e.ctx->OutputBlock);
+        benchmark::ClobberMemory();
+    }
+    LimitBlockPathKernels(BlockKernels::kWidest);
+    state.SetLabel(EngineLabel());
+}
+void BM_OutputStage(benchmark::State& state) { TimeOutputStage(state, BlockKernels::kWidest); }
+void BM_OutputStageAvx2Kernels(benchmark::State& state) { TimeOutputStage(state, BlockKernels::kAvx2); }
+BENCHMARK(BM_OutputStage)->Args({512, 16})->Args({4096, 16})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OutputStageAvx2Kernels)->Args({512, 16})->Args({4096, 16})->Unit(benchmark::kMicrosecond);
 
 // The block on the program's buffers without the capture conversion (the ports already filled), the part
 // that corresponds to what zita-convolver does with float inputs.
