@@ -340,24 +340,25 @@ BENCHMARK(BM_EngineBlockLongRun)->Arg(100000)->Iterations(1)->Unit(benchmark::kM
 // bandwidth, each counted at its minimum for the block's work. ---
 
 #if defined(__GNUC__) && defined(__x86_64__)
-// Floating-point operations a nanosecond with 256-bit vectors, multiplies and adds as separate instructions
-// (the build never fuses them): twelve independent multiply chains and twelve add chains.
-__attribute__((target("avx"), noinline)) double PeakFlopsPerNs() {
+// Floating-point operations a nanosecond with vectors of type Vec (Lanes floats), multiplies and adds as
+// separate instructions (the build never fuses them): twelve independent multiply chains and twelve add chains.
+template <typename Vec, int Lanes>
+__attribute__((always_inline)) inline double PeakFlopsPerNsOf() {
     double best = 0.0;
     for (int attempt = 0; attempt < 20; ++attempt) {
-        __m256 m[12], a[12];
+        Vec m[12], a[12];
         for (int i = 0; i < 12; ++i) {
-            m[i] = _mm256_set1_ps(1.0f + i * 1e-3f);
-            a[i] = _mm256_set1_ps(static_cast<float>(i));
+            m[i] = Vec{} + (1.0f + i * 1e-3f);
+            a[i] = Vec{} + static_cast<float>(i);
         }
-        const __m256 f = _mm256_set1_ps(0.9999999f), c = _mm256_set1_ps(1e-7f);
+        const Vec f = Vec{} + 0.9999999f, c = Vec{} + 1e-7f;
         const int rounds = 20000;
         const auto start = std::chrono::steady_clock::now();
         for (int r = 0; r < rounds; ++r) {
 #pragma GCC unroll 12
             for (int i = 0; i < 12; ++i) {
-                m[i] = _mm256_mul_ps(m[i], f);
-                a[i] = _mm256_add_ps(a[i], c);
+                m[i] = m[i] * f;
+                a[i] = a[i] + c;
             }
         }
         const auto end = std::chrono::steady_clock::now();
@@ -365,30 +366,48 @@ __attribute__((target("avx"), noinline)) double PeakFlopsPerNs() {
         for (int i = 0; i < 12; ++i) sink += m[i][0] + a[i][0];
         benchmark::DoNotOptimize(sink);
         const double ns = std::chrono::duration<double, std::nano>(end - start).count();
-        best = std::max(best, rounds * 24.0 * 8.0 / ns);
+        best = std::max(best, rounds * 24.0 * Lanes / ns);
     }
     return best;
 }
 
-// Bytes a nanosecond read with 256-bit loads from a buffer of `bytes` (warm in the caches it fits).
-__attribute__((target("avx"), noinline)) double ReadBytesPerNs(size_t bytes) {
+// Bytes a nanosecond read with loads of type Vec from a buffer of `bytes` (warm in the caches it fits).
+template <typename Vec, int Lanes>
+__attribute__((always_inline)) inline double ReadBytesPerNsOf(size_t bytes) {
     std::vector<float> buffer(bytes / sizeof(float), 1.0f);
     double best = 0.0;
     for (int attempt = 0; attempt < 50; ++attempt) {
         // Eight independent sums: the adds keep up with two loads a cycle, so the loads set the pace.
-        __m256 s[8];
-        for (auto& v : s) v = _mm256_setzero_ps();
+        Vec s[8];
+        for (auto& v : s) v = Vec{};
         const auto start = std::chrono::steady_clock::now();
-        for (size_t i = 0; i + 64 <= buffer.size(); i += 64) {
+        for (size_t i = 0; i + 8 * Lanes <= buffer.size(); i += 8 * Lanes) {
 #pragma GCC unroll 8
-            for (int c = 0; c < 8; ++c) s[c] = _mm256_add_ps(s[c], _mm256_loadu_ps(&buffer[i + 8 * c]));
+            for (int c = 0; c < 8; ++c) {
+                Vec v;
+                std::memcpy(&v, &buffer[i + Lanes * c], sizeof v);
+                s[c] = s[c] + v;
+            }
         }
         const auto end = std::chrono::steady_clock::now();
-        for (int c = 1; c < 8; ++c) s[0] = _mm256_add_ps(s[0], s[c]);
+        for (int c = 1; c < 8; ++c) s[0] = s[0] + s[c];
         benchmark::DoNotOptimize(s[0][0]);
         best = std::max(best, bytes / std::chrono::duration<double, std::nano>(end - start).count());
     }
     return best;
+}
+
+typedef float Float8 __attribute__((vector_size(32)));
+typedef float Float16 __attribute__((vector_size(64)));
+__attribute__((target("avx"), noinline)) double PeakFlopsPerNs256() { return PeakFlopsPerNsOf<Float8, 8>(); }
+__attribute__((target("avx"), noinline)) double ReadBytesPerNs256(size_t bytes) { return ReadBytesPerNsOf<Float8, 8>(bytes); }
+__attribute__((target("avx512f"), noinline)) double PeakFlopsPerNs512() { return PeakFlopsPerNsOf<Float16, 16>(); }
+__attribute__((target("avx512f"), noinline)) double ReadBytesPerNs512(size_t bytes) { return ReadBytesPerNsOf<Float16, 16>(bytes); }
+
+// The machine's peaks with the widest vectors the block kernels use.
+double PeakFlopsPerNs() { return BlockPathHasAvx512() ? std::max(PeakFlopsPerNs256(), PeakFlopsPerNs512()) : PeakFlopsPerNs256(); }
+double ReadBytesPerNs(size_t bytes) {
+    return BlockPathHasAvx512() ? std::max(ReadBytesPerNs256(bytes), ReadBytesPerNs512(bytes)) : ReadBytesPerNs256(bytes);
 }
 #endif
 
@@ -441,7 +460,7 @@ void BM_BlockBound(benchmark::State& state) {
     state.counters["memory_us"] = memory_us;
     state.counters["bound_us"] = arithmetic_us + memory_us;
     state.counters["bound_per_output_history_us"] = arithmetic_us + per_output.bytes / bytes_per_ns / 1000.0;
-    state.SetLabel(PathLabel("avx"));
+    state.SetLabel(PathLabel(BlockPathHasAvx512() ? "avx512" : "avx"));
 #else
     state.SkipWithError("no estimate on this processor");
 #endif
