@@ -263,9 +263,10 @@ void MultiplyAccumulatePlanar(float* acc, const float* const* spectra, const flo
     }
 }
 
+// MultiplyAccumulatePairJoined of block_kernels.inc, a group a vector.
 template <bool Shared>
-void MultiplyAccumulatePairJoined(float* za, const float* const* spectra_a, const float* const* spectra_b,
-                                  const float* ha, const float* hb, int points, int first, int last) {
+void MultiplyAccumulatePairJoined(float* za, float* zb, const float* const* spectra_a, const float* const* spectra_b,
+                                  const float* ha, const float* hb, int points, int last) {
     constexpr int G = kPlanarGroupPoints;
     constexpr int kRun = 2 * G * kEnginePartitions;
     const float* sa[kEnginePartitions];
@@ -274,7 +275,7 @@ void MultiplyAccumulatePairJoined(float* za, const float* const* spectra_a, cons
         sa[p] = spectra_a[p];
         sb[p] = spectra_b[p];
     }
-    for (int g = first; g <= last; ++g) {
+    for (int g = 0; g <= last; ++g) {
         const float* hag = ha + kRun * g;
         const float* hbg = hb + kRun * g;
         const int f = 2 * G * g;
@@ -304,6 +305,13 @@ void MultiplyAccumulatePairJoined(float* za, const float* const* spectra_a, cons
         }
         const __m256 rea = RealOfSums(a), ima = ImagOfSums(b), reb = RealOfSums(c), imb = ImagOfSums(d);
         const int k = G * g;
+        if (g == 0 || g == last) {
+            // Group 0 whole, of the last group point N alone, as they are.
+            const __mmask16 keep = g == 0 ? 0xFFFF : 0x0003;
+            _mm512_mask_storeu_ps(za + 2 * k, keep, InterleavePoints(rea, ima));
+            _mm512_mask_storeu_ps(zb + 2 * k, keep, InterleavePoints(reb, imb));
+            continue;
+        }
         _mm512_storeu_ps(za + 2 * k, InterleavePoints(_mm256_sub_ps(rea, imb), _mm256_add_ps(ima, reb)));
         _mm512_storeu_ps(za + 2 * (points - k - (G - 1)),
                          InterleavePointsReversed(_mm256_add_ps(rea, imb), _mm256_sub_ps(reb, ima)));
@@ -341,37 +349,38 @@ void MultiplyAccumulatePlanarWidest(float* acc, const float* const* s, const flo
     MultiplyAccumulatePlanarScalar(acc, s, h, first, end);
 }
 
-// The joined products of two outputs for groups first..last; false when there is no vector form.
-bool MultiplyAccumulatePairJoinedVector(float* za, const float* const* sa, const float* const* sb, const float* ha,
-                                        const float* hb, int points, int first, int last) {
+// The products of two outputs over all groups, joined where MultiplyAccumulatePairJoined joins them; false
+// when there is no vector form.
+bool MultiplyAccumulatePairJoinedVector(float* za, float* zb, const float* const* sa, const float* const* sb,
+                                        const float* ha, const float* hb, int points, int last) {
     const bool shared = sa[0] == sb[0];  // one port: the eight spectra are the same
 #if defined(HV_BLOCK_V512)
     if (BlockPathHasAvx512()) {
-        if (shared) v512::MultiplyAccumulatePairJoined<true>(za, sa, sb, ha, hb, points, first, last);
-        else v512::MultiplyAccumulatePairJoined<false>(za, sa, sb, ha, hb, points, first, last);
+        if (shared) v512::MultiplyAccumulatePairJoined<true>(za, zb, sa, sb, ha, hb, points, last);
+        else v512::MultiplyAccumulatePairJoined<false>(za, zb, sa, sb, ha, hb, points, last);
         return true;
     }
 #endif
 #if defined(HV_BLOCK_V256)
     if (BlockPathHasAvx2()) {
-        if (shared) v256x::MultiplyAccumulatePairJoined<true>(za, sa, sb, ha, hb, points, first, last);
-        else v256x::MultiplyAccumulatePairJoined<false>(za, sa, sb, ha, hb, points, first, last);
+        if (shared) v256x::MultiplyAccumulatePairJoined<true>(za, zb, sa, sb, ha, hb, points, last);
+        else v256x::MultiplyAccumulatePairJoined<false>(za, zb, sa, sb, ha, hb, points, last);
         return true;
     }
     if (BlockPathHasAvx()) {
-        if (shared) v256::MultiplyAccumulatePairJoined<true>(za, sa, sb, ha, hb, points, first, last);
-        else v256::MultiplyAccumulatePairJoined<false>(za, sa, sb, ha, hb, points, first, last);
+        if (shared) v256::MultiplyAccumulatePairJoined<true>(za, zb, sa, sb, ha, hb, points, last);
+        else v256::MultiplyAccumulatePairJoined<false>(za, zb, sa, sb, ha, hb, points, last);
         return true;
     }
 #endif
 #if defined(HV_BLOCK_V128)
     if (UseVector128()) {
-        if (shared) v128::MultiplyAccumulatePairJoined<true>(za, sa, sb, ha, hb, points, first, last);
-        else v128::MultiplyAccumulatePairJoined<false>(za, sa, sb, ha, hb, points, first, last);
+        if (shared) v128::MultiplyAccumulatePairJoined<true>(za, zb, sa, sb, ha, hb, points, last);
+        else v128::MultiplyAccumulatePairJoined<false>(za, zb, sa, sb, ha, hb, points, last);
         return true;
     }
 #endif
-    (void)za, (void)sa, (void)sb, (void)ha, (void)hb, (void)points, (void)first, (void)last, (void)shared;
+    (void)za, (void)zb, (void)sa, (void)sb, (void)ha, (void)hb, (void)points, (void)last, (void)shared;
     return false;
 }
 
@@ -817,14 +826,11 @@ void ComputeOutputPair(EngineBlockContext& ctx, int a, int port_a, int b, int po
         OutputSpectra(ctx, port_b, sb);
         const float* ha = PackedOutputBank(ctx, bank, a);
         const float* hb = PackedOutputBank(ctx, bank, b);
-        // The end groups first: the joined groups' mirrors overwrite what the last one leaves past point N.
-        MultiplyAccumulatePlanarWidest(acc_a, sa, ha, 0, 1);
-        MultiplyAccumulatePlanarWidest(acc_b, sb, hb, 0, 1);
-        MultiplyAccumulatePlanarWidest(acc_a, sa, ha, last_group, last_group + 1);
-        MultiplyAccumulatePlanarWidest(acc_b, sb, hb, last_group, last_group + 1);
-        for (int k = 0; k < kPlanarGroupPoints; ++k) JoinPairPoint(acc_a, acc_b, N, k);
-        JoinPairPoint(acc_a, acc_b, N, N);
-        if (MultiplyAccumulatePairJoinedVector(acc_a, sa, sb, ha, hb, points, 1, last_group - 1)) {
+        if (MultiplyAccumulatePairJoinedVector(acc_a, acc_b, sa, sb, ha, hb, points, last_group)) {
+            // The points of the end groups were left as products; their mirrors lie where no joined group
+            // writes.
+            for (int k = 0; k < kPlanarGroupPoints; ++k) JoinPairPoint(acc_a, acc_b, N, k);
+            JoinPairPoint(acc_a, acc_b, N, N);
             InverseTransformJoinedPair(ctx, acc_a, acc_b);
             ctx.AccumulatorCompact[a - 1] = ctx.AccumulatorCompact[b - 1] = 1;
             return;
