@@ -26,6 +26,7 @@
 #include "app/settings.h"
 #include "bench/bench_report.h"
 #include "engine/block_path.h"
+#include "engine/output_stage.h"
 #include "engine/engine_globals.h"
 #include "engine/fft.h"
 #include "engine/filter_synthesis.h"
@@ -142,7 +143,11 @@ struct BenchEngine {
     }
 };
 
-std::string EngineLabel() { return PathLabel(FftPathName(FftChosenPath())); }
+// The transform's instruction path and the block kernels', e.g. "fft avx2, block avx512 path, cpu avx512f".
+std::string EngineLabel() {
+    const char* block = BlockPathHasAvx512() ? "avx512" : BlockPathHasAvx2() ? "avx2" : BlockPathHasAvx() ? "avx" : "sse2";
+    return PathLabel(std::string("fft ") + FftPathName(FftChosenPath()) + ", block " + block);
+}
 
 // The whole block of the engine, single-threaded: conversion of twelve captured channels into the ports
 // the outputs read (as the capture thread does it) with the peaks of all, the input transforms, the
@@ -159,6 +164,34 @@ void TimeEngineBlock(benchmark::State& state, Layout layout) {
 }
 void BM_EngineBlock(benchmark::State& state) { TimeEngineBlock(state, Layout::kTestBuffers); }
 void BM_EngineBlockProgram(benchmark::State& state) { TimeEngineBlock(state, Layout::kProgram); }
+// The same with the block kernels held to AVX2 (the transform keeps its own path): what the 512-bit
+// kernels give, in the same run.
+void BM_EngineBlockProgramAvx2Kernels(benchmark::State& state) {
+    LimitBlockPathKernels(BlockKernels::kAvx2);
+    TimeEngineBlock(state, Layout::kProgram);
+    LimitBlockPathKernels(BlockKernels::kWidest);
+}
+
+// The output stage alone (overlap-add, gains, saturation, interleave) of both workers, on the accumulators a
+// block left, with the block kernels the processor has and held to AVX2.
+void TimeOutputStage(benchmark::State& state, BlockKernels kernels) {
+    BenchEngine e(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), Layout::kProgram);
+    LiveBlockValues live;
+    e.Block(live);
+    LimitBlockPathKernels(kernels);
+    for (auto _ : state) {
+        RunOutputStage(*e.ctx, ConvolutionRange(e.ctx->OutputMode, ConvolutionWorker::kLow), live);
+        if (e.ctx->OutputMode == 1) RunOutputStage(*e.ctx, ConvolutionRange(1, ConvolutionWorker::kHigh), live);
+        benchmark::DoNotOptimize(e.ctx->OutputBlock);
+        benchmark::ClobberMemory();
+    }
+    LimitBlockPathKernels(BlockKernels::kWidest);
+    state.SetLabel(EngineLabel());
+}
+void BM_OutputStage(benchmark::State& state) { TimeOutputStage(state, BlockKernels::kWidest); }
+void BM_OutputStageAvx2Kernels(benchmark::State& state) { TimeOutputStage(state, BlockKernels::kAvx2); }
+BENCHMARK(BM_OutputStage)->Args({512, 16})->Args({4096, 16})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OutputStageAvx2Kernels)->Args({512, 16})->Args({4096, 16})->Unit(benchmark::kMicrosecond);
 
 // The block on the program's buffers without the capture conversion (the ports already filled), the part
 // that corresponds to what zita-convolver does with float inputs.
@@ -224,6 +257,10 @@ void RegisterSideBySide() {
         for (int k : kOutputCounts) {
             benchmark::RegisterBenchmark("BM_EngineBlock", BM_EngineBlock)->Args({n, k})->Unit(benchmark::kMicrosecond);
             benchmark::RegisterBenchmark("BM_EngineBlockProgram", BM_EngineBlockProgram)->Args({n, k})->Unit(benchmark::kMicrosecond);
+            if (BlockPathHasAvx512())
+                benchmark::RegisterBenchmark("BM_EngineBlockProgramAvx2Kernels", BM_EngineBlockProgramAvx2Kernels)
+                    ->Args({n, k})
+                    ->Unit(benchmark::kMicrosecond);
             benchmark::RegisterBenchmark("BM_EngineConvolutionProgram", BM_EngineConvolutionProgram)
                 ->Args({n, k})
                 ->Unit(benchmark::kMicrosecond);
@@ -303,24 +340,25 @@ BENCHMARK(BM_EngineBlockLongRun)->Arg(100000)->Iterations(1)->Unit(benchmark::kM
 // bandwidth, each counted at its minimum for the block's work. ---
 
 #if defined(__GNUC__) && defined(__x86_64__)
-// Floating-point operations a nanosecond with 256-bit vectors, multiplies and adds as separate instructions
-// (the build never fuses them): twelve independent multiply chains and twelve add chains.
-__attribute__((target("avx"), noinline)) double PeakFlopsPerNs() {
+// Floating-point operations a nanosecond with vectors of type Vec (Lanes floats), multiplies and adds as
+// separate instructions (the build never fuses them): twelve independent multiply chains and twelve add chains.
+template <typename Vec, int Lanes>
+__attribute__((always_inline)) inline double PeakFlopsPerNsOf() {
     double best = 0.0;
     for (int attempt = 0; attempt < 20; ++attempt) {
-        __m256 m[12], a[12];
+        Vec m[12], a[12];
         for (int i = 0; i < 12; ++i) {
-            m[i] = _mm256_set1_ps(1.0f + i * 1e-3f);
-            a[i] = _mm256_set1_ps(static_cast<float>(i));
+            m[i] = Vec{} + (1.0f + i * 1e-3f);
+            a[i] = Vec{} + static_cast<float>(i);
         }
-        const __m256 f = _mm256_set1_ps(0.9999999f), c = _mm256_set1_ps(1e-7f);
+        const Vec f = Vec{} + 0.9999999f, c = Vec{} + 1e-7f;
         const int rounds = 20000;
         const auto start = std::chrono::steady_clock::now();
         for (int r = 0; r < rounds; ++r) {
 #pragma GCC unroll 12
             for (int i = 0; i < 12; ++i) {
-                m[i] = _mm256_mul_ps(m[i], f);
-                a[i] = _mm256_add_ps(a[i], c);
+                m[i] = m[i] * f;
+                a[i] = a[i] + c;
             }
         }
         const auto end = std::chrono::steady_clock::now();
@@ -328,30 +366,48 @@ __attribute__((target("avx"), noinline)) double PeakFlopsPerNs() {
         for (int i = 0; i < 12; ++i) sink += m[i][0] + a[i][0];
         benchmark::DoNotOptimize(sink);
         const double ns = std::chrono::duration<double, std::nano>(end - start).count();
-        best = std::max(best, rounds * 24.0 * 8.0 / ns);
+        best = std::max(best, rounds * 24.0 * Lanes / ns);
     }
     return best;
 }
 
-// Bytes a nanosecond read with 256-bit loads from a buffer of `bytes` (warm in the caches it fits).
-__attribute__((target("avx"), noinline)) double ReadBytesPerNs(size_t bytes) {
+// Bytes a nanosecond read with loads of type Vec from a buffer of `bytes` (warm in the caches it fits).
+template <typename Vec, int Lanes>
+__attribute__((always_inline)) inline double ReadBytesPerNsOf(size_t bytes) {
     std::vector<float> buffer(bytes / sizeof(float), 1.0f);
     double best = 0.0;
     for (int attempt = 0; attempt < 50; ++attempt) {
         // Eight independent sums: the adds keep up with two loads a cycle, so the loads set the pace.
-        __m256 s[8];
-        for (auto& v : s) v = _mm256_setzero_ps();
+        Vec s[8];
+        for (auto& v : s) v = Vec{};
         const auto start = std::chrono::steady_clock::now();
-        for (size_t i = 0; i + 64 <= buffer.size(); i += 64) {
+        for (size_t i = 0; i + 8 * Lanes <= buffer.size(); i += 8 * Lanes) {
 #pragma GCC unroll 8
-            for (int c = 0; c < 8; ++c) s[c] = _mm256_add_ps(s[c], _mm256_loadu_ps(&buffer[i + 8 * c]));
+            for (int c = 0; c < 8; ++c) {
+                Vec v;
+                std::memcpy(&v, &buffer[i + Lanes * c], sizeof v);
+                s[c] = s[c] + v;
+            }
         }
         const auto end = std::chrono::steady_clock::now();
-        for (int c = 1; c < 8; ++c) s[0] = _mm256_add_ps(s[0], s[c]);
+        for (int c = 1; c < 8; ++c) s[0] = s[0] + s[c];
         benchmark::DoNotOptimize(s[0][0]);
         best = std::max(best, bytes / std::chrono::duration<double, std::nano>(end - start).count());
     }
     return best;
+}
+
+typedef float Float8 __attribute__((vector_size(32)));
+typedef float Float16 __attribute__((vector_size(64)));
+__attribute__((target("avx"), noinline)) double PeakFlopsPerNs256() { return PeakFlopsPerNsOf<Float8, 8>(); }
+__attribute__((target("avx"), noinline)) double ReadBytesPerNs256(size_t bytes) { return ReadBytesPerNsOf<Float8, 8>(bytes); }
+__attribute__((target("avx512f"), noinline)) double PeakFlopsPerNs512() { return PeakFlopsPerNsOf<Float16, 16>(); }
+__attribute__((target("avx512f"), noinline)) double ReadBytesPerNs512(size_t bytes) { return ReadBytesPerNsOf<Float16, 16>(bytes); }
+
+// The machine's peaks with the widest vectors the block kernels use.
+double PeakFlopsPerNs() { return BlockPathHasAvx512() ? std::max(PeakFlopsPerNs256(), PeakFlopsPerNs512()) : PeakFlopsPerNs256(); }
+double ReadBytesPerNs(size_t bytes) {
+    return BlockPathHasAvx512() ? std::max(ReadBytesPerNs256(bytes), ReadBytesPerNs512(bytes)) : ReadBytesPerNs256(bytes);
 }
 #endif
 
@@ -404,7 +460,7 @@ void BM_BlockBound(benchmark::State& state) {
     state.counters["memory_us"] = memory_us;
     state.counters["bound_us"] = arithmetic_us + memory_us;
     state.counters["bound_per_output_history_us"] = arithmetic_us + per_output.bytes / bytes_per_ns / 1000.0;
-    state.SetLabel(PathLabel("avx"));
+    state.SetLabel(PathLabel(BlockPathHasAvx512() ? "avx512" : "avx"));
 #else
     state.SkipWithError("no estimate on this processor");
 #endif
@@ -467,9 +523,10 @@ public:
     void Tables() override {
         std::printf("\nEngine block against zita-convolver, processor time a block in us (%s)\n", EngineLabel().c_str());
         std::printf("engine: test buffers; program: the program's global buffers; no capture: program without the\n"
-                    "conversion of the captured channels; zita: zita-convolver, same routes and filters\n");
-        std::printf("%-6s %-8s %10s %10s %11s %10s %10s %10s %11s\n", "N", "outputs", "engine", "program", "no capture",
-                    "zita", "eng/zita", "prog/zita", "nocap/zita");
+                    "conversion of the captured channels; zita: zita-convolver, same routes and filters; avx2 kernels:\n"
+                    "program with the block kernels held to AVX2 (-1: the processor has no wider ones)\n");
+        std::printf("%-6s %-8s %10s %10s %11s %12s %10s %10s %10s %11s\n", "N", "outputs", "engine", "program", "no capture",
+                    "avx2 kernels", "zita", "eng/zita", "prog/zita", "nocap/zita");
         for (int n : kSizes) {
             for (int k : kOutputCounts) {
                 char args[32];
@@ -477,12 +534,13 @@ public:
                 const double ours = Nanoseconds(std::string("BM_EngineBlock") + args);
                 const double program = Nanoseconds(std::string("BM_EngineBlockProgram") + args);
                 const double convolution = Nanoseconds(std::string("BM_EngineConvolutionProgram") + args);
+                const double avx2_kernels = Nanoseconds(std::string("BM_EngineBlockProgramAvx2Kernels") + args);
                 const double zita = Nanoseconds(std::string("BM_ZitaConvolver") + args + "/process_time");
                 if (ours < 0 && program < 0) continue;
                 auto us = [](double ns) { return ns < 0 ? -1.0 : ns / 1000.0; };
                 auto ratio = [&](double a) { return a > 0 && zita > 0 ? a / zita : 0.0; };
-                std::printf("%-6d %-8d %10.1f %10.1f %11.1f %10.1f %10.2f %10.2f %11.2f\n", n, k, us(ours), us(program),
-                            us(convolution), us(zita), ratio(ours), ratio(program), ratio(convolution));
+                std::printf("%-6d %-8d %10.1f %10.1f %11.1f %12.1f %10.1f %10.2f %10.2f %11.2f\n", n, k, us(ours), us(program),
+                            us(convolution), us(avx2_kernels), us(zita), ratio(ours), ratio(program), ratio(convolution));
             }
         }
     }

@@ -213,7 +213,132 @@ __attribute__((target("avx2"))) int RealInversePairs(float* acc, const float* w,
 }  // namespace avx2
 #endif
 
+#if defined(HV_BLOCK_V256)
+#define HV_BLOCK_V512 1
+// The products and the separation of a joined pair in 512-bit vectors (AVX-512F). A planar group of eight
+// points is one vector: real parts in its low half, imaginary parts in its high half. With S a history group
+// and H a filter group, S H holds (Sr Hr, Si Hi) and S' H, S' = S with its halves exchanged, holds (Si Hr,
+// Sr Hi): the four sums of MultiplyAccumulatePlanar lie in two vectors, each lane taking the operations of
+// its sum in the same order, and the halves are brought together once at the end. The same bits as the
+// narrower kernels.
+#pragma GCC push_options
+#pragma GCC target("avx512f")
+// GCC 12's AVX-512 intrinsics start results from an undefined vector, which its flow analysis reports.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+namespace v512 {
+
+inline __m512 ExchangeHalves(__m512 x) { return _mm512_shuffle_f32x4(x, x, _MM_SHUFFLE(1, 0, 3, 2)); }
+
+// Eight points from their real and imaginary parts, interleaved: in order, or reversed (point 7 first).
+inline __m512 InterleavePoints(__m256 re, __m256 im) {
+    const __m512i order = _mm512_setr_epi32(0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+    return _mm512_permutex2var_ps(_mm512_castps256_ps512(re), order, _mm512_castps256_ps512(im));
+}
+inline __m512 InterleavePointsReversed(__m256 re, __m256 im) {
+    const __m512i order = _mm512_setr_epi32(7, 23, 6, 22, 5, 21, 4, 20, 3, 19, 2, 18, 1, 17, 0, 16);
+    return _mm512_permutex2var_ps(_mm512_castps256_ps512(re), order, _mm512_castps256_ps512(im));
+}
+
+// re = rr - ii from (rr, ii) and im = ir + ri from (ir, ri), in the low halves.
+inline __m256 RealOfSums(__m512 rr_ii) { return _mm512_castps512_ps256(_mm512_sub_ps(rr_ii, ExchangeHalves(rr_ii))); }
+inline __m256 ImagOfSums(__m512 ir_ri) { return _mm512_castps512_ps256(_mm512_add_ps(ir_ri, ExchangeHalves(ir_ri))); }
+
+void MultiplyAccumulatePlanar(float* acc, const float* const* spectra, const float* h, int first, int end) {
+    constexpr int G = kPlanarGroupPoints;
+    const float* s[kEnginePartitions];
+    for (int p = 0; p < kEnginePartitions; ++p) s[p] = spectra[p];
+    for (int g = first; g < end; ++g) {
+        const float* hg = h + 2 * G * kEnginePartitions * g;
+        const int f = 2 * G * g;
+        __m512 x = _mm512_loadu_ps(s[0] + f), hh = _mm512_loadu_ps(hg);
+        __m512 a = _mm512_mul_ps(x, hh), b = _mm512_mul_ps(ExchangeHalves(x), hh);
+        for (int p = 1; p < kEnginePartitions; ++p) {
+            x = _mm512_loadu_ps(s[p] + f);
+            hh = _mm512_loadu_ps(hg + 2 * G * p);
+            a = _mm512_add_ps(a, _mm512_mul_ps(x, hh));
+            b = _mm512_add_ps(b, _mm512_mul_ps(ExchangeHalves(x), hh));
+        }
+        _mm512_storeu_ps(acc + 2 * G * g, InterleavePoints(RealOfSums(a), ImagOfSums(b)));
+    }
+}
+
+// MultiplyAccumulatePairJoined of block_kernels.inc, a group a vector.
+template <bool Shared>
+void MultiplyAccumulatePairJoined(float* za, float* zb, const float* const* spectra_a, const float* const* spectra_b,
+                                  const float* ha, const float* hb, int points, int last) {
+    constexpr int G = kPlanarGroupPoints;
+    constexpr int kRun = 2 * G * kEnginePartitions;
+    const float* sa[kEnginePartitions];
+    const float* sb[kEnginePartitions];
+    for (int p = 0; p < kEnginePartitions; ++p) {
+        sa[p] = spectra_a[p];
+        sb[p] = spectra_b[p];
+    }
+    for (int g = 0; g <= last; ++g) {
+        const float* hag = ha + kRun * g;
+        const float* hbg = hb + kRun * g;
+        const int f = 2 * G * g;
+        __m512 x = _mm512_loadu_ps(sa[0] + f);
+        __m512 xs = ExchangeHalves(x);
+        __m512 y = Shared ? x : _mm512_loadu_ps(sb[0] + f);
+        __m512 ys = Shared ? xs : ExchangeHalves(y);
+        __m512 h1 = _mm512_loadu_ps(hag), h2 = _mm512_loadu_ps(hbg);
+        __m512 a = _mm512_mul_ps(x, h1), b = _mm512_mul_ps(xs, h1);
+        __m512 c = _mm512_mul_ps(y, h2), d = _mm512_mul_ps(ys, h2);
+        for (int p = 1; p < kEnginePartitions; ++p) {
+            x = _mm512_loadu_ps(sa[p] + f);
+            xs = ExchangeHalves(x);
+            if (Shared) {
+                y = x;
+                ys = xs;
+            } else {
+                y = _mm512_loadu_ps(sb[p] + f);
+                ys = ExchangeHalves(y);
+            }
+            h1 = _mm512_loadu_ps(hag + 2 * G * p);
+            h2 = _mm512_loadu_ps(hbg + 2 * G * p);
+            a = _mm512_add_ps(a, _mm512_mul_ps(x, h1));
+            b = _mm512_add_ps(b, _mm512_mul_ps(xs, h1));
+            c = _mm512_add_ps(c, _mm512_mul_ps(y, h2));
+            d = _mm512_add_ps(d, _mm512_mul_ps(ys, h2));
+        }
+        const __m256 rea = RealOfSums(a), ima = ImagOfSums(b), reb = RealOfSums(c), imb = ImagOfSums(d);
+        const int k = G * g;
+        if (g == 0 || g == last) {
+            // Group 0 whole, of the last group point N alone, as they are.
+            const __mmask16 keep = g == 0 ? 0xFFFF : 0x0003;
+            _mm512_mask_storeu_ps(za + 2 * k, keep, InterleavePoints(rea, ima));
+            _mm512_mask_storeu_ps(zb + 2 * k, keep, InterleavePoints(reb, imb));
+            continue;
+        }
+        _mm512_storeu_ps(za + 2 * k, InterleavePoints(_mm256_sub_ps(rea, imb), _mm256_add_ps(ima, reb)));
+        _mm512_storeu_ps(za + 2 * (points - k - (G - 1)),
+                         InterleavePointsReversed(_mm256_add_ps(rea, imb), _mm256_sub_ps(reb, ima)));
+    }
+}
+
+int SeparatePairBlocks(float* za, float* yb, int points) {
+    const __m512i even = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+    const __m512i odd = _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31);
+    int j = 0;
+    for (; j + 16 <= points; j += 16) {
+        const __m512 lo = _mm512_loadu_ps(za + 2 * j), hi = _mm512_loadu_ps(za + 2 * j + 16);
+        _mm512_storeu_ps(yb + j, _mm512_permutex2var_ps(lo, odd, hi));
+        _mm512_storeu_ps(za + j, _mm512_permutex2var_ps(lo, even, hi));
+    }
+    return j;
+}
+
+}  // namespace v512
+#pragma GCC diagnostic pop
+#pragma GCC pop_options
+#endif
+
 void MultiplyAccumulatePlanarWidest(float* acc, const float* const* s, const float* h, int first, int end) {
+#if defined(HV_BLOCK_V512)
+    if (BlockPathHasAvx512()) return v512::MultiplyAccumulatePlanar(acc, s, h, first, end);
+#endif
 #if defined(HV_BLOCK_V256)
     if (BlockPathHasAvx2()) return v256x::MultiplyAccumulatePlanar(acc, s, h, first, end);
     if (BlockPathHasAvx()) return v256::MultiplyAccumulatePlanar(acc, s, h, first, end);
@@ -224,30 +349,38 @@ void MultiplyAccumulatePlanarWidest(float* acc, const float* const* s, const flo
     MultiplyAccumulatePlanarScalar(acc, s, h, first, end);
 }
 
-// The joined products of two outputs for groups first..last; false when there is no vector form.
-bool MultiplyAccumulatePairJoinedVector(float* za, const float* const* sa, const float* const* sb, const float* ha,
-                                        const float* hb, int points, int first, int last) {
+// The products of two outputs over all groups, joined where MultiplyAccumulatePairJoined joins them; false
+// when there is no vector form.
+bool MultiplyAccumulatePairJoinedVector(float* za, float* zb, const float* const* sa, const float* const* sb,
+                                        const float* ha, const float* hb, int points, int last) {
     const bool shared = sa[0] == sb[0];  // one port: the eight spectra are the same
+#if defined(HV_BLOCK_V512)
+    if (BlockPathHasAvx512()) {
+        if (shared) v512::MultiplyAccumulatePairJoined<true>(za, zb, sa, sb, ha, hb, points, last);
+        else v512::MultiplyAccumulatePairJoined<false>(za, zb, sa, sb, ha, hb, points, last);
+        return true;
+    }
+#endif
 #if defined(HV_BLOCK_V256)
     if (BlockPathHasAvx2()) {
-        if (shared) v256x::MultiplyAccumulatePairJoined<true>(za, sa, sb, ha, hb, points, first, last);
-        else v256x::MultiplyAccumulatePairJoined<false>(za, sa, sb, ha, hb, points, first, last);
+        if (shared) v256x::MultiplyAccumulatePairJoined<true>(za, zb, sa, sb, ha, hb, points, last);
+        else v256x::MultiplyAccumulatePairJoined<false>(za, zb, sa, sb, ha, hb, points, last);
         return true;
     }
     if (BlockPathHasAvx()) {
-        if (shared) v256::MultiplyAccumulatePairJoined<true>(za, sa, sb, ha, hb, points, first, last);
-        else v256::MultiplyAccumulatePairJoined<false>(za, sa, sb, ha, hb, points, first, last);
+        if (shared) v256::MultiplyAccumulatePairJoined<true>(za, zb, sa, sb, ha, hb, points, last);
+        else v256::MultiplyAccumulatePairJoined<false>(za, zb, sa, sb, ha, hb, points, last);
         return true;
     }
 #endif
 #if defined(HV_BLOCK_V128)
     if (UseVector128()) {
-        if (shared) v128::MultiplyAccumulatePairJoined<true>(za, sa, sb, ha, hb, points, first, last);
-        else v128::MultiplyAccumulatePairJoined<false>(za, sa, sb, ha, hb, points, first, last);
+        if (shared) v128::MultiplyAccumulatePairJoined<true>(za, zb, sa, sb, ha, hb, points, last);
+        else v128::MultiplyAccumulatePairJoined<false>(za, zb, sa, sb, ha, hb, points, last);
         return true;
     }
 #endif
-    (void)za, (void)sa, (void)sb, (void)ha, (void)hb, (void)points, (void)first, (void)last, (void)shared;
+    (void)za, (void)zb, (void)sa, (void)sb, (void)ha, (void)hb, (void)points, (void)last, (void)shared;
     return false;
 }
 
@@ -379,6 +512,19 @@ bool BlockPathHasAvx2() {
         return __builtin_cpu_supports("avx2") != 0;
     }();
     return avx2 && BlockPathHasAvx() &&
+           g_kernel_limit.load(std::memory_order_relaxed) >= static_cast<int>(BlockKernels::kAvx2);
+#else
+    return false;
+#endif
+}
+
+bool BlockPathHasAvx512() {
+#if defined(HV_BLOCK_V512)
+    static const bool avx512 = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") != 0;
+    }();
+    return avx512 && BlockPathHasAvx2() &&
            g_kernel_limit.load(std::memory_order_relaxed) >= static_cast<int>(BlockKernels::kWidest);
 #else
     return false;
@@ -432,6 +578,7 @@ void ResetBlockPath(EngineBlockContext& ctx) {
     // The processor's features are read here, once, and not in the first block.
     BlockPathHasAvx();
     BlockPathHasAvx2();
+    BlockPathHasAvx512();
     PackFilterBanks(ctx);
     const size_t spectrum_bytes = static_cast<size_t>(4 * ctx.N) * sizeof(float);
     for (int r = 0; r < kEngineInputPorts; ++r) {
@@ -497,6 +644,9 @@ int MirrorHalfSpectrumVector(float* acc, int points, int first, int last) {
 }
 
 int SeparatePairBlocksVector(float* za, float* yb, int points) {
+#if defined(HV_BLOCK_V512)
+    if (BlockPathHasAvx512()) return v512::SeparatePairBlocks(za, yb, points);
+#endif
 #if defined(HV_BLOCK_V256)
     if (BlockPathHasAvx2()) return v256x::SeparatePairBlocks(za, yb, points);
     if (BlockPathHasAvx()) return v256::SeparatePairBlocks(za, yb, points);
@@ -676,14 +826,11 @@ void ComputeOutputPair(EngineBlockContext& ctx, int a, int port_a, int b, int po
         OutputSpectra(ctx, port_b, sb);
         const float* ha = PackedOutputBank(ctx, bank, a);
         const float* hb = PackedOutputBank(ctx, bank, b);
-        // The end groups first: the joined groups' mirrors overwrite what the last one leaves past point N.
-        MultiplyAccumulatePlanarWidest(acc_a, sa, ha, 0, 1);
-        MultiplyAccumulatePlanarWidest(acc_b, sb, hb, 0, 1);
-        MultiplyAccumulatePlanarWidest(acc_a, sa, ha, last_group, last_group + 1);
-        MultiplyAccumulatePlanarWidest(acc_b, sb, hb, last_group, last_group + 1);
-        for (int k = 0; k < kPlanarGroupPoints; ++k) JoinPairPoint(acc_a, acc_b, N, k);
-        JoinPairPoint(acc_a, acc_b, N, N);
-        if (MultiplyAccumulatePairJoinedVector(acc_a, sa, sb, ha, hb, points, 1, last_group - 1)) {
+        if (MultiplyAccumulatePairJoinedVector(acc_a, acc_b, sa, sb, ha, hb, points, last_group)) {
+            // The points of the end groups were left as products; their mirrors lie where no joined group
+            // writes.
+            for (int k = 0; k < kPlanarGroupPoints; ++k) JoinPairPoint(acc_a, acc_b, N, k);
+            JoinPairPoint(acc_a, acc_b, N, N);
             InverseTransformJoinedPair(ctx, acc_a, acc_b);
             ctx.AccumulatorCompact[a - 1] = ctx.AccumulatorCompact[b - 1] = 1;
             return;

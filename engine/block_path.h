@@ -91,11 +91,14 @@ bool BlockPathHasAvx();
 // The same for AVX2, whose lane-crossing permutes the widest kernels use (the lone real transforms' steps,
 // the capture conversion, the output stage's interleave of a few live columns).
 bool BlockPathHasAvx2();
+// The same for AVX-512F: the products, the separation of a joined pair and the output words then run in
+// 512-bit vectors.
+bool BlockPathHasAvx512();
 
-// The kernels of the block path: the widest the processor has (default), at most the 256-bit ones of AVX,
-// at most 128-bit vectors, or plain scalar code. All give the same results within float rounding; tests
-// narrow them to check each form.
-enum class BlockKernels { kScalar = 0, kVector128 = 1, kVector256 = 2, kWidest = 3 };
+// The kernels of the block path: the widest the processor has (default), at most the 256-bit ones of AVX2,
+// at most those of AVX, at most 128-bit vectors, or plain scalar code. All give the same results within
+// float rounding; tests narrow them to check each form.
+enum class BlockKernels { kScalar = 0, kVector128 = 1, kVector256 = 2, kAvx2 = 3, kWidest = 4 };
 void LimitBlockPathKernels(BlockKernels widest);
 
 // The ports each input-FFT worker transforms, in its order.

@@ -74,8 +74,10 @@ __attribute__((target("avx"))) inline __m128 FourSamples(const float* p) {
 }
 
 // The same words four frames at a time in 256-bit double vectors: the sum and the two gains in double as
-// above, a NaN masked to 0, saturation by min and max (they select exactly as the compares of
-// SaturateTo24BitBranchless do), truncation by the converting instruction.
+// above, saturation by min and max (they select exactly as the compares of SaturateTo24BitBranchless do),
+// truncation by the converting instruction. Min and max return their second operand when either is a NaN,
+// so a NaN reaches the conversion, which gives 0x80000000 for it; the shift into the word's top 24 bits
+// makes that 0, the word of a NaN.
 template <int Stride>
 __attribute__((target("avx"))) void ComputeOutputWordsAvx(const float* __restrict acc, const float* __restrict spill,
                                                           float* __restrict tail, double master, double trim,
@@ -88,8 +90,7 @@ __attribute__((target("avx"))) void ComputeOutputWordsAvx(const float* __restric
             _mm256_add_pd(_mm256_cvtps_pd(FourSamples<Stride>(acc + Stride * j)), _mm256_cvtps_pd(_mm_loadu_ps(tail + j)));
         __m256d v = _mm256_mul_pd(_mm256_mul_pd(sum, vmaster), vtrim);
         _mm_storeu_ps(tail + j, FourSamples<Stride>(spill + Stride * j));
-        v = _mm256_and_pd(v, _mm256_cmp_pd(v, v, _CMP_ORD_Q));
-        v = _mm256_max_pd(_mm256_min_pd(v, high), low);
+        v = _mm256_max_pd(low, _mm256_min_pd(high, v));  // a NaN passes through both
         _mm_storeu_si128(reinterpret_cast<__m128i*>(w + j), _mm_slli_epi32(_mm256_cvttpd_epi32(v), kSampleShift));
     }
     for (; j < frames; ++j) {
@@ -98,6 +99,41 @@ __attribute__((target("avx"))) void ComputeOutputWordsAvx(const float* __restric
         w[j] = SaturateTo24BitBranchless(v) * kSampleWordScale;
     }
 }
+
+// GCC 12's AVX-512 intrinsics start results from an undefined vector, which its flow analysis reports.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+// Eight samples: the real parts of eight interleaved complex points (Stride 2), or eight floats (Stride 1).
+template <int Stride>
+__attribute__((target("avx512f"))) inline __m256 EightSamples(const float* p) {
+    if (Stride == 1) return _mm256_loadu_ps(p);
+    const __m512i even = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 0, 0, 0, 0, 0, 0, 0, 0);
+    return _mm512_castps512_ps256(_mm512_permutexvar_ps(even, _mm512_loadu_ps(p)));
+}
+
+// The same words eight frames at a time in 512-bit double vectors, with the operations of
+// ComputeOutputWordsAvx.
+template <int Stride>
+__attribute__((target("avx512f"))) void ComputeOutputWordsAvx512(const float* __restrict acc,
+                                                                 const float* __restrict spill, float* __restrict tail,
+                                                                 double master, double trim, int32_t* __restrict w,
+                                                                 int frames) {
+    const __m512d vmaster = _mm512_set1_pd(master), vtrim = _mm512_set1_pd(trim);
+    const __m512d high = _mm512_set1_pd(kSampleFullScale), low = _mm512_set1_pd(-kSampleFullScale);
+    int j = 0;
+    for (; j + 8 <= frames; j += 8) {
+        const __m512d sum = _mm512_add_pd(_mm512_cvtps_pd(EightSamples<Stride>(acc + Stride * j)),
+                                          _mm512_cvtps_pd(_mm256_loadu_ps(tail + j)));
+        __m512d v = _mm512_mul_pd(_mm512_mul_pd(sum, vmaster), vtrim);
+        _mm256_storeu_ps(tail + j, EightSamples<Stride>(spill + Stride * j));
+        v = _mm512_max_pd(low, _mm512_min_pd(high, v));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + j), _mm256_slli_epi32(_mm512_cvttpd_epi32(v), kSampleShift));
+    }
+    ComputeOutputWordsAvx<Stride>(acc + Stride * j, spill + Stride * j, tail + j, master, trim, w + j, frames - j);
+}
+#pragma GCC diagnostic pop
+
+static_assert(kSampleShift >= 1, "the integer a NaN converts to, 0x80000000, shifts out to 0");
 
 // Eight columns of eight frames: column c of frame t comes from source[c][j + t]. An 8 x 8 transpose of
 // 32-bit words in registers, one store per frame.
@@ -222,6 +258,11 @@ void RunOutputStage(EngineBlockContext& ctx, OutputRange range, const LiveBlockV
                 continue;
             }
 #ifdef HV_OUTPUT_AVX
+            if (BlockPathHasAvx512()) {
+                if (compact) ComputeOutputWordsAvx512<1>(acc, spill, tail, master, trim, w, frames);
+                else ComputeOutputWordsAvx512<2>(acc, spill, tail, master, trim, w, frames);
+                continue;
+            }
             if (BlockPathHasAvx()) {
                 if (compact) ComputeOutputWordsAvx<1>(acc, spill, tail, master, trim, w, frames);
                 else ComputeOutputWordsAvx<2>(acc, spill, tail, master, trim, w, frames);

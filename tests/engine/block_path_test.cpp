@@ -170,9 +170,9 @@ class BlockPathTest : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(BlockPathTest, MatchesDirectConvolutionWithinOneLsb) { RunScenario(GetParam()); }
 
-// The AVX, 128-bit and scalar kernels give the same blocks as the widest ones (the default above).
+// The AVX2, AVX, 128-bit and scalar kernels give the same blocks as the widest ones (the default above).
 TEST(BlockPath, EveryKernelFormMatchesDirectConvolution) {
-    for (BlockKernels k : {BlockKernels::kScalar, BlockKernels::kVector128, BlockKernels::kVector256}) {
+    for (BlockKernels k : {BlockKernels::kScalar, BlockKernels::kVector128, BlockKernels::kVector256, BlockKernels::kAvx2}) {
         LimitBlockPathKernels(k);
         RunScenario({512, 1, 1, true, true, 201});
         RunScenario({1024, 2, 0, true, false, 202});
@@ -398,7 +398,7 @@ TEST(BlockPath, KernelFormsAndBankLayoutsGiveTheSameWords) {
         BlockKernels kernels;
         bool packed;
     };
-    const Form forms[] = {{BlockKernels::kWidest, true},    {BlockKernels::kVector256, true},
+    const Form forms[] = {{BlockKernels::kWidest, true},    {BlockKernels::kAvx2, true},      {BlockKernels::kVector256, true},
                           {BlockKernels::kVector128, true}, {BlockKernels::kScalar, true},
                           {BlockKernels::kWidest, false}};
     for (uint32_t mode : {0u, 1u, 2u}) {

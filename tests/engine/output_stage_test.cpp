@@ -246,7 +246,7 @@ TEST(OutputStage, EveryFormGivesTheWordsOfTheFormula) {
                           {0, {1, 8}, 0x0F},  {2, {1, 10}, 0x3FF},      {2, {1, 10}, 1u << 9 | 1}, {1, {9, 16}, 0xFF},
                           {1, {9, 16}, 0x24}};
     for (BlockKernels kernels :
-         {BlockKernels::kWidest, BlockKernels::kVector256, BlockKernels::kVector128, BlockKernels::kScalar}) {
+         {BlockKernels::kWidest, BlockKernels::kAvx2, BlockKernels::kVector256, BlockKernels::kVector128, BlockKernels::kScalar}) {
         for (uint8_t compact : {0, 1}) {
             for (const Case& c : cases) {
                 LimitBlockPathKernels(kernels);
