@@ -52,7 +52,9 @@ constexpr int kSpreadRegion = kW3Region + 4 * kStoredW3Largest;
 constexpr int SpreadStageOffset(int m) { return m < kGroupPoints ? 0 : 12 * m; }
 static_assert(SpreadStageOffset(4) + 6 * kRunFloats == SpreadStageOffset(8), "stage m = 4 (one group) ends at m = 8");
 static_assert(SpreadStageOffset(8) + 12 * 8 == SpreadStageOffset(16), "stage m >= 8 takes m / 8 groups of 6 runs");
-inline const float* StageSpreadTwiddles(const float* table, int m) { return table + kSpreadRegion + SpreadStageOffset(m); }
+inline const float* StageSpreadTwiddles(const float* table, int m) {
+    return table + kSpreadRegion + SpreadStageOffset(m);
+}
 inline float* StageSpreadTwiddles(float* table, int m) { return table + kSpreadRegion + SpreadStageOffset(m); }
 
 // The radix-8 stages that join eight transforms of m = 8 and 64 points: w^rk, w = e^(-2 pi i / 8m),
