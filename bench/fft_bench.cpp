@@ -68,8 +68,19 @@ void TimeComplexFft(benchmark::State& state, FftPath path) {
     state.SetLabel(PathLabel(FftPathName(path)));
 }
 
-// The path ComplexFft takes here, and the SSE2 path that the program takes on processors without AVX2.
+// The path ComplexFft takes here, the AVX2 path (taken on processors without AVX-512F) and the SSE2 path
+// (taken on processors without AVX2). A path this processor lacks is skipped.
+void TimeComplexFftIfAvailable(benchmark::State& state, FftPath path) {
+    if (!FftPathAvailable(path)) {
+        state.SkipWithError("path not available on this processor");
+        for (auto _ : state) {
+        }
+        return;
+    }
+    TimeComplexFft(state, path);
+}
 void BM_ComplexFft(benchmark::State& state) { TimeComplexFft(state, FftChosenPath()); }
+void BM_ComplexFftAvx2(benchmark::State& state) { TimeComplexFftIfAvailable(state, FftPath::kAvx2); }
 void BM_ComplexFftSse2(benchmark::State& state) { TimeComplexFft(state, FftPath::kSse2); }
 
 #ifdef HV_BENCH_FFTW
@@ -105,6 +116,7 @@ void Sizes(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_ComplexFft)->Apply(Sizes);
+BENCHMARK(BM_ComplexFftAvx2)->Apply(Sizes);
 BENCHMARK(BM_ComplexFftSse2)->Apply(Sizes);
 #ifdef HV_BENCH_FFTW
 BENCHMARK(BM_FftwMeasure)->Apply(Sizes);
@@ -118,21 +130,22 @@ public:
 #ifdef HV_BENCH_FFTW
         std::printf("\nComplexFft (%s) against FFTW, ns a transform, 64-byte-aligned data\n",
                     PathLabel(FftPathName(FftChosenPath())).c_str());
-        std::printf("%-8s %-8s %12s %12s %12s %12s %10s %10s %10s\n", "points", "dir", "ComplexFft", "SSE2", "MEASURE",
-                    "PATIENT", "/MEASURE", "/PATIENT", "SSE2/PAT");
+        std::printf("%-8s %-8s %12s %12s %12s %12s %12s %10s %10s %10s %10s\n", "points", "dir", "ComplexFft", "AVX2",
+                    "SSE2", "MEASURE", "PATIENT", "/MEASURE", "/PATIENT", "AVX2/PAT", "SSE2/PAT");
         for (int sign : {-1, 1}) {
             for (int points = 1024; points <= 32768; points *= 2) {
                 char args[32];
                 std::snprintf(args, sizeof args, "/%d/%d", points, sign);
                 const double ours = Nanoseconds(std::string("BM_ComplexFft") + args);
+                const double avx2 = Nanoseconds(std::string("BM_ComplexFftAvx2") + args);
                 const double sse = Nanoseconds(std::string("BM_ComplexFftSse2") + args);
                 const double measure = Nanoseconds(std::string("BM_FftwMeasure") + args);
                 const double patient = Nanoseconds(std::string("BM_FftwPatient") + args);
                 if (ours < 0) continue;
                 auto ratio = [](double a, double b) { return a > 0 && b > 0 ? a / b : 0.0; };
-                std::printf("%-8d %-8s %12.0f %12.0f %12.0f %12.0f %10.2f %10.2f %10.2f\n", points,
-                            sign < 0 ? "forward" : "inverse", ours, sse, measure, patient, ratio(ours, measure),
-                            ratio(ours, patient), ratio(sse, patient));
+                std::printf("%-8d %-8s %12.0f %12.0f %12.0f %12.0f %12.0f %10.2f %10.2f %10.2f %10.2f\n", points,
+                            sign < 0 ? "forward" : "inverse", ours, avx2, sse, measure, patient, ratio(ours, measure),
+                            ratio(ours, patient), ratio(avx2, patient), ratio(sse, patient));
             }
         }
 #else

@@ -31,11 +31,12 @@ inline float* StageTwiddles3(float* table, int m) { return table + kW3Region + 2
 
 // Twiddles spread for the vector products, x w = x (re, re) + swap(x) (-im, im): each twiddle w takes four
 // floats, its real part twice in one run and (-im, im) in another, so that a product needs no shuffle of w.
-// A stage with R twiddles per point keeps them in groups of four points k = 4g .. 4g + 3: group g holds 2R
-// runs of 8 floats, (re, re) of the first twiddle of the four points, then their (-im, im), then the same
-// for the second twiddle, and so on. Every vector width finds its points inside one run, and a stage reads
-// its twiddles as one sequential stream.
-constexpr int kGroupPoints = 4;
+// A stage with R twiddles per point keeps them in groups of eight points k = 8g .. 8g + 7: group g holds 2R
+// runs of 16 floats (one cache line), (re, re) of the first twiddle of the eight points, then their
+// (-im, im), then the same for the second twiddle, and so on. Every vector width finds its points inside one
+// run, and a stage reads its twiddles as one sequential stream.
+constexpr int kGroupPoints = 8;
+constexpr int kRunFloats = 2 * kGroupPoints;
 inline const float* SpreadGroup(const float* e, int runs, int k) {
     return e + (k / kGroupPoints) * (2 * kGroupPoints * runs) + 2 * (k % kGroupPoints);
 }
@@ -44,18 +45,24 @@ inline float* SpreadGroup(float* e, int runs, int k) {
 }
 
 // The radix-4 stages up to m = 2^12 (all stages of up to 16,384 points): w^k, w^2k, w^3k spread (6 runs),
-// 12 m floats per stage at offset 12 m - 48 of the third region.
+// 12 m floats per stage (m = 4, half a group, takes a whole one: 96 floats) at offset 12 m (m = 4: 0) of the
+// third region.
 constexpr int kSpreadLargest = 1 << 12;
 constexpr int kSpreadRegion = kW3Region + 4 * kStoredW3Largest;
-inline const float* StageSpreadTwiddles(const float* table, int m) { return table + kSpreadRegion + 12 * m - 48; }
-inline float* StageSpreadTwiddles(float* table, int m) { return table + kSpreadRegion + 12 * m - 48; }
+constexpr int SpreadStageOffset(int m) { return m < kGroupPoints ? 0 : 12 * m; }
+static_assert(SpreadStageOffset(4) + 6 * kRunFloats == SpreadStageOffset(8), "stage m = 4 (one group) ends at m = 8");
+static_assert(SpreadStageOffset(8) + 12 * 8 == SpreadStageOffset(16), "stage m >= 8 takes m / 8 groups of 6 runs");
+inline const float* StageSpreadTwiddles(const float* table, int m) {
+    return table + kSpreadRegion + SpreadStageOffset(m);
+}
+inline float* StageSpreadTwiddles(float* table, int m) { return table + kSpreadRegion + SpreadStageOffset(m); }
 
 // The radix-8 stages that join eight transforms of m = 8 and 64 points: w^rk, w = e^(-2 pi i / 8m),
 // r = 1..7, k < m, spread (14 runs), 28 m floats per stage; stage m starts at 4 (m - 8) in the fourth region.
 // (At m = 512 the eight rows of a butterfly lie 4 KiB apart and fight over the same cache sets: two radix-4
 // stages are faster there.)
 constexpr int kRadix8Largest = 64;
-constexpr int kRadix8Region = kSpreadRegion + 12 * (2 * kSpreadLargest - 4);
+constexpr int kRadix8Region = kSpreadRegion + SpreadStageOffset(2 * kSpreadLargest);
 constexpr int kRadix8Floats = 4 * (8 * kRadix8Largest - 8);
 inline const float* Radix8Twiddles(const float* table, int m) { return table + kRadix8Region + 4 * (m - 8); }
 inline float* Radix8Twiddles(float* table, int m) { return table + kRadix8Region + 4 * (m - 8); }
@@ -156,6 +163,11 @@ inline void TransposeTiles(V& a, V& b, V& c, V& d) {
         d = SwapPairs(d);
     }
 }
+template <bool Swap>
+inline void TransposeBlock(V* y) {
+    TransposeTiles<Swap>(y[0], y[1], y[2], y[3]);
+    TransposeTiles<Swap>(y[4], y[5], y[6], y[7]);
+}
 constexpr int kScratchPoints = 0;
 template <bool Inv>
 void NarrowerTransform(float*, int, const float*, const int32_t*, int) {}  // never needed at one point per vector
@@ -194,6 +206,11 @@ inline void TransposeTiles(V& a, V& b, V& c, V& d) {
     b = b1;
     c = c1;
     d = d1;
+}
+template <bool Swap>
+inline void TransposeBlock(V* y) {
+    TransposeTiles<Swap>(y[0], y[1], y[2], y[3]);
+    TransposeTiles<Swap>(y[4], y[5], y[6], y[7]);
 }
 constexpr int kScratchPoints = 0;  // the allocator's 16-byte alignment suffices
 template <bool Inv>
@@ -240,6 +257,11 @@ inline void TransposeTiles(V& a, V& b, V& c, V& d) {
     c = __builtin_shuffle(t0, t2, I{4, 5, 6, 7, 12, 13, 14, 15});
     d = __builtin_shuffle(t1, t3, I{4, 5, 6, 7, 12, 13, 14, 15});
 }
+template <bool Swap>
+inline void TransposeBlock(V* y) {
+    TransposeTiles<Swap>(y[0], y[1], y[2], y[3]);
+    TransposeTiles<Swap>(y[4], y[5], y[6], y[7]);
+}
 // 8,192 points (the engine's largest block transform) take 64 KiB of stack.
 constexpr int kScratchPoints = 8192;
 template <bool Inv>
@@ -254,11 +276,81 @@ void v256::NarrowerTransform(float* d, int points, const float* tw, const int32_
 }
 #endif
 
+#if defined(HV_FFT_V256)
+#define HV_FFT_V512 1
+// 512-bit vectors (eight complex points), taken only when the processor reports AVX-512F at run time.
+#pragma GCC push_options
+#pragma GCC target("avx2,avx512f")
+namespace v512 {
+typedef float V __attribute__((vector_size(64)));
+typedef int32_t I __attribute__((vector_size(64)));
+constexpr int kLanes = 16;
+inline V Load(const float* p) {
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void Store(float* p, V v) { std::memcpy(p, &v, sizeof v); }
+inline V SwapPairs(V x) { return __builtin_shuffle(x, I{1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14}); }
+inline V DupRe(V x) { return __builtin_shuffle(x, I{0, 0, 2, 2, 4, 4, 6, 6, 8, 8, 10, 10, 12, 12, 14, 14}); }
+inline V DupIm(V x) { return __builtin_shuffle(x, I{1, 1, 3, 3, 5, 5, 7, 7, 9, 9, 11, 11, 13, 13, 15, 15}); }
+inline V Alternate(float a, float b) { return V{a, b, a, b, a, b, a, b, a, b, a, b, a, b, a, b}; }
+constexpr I kOddSigns = {0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN,
+                         0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN};
+inline V NegateOdd(V x) { return (V)((I)x ^ kOddSigns); }
+inline V NegateEven(V x) { return (V)((I)x ^ (kOddSigns ^ INT32_MIN)); }
+// a + (-b) and a - b are the same number, so the even lanes give the bits of a + b * -1.
+inline V AddSubAlternate(V a, V b) { return a + NegateEven(b); }
+// The eight vectors as one 8 x 8 tile of complex points (64-bit elements): element pairs, then pairs of
+// pairs, then halves are interleaved. With Swap the first step also exchanges the parts of every point.
+template <bool Swap>
+inline void TransposeBlock(V* y) {
+    constexpr I kPairLow = Swap ? I{1, 0, 17, 16, 5, 4, 21, 20, 9, 8, 25, 24, 13, 12, 29, 28}
+                                : I{0, 1, 16, 17, 4, 5, 20, 21, 8, 9, 24, 25, 12, 13, 28, 29};
+    constexpr I kPairHigh = kPairLow + 2;
+    constexpr I kQuadLow = {0, 1, 2, 3, 16, 17, 18, 19, 8, 9, 10, 11, 24, 25, 26, 27};
+    constexpr I kQuadHigh = kQuadLow + 4;
+    constexpr I kHalfLow = {0, 1, 2, 3, 4, 5, 6, 7, 16, 17, 18, 19, 20, 21, 22, 23};
+    constexpr I kHalfHigh = kHalfLow + 8;
+    V p[8], q[8];
+    for (int i = 0; i < 4; ++i) {
+        p[i] = __builtin_shuffle(y[2 * i], y[2 * i + 1], kPairLow);       // element 2e of the pair, e = 0..3
+        p[i + 4] = __builtin_shuffle(y[2 * i], y[2 * i + 1], kPairHigh);  // element 2e + 1
+    }
+    for (int i = 0; i < 8; i += 2) {
+        q[i] = __builtin_shuffle(p[i], p[i + 1], kQuadLow);
+        q[i + 1] = __builtin_shuffle(p[i], p[i + 1], kQuadHigh);
+    }
+    // q[0]: elements 0 and 4 of y[0..3]; q[1]: 2 and 6; q[2], q[3]: the same of y[4..7]; q[4..7]: odd elements.
+    for (int i = 0; i < 2; ++i) {
+        y[i] = __builtin_shuffle(q[4 * i], q[4 * i + 2], kHalfLow);      // elements 0 (i = 0) and 1
+        y[i + 4] = __builtin_shuffle(q[4 * i], q[4 * i + 2], kHalfHigh);  // 4 and 5
+        y[i + 2] = __builtin_shuffle(q[4 * i + 1], q[4 * i + 3], kHalfLow);  // 2 and 3
+        y[i + 6] = __builtin_shuffle(q[4 * i + 1], q[4 * i + 3], kHalfHigh);  // 6 and 7
+    }
+}
+// As on the 256-bit path, and aligned to the 64-byte vectors.
+constexpr int kScratchPoints = 8192;
+template <bool Inv>
+void NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift);
+#include "engine/fft_kernels.inc"
+}  // namespace v512
+#pragma GCC pop_options
+// Defined outside the AVX-512 region: sizes below 64 points run the 256-bit code.
+template <bool Inv>
+void v512::NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift) {
+    v256::Transform<Inv>(d, points, tw, rev, shift);
+}
+#endif
+
 using Path = FftPath;
 
 Path DetectPath() {
 #ifdef HV_FFT_V256
     __builtin_cpu_init();
+#ifdef HV_FFT_V512
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx2")) return Path::kAvx512;
+#endif
     if (__builtin_cpu_supports("avx2")) return Path::kAvx2;
 #endif
 #ifdef HV_FFT_V128
@@ -359,6 +451,9 @@ void Run(Path path, float* data, int points, const int32_t* bit_reverse_table, c
     const int shift = Log2(2 * bit_reverse_table[0]) - Log2(points);
     twiddles += bit_reverse_table[kTwiddlePadWord] & kMaxTwiddlePad;
     switch (path) {
+#ifdef HV_FFT_V512
+        case Path::kAvx512: v512::Transform<Inv>(data, points, twiddles, reverse, shift); return;
+#endif
 #ifdef HV_FFT_V256
         case Path::kAvx2: v256::Transform<Inv>(data, points, twiddles, reverse, shift); return;
 #endif
@@ -390,7 +485,10 @@ bool FftPathAvailable(FftPath path) {
         case FftPath::kSse2: return true;
 #endif
 #ifdef HV_FFT_V256
-        case FftPath::kAvx2: return ChosenPath() == FftPath::kAvx2;
+        case FftPath::kAvx2: return ChosenPath() == FftPath::kAvx2 || ChosenPath() == FftPath::kAvx512;
+#endif
+#ifdef HV_FFT_V512
+        case FftPath::kAvx512: return ChosenPath() == FftPath::kAvx512;
 #endif
         default: return false;
     }
@@ -400,6 +498,7 @@ FftPath FftChosenPath() { return ChosenPath(); }
 
 const char* FftPathName(FftPath path) {
     switch (path) {
+        case FftPath::kAvx512: return "avx512";
         case FftPath::kAvx2: return "avx2";
         case FftPath::kSse2: return "sse2";
         default: return "scalar";

@@ -22,8 +22,9 @@ inline constexpr int32_t kFftMaxFloats = 1 << 20;
 bool FftSizeSupported(int n);
 
 // The transform. An unsupported n is refused (assertion in debug builds; the data are left untouched).
-// Data aligned to 32 bytes transform fastest. On the AVX2 path, data of up to 8,192 points that are not so
-// aligned go through an aligned scratch block of 64 KiB on the caller's stack.
+// Data aligned to 64 bytes transform fastest. On the AVX2 and AVX-512 paths, data of 256 to 8,192 points that
+// are not aligned to the vector size (32 or 64 bytes) go through an aligned scratch block of 64 KiB on the
+// caller's stack.
 void ComplexFft(int n, int sign, float* data, int32_t* FftBitReverseTable, float* FftTwiddleTable);
 
 // Grows the tables, if needed, so that transforms of up to n floats need no rebuild. Not thread-safe.
@@ -35,7 +36,7 @@ void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable
 // Instruction paths of the transform. All give bit-identical results; ComplexFft takes the widest one the
 // processor supports. kScalar (one complex point at a time) is the portable fallback and the reference the
 // vector paths are tested against.
-enum class FftPath { kScalar, kSse2, kAvx2 };
+enum class FftPath { kScalar, kSse2, kAvx2, kAvx512 };
 
 bool FftPathAvailable(FftPath path);
 FftPath FftChosenPath();

@@ -142,7 +142,7 @@ TEST(FftTest, VectorPathsMatchScalarReferenceExactly) {
 #if defined(__x86_64__)
     EXPECT_TRUE(FftPathAvailable(FftPath::kSse2));  // part of every x86-64 processor
 #endif
-    for (FftPath path : {FftPath::kSse2, FftPath::kAvx2}) {
+    for (FftPath path : {FftPath::kSse2, FftPath::kAvx2, FftPath::kAvx512}) {
         if (!FftPathAvailable(path)) continue;
         for (int n = 4; n <= 65536; n *= 2) {
             for (int sign : {-1, 1}) {
@@ -174,7 +174,7 @@ TEST(FftTest, ResultsDoNotDependOnDataOrTableAddresses) {
         std::vector<float> twiddle(kFftTableEntries + 16, 0.0f);
         int32_t* words = bit_reverse.data();
         float* table = AtLineOffset(twiddle, table_offset);
-        for (FftPath path : {FftPath::kScalar, FftPath::kSse2, FftPath::kAvx2}) {
+        for (FftPath path : {FftPath::kScalar, FftPath::kSse2, FftPath::kAvx2, FftPath::kAvx512}) {
             if (!FftPathAvailable(path)) continue;
             for (int n = 256; n <= 32768; n *= 2) {
                 for (int sign : {-1, 1}) {
