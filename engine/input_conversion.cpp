@@ -121,6 +121,110 @@ __attribute__((target("avx2"))) void ConvertFewChannelsAvx2(const uint8_t* devic
     *peak = p;
 }
 
+typedef float Floats8 __attribute__((vector_size(32)));
+typedef float Floats16 __attribute__((vector_size(64)));
+
+// The value a written port takes from the converted channels x (vectors of frames) with the sums of ports 5
+// and 9, in the operations and order of ApplyInputBassSums. For 256- and 512-bit vectors alike; always
+// inlined into the vector loops, whose instruction sets it takes on.
+template <typename V>
+struct PortValues {
+    const V* x;
+    const int* channel_of_port;
+    SubSums sums;
+    V zero, sub5, sub9;
+
+    __attribute__((always_inline)) const V& Channel(int port) const {
+        const int c = channel_of_port[port - 1];
+        return c < 0 ? zero : x[c];
+    }
+    __attribute__((always_inline)) PortValues(const V* converted, const int* channels, SubSums s, const V& gain)
+        : x(converted), channel_of_port(channels), sums(s), zero{}, sub5{}, sub9{} {
+        if (sums == SubSums::kSummed) {
+            sub5 = sub9 = gain * (Channel(1) + Channel(3));
+        } else if (sums != SubSums::kNone) {
+            V left = Channel(1) + Channel(2) + Channel(4);
+            V right = Channel(3) + Channel(2) + Channel(6);
+            if (sums == SubSums::kSurround72) {
+                left = left + Channel(7);
+                right = right + Channel(8);
+            }
+            sub5 = Channel(5) + gain * left;
+            sub9 = Channel(9) + gain * right;
+        }
+    }
+    __attribute__((always_inline)) const V& Port(int port) const {
+        if (sums != SubSums::kNone && port == 5) return sub5;
+        if (sums != SubSums::kNone && port == 9) return sub9;
+        return Channel(port);
+    }
+};
+
+// GCC 12's AVX-512 intrinsics start results from an undefined vector, which its flow analysis reports.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+// The loop of ConvertContainerPortsAvx2 for many channels, sixteen frames at a time in 512-bit vectors: frames
+// j..j+7 in the low halves and j+8..j+15 in the high ones, each half transposed as the 256-bit loop does it.
+// Returns the peaks of channels 0..7 merged into peak.
+__attribute__((target("avx2,avx512f"))) __m256i ConvertManyChannelsAvx512(const uint8_t* device, int frames,
+                                                                          std::ptrdiff_t stride, uint32_t wanted,
+                                                                          const int* channel_of_port, uint32_t ports,
+                                                                          SubSums sums, float g,
+                                                                          float* const blocks[kEnginePortCount],
+                                                                          __m256i peak256) {
+    const __m512 zero = _mm512_setzero_ps(), gain = _mm512_set1_ps(g);
+    const __m512i low_lanes = _mm512_setr_epi32(0, 1, 2, 3, 16, 17, 18, 19, 8, 9, 10, 11, 24, 25, 26, 27);
+    const __m512i high_lanes = _mm512_setr_epi32(4, 5, 6, 7, 20, 21, 22, 23, 12, 13, 14, 15, 28, 29, 30, 31);
+    const __m512i first_points = _mm512_setr_epi32(0, 16, 1, 16, 2, 16, 3, 16, 4, 16, 5, 16, 6, 16, 7, 16);
+    const __m512i last_points = _mm512_setr_epi32(8, 16, 9, 16, 10, 16, 11, 16, 12, 16, 13, 16, 14, 16, 15, 16);
+    __m512i peak = _mm512_castsi256_si512(peak256);
+    peak = _mm512_inserti64x4(peak, peak256, 1);
+    for (int j = 0; j < frames; j += 16) {
+        __m512 r[8];
+        for (int f = 0; f < 8; ++f) {
+            const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(device + (j + f) * stride));
+            const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(device + (j + 8 + f) * stride));
+            const __m512i v = _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
+            peak = _mm512_max_epi32(v, peak);
+            r[f] = _mm512_castsi512_ps(v);
+        }
+        // Within each 256-bit half: the 8 x 8 transpose of Transpose8x8, row c becoming channel c.
+        __m512 t[8], u[8];
+        for (int f = 0; f < 8; f += 2) {
+            t[f] = _mm512_unpacklo_ps(r[f], r[f + 1]);
+            t[f + 1] = _mm512_unpackhi_ps(r[f], r[f + 1]);
+        }
+        for (int q = 0; q < 8; q += 4) {
+            u[q] = _mm512_shuffle_ps(t[q], t[q + 2], _MM_SHUFFLE(1, 0, 1, 0));
+            u[q + 1] = _mm512_shuffle_ps(t[q], t[q + 2], _MM_SHUFFLE(3, 2, 3, 2));
+            u[q + 2] = _mm512_shuffle_ps(t[q + 1], t[q + 3], _MM_SHUFFLE(1, 0, 1, 0));
+            u[q + 3] = _mm512_shuffle_ps(t[q + 1], t[q + 3], _MM_SHUFFLE(3, 2, 3, 2));
+        }
+        for (int c = 0; c < 4; ++c) {
+            r[c] = _mm512_permutex2var_ps(u[c], low_lanes, u[c + 4]);
+            r[c + 4] = _mm512_permutex2var_ps(u[c], high_lanes, u[c + 4]);
+        }
+        Floats16 x[8];
+        for (uint32_t w = wanted; w; w &= w - 1) {
+            const int c = __builtin_ctz(w);
+            const __m512i v = _mm512_castps_si512(r[c]);
+            x[c] = (Floats16)_mm512_cvtepi32_ps(_mm512_srai_epi32(_mm512_add_epi32(v, _mm512_srli_epi32(_mm512_srai_epi32(v, 31), 24)), 8));
+        }
+        const Floats16 gain16 = (Floats16)gain;
+        const PortValues<Floats16> values(x, channel_of_port, sums, gain16);
+        for (uint32_t w = ports; w; w &= w - 1) {
+            const int port = __builtin_ctz(w) + 1;
+            const __m512 c = (__m512)values.Port(port);
+            float* out = blocks[port - 1] + 2 * j;
+            _mm512_storeu_ps(out, _mm512_permutex2var_ps(c, first_points, zero));
+            _mm512_storeu_ps(out + 16, _mm512_permutex2var_ps(c, last_points, zero));
+        }
+    }
+    return _mm256_max_epi32(_mm512_castsi512_si256(peak), _mm512_extracti64x4_epi64(peak, 1));
+}
+#pragma GCC diagnostic pop
+
 // The ports in `ports` (bit p - 1 for port p) and the eight peaks, eight frames at a time, from 32-bit
 // containers. When the written ports read more than three channels, or the sums of ports 5 and 9, the
 // channels 0..7 of eight frames (eight 256-bit loads) are transposed into eight frames of each channel, the
@@ -147,6 +251,8 @@ __attribute__((target("avx2"))) void ConvertContainerPortsAvx2(const uint8_t* de
     __m256i peak = _mm256_setzero_si256();
     if (sums == SubSums::kNone && __builtin_popcount(wanted) <= 3) {
         ConvertFewChannelsAvx2(device, frames, stride, channel_of_port, ports, blocks, &peak);
+    } else if (BlockPathHasAvx512() && frames % 16 == 0) {
+        peak = ConvertManyChannelsAvx512(device, frames, stride, wanted, channel_of_port, ports, sums, g, blocks, peak);
     } else {
         const __m256 zero = _mm256_setzero_ps();
         const __m256 gain = _mm256_set1_ps(g);
@@ -158,33 +264,16 @@ __attribute__((target("avx2"))) void ConvertContainerPortsAvx2(const uint8_t* de
                 r[f] = _mm256_castsi256_ps(v);
             }
             Transpose8x8(r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]);  // row c: channel c
-            __m256 x[8];
+            Floats8 x[8];
             for (uint32_t w = wanted; w; w &= w - 1) {
                 const int c = __builtin_ctz(w);
-                x[c] = ConvertContainers(_mm256_castps_si256(r[c]));
+                x[c] = (Floats8)ConvertContainers(_mm256_castps_si256(r[c]));
             }
-            const auto port_value = [&x, channel_of_port, zero](int port) __attribute__((target("avx2"))) {
-                const int c = channel_of_port[port - 1];
-                return c < 0 ? zero : x[c];
-            };
-            __m256 sub5 = zero, sub9 = zero;
-            if (sums == SubSums::kSummed) {
-                sub5 = sub9 = _mm256_mul_ps(gain, _mm256_add_ps(port_value(1), port_value(3)));
-            } else if (sums != SubSums::kNone) {
-                __m256 left = _mm256_add_ps(_mm256_add_ps(port_value(1), port_value(2)), port_value(4));
-                __m256 right = _mm256_add_ps(_mm256_add_ps(port_value(3), port_value(2)), port_value(6));
-                if (sums == SubSums::kSurround72) {
-                    left = _mm256_add_ps(left, port_value(7));
-                    right = _mm256_add_ps(right, port_value(8));
-                }
-                sub5 = _mm256_add_ps(port_value(5), _mm256_mul_ps(gain, left));
-                sub9 = _mm256_add_ps(port_value(9), _mm256_mul_ps(gain, right));
-            }
+            const Floats8 gain8 = (Floats8)gain;
+            const PortValues<Floats8> values(x, channel_of_port, sums, gain8);
             for (uint32_t w = ports; w; w &= w - 1) {
                 const int port = __builtin_ctz(w) + 1;
-                const __m256 c = sums != SubSums::kNone && port == 5   ? sub5
-                                 : sums != SubSums::kNone && port == 9 ? sub9
-                                                                       : port_value(port);
+                const __m256 c = (__m256)values.Port(port);
                 const __m256 lo = _mm256_unpacklo_ps(c, zero), hi = _mm256_unpackhi_ps(c, zero);
                 float* out = blocks[port - 1] + 2 * j;
                 _mm256_storeu_ps(out, _mm256_permute2f128_ps(lo, hi, 0x20));

@@ -9,6 +9,8 @@
 #include <random>
 #include <vector>
 
+#include "engine/block_path.h"
+
 namespace {
 
 constexpr int kFrames = 4;
@@ -222,7 +224,10 @@ TEST(InputConversion, EveryFormMatchesTheReference) {
     const int32_t edges[] = {-1, -255, -256, -257, 255, 256, INT32_MIN, INT32_MAX, 0, -8388608 * 256, 8388607 * 256};
     std::vector<uint32_t> masks = {kAllEnginePorts, 1u << 4 | 1u << 8, 1u << 0 | 1u << 2, 1u << 1 | 1u << 4 | 1u << 7};
     for (int port = 1; port <= 9; ++port) masks.push_back(1u << (port - 1));
+    // The widest kernels (512-bit where the processor has them) and the 256-bit ones.
+    for (BlockKernels kernels : {BlockKernels::kWidest, BlockKernels::kAvx2})
     for (uint32_t mode : {1u, 2u, 3u}) {
+        LimitBlockPathKernels(kernels);
         CaptureConversionSettings s;
         s.InputMode = mode;
         std::vector<uint8_t> device(static_cast<size_t>(CaptureFrameBytes(s)) * frames);
@@ -267,6 +272,7 @@ TEST(InputConversion, EveryFormMatchesTheReference) {
             }
         }
     }
+    LimitBlockPathKernels(BlockKernels::kWidest);
 }
 
 }  // namespace
