@@ -67,6 +67,22 @@ constexpr int kRadix8Floats = 4 * (8 * kRadix8Largest - 8);
 inline const float* Radix8Twiddles(const float* table, int m) { return table + kRadix8Region + 4 * (m - 8); }
 inline float* Radix8Twiddles(float* table, int m) { return table + kRadix8Region + 4 * (m - 8); }
 
+// The same twiddles paired for the 256- and 512-bit paths, x w = dupre(x) (re, im) + dupim(x) (-im, re):
+// those paths load dupre(x) and dupim(x) straight from memory (a load, no shuffle), so that a product takes
+// no shuffle at all. Run 2 (r - 1) of a group holds (re, im) of twiddle r, run 2 (r - 1) + 1 its (-im, re).
+// Lane by lane a product adds the same two products as the spread form (in the other order in the imaginary
+// part), so the bits are the same. The radix-4 stages up to m = kPairedLargest (at the offsets of the spread
+// stages, from kPairedRegion), then the radix-8 stages (at the offsets of the spread radix-8 ones).
+constexpr int kPairedLargest = 1 << 10;
+constexpr int kPairedRegion = kRadix8Region + kRadix8Floats;
+constexpr int kPairedRadix8Region = kPairedRegion + SpreadStageOffset(2 * kPairedLargest);
+inline const float* PairedStageTwiddles(const float* table, int m) { return table + kPairedRegion + SpreadStageOffset(m); }
+inline float* PairedStageTwiddles(float* table, int m) { return table + kPairedRegion + SpreadStageOffset(m); }
+inline const float* PairedRadix8Twiddles(const float* table, int m) {
+    return table + kPairedRadix8Region + 4 * (m - 8);
+}
+inline float* PairedRadix8Twiddles(float* table, int m) { return table + kPairedRadix8Region + 4 * (m - 8); }
+
 // Bit-reversal permutation for the largest size, 2 nw entries from word 2 of FftBitReverseTable. A size
 // smaller by 2^s takes the same entries shifted right by s.
 constexpr int kReverseOffset = 2;
@@ -80,7 +96,7 @@ constexpr int kMaxTwiddlePad = 15;
 constexpr int kTwiddlePadWord = kReverseOffset + 2 * kLargestSizeWord;
 
 static_assert(4 * kLargestSizeWord - 8 <= kW3Region, "first region of the largest transform ends before the second");
-static_assert(kRadix8Region + kRadix8Floats + kMaxTwiddlePad <= kFftTableEntries, "all regions fit the table");
+static_assert(kPairedRadix8Region + kRadix8Floats + kMaxTwiddlePad <= kFftTableEntries, "all regions fit the table");
 static_assert(kTwiddlePadWord < kFftTableEntries, "permutation and twiddle offset fit the table");
 
 int TwiddlePad(const float* table) {
@@ -169,6 +185,9 @@ inline void TransposeBlock(V* y) {
     TransposeTiles<Swap>(y[4], y[5], y[6], y[7]);
 }
 constexpr int kScratchPoints = 0;
+constexpr bool kPairedTwiddles = false;
+inline V LoadDupRe(const float* p) { return DupRe(Load(p)); }
+inline V LoadDupIm(const float* p) { return DupIm(Load(p)); }
 template <bool Inv>
 void NarrowerTransform(float*, int, const float*, const int32_t*, int) {}  // never needed at one point per vector
 #include "engine/fft_kernels.inc"
@@ -213,6 +232,10 @@ inline void TransposeBlock(V* y) {
     TransposeTiles<Swap>(y[4], y[5], y[6], y[7]);
 }
 constexpr int kScratchPoints = 0;  // the allocator's 16-byte alignment suffices
+// SSE2 has no duplicating load: the spread form takes one shuffle a product, the paired one would take two.
+constexpr bool kPairedTwiddles = false;
+inline V LoadDupRe(const float* p) { return DupRe(Load(p)); }
+inline V LoadDupIm(const float* p) { return DupIm(Load(p)); }
 template <bool Inv>
 void NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift) {
     v64::Transform<Inv>(d, points, tw, rev, shift);
@@ -264,6 +287,10 @@ inline void TransposeBlock(V* y) {
 }
 // 8,192 points (the engine's largest block transform) take 64 KiB of stack.
 constexpr int kScratchPoints = 8192;
+constexpr bool kPairedTwiddles = true;
+// One duplicating load each (vmovsldup, vmovshdup from memory): no shuffle.
+inline V LoadDupRe(const float* p) { return _mm256_moveldup_ps(_mm256_loadu_ps(p)); }
+inline V LoadDupIm(const float* p) { return _mm256_movehdup_ps(_mm256_loadu_ps(p)); }
 template <bool Inv>
 void NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift);
 #include "engine/fft_kernels.inc"
@@ -331,6 +358,11 @@ inline void TransposeBlock(V* y) {
 }
 // As on the 256-bit path, and aligned to the 64-byte vectors.
 constexpr int kScratchPoints = 8192;
+constexpr bool kPairedTwiddles = true;
+// One duplicating load each (vmovsldup, vmovshdup from memory): no shuffle. (The all-lanes mask keeps
+// the unmasked form, whose header reads an undefined vector that GCC 12 warns about.)
+inline V LoadDupRe(const float* p) { return _mm512_maskz_moveldup_ps(0xffff, _mm512_loadu_ps(p)); }
+inline V LoadDupIm(const float* p) { return _mm512_maskz_movehdup_ps(0xffff, _mm512_loadu_ps(p)); }
 template <bool Inv>
 void NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift);
 #include "engine/fft_kernels.inc"
@@ -401,26 +433,37 @@ void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable
             }
         }
     }
-    // Spread form of twiddle r (1-based) of point k at angle a, in a table of `runs` runs per group.
-    auto spread = [](float* e, int runs, int r, int k, double a) {
-        float* re = SpreadGroup(e, runs, k) + 2 * kGroupPoints * 2 * (r - 1);
+    // Spread form of twiddle r (1-based) of point k at angle a, in a table of `runs` runs per group, and the
+    // paired form in a second table p (null: none).
+    auto spread = [](float* e, float* p, int runs, int r, int k, double a) {
+        const int run = 2 * kGroupPoints * 2 * (r - 1);
         const float c = static_cast<float>(std::cos(a));
         const float s = static_cast<float>(std::sin(a));
+        float* re = SpreadGroup(e, runs, k) + run;
         re[0] = c;
         re[1] = c;
         re[2 * kGroupPoints] = -s;
         re[2 * kGroupPoints + 1] = s;
+        if (p) {
+            float* w = SpreadGroup(p, runs, k) + run;
+            w[0] = c;
+            w[1] = s;
+            w[2 * kGroupPoints] = -s;
+            w[2 * kGroupPoints + 1] = c;
+        }
     };
     for (int m = 4; m <= nw / 2 && m <= kSpreadLargest; m *= 2) {
         float* e = StageSpreadTwiddles(FftTwiddleTable, m);
+        float* p = m <= kPairedLargest ? PairedStageTwiddles(FftTwiddleTable, m) : nullptr;
         const double step = -kTwoPi / (4.0 * m);
         for (int r = 1; r <= 3; ++r)
-            for (int k = 0; k < m; ++k) spread(e, 6, r, k, step * r * k);
+            for (int k = 0; k < m; ++k) spread(e, p, 6, r, k, step * r * k);
     }
     for (int m = 8; m <= kRadix8Largest && 8 * m <= 2 * nw; m *= 8) {
         float* w8 = Radix8Twiddles(FftTwiddleTable, m);
+        float* p8 = PairedRadix8Twiddles(FftTwiddleTable, m);
         for (int r = 1; r < 8; ++r)
-            for (int k = 0; k < m; ++k) spread(w8, 14, r, k, -kTwoPi * r * k / (8.0 * m));
+            for (int k = 0; k < m; ++k) spread(w8, p8, 14, r, k, -kTwoPi * r * k / (8.0 * m));
     }
     const int points = 2 * nw;
     const int bits = Log2(points);
