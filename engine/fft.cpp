@@ -179,8 +179,9 @@ inline void TransposeTiles(V& a, V& b, V& c, V& d) {
         d = SwapPairs(d);
     }
 }
+constexpr bool kTransposeStores = false;
 template <bool Swap>
-inline void TransposeBlock(V* y) {
+inline void TransposeBlock(V* y, float* const*) {
     TransposeTiles<Swap>(y[0], y[1], y[2], y[3]);
     TransposeTiles<Swap>(y[4], y[5], y[6], y[7]);
 }
@@ -226,8 +227,9 @@ inline void TransposeTiles(V& a, V& b, V& c, V& d) {
     c = c1;
     d = d1;
 }
+constexpr bool kTransposeStores = false;
 template <bool Swap>
-inline void TransposeBlock(V* y) {
+inline void TransposeBlock(V* y, float* const*) {
     TransposeTiles<Swap>(y[0], y[1], y[2], y[3]);
     TransposeTiles<Swap>(y[4], y[5], y[6], y[7]);
 }
@@ -280,8 +282,9 @@ inline void TransposeTiles(V& a, V& b, V& c, V& d) {
     c = __builtin_shuffle(t0, t2, I{4, 5, 6, 7, 12, 13, 14, 15});
     d = __builtin_shuffle(t1, t3, I{4, 5, 6, 7, 12, 13, 14, 15});
 }
+constexpr bool kTransposeStores = false;
 template <bool Swap>
-inline void TransposeBlock(V* y) {
+inline void TransposeBlock(V* y, float* const*) {
     TransposeTiles<Swap>(y[0], y[1], y[2], y[3]);
     TransposeTiles<Swap>(y[4], y[5], y[6], y[7]);
 }
@@ -329,16 +332,27 @@ inline V NegateEven(V x) { return (V)((I)x ^ (kOddSigns ^ INT32_MIN)); }
 // a + (-b) and a - b are the same number, so the even lanes give the bits of a + b * -1.
 inline V AddSubAlternate(V a, V b) { return a + NegateEven(b); }
 // The eight vectors as one 8 x 8 tile of complex points (64-bit elements): element pairs, then pairs of
-// pairs, then halves are interleaved. With Swap the first step also exchanges the parts of every point.
+// pairs are interleaved, and the halves of the result are stored straight into the rows (a 256-bit store
+// of either half takes no shuffle). With Swap the first step also exchanges the parts of every point.
+constexpr bool kTransposeStores = true;
+// The high half as one extracting store (vextractf64x4 to memory), which takes no shuffle. (The masked form
+// with every lane set: the unmasked one's header reads an undefined vector that GCC 12 warns about, and so
+// does its cast to the low half.)
+inline void StoreLow(float* p, V v) {
+    const __m256 low = __builtin_shufflevector(v, v, 0, 1, 2, 3, 4, 5, 6, 7);
+    _mm256_storeu_ps(p, low);
+}
+inline void StoreHigh(float* p, V v) {
+    const __m256d high = _mm512_mask_extractf64x4_pd(_mm256_setzero_pd(), 0xff, _mm512_castps_pd(v), 1);
+    _mm256_storeu_pd(reinterpret_cast<double*>(p), high);
+}
 template <bool Swap>
-inline void TransposeBlock(V* y) {
+inline void TransposeBlock(V* y, float* const* rows) {
     constexpr I kPairLow = Swap ? I{1, 0, 17, 16, 5, 4, 21, 20, 9, 8, 25, 24, 13, 12, 29, 28}
                                 : I{0, 1, 16, 17, 4, 5, 20, 21, 8, 9, 24, 25, 12, 13, 28, 29};
     constexpr I kPairHigh = kPairLow + 2;
     constexpr I kQuadLow = {0, 1, 2, 3, 16, 17, 18, 19, 8, 9, 10, 11, 24, 25, 26, 27};
     constexpr I kQuadHigh = kQuadLow + 4;
-    constexpr I kHalfLow = {0, 1, 2, 3, 4, 5, 6, 7, 16, 17, 18, 19, 20, 21, 22, 23};
-    constexpr I kHalfHigh = kHalfLow + 8;
     V p[8], q[8];
     for (int i = 0; i < 4; ++i) {
         p[i] = __builtin_shuffle(y[2 * i], y[2 * i + 1], kPairLow);       // element 2e of the pair, e = 0..3
@@ -349,11 +363,16 @@ inline void TransposeBlock(V* y) {
         q[i + 1] = __builtin_shuffle(p[i], p[i + 1], kQuadHigh);
     }
     // q[0]: elements 0 and 4 of y[0..3]; q[1]: 2 and 6; q[2], q[3]: the same of y[4..7]; q[4..7]: odd elements.
+    // Row e receives element e of y[0..3] (a low or high half of q) and then of y[4..7].
     for (int i = 0; i < 2; ++i) {
-        y[i] = __builtin_shuffle(q[4 * i], q[4 * i + 2], kHalfLow);      // elements 0 (i = 0) and 1
-        y[i + 4] = __builtin_shuffle(q[4 * i], q[4 * i + 2], kHalfHigh);  // 4 and 5
-        y[i + 2] = __builtin_shuffle(q[4 * i + 1], q[4 * i + 3], kHalfLow);  // 2 and 3
-        y[i + 6] = __builtin_shuffle(q[4 * i + 1], q[4 * i + 3], kHalfHigh);  // 6 and 7
+        StoreLow(rows[i], q[4 * i]);  // elements 0 (i = 0) and 1
+        StoreLow(rows[i] + 8, q[4 * i + 2]);
+        StoreHigh(rows[i + 4], q[4 * i]);  // 4 and 5
+        StoreHigh(rows[i + 4] + 8, q[4 * i + 2]);
+        StoreLow(rows[i + 2], q[4 * i + 1]);  // 2 and 3
+        StoreLow(rows[i + 2] + 8, q[4 * i + 3]);
+        StoreHigh(rows[i + 6], q[4 * i + 1]);  // 6 and 7
+        StoreHigh(rows[i + 6] + 8, q[4 * i + 3]);
     }
 }
 // As on the 256-bit path, and aligned to the 64-byte vectors.
