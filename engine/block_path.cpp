@@ -318,6 +318,28 @@ void MultiplyAccumulatePairJoined(float* za, float* zb, const float* const* spec
     }
 }
 
+// SplitPairPoint for the points of planar groups first..last (none of them point 0), a group a vector: the
+// operations of the 256-bit split. With m the mirrors' points in the order of the group's, s = z + m and
+// d = z - m, A = (s_re, d_im) / 2 and B = (s_im, -d_re) / 2, and -d_re = m_re - z_re.
+void SplitPairGroups(const float* z, float* xa, float* xb, int points, int first, int last) {
+    constexpr int G = kPlanarGroupPoints;
+    const __m512 half = _mm512_set1_ps(0.5f);
+    const __m512i mirror = _mm512_setr_epi32(14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1);
+    const __m512i planar = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
+    const __m512i swap = _mm512_setr_epi32(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
+    constexpr __mmask16 kOdd = 0xAAAA;
+    for (int g = first; g <= last; ++g) {
+        const int k = G * g;
+        const __m512 zk = _mm512_loadu_ps(z + 2 * k);
+        const __m512 m = _mm512_permutexvar_ps(mirror, _mm512_loadu_ps(z + 2 * (points - k - (G - 1))));
+        const __m512 sum = _mm512_add_ps(zk, m);
+        const __m512 a = _mm512_mask_sub_ps(sum, kOdd, zk, m);           // (z_re + m_re, z_im - m_im)
+        const __m512 b = _mm512_mask_sub_ps(sum, ~kOdd & 0xFFFF, m, zk);  // (m_re - z_re, z_im + m_im)
+        _mm512_storeu_ps(xa + 2 * G * g, _mm512_permutexvar_ps(planar, _mm512_mul_ps(half, a)));
+        _mm512_storeu_ps(xb + 2 * G * g, _mm512_permutexvar_ps(planar, _mm512_mul_ps(half, _mm512_permutexvar_ps(swap, b))));
+    }
+}
+
 int SeparatePairBlocks(float* za, float* yb, int points) {
     const __m512i even = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
     const __m512i odd = _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31);
@@ -608,6 +630,9 @@ float* AdvanceHistory(EngineBlockContext& ctx, int r) {
 // Vector forms of the pair kernels where the processor has them; the split returns false when there is
 // none, the others the first point they left.
 bool SplitPairGroupsVector(const float* z, float* xa, float* xb, int points, int first, int last) {
+#if defined(HV_BLOCK_V512)
+    if (BlockPathHasAvx512()) return v512::SplitPairGroups(z, xa, xb, points, first, last), true;
+#endif
 #if defined(HV_BLOCK_V256)
     if (BlockPathHasAvx2()) return avx2::SplitPairGroups(z, xa, xb, points, first, last), true;
     if (BlockPathHasAvx()) return v256::SplitPairGroups(z, xa, xb, points, first, last), true;

@@ -89,7 +89,9 @@ __attribute__((target("avx"))) void ComputeOutputWordsAvx(const float* __restric
         const __m256d sum =
             _mm256_add_pd(_mm256_cvtps_pd(FourSamples<Stride>(acc + Stride * j)), _mm256_cvtps_pd(_mm_loadu_ps(tail + j)));
         __m256d v = _mm256_mul_pd(_mm256_mul_pd(sum, vmaster), vtrim);
-        _mm_storeu_ps(tail + j, FourSamples<Stride>(spill + Stride * j));
+        __m128 spilled = FourSamples<Stride>(spill + Stride * j);
+        __asm__("" : "+x"(spilled));  // see ComputeOutputWordsAvx512
+        _mm_storeu_ps(tail + j, spilled);
         v = _mm256_max_pd(low, _mm256_min_pd(high, v));  // a NaN passes through both
         _mm_storeu_si128(reinterpret_cast<__m128i*>(w + j), _mm_slli_epi32(_mm256_cvttpd_epi32(v), kSampleShift));
     }
@@ -125,7 +127,11 @@ __attribute__((target("avx512f"))) void ComputeOutputWordsAvx512(const float* __
         const __m512d sum = _mm512_add_pd(_mm512_cvtps_pd(EightSamples<Stride>(acc + Stride * j)),
                                           _mm512_cvtps_pd(_mm256_loadu_ps(tail + j)));
         __m512d v = _mm512_mul_pd(_mm512_mul_pd(sum, vmaster), vtrim);
-        _mm256_storeu_ps(tail + j, EightSamples<Stride>(spill + Stride * j));
+        // The spilled samples pass through an empty asm so that the compiler cannot see a plain copy and turn
+        // it into a string move after the loop, which costs more than the stores in it.
+        __m256 spilled = EightSamples<Stride>(spill + Stride * j);
+        __asm__("" : "+x"(spilled));
+        _mm256_storeu_ps(tail + j, spilled);
         v = _mm512_max_pd(low, _mm512_min_pd(high, v));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + j), _mm256_slli_epi32(_mm512_cvttpd_epi32(v), kSampleShift));
     }
