@@ -67,6 +67,22 @@ constexpr int kRadix8Floats = 4 * (8 * kRadix8Largest - 8);
 inline const float* Radix8Twiddles(const float* table, int m) { return table + kRadix8Region + 4 * (m - 8); }
 inline float* Radix8Twiddles(float* table, int m) { return table + kRadix8Region + 4 * (m - 8); }
 
+// The same twiddles paired for the 256- and 512-bit paths, x w = dupre(x) (re, im) + dupim(x) (-im, re):
+// those paths load dupre(x) and dupim(x) straight from memory (a load, no shuffle), so that a product takes
+// no shuffle at all. Run 2 (r - 1) of a group holds (re, im) of twiddle r, run 2 (r - 1) + 1 its (-im, re).
+// Lane by lane a product adds the same two products as the spread form (in the other order in the imaginary
+// part), so the bits are the same. The radix-4 stages up to m = kPairedLargest (at the offsets of the spread
+// stages, from kPairedRegion), then the radix-8 stages (at the offsets of the spread radix-8 ones).
+constexpr int kPairedLargest = 1 << 10;
+constexpr int kPairedRegion = kRadix8Region + kRadix8Floats;
+constexpr int kPairedRadix8Region = kPairedRegion + SpreadStageOffset(2 * kPairedLargest);
+inline const float* PairedStageTwiddles(const float* table, int m) { return table + kPairedRegion + SpreadStageOffset(m); }
+inline float* PairedStageTwiddles(float* table, int m) { return table + kPairedRegion + SpreadStageOffset(m); }
+inline const float* PairedRadix8Twiddles(const float* table, int m) {
+    return table + kPairedRadix8Region + 4 * (m - 8);
+}
+inline float* PairedRadix8Twiddles(float* table, int m) { return table + kPairedRadix8Region + 4 * (m - 8); }
+
 // Bit-reversal permutation for the largest size, 2 nw entries from word 2 of FftBitReverseTable. A size
 // smaller by 2^s takes the same entries shifted right by s.
 constexpr int kReverseOffset = 2;
@@ -80,7 +96,7 @@ constexpr int kMaxTwiddlePad = 15;
 constexpr int kTwiddlePadWord = kReverseOffset + 2 * kLargestSizeWord;
 
 static_assert(4 * kLargestSizeWord - 8 <= kW3Region, "first region of the largest transform ends before the second");
-static_assert(kRadix8Region + kRadix8Floats + kMaxTwiddlePad <= kFftTableEntries, "all regions fit the table");
+static_assert(kPairedRadix8Region + kRadix8Floats + kMaxTwiddlePad <= kFftTableEntries, "all regions fit the table");
 static_assert(kTwiddlePadWord < kFftTableEntries, "permutation and twiddle offset fit the table");
 
 int TwiddlePad(const float* table) {
@@ -163,12 +179,16 @@ inline void TransposeTiles(V& a, V& b, V& c, V& d) {
         d = SwapPairs(d);
     }
 }
+constexpr bool kTransposeStores = false;
 template <bool Swap>
-inline void TransposeBlock(V* y) {
+inline void TransposeBlock(V* y, float* const*) {
     TransposeTiles<Swap>(y[0], y[1], y[2], y[3]);
     TransposeTiles<Swap>(y[4], y[5], y[6], y[7]);
 }
 constexpr int kScratchPoints = 0;
+constexpr bool kPairedTwiddles = false;
+inline V LoadDupRe(const float* p) { return DupRe(Load(p)); }
+inline V LoadDupIm(const float* p) { return DupIm(Load(p)); }
 template <bool Inv>
 void NarrowerTransform(float*, int, const float*, const int32_t*, int) {}  // never needed at one point per vector
 #include "engine/fft_kernels.inc"
@@ -207,12 +227,17 @@ inline void TransposeTiles(V& a, V& b, V& c, V& d) {
     c = c1;
     d = d1;
 }
+constexpr bool kTransposeStores = false;
 template <bool Swap>
-inline void TransposeBlock(V* y) {
+inline void TransposeBlock(V* y, float* const*) {
     TransposeTiles<Swap>(y[0], y[1], y[2], y[3]);
     TransposeTiles<Swap>(y[4], y[5], y[6], y[7]);
 }
 constexpr int kScratchPoints = 0;  // the allocator's 16-byte alignment suffices
+// SSE2 has no duplicating load: the spread form takes one shuffle a product, the paired one would take two.
+constexpr bool kPairedTwiddles = false;
+inline V LoadDupRe(const float* p) { return DupRe(Load(p)); }
+inline V LoadDupIm(const float* p) { return DupIm(Load(p)); }
 template <bool Inv>
 void NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift) {
     v64::Transform<Inv>(d, points, tw, rev, shift);
@@ -257,13 +282,18 @@ inline void TransposeTiles(V& a, V& b, V& c, V& d) {
     c = __builtin_shuffle(t0, t2, I{4, 5, 6, 7, 12, 13, 14, 15});
     d = __builtin_shuffle(t1, t3, I{4, 5, 6, 7, 12, 13, 14, 15});
 }
+constexpr bool kTransposeStores = false;
 template <bool Swap>
-inline void TransposeBlock(V* y) {
+inline void TransposeBlock(V* y, float* const*) {
     TransposeTiles<Swap>(y[0], y[1], y[2], y[3]);
     TransposeTiles<Swap>(y[4], y[5], y[6], y[7]);
 }
 // 8,192 points (the engine's largest block transform) take 64 KiB of stack.
 constexpr int kScratchPoints = 8192;
+constexpr bool kPairedTwiddles = true;
+// One duplicating load each (vmovsldup, vmovshdup from memory): no shuffle.
+inline V LoadDupRe(const float* p) { return _mm256_moveldup_ps(_mm256_loadu_ps(p)); }
+inline V LoadDupIm(const float* p) { return _mm256_movehdup_ps(_mm256_loadu_ps(p)); }
 template <bool Inv>
 void NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift);
 #include "engine/fft_kernels.inc"
@@ -302,16 +332,27 @@ inline V NegateEven(V x) { return (V)((I)x ^ (kOddSigns ^ INT32_MIN)); }
 // a + (-b) and a - b are the same number, so the even lanes give the bits of a + b * -1.
 inline V AddSubAlternate(V a, V b) { return a + NegateEven(b); }
 // The eight vectors as one 8 x 8 tile of complex points (64-bit elements): element pairs, then pairs of
-// pairs, then halves are interleaved. With Swap the first step also exchanges the parts of every point.
+// pairs are interleaved, and the halves of the result are stored straight into the rows (a 256-bit store
+// of either half takes no shuffle). With Swap the first step also exchanges the parts of every point.
+constexpr bool kTransposeStores = true;
+// The high half as one extracting store (vextractf64x4 to memory), which takes no shuffle. (The masked form
+// with every lane set: the unmasked one's header reads an undefined vector that GCC 12 warns about, and so
+// does its cast to the low half.)
+inline void StoreLow(float* p, V v) {
+    const __m256 low = __builtin_shufflevector(v, v, 0, 1, 2, 3, 4, 5, 6, 7);
+    _mm256_storeu_ps(p, low);
+}
+inline void StoreHigh(float* p, V v) {
+    const __m256d high = _mm512_mask_extractf64x4_pd(_mm256_setzero_pd(), 0xff, _mm512_castps_pd(v), 1);
+    _mm256_storeu_pd(reinterpret_cast<double*>(p), high);
+}
 template <bool Swap>
-inline void TransposeBlock(V* y) {
+inline void TransposeBlock(V* y, float* const* rows) {
     constexpr I kPairLow = Swap ? I{1, 0, 17, 16, 5, 4, 21, 20, 9, 8, 25, 24, 13, 12, 29, 28}
                                 : I{0, 1, 16, 17, 4, 5, 20, 21, 8, 9, 24, 25, 12, 13, 28, 29};
     constexpr I kPairHigh = kPairLow + 2;
     constexpr I kQuadLow = {0, 1, 2, 3, 16, 17, 18, 19, 8, 9, 10, 11, 24, 25, 26, 27};
     constexpr I kQuadHigh = kQuadLow + 4;
-    constexpr I kHalfLow = {0, 1, 2, 3, 4, 5, 6, 7, 16, 17, 18, 19, 20, 21, 22, 23};
-    constexpr I kHalfHigh = kHalfLow + 8;
     V p[8], q[8];
     for (int i = 0; i < 4; ++i) {
         p[i] = __builtin_shuffle(y[2 * i], y[2 * i + 1], kPairLow);       // element 2e of the pair, e = 0..3
@@ -322,15 +363,25 @@ inline void TransposeBlock(V* y) {
         q[i + 1] = __builtin_shuffle(p[i], p[i + 1], kQuadHigh);
     }
     // q[0]: elements 0 and 4 of y[0..3]; q[1]: 2 and 6; q[2], q[3]: the same of y[4..7]; q[4..7]: odd elements.
+    // Row e receives element e of y[0..3] (a low or high half of q) and then of y[4..7].
     for (int i = 0; i < 2; ++i) {
-        y[i] = __builtin_shuffle(q[4 * i], q[4 * i + 2], kHalfLow);      // elements 0 (i = 0) and 1
-        y[i + 4] = __builtin_shuffle(q[4 * i], q[4 * i + 2], kHalfHigh);  // 4 and 5
-        y[i + 2] = __builtin_shuffle(q[4 * i + 1], q[4 * i + 3], kHalfLow);  // 2 and 3
-        y[i + 6] = __builtin_shuffle(q[4 * i + 1], q[4 * i + 3], kHalfHigh);  // 6 and 7
+        StoreLow(rows[i], q[4 * i]);  // elements 0 (i = 0) and 1
+        StoreLow(rows[i] + 8, q[4 * i + 2]);
+        StoreHigh(rows[i + 4], q[4 * i]);  // 4 and 5
+        StoreHigh(rows[i + 4] + 8, q[4 * i + 2]);
+        StoreLow(rows[i + 2], q[4 * i + 1]);  // 2 and 3
+        StoreLow(rows[i + 2] + 8, q[4 * i + 3]);
+        StoreHigh(rows[i + 6], q[4 * i + 1]);  // 6 and 7
+        StoreHigh(rows[i + 6] + 8, q[4 * i + 3]);
     }
 }
 // As on the 256-bit path, and aligned to the 64-byte vectors.
 constexpr int kScratchPoints = 8192;
+constexpr bool kPairedTwiddles = true;
+// One duplicating load each (vmovsldup, vmovshdup from memory): no shuffle. (The all-lanes mask keeps
+// the unmasked form, whose header reads an undefined vector that GCC 12 warns about.)
+inline V LoadDupRe(const float* p) { return _mm512_maskz_moveldup_ps(0xffff, _mm512_loadu_ps(p)); }
+inline V LoadDupIm(const float* p) { return _mm512_maskz_movehdup_ps(0xffff, _mm512_loadu_ps(p)); }
 template <bool Inv>
 void NarrowerTransform(float* d, int points, const float* tw, const int32_t* rev, int shift);
 #include "engine/fft_kernels.inc"
@@ -401,26 +452,37 @@ void MakeFftTwiddles(int nw, int32_t* FftBitReverseTable, float* FftTwiddleTable
             }
         }
     }
-    // Spread form of twiddle r (1-based) of point k at angle a, in a table of `runs` runs per group.
-    auto spread = [](float* e, int runs, int r, int k, double a) {
-        float* re = SpreadGroup(e, runs, k) + 2 * kGroupPoints * 2 * (r - 1);
+    // Spread form of twiddle r (1-based) of point k at angle a, in a table of `runs` runs per group, and the
+    // paired form in a second table p (null: none).
+    auto spread = [](float* e, float* p, int runs, int r, int k, double a) {
+        const int run = 2 * kGroupPoints * 2 * (r - 1);
         const float c = static_cast<float>(std::cos(a));
         const float s = static_cast<float>(std::sin(a));
+        float* re = SpreadGroup(e, runs, k) + run;
         re[0] = c;
         re[1] = c;
         re[2 * kGroupPoints] = -s;
         re[2 * kGroupPoints + 1] = s;
+        if (p) {
+            float* w = SpreadGroup(p, runs, k) + run;
+            w[0] = c;
+            w[1] = s;
+            w[2 * kGroupPoints] = -s;
+            w[2 * kGroupPoints + 1] = c;
+        }
     };
     for (int m = 4; m <= nw / 2 && m <= kSpreadLargest; m *= 2) {
         float* e = StageSpreadTwiddles(FftTwiddleTable, m);
+        float* p = m <= kPairedLargest ? PairedStageTwiddles(FftTwiddleTable, m) : nullptr;
         const double step = -kTwoPi / (4.0 * m);
         for (int r = 1; r <= 3; ++r)
-            for (int k = 0; k < m; ++k) spread(e, 6, r, k, step * r * k);
+            for (int k = 0; k < m; ++k) spread(e, p, 6, r, k, step * r * k);
     }
     for (int m = 8; m <= kRadix8Largest && 8 * m <= 2 * nw; m *= 8) {
         float* w8 = Radix8Twiddles(FftTwiddleTable, m);
+        float* p8 = PairedRadix8Twiddles(FftTwiddleTable, m);
         for (int r = 1; r < 8; ++r)
-            for (int k = 0; k < m; ++k) spread(w8, 14, r, k, -kTwoPi * r * k / (8.0 * m));
+            for (int k = 0; k < m; ++k) spread(w8, p8, 14, r, k, -kTwoPi * r * k / (8.0 * m));
     }
     const int points = 2 * nw;
     const int bits = Log2(points);
