@@ -91,8 +91,8 @@ bool BlockPathHasAvx();
 // The same for AVX2, whose lane-crossing permutes the widest kernels use (the lone real transforms' steps,
 // the capture conversion, the output stage's interleave of a few live columns).
 bool BlockPathHasAvx2();
-// The same for AVX-512F: the products, the separation of a joined pair and the output words then run in
-// 512-bit vectors.
+// The same for AVX-512F: the products, the split of a shared forward transform, the separation of a joined
+// pair, the capture conversion of many channels and the output words then run in 512-bit vectors.
 bool BlockPathHasAvx512();
 
 // The kernels of the block path: the widest the processor has (default), at most the 256-bit ones of AVX2,
