@@ -244,27 +244,35 @@ inline __m512 InterleavePointsReversed(__m256 re, __m256 im) {
 inline __m256 RealOfSums(__m512 rr_ii) { return _mm512_castps512_ps256(_mm512_sub_ps(rr_ii, ExchangeHalves(rr_ii))); }
 inline __m256 ImagOfSums(__m512 ir_ri) { return _mm512_castps512_ps256(_mm512_add_ps(ir_ri, ExchangeHalves(ir_ri))); }
 
+// The sums of one output for the group at float f of the histories s, its filter group hg: (rr, ii) and
+// (ir, ri), each lane taking the operations of its sum in MultiplyAccumulatePlanar's order.
+inline void GroupSums(const float* const* s, const float* hg, int f, __m512* rr_ii, __m512* ir_ri) {
+    constexpr int G = kPlanarGroupPoints;
+    __m512 x = _mm512_loadu_ps(s[0] + f), h = _mm512_loadu_ps(hg);
+    __m512 a = _mm512_mul_ps(x, h), b = _mm512_mul_ps(ExchangeHalves(x), h);
+    for (int p = 1; p < kEnginePartitions; ++p) {
+        x = _mm512_loadu_ps(s[p] + f);
+        h = _mm512_loadu_ps(hg + 2 * G * p);
+        a = _mm512_add_ps(a, _mm512_mul_ps(x, h));
+        b = _mm512_add_ps(b, _mm512_mul_ps(ExchangeHalves(x), h));
+    }
+    *rr_ii = a;
+    *ir_ri = b;
+}
+
 void MultiplyAccumulatePlanar(float* acc, const float* const* spectra, const float* h, int first, int end) {
     constexpr int G = kPlanarGroupPoints;
     const float* s[kEnginePartitions];
     for (int p = 0; p < kEnginePartitions; ++p) s[p] = spectra[p];
     for (int g = first; g < end; ++g) {
-        const float* hg = h + 2 * G * kEnginePartitions * g;
-        const int f = 2 * G * g;
-        __m512 x = _mm512_loadu_ps(s[0] + f), hh = _mm512_loadu_ps(hg);
-        __m512 a = _mm512_mul_ps(x, hh), b = _mm512_mul_ps(ExchangeHalves(x), hh);
-        for (int p = 1; p < kEnginePartitions; ++p) {
-            x = _mm512_loadu_ps(s[p] + f);
-            hh = _mm512_loadu_ps(hg + 2 * G * p);
-            a = _mm512_add_ps(a, _mm512_mul_ps(x, hh));
-            b = _mm512_add_ps(b, _mm512_mul_ps(ExchangeHalves(x), hh));
-        }
+        __m512 a, b;
+        GroupSums(s, h + 2 * G * kEnginePartitions * g, 2 * G * g, &a, &b);
         _mm512_storeu_ps(acc + 2 * G * g, InterleavePoints(RealOfSums(a), ImagOfSums(b)));
     }
 }
 
-// MultiplyAccumulatePairJoined of block_kernels.inc, a group a vector.
-template <bool Shared>
+// MultiplyAccumulatePairJoined of block_kernels.inc, a group a vector (two outputs reading one port load its
+// history twice, from the first-level cache the second time).
 void MultiplyAccumulatePairJoined(float* za, float* zb, const float* const* spectra_a, const float* const* spectra_b,
                                   const float* ha, const float* hb, int points, int last) {
     constexpr int G = kPlanarGroupPoints;
@@ -276,33 +284,9 @@ void MultiplyAccumulatePairJoined(float* za, float* zb, const float* const* spec
         sb[p] = spectra_b[p];
     }
     for (int g = 0; g <= last; ++g) {
-        const float* hag = ha + kRun * g;
-        const float* hbg = hb + kRun * g;
-        const int f = 2 * G * g;
-        __m512 x = _mm512_loadu_ps(sa[0] + f);
-        __m512 xs = ExchangeHalves(x);
-        __m512 y = Shared ? x : _mm512_loadu_ps(sb[0] + f);
-        __m512 ys = Shared ? xs : ExchangeHalves(y);
-        __m512 h1 = _mm512_loadu_ps(hag), h2 = _mm512_loadu_ps(hbg);
-        __m512 a = _mm512_mul_ps(x, h1), b = _mm512_mul_ps(xs, h1);
-        __m512 c = _mm512_mul_ps(y, h2), d = _mm512_mul_ps(ys, h2);
-        for (int p = 1; p < kEnginePartitions; ++p) {
-            x = _mm512_loadu_ps(sa[p] + f);
-            xs = ExchangeHalves(x);
-            if (Shared) {
-                y = x;
-                ys = xs;
-            } else {
-                y = _mm512_loadu_ps(sb[p] + f);
-                ys = ExchangeHalves(y);
-            }
-            h1 = _mm512_loadu_ps(hag + 2 * G * p);
-            h2 = _mm512_loadu_ps(hbg + 2 * G * p);
-            a = _mm512_add_ps(a, _mm512_mul_ps(x, h1));
-            b = _mm512_add_ps(b, _mm512_mul_ps(xs, h1));
-            c = _mm512_add_ps(c, _mm512_mul_ps(y, h2));
-            d = _mm512_add_ps(d, _mm512_mul_ps(ys, h2));
-        }
+        __m512 a, b, c, d;
+        GroupSums(sa, ha + kRun * g, 2 * G * g, &a, &b);
+        GroupSums(sb, hb + kRun * g, 2 * G * g, &c, &d);
         const __m256 rea = RealOfSums(a), ima = ImagOfSums(b), reb = RealOfSums(c), imb = ImagOfSums(d);
         const int k = G * g;
         if (g == 0 || g == last) {
@@ -377,11 +361,7 @@ bool MultiplyAccumulatePairJoinedVector(float* za, float* zb, const float* const
                                         const float* ha, const float* hb, int points, int last) {
     const bool shared = sa[0] == sb[0];  // one port: the eight spectra are the same
 #if defined(HV_BLOCK_V512)
-    if (BlockPathHasAvx512()) {
-        if (shared) v512::MultiplyAccumulatePairJoined<true>(za, zb, sa, sb, ha, hb, points, last);
-        else v512::MultiplyAccumulatePairJoined<false>(za, zb, sa, sb, ha, hb, points, last);
-        return true;
-    }
+    if (BlockPathHasAvx512()) return v512::MultiplyAccumulatePairJoined(za, zb, sa, sb, ha, hb, points, last), true;
 #endif
 #if defined(HV_BLOCK_V256)
     if (BlockPathHasAvx2()) {
