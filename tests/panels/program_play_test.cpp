@@ -126,7 +126,9 @@ protected:
             EXPECT_TRUE(capture_->Tick());
             EXPECT_TRUE(WaitFor([&] { return e.BlocksDone.load() == before + 1; }));
             const uint32_t periods = e.PeriodsDone.load();
-            if (b > 0) EXPECT_TRUE(render_->Tick());
+            if (b > 0) {
+                EXPECT_TRUE(render_->Tick());
+            }
             EXPECT_TRUE(WaitFor([&] { return e.PeriodsDone.load() == (b > 0 ? periods + 1 : 1u); }));
         }
         // STOP: EngineRunning cleared; the next Play finds the threads and waits for them itself.
