@@ -388,9 +388,10 @@ int32_t StreamRenderPeriods(EngineSession& e, RenderStream& stream) {
         }
         hr = stream.ReleaseBuffer(frames, 0);
         if (HrFailed(hr)) return hr;
-        e.PeriodsDone.fetch_add(1, std::memory_order_release);
+        // The period's texts are published before the count, so whoever sees the count sees its texts.
         std::snprintf(text, sizeof text, "Buffers=%d ", depth);
         e.Status->Text(PanelText::Queue).Write(text);
+        e.PeriodsDone.fetch_add(1, std::memory_order_release);
 
         if (!IsRunning(e)) return stream.Stop();
         if (stream.WaitForPeriod(kEngineWaitMs) != WaitResult::Signalled) return stream.Stop();
