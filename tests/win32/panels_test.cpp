@@ -593,6 +593,14 @@ TEST_F(PanelSession, PlotAndToneDialogs) {
     SendMessageA(tones, WM_COMMAND, MAKEWPARAM(IDC_TONE_FREQUENCY, EN_CHANGE),
                  reinterpret_cast<LPARAM>(GetDlgItem(tones, IDC_TONE_FREQUENCY)));
     EXPECT_EQ(TestTone.Frequency.load(), 440.0f);
+    SetDlgItemTextA(tones, IDC_TONE_FREQUENCY, "inf");  // the edit's own change notice reads it
+    EXPECT_EQ(TestTone.Frequency.load(), 440.0f);
+    recorder_.shown.clear();
+    ShowWindow(tones, SW_SHOWNA);
+    Command(tones, IDOK);
+    ASSERT_EQ(recorder_.shown.size(), 1u);
+    EXPECT_EQ(recorder_.shown[0].text, "Test Tone Frequency Is Out Of Range");
+    EXPECT_TRUE(IsWindowVisible(tones));  // Done stays open
     Command(tones, IDCANCEL);
     DestroyWindow(tones);
     EXPECT_EQ(TestTone.Channel.load(), 17);  // Cancel undoes nothing
