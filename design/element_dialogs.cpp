@@ -9,6 +9,7 @@
 #include "app/driver_data.h"
 #include "app/frequency_grids.h"
 #include "app/raw_file.h"
+#include "app/typed_numbers.h"
 #include "design/filter_names.h"
 #include "design/network_solver.h"
 #include "design/schematic_labels.h"
@@ -60,9 +61,15 @@ namespace {
 
 // The text's number as a double: "inf" and "nan" read as 0, a finite number as it is, also beyond float.
 double ReadDialogDouble(const std::string& text, int maxChars) {
-    const std::string s = Cut(text, static_cast<std::size_t>(maxChars));
-    const double v = std::strtod(s.c_str(), nullptr);
+    const double v = TypedNumber(text, static_cast<std::size_t>(maxChars));
     return std::isfinite(v) ? v : 0.0;
+}
+
+// Whether the text reads as a number a float holds: what does not ("inf", "nan", "1e39") is refused with the
+// field's message before anything is stored.
+bool TypedFloat(const std::string& text, int maxChars) {
+    float v = 0.0f;
+    return TypedFloatWithin(text, -FLT_MAX, FLT_MAX, &v, static_cast<std::size_t>(maxChars));
 }
 
 }  // namespace
@@ -93,6 +100,12 @@ InputPortTexts OpenInputPortDialog(const float* p, InputPortDialogState* state) 
 DialogOutcome InputPortDone(float* p, const std::string& portText, InputPortDialogState* state,
                             const PaneRecord* const* panes) {
     DialogOutcome out;
+    if (!TypedFloat(portText, kPortChars)) {
+        // "inf" would otherwise read as an unchanged 0 and close without a word.
+        out.messages.push_back(Warning(kInputPortRange));
+        out.texts.push_back({kIdPortEdit, state->portText});
+        return out;
+    }
     if (ReadDialogInteger(portText, kPortChars) == ReadDialogInteger(state->portText, kPortChars)) {
         out.close = true;
         out.result = 1;
@@ -204,24 +217,31 @@ DialogOutcome OutputPortDone(WorkingNetwork* net, int element, const OutputPortD
                              OutputPortDialogState* state, const OutputPortEnvironment& env) {
     DialogOutcome out;
     float* p = net->params[element].p;
-    // A gain or delay out of range is refused before it is stored: the dialog stays open with the last
-    // accepted text back in its edit.
-    // Checked as the double typed, so "1e39" is refused rather than read as 0.
-    const double gain = ReadDialogDouble(texts.gain, kGainChars);
-    if (std::fabs(gain) > kChannelGainLimitDb) {
+    // A gain or delay out of range, or a CABS delay no float holds, is refused before anything is stored:
+    // the dialog stays open with the last accepted text back in its edit. (A CABS delay above the limit is
+    // refused further down, once the equalization is built.)
+    float gain = 0.0f, delay = 0.0f;
+    if (!TypedFloatWithin(texts.gain, -kChannelGainLimitDb, kChannelGainLimitDb, &gain, kGainChars)) {
         out.messages.push_back(Warning(kChannelGainRange));
         out.texts.push_back({kIdChannelGain, state->gainText});
         return out;
     }
-    const double delay = ReadDialogDouble(texts.delay, kDelayChars);
-    if (std::fabs(delay) > kChannelDelayLimitMs) {
+    if (!TypedFloatWithin(texts.delay, -kChannelDelayLimitMs, kChannelDelayLimitMs, &delay, kDelayChars)) {
         out.messages.push_back(Warning(kChannelDelayRange));
         out.texts.push_back({kIdChannelDelay, state->delayText});
         out.texts.push_back({kIdChannelDelayCm, DelayDistanceText(state->delayText)});
         return out;
     }
-    p[kParamOutputGain] = static_cast<float>(gain);
-    p[kParamChannelDelay] = static_cast<float>(delay);
+    const int limit = CabsDelayLimitMs(env.samplingIndex, env.bufferSizeIndex);
+    const std::string limitText = FormatValue("WARNING! Maximum Delay is %.1fms", limit);
+    if (!TypedFloat(texts.cabs, kDelayChars)) {
+        out.messages.push_back(Warning(limitText));
+        out.texts.push_back({kIdCabsDelay, state->cabsText});
+        out.texts.push_back({kIdCabsDelayCm, DelayDistanceText(state->cabsText)});
+        return out;
+    }
+    p[kParamOutputGain] = gain;
+    p[kParamChannelDelay] = delay;
     p[kParamCabsDelay] = static_cast<float>(ReadDialogNumber(texts.cabs, kDelayChars));
     state->gainText = Cut(texts.gain, kGainChars);
     state->delayText = Cut(texts.delay, kDelayChars);
@@ -273,10 +293,9 @@ DialogOutcome OutputPortDone(WorkingNetwork* net, int element, const OutputPortD
         InvertIntoElementResponse(env.minPhaseWork, &net->element_responses[element]);
     }
 
-    const int limit = CabsDelayLimitMs(env.samplingIndex, env.bufferSizeIndex);
     if (p[kParamCabsDelay] > static_cast<float>(limit)) {
         state->cabsText = acceptedCabsText;
-        out.messages.push_back(Warning(FormatValue("WARNING! Maximum Delay is %.1fms", limit)));
+        out.messages.push_back(Warning(limitText));
         return out;
     }
     out.close = true;
@@ -407,6 +426,20 @@ bool ToggleBypass(float* p) {
 DialogOutcome FilterBlockDone(float* p, const std::string& gainText, const std::string& qText,
                               const std::string& frequencyText) {
     DialogOutcome out;
+    // What no float holds changes nothing: each such field is refused with its message before anything is
+    // stored. (A frequency of 0 or below is refused further down, after gain and Q/R are stored.)
+    if (!TypedFloat(gainText, kFilterGainChars)) {
+        out.messages.push_back(Warning(kFilterGainRange));
+        return out;
+    }
+    if (!TypedFloat(qText, kFilterQChars)) {
+        out.messages.push_back(Warning(kFilterQRange));
+        return out;
+    }
+    if (!TypedFloat(frequencyText, kFilterFrequencyChars)) {
+        out.messages.push_back(Warning(kFrequencyRefused));
+        return out;
+    }
     float gain = static_cast<float>(ReadDialogNumber(gainText, kFilterGainChars));
     if (gain > kFilterGainCap) gain = kFilterGainCap;
     if (gain < -kFilterGainCap) gain = -kFilterGainCap;  // held below as above: no gain the families break on

@@ -67,6 +67,10 @@ inline constexpr const char* kWideKeeleRefused = "Option NOT Applicable To Wide 
 inline constexpr const char* kNarrowKeeleRefused =
     "Option NOT Applicable To Narrow Keele Filters <1.1 -- 3.0>, Setting R = 2.0";
 inline constexpr const char* kFrequencyRefused = "Cut-off/Center Frequency Must Be Above 0 Hz";
+// Gain and Q/R above their caps are held there without a word; what no float holds ("inf", "nan", "1e39") is
+// refused with these.
+inline constexpr const char* kFilterGainRange = "Filter Gain Is Out Of Range (-100.....+100dB)";
+inline constexpr const char* kFilterQRange = "Q/R Is Out Of Range (.....+1000)";
 inline constexpr const char* kSampledAtOtherRate = "This File Was Sampled at Different Frequency";
 inline constexpr const char* kOtherBufferSize = "This File Has Different Buffer Size";
 

@@ -77,8 +77,8 @@ float MasterGainOf(int32_t volume_position) {
     return gain < kMuteBelow ? 0.0f : gain;
 }
 
-bool LiveKeysActive(int filter_code, int modal_dialog_open, bool panel_open) {
-    return filter_code >= 0 && modal_dialog_open == 0 && panel_open;
+bool LiveKeysActive(int filter_code, int modal_dialog_open, bool panel_open, KeyTarget target) {
+    return filter_code == kFilterCodeDialogBox && modal_dialog_open == 0 && panel_open && target == KeyTarget::kPanel;
 }
 
 LiveKeyResult ApplyLiveKey(LiveKeyPanel panel, KeyMessage message, uint32_t code, const LiveKeyGroups& groups,

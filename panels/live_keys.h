@@ -91,8 +91,21 @@ struct LiveKeyResult {
     bool stop_engine = false;     // EngineRunning := 0 (after the timer is armed)
 };
 
-// Whether the hook acts at all: a non-negative filter code, no modal dialog open, the panel open.
-bool LiveKeysActive(int filter_code, int modal_dialog_open, bool panel_open);
+// The filter code of the dialog manager (MSGF_DIALOGBOX), which hands the hooks what IsDialogMessage sees.
+// Menus, scroll bars and the other modal loops of the thread pass other codes.
+inline constexpr int kFilterCodeDialogBox = 0;
+
+// Where a key message is addressed.
+enum class KeyTarget {
+    kPanel,      // the panel's dialog or one of its controls
+    kPanelEdit,  // an edit control on the panel: its keys are typing, not adjustments
+    kElsewhere,  // any other window: another dialog, a list, a message box, the frame
+};
+
+// Whether the hook acts at all: a key the dialog manager hands on for the panel itself (not one a menu or
+// another loop filters, nor one for another window or an edit control), no modal dialog open, the panel open.
+// The hook sees every key of the thread; acting on one meant for a list or a menu would change the sound.
+bool LiveKeysActive(int filter_code, int modal_dialog_open, bool panel_open, KeyTarget target);
 
 // One key message. Keys outside the table (and 'M', 'L', keypad digits) leave everything unchanged.
 LiveKeyResult ApplyLiveKey(LiveKeyPanel panel, KeyMessage message, uint32_t code, const LiveKeyGroups& groups,

@@ -1,5 +1,6 @@
 #include "panels/panel_dialogs.h"
 
+#include <cfloat>
 #include <cstdlib>
 #include <cstring>
 
@@ -7,6 +8,7 @@
 #include "app/preferences.h"
 #include "app/settings.h"
 #include "app/system_record.h"
+#include "app/typed_numbers.h"
 #include "design/element_dialogs.h"
 #include "design/network_model.h"
 #include "panels/live_keys.h"
@@ -81,8 +83,16 @@ void SetTestToneFrequencyText(TestToneRequest* t, const char* text) {
     char copy[kToneTextChars] = {};
     std::memcpy(copy, text, strnlen(text, kToneTextChars - 1));  // the text may be FrequencyText itself
     std::memcpy(t->FrequencyText, copy, sizeof copy);
-    // "inf", "nan" and a number that no float holds ("1e39") read as 0: the engine gets a number.
-    t->Frequency.store(static_cast<float>(ReadDialogNumber(t->FrequencyText, kToneTextChars)));
+    // The text changes as it is typed: a value no float holds leaves the tone as it was, and Done says so.
+    float frequency = 0.0f;
+    if (TypedFloatWithin(t->FrequencyText, -FLT_MAX, FLT_MAX, &frequency, kToneTextChars)) t->Frequency.store(frequency);
+}
+
+bool TestToneDone(const TestToneRequest& t, MessageList* out) {
+    float frequency = 0.0f;
+    if (TypedFloatWithin(t.FrequencyText, -FLT_MAX, FLT_MAX, &frequency, kToneTextChars)) return true;
+    AddWarning(out, kToneFrequencyRange);
+    return false;
 }
 
 void SetTestToneChannel(TestToneRequest* t, int selection) {

@@ -60,9 +60,12 @@ struct TestToneRequest {
 };
 extern TestToneRequest TestTone;
 
-// The edit's text read into the request (cut to 9 characters); a text that is not a number, or whose number no
-// float holds ("inf", "1e39"), gives 0 Hz.
+inline constexpr const char* kToneFrequencyRange = "Test Tone Frequency Is Out Of Range";
+// The edit's text read into the request (cut to 9 characters); a text that is not a number gives 0 Hz, and one
+// whose number no float holds ("inf", "nan", "1e39") leaves the frequency as it was.
 void SetTestToneFrequencyText(TestToneRequest* t, const char* text);
+// Done: refused with kToneFrequencyRange while the text holds a number no float holds.
+bool TestToneDone(const TestToneRequest& t, MessageList* out);
 // The list's selection (0..17) as the channel; another value is ignored.
 void SetTestToneChannel(TestToneRequest* t, int selection);
 

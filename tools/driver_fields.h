@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/driver_data.h"
+#include "app/typed_numbers.h"  // FitsFloat
 
 inline char* DriverInputPower(HV_Driver_Data& d) { return d.text_1286[1]; }       // W
 inline char* DriverLowPassSlope(HV_Driver_Data& d) { return d.text_1403[0]; }     // dB per octave
@@ -36,6 +37,3 @@ inline double FieldNumber(const char* field, std::size_t width = kTextField) {
     std::memcpy(text, field, width < sizeof text - 1 ? width : sizeof text - 1);
     return std::strtod(text, nullptr);
 }
-
-// True when v is finite and fits a float.
-inline bool FitsFloat(double v) { return std::isfinite(v) && std::fabs(v) <= 3.4028234663852886e38; }

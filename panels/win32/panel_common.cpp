@@ -124,9 +124,19 @@ void DrawPlayStopButton(const DRAWITEMSTRUCT* item, PanelButtonStyle style) {
     TextOutA(dc, x, 10, text, static_cast<int>(std::strlen(text)));
 }
 
+namespace {
+KeyTarget KeyTargetOf(HWND panel, HWND window) {
+    if (!panel || !window || (window != panel && !IsChild(panel, window))) return KeyTarget::kElsewhere;
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    return lstrcmpiA(name, "Edit") == 0 ? KeyTarget::kPanelEdit : KeyTarget::kPanel;
+}
+}  // namespace
+
 LRESULT RunLiveKeyHook(LiveKeyPanel which, HWND panel, HHOOK own, int code, WPARAM wParam, LPARAM lParam) {
     const MSG* msg = reinterpret_cast<const MSG*>(lParam);
-    if (msg && LiveKeysActive(code, ModalDialogOpen.load(), panel != nullptr && pr_file != nullptr)) {
+    if (msg && LiveKeysActive(code, ModalDialogOpen.load(), panel != nullptr && pr_file != nullptr,
+                              KeyTargetOf(panel, msg->hwnd))) {
         const KeyMessage kind = msg->message == WM_CHAR      ? KeyMessage::kChar
                                 : msg->message == WM_KEYDOWN ? KeyMessage::kKeyDown
                                                              : KeyMessage::kOther;

@@ -30,8 +30,9 @@ void SelectPhaseMode(HWND panel, int32_t phase_mode);
 enum class PanelButtonStyle { kDesign, kPlayer, kWavPlayer };
 void DrawPlayStopButton(const DRAWITEMSTRUCT* item, PanelButtonStyle style);
 
-// The live-key hook of a panel: does what the key asks of `panel` and the shared values, then passes the
-// message on through the panel's own hook handle.
+// The live-key hook of a panel: for a key the dialog manager hands on for the panel itself (the dialog or one
+// of its controls other than an edit), does what the key asks of `panel` and the shared values; then passes
+// every message on through the panel's own hook handle.
 LRESULT RunLiveKeyHook(LiveKeyPanel which, HWND panel, HHOOK own, int code, WPARAM wParam, LPARAM lParam);
 
 // "BBM %.1fdB " of 20 log10(BbmGain + offset), the panels' opening title.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/settings.h"
+#include "app/win32/message_box.h"
 #include "app/win32/window_registry.h"
 #include "panels/panel_dialogs.h"
 #include "panels/resource_ids.h"
@@ -136,7 +137,10 @@ INT_PTR CALLBACK TestTonesDialogProc(HWND dialog, UINT message, WPARAM wParam, L
             return TRUE;
         }
         if (id == IDOK) {
-            EndDialog(dialog, 1);
+            MessageList messages;
+            const bool usable = TestToneDone(TestTone, &messages);
+            ShowHvMessages(dialog, messages);
+            if (usable) EndDialog(dialog, 1);
             return TRUE;
         }
         if (id == IDCANCEL) {

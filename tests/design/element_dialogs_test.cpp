@@ -77,6 +77,14 @@ TEST_F(InputPortTest, UnchangedTextClosesAtOnceSoANewTerminalKeepsZero) {
     EXPECT_TRUE(o.close);
     EXPECT_TRUE(o.messages.empty());
     EXPECT_EQ(p_[kParamInputPort], 0.0f);
+    // What no float holds reads as no port at all, yet is not "unchanged": it is refused with the range.
+    for (const char* text : {"inf", "nan", "-inf", "1e39"}) {
+        const DialogOutcome r = InputPortDone(p_, text, &state_, panes_.Const());
+        EXPECT_FALSE(r.close) << text;
+        EXPECT_EQ(Texts(r), std::vector<std::string>{kInputPortRange}) << text;
+        EXPECT_EQ(r.texts, (std::vector<std::pair<int, std::string>>{{1020, "0"}})) << text;
+        EXPECT_EQ(p_[kParamInputPort], 0.0f) << text;
+    }
 }
 
 TEST_F(InputPortTest, APortInUseIsOnlyAWarning) {
@@ -276,13 +284,33 @@ TEST_F(OutputPortTest, CancelAfterAStayingDoneRestoresWhatDoneRead) {
     EXPECT_EQ(P()[kParamLowEdge], 20.0f);  // the bit image from the opening
 }
 
-TEST_F(OutputPortTest, InfinityTypedAsADelayReadsAsZero) {
-    OutputPortDoneTexts t = Done();
-    t.delay = "inf";
-    t.gain = "nan";
-    OutputPortDone(net_.get(), e_, t, &state_, env_);
-    EXPECT_EQ(P()[kParamChannelDelay], 0.0f);
-    EXPECT_EQ(P()[kParamOutputGain], 0.0f);
+TEST_F(OutputPortTest, WhatNoFloatHoldsGetsTheFieldsMessageAndChangesNothing) {
+    // 48 kHz, 1024-frame blocks: the CABS limit is 84 ms.
+    const char* const messages[3] = {"Channel Gain Is Out Of Range (-100.....+100dB)",
+                                     "Channel Delay Is Out Of Range (-1000.....+1000ms)",
+                                     "WARNING! Maximum Delay is 84.0ms"};
+    const int edits[3] = {kIdChannelGain, kIdChannelDelay, kIdCabsDelay};
+    float before[kElementParamCount];
+    std::memcpy(before, P(), sizeof before);
+    const std::string path = net_->driver_file_path[e_];
+    for (const char* bad : {"inf", "-inf", "nan", "1e39", "-1e39"}) {
+        for (int field = 0; field < 3; ++field) {
+            OutputPortDoneTexts t = Done();
+            std::string* text[3] = {&t.gain, &t.delay, &t.cabs};
+            *text[field] = bad;
+            const DialogOutcome o = OutputPortDone(net_.get(), e_, t, &state_, env_);
+            EXPECT_FALSE(o.close) << bad << field;
+            EXPECT_EQ(Texts(o), std::vector<std::string>{messages[field]}) << bad << field;
+            ASSERT_FALSE(o.texts.empty());
+            EXPECT_EQ(o.texts[0].first, edits[field]);
+            EXPECT_EQ(std::memcmp(before, P(), sizeof before), 0) << bad << field;
+        }
+    }
+    EXPECT_EQ(builds_, 0);
+    EXPECT_EQ(net_->driver_file_path[e_], path);
+    // Nothing refused was remembered: Cancel brings back what the opening showed.
+    OutputPortCancel(net_.get(), e_, state_);
+    EXPECT_EQ(std::memcmp(before, P(), sizeof before), 0);
 }
 
 TEST_F(OutputPortTest, GainsAndDelaysOutOfRangeAreRefusedBeforeTheyAreStored) {
@@ -312,15 +340,11 @@ TEST_F(OutputPortTest, GainsAndDelaysOutOfRangeAreRefusedBeforeTheyAreStored) {
     EXPECT_TRUE(OutputPortDone(net_.get(), e_, t, &state_, env_).close);
     EXPECT_EQ(P()[kParamOutputGain], 100.0f);
     EXPECT_EQ(P()[kParamChannelDelay], -1000.0f);
-    // Every other field reads a number no float holds as 0: the port is then out of range, a CABS delay off.
+    // A port no float holds reads as 0, which is out of range.
     t.port = "1e39";
     const std::vector<std::string> port = Texts(OutputPortDone(net_.get(), e_, t, &state_, env_));
     ASSERT_FALSE(port.empty());
     EXPECT_EQ(port.back(), "OUTPUT Port Is Out Of Range (1.....16)");
-    t.port = "2";
-    t.cabs = "-1e39";
-    EXPECT_TRUE(OutputPortDone(net_.get(), e_, t, &state_, env_).close);
-    EXPECT_EQ(P()[kParamCabsDelay], 0.0f);
     for (int k = 0; k < kElementParamCount; ++k) EXPECT_TRUE(std::isfinite(P()[k])) << k;
 }
 
@@ -434,14 +458,24 @@ TEST_F(FilterBlockTest, GainAndQAreCappedWithoutAMessage) {
     EXPECT_TRUE(o.messages.empty());
     EXPECT_EQ(p_[kParamFilterGain], 100.0f);
     EXPECT_EQ(p_[kParamCabsDelay], 1000.0f);
-    // Held below as above; a gain no float holds reads as 0 instead of becoming infinite.
+    // Held below as above.
     FilterBlockDone(p_, "-150", "-3", "1000");
     EXPECT_EQ(p_[kParamFilterGain], -100.0f);
     EXPECT_EQ(p_[kParamCabsDelay], -3.0f);
-    FilterBlockDone(p_, "-1e39", "-3", "1000");
-    EXPECT_EQ(p_[kParamFilterGain], 0.0f);
-    EXPECT_EQ(FilterBlockDone(p_, "0", "-3", "1e39").messages.size(), 1u);  // read as 0 Hz: refused
-    EXPECT_EQ(p_[kParamFilterFrequency], 1000.0f);
+    // What no float holds is no value beyond a cap: each field refuses it with its message, nothing stored.
+    float before[16];
+    std::memcpy(before, p_, sizeof before);
+    for (const char* bad : {"-1e39", "1e39", "inf", "-inf", "nan"}) {
+        const std::pair<DialogOutcome, const char*> cases[3] = {
+            {FilterBlockDone(p_, bad, "1", "500"), kFilterGainRange},
+            {FilterBlockDone(p_, "6", bad, "500"), kFilterQRange},
+            {FilterBlockDone(p_, "6", "1", bad), "Cut-off/Center Frequency Must Be Above 0 Hz"}};
+        for (const auto& [o, message] : cases) {
+            EXPECT_FALSE(o.close) << bad;
+            EXPECT_EQ(Texts(o), std::vector<std::string>{message}) << bad;
+        }
+        EXPECT_EQ(std::memcmp(before, p_, sizeof before), 0) << bad;
+    }
     FilterBlockDone(p_, "-12.3456789", "1", "1000");
     EXPECT_FLOAT_EQ(p_[kParamFilterGain], -12.345f);
 }

@@ -170,12 +170,14 @@ TEST(LiveKeysTest, KeypadDigitsAndOtherKeysDoNothing) {
     EXPECT_EQ(std::memcmp(&v, &before, sizeof v), 0);
 }
 
-TEST(LiveKeysTest, ModalDialogClosedPanelOrNegativeCodeBlockTheKeys) {
-    EXPECT_TRUE(LiveKeysActive(0, 0, true));
-    EXPECT_TRUE(LiveKeysActive(2, 0, true));  // MSGF_MENU and the others count alike
-    EXPECT_FALSE(LiveKeysActive(-1, 0, true));
-    EXPECT_FALSE(LiveKeysActive(0, 1, true));
-    EXPECT_FALSE(LiveKeysActive(0, 0, false));
+TEST(LiveKeysTest, OnlyKeysTheDialogManagerHandsOnForThePanelItselfAct) {
+    EXPECT_TRUE(LiveKeysActive(0, 0, true, KeyTarget::kPanel));  // MSGF_DIALOGBOX
+    // A negative code, then a menu's, a scroll bar's and the task switcher's.
+    for (int code : {-1, 2, 5, 6}) EXPECT_FALSE(LiveKeysActive(code, 0, true, KeyTarget::kPanel)) << code;
+    EXPECT_FALSE(LiveKeysActive(0, 0, true, KeyTarget::kPanelEdit));
+    EXPECT_FALSE(LiveKeysActive(0, 0, true, KeyTarget::kElsewhere));
+    EXPECT_FALSE(LiveKeysActive(0, 1, true, KeyTarget::kPanel));
+    EXPECT_FALSE(LiveKeysActive(0, 0, false, KeyTarget::kPanel));
 }
 
 TEST(LiveKeysTest, EscapeResetsTrimsAndBbmOnly) {

@@ -127,17 +127,24 @@ TEST(TestTonesTest, TextAndPort) {
     EXPECT_STREQ(TestTonePortName(17), "ALL");
 }
 
-// The engine takes the tone's frequency as a float: text that gives no finite float reads as 0 (no tone).
-TEST(TestTonesTest, FrequencyBeyondFloatOrNotANumberReadsAsZero) {
+// The engine takes the tone's frequency as a float: a text that gives no finite float leaves the tone as it
+// was, and Done refuses it with the field's message.
+TEST(TestTonesTest, FrequencyNoFloatHoldsChangesNothingAndDoneSaysSo) {
     TestToneRequest t;
+    MessageList shown;
     for (const char* text : {"1e39", "-1e39", "inf", "nan", "1e308"}) {
         SetTestToneFrequencyText(&t, "440");
         SetTestToneFrequencyText(&t, text);
-        EXPECT_EQ(t.Frequency.load(), 0.0f) << text;
+        EXPECT_EQ(t.Frequency.load(), 440.0f) << text;
         EXPECT_STREQ(t.FrequencyText, text);
+        EXPECT_FALSE(TestToneDone(t, &shown)) << text;
     }
+    ASSERT_EQ(shown.size(), 5u);
+    EXPECT_EQ(shown[0].text, "Test Tone Frequency Is Out Of Range");
     SetTestToneFrequencyText(&t, "3.4e38");
     EXPECT_EQ(t.Frequency.load(), 3.4e38f);
+    EXPECT_TRUE(TestToneDone(t, &shown));
+    EXPECT_EQ(shown.size(), 5u);
 }
 
 TEST(ProfileReloadTest, SlotsOfTheDigits) {

@@ -1,6 +1,7 @@
 // The control panels in the real program: the design panel's channel buttons, switches, live keys and
 // profile reload, the Player Control panel's Play road, the small dialogs, the meters and the screenshots.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -319,6 +320,11 @@ TEST_F(PanelSession, LiveKeysThroughTheHookWriteTheTitle) {
     EXPECT_EQ(Title(panel), "SUB 1, 2, 0.0 RESET");
     EXPECT_NE(DesignPlayerPanelWindow, nullptr);  // Escape leaves the panel open
     EXPECT_EQ(LiveShared.ChannelTrims[2].load(), 1.0f);
+    // Left for the frame (the impulse cursor's key in its child window) is not the design panel's.
+    PostMessageA(FrameWindow, WM_KEYDOWN, VK_LEFT, 1);
+    Pump();
+    EXPECT_EQ(Title(panel), "SUB 1, 2, 0.0 RESET");
+    EXPECT_EQ(LiveShared.ChannelTrims[2].load(), 1.0f);
 
     ModalDialogOpen = 1;
     Key(panel, WM_KEYDOWN, VK_UP);
@@ -592,6 +598,14 @@ TEST_F(PanelSession, PlotAndToneDialogs) {
     SendMessageA(tones, WM_COMMAND, MAKEWPARAM(IDC_TONE_FREQUENCY, EN_CHANGE),
                  reinterpret_cast<LPARAM>(GetDlgItem(tones, IDC_TONE_FREQUENCY)));
     EXPECT_EQ(TestTone.Frequency.load(), 440.0f);
+    SetDlgItemTextA(tones, IDC_TONE_FREQUENCY, "inf");  // the edit's own change notice reads it
+    EXPECT_EQ(TestTone.Frequency.load(), 440.0f);
+    recorder_.shown.clear();
+    ShowWindow(tones, SW_SHOWNA);
+    Command(tones, IDOK);
+    ASSERT_EQ(recorder_.shown.size(), 1u);
+    EXPECT_EQ(recorder_.shown[0].text, "Test Tone Frequency Is Out Of Range");
+    EXPECT_TRUE(IsWindowVisible(tones));  // Done stays open
     Command(tones, IDCANCEL);
     DestroyWindow(tones);
     EXPECT_EQ(TestTone.Channel.load(), 17);  // Cancel undoes nothing
@@ -852,6 +866,100 @@ TEST_F(PanelSession, DesignPanelPlayRecomputesAFailedPaneAndStopsThere) {
     Sleep(3300);
     Pump();
     EXPECT_EQ(Count(fake_.calls, "start"), 0);
+}
+
+// Keys the user meant for a list, a menu, a message box or an edit field pass by the live keys untouched and
+// reach their window; the same keys on the panel still act.
+int g_listDeletes = 0;
+WNDPROC g_listProc = nullptr;
+LRESULT CALLBACK CountListDeletes(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_KEYDOWN && wp == VK_DELETE) ++g_listDeletes;
+    return CallWindowProcA(g_listProc, w, m, wp, lp);
+}
+void CALLBACK EndStuckMenu(HWND, UINT, UINT_PTR, DWORD) { EndMenu(); }
+void CALLBACK KeysIntoMessageBox(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = FindWindowA("#32770", "Key Test");
+    if (!box) return;
+    KillTimer(nullptr, id);
+    for (WPARAM vk : {VK_UP, VK_UP, VK_DELETE, VK_END, VK_PRIOR, VK_ESCAPE}) PostMessageA(box, WM_KEYDOWN, vk, 1);
+}
+
+TEST_F(PanelSession, LiveKeysTakeOnlyTheKeysMeantForTheirPanel) {
+    SendMessageA(FrameWindow, WM_COMMAND, IDM_WAVE_PLAYER_MODE, 0);
+    Pump();
+    HWND panel = WavPlayerPanelWindow, editor = PlaylistEditorWindow;
+    ASSERT_NE(panel, nullptr);
+    ASSERT_NE(editor, nullptr);
+    auto press = [](HWND window, UINT message, WPARAM code) {
+        PostMessageA(window, message, code, 1);
+        Pump();
+    };
+    auto trim = [](int output) { return LiveShared.ChannelTrims[output - 1].load(); };
+    ASSERT_EQ(pr_file->tail.VolumePosition, 9);
+    press(panel, WM_KEYDOWN, VK_INSERT);  // Sub 1 and 2 down 2 dB, for the Escape cases below
+    ASSERT_EQ(Title(panel), "SUB 1, 2, -2.0 DOWN");
+    const float sub = trim(1), bbm = pr_file->tail.BbmGain;
+
+    // In the playlist editor's song list: Up scrolls, Delete and End are the list's.
+    HWND list = GetDlgItem(editor, IDC_PLAYLIST_VIEW);
+    g_listDeletes = 0;
+    g_listProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountListDeletes)));
+    const UINT both = LVIS_FOCUSED | LVIS_SELECTED;
+    ListView_SetItemState(list, 5, both, both);
+    for (int i = 0; i < 3; ++i) press(list, WM_KEYDOWN, VK_UP);
+    EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_FOCUSED), 2);
+    for (int i = 0; i < 3; ++i) press(list, WM_KEYDOWN, VK_DELETE);
+    EXPECT_EQ(g_listDeletes, 3);
+    press(list, WM_KEYDOWN, VK_END);
+    EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_FOCUSED), kPlaylistSlots - 1);
+    SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProc));
+    EXPECT_EQ(Playlist.SongsTotal, 0u);  // the list itself deletes nothing
+
+    // Escape closing the frame's File menu, typed with the focus in the frame and in the panel.
+    HMENU file = GetSubMenu(GetMenu(FrameWindow), 0);
+    ASSERT_NE(file, nullptr);
+    for (HWND focus : {FrameWindow, panel}) {
+        PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 1);
+        const UINT_PTR guard = SetTimer(nullptr, 0, 3000, EndStuckMenu);
+        TrackPopupMenu(file, TPM_LEFTALIGN | TPM_RETURNCMD, 10, 10, 0, FrameWindow, nullptr);
+        KillTimer(nullptr, guard);
+        Pump();
+    }
+
+    // Keys for a message box, the last of them closing it.
+    SetTimer(nullptr, 0, 30, KeysIntoMessageBox);
+    MessageBoxA(FrameWindow, "keys", "Key Test", MB_OK);
+
+    // Typing into an edit field on the panel.
+    HWND edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE, 0, 0, 60, 20, panel, nullptr, AppInstance, nullptr);
+    press(edit, WM_KEYDOWN, VK_UP);
+    press(edit, WM_KEYDOWN, VK_DELETE);
+    press(edit, WM_CHAR, 'm');
+    EXPECT_EQ(Title(edit), "m");  // the letter went into the field
+    DestroyWindow(edit);
+
+    EXPECT_EQ(pr_file->tail.VolumePosition, 9);
+    EXPECT_EQ(trim(1), sub);
+    EXPECT_EQ(trim(2), sub);
+    for (int o : {7, 8, 9}) EXPECT_EQ(trim(o), 1.0f) << o;
+    EXPECT_EQ(pr_file->tail.BbmGain, bbm);
+    EXPECT_EQ(pr_file->tail.PhaseMode, 0);
+    EXPECT_EQ(Title(panel), "SUB 1, 2, -2.0 DOWN");
+
+    // The same keys on the panel and its controls: three Ups from 9 reach 18, three Deletes take Sub 1 from
+    // -2 dB to +4 dB, End lifts the tweeters 1 dB, Escape resets.
+    for (int i = 0; i < 3; ++i) press(panel, WM_KEYDOWN, VK_UP);
+    EXPECT_EQ(pr_file->tail.VolumePosition, 18);
+    HWND play = GetDlgItem(panel, IDC_PLAY);
+    for (int i = 0; i < 3; ++i) press(play, WM_KEYDOWN, VK_DELETE);
+    EXPECT_NEAR(trim(1), std::pow(10.0, 4.0 / 20), 1e-5);
+    press(play, WM_KEYDOWN, VK_END);
+    EXPECT_NEAR(trim(7), std::pow(10.0, 1.0 / 20), 1e-5);
+    press(panel, WM_KEYDOWN, VK_ESCAPE);
+    EXPECT_EQ(Title(panel), "SUB 1, 2, 0.0 RESET");
+    EXPECT_EQ(trim(1), 1.0f);
+    EXPECT_EQ(WavPlayerPanelWindow, panel);  // Escape leaves the panel open
 }
 
 }  // namespace
