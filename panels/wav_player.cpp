@@ -49,7 +49,7 @@ SongLoadResult LoadNextSong(WavPlayerState* player, const PlaylistRecord& list, 
         AddWarning(&r.messages, path + " file is not a WAV file");
         return r;
     }
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = OpenWavFile(path);
     if (!f) {
         AddWarning(&r.messages, "Failed to open WAV file 2");
         return r;
