@@ -138,7 +138,7 @@ TEST(WavBlock, SixChannelMapSumsAndPeaks) {
 
 TEST(WavBlock, TheLastPartialBlockIsPaddedWithSilence) {
     WavSong song;
-    song.Size = 2 * 4 * 5 + 3;  // five frames of 16-bit stereo and three bytes of a sixth
+    song.Size = 4 * 10 + 3;  // ten frames of 16-bit stereo and three bytes of an eleventh
     song.Data.reset(new uint8_t[song.Size + 2]);
     for (uint64_t i = 0; i < song.Size; ++i) song.Data[i] = static_cast<uint8_t>(i + 1);
     std::vector<uint8_t> staging(kWavStagingBytes, 0xEE);
@@ -151,8 +151,8 @@ TEST(WavBlock, TheLastPartialBlockIsPaddedWithSilence) {
     const uint8_t* last = TakeWavBlock(song, &position, 4, 4, staging.data());
     ASSERT_EQ(last, staging.data());
     EXPECT_EQ(position, song.Size);
-    for (int i = 0; i < 11; ++i) EXPECT_EQ(last[i], 33 + i);
-    for (int i = 11; i < 16; ++i) EXPECT_EQ(last[i], 0) << i;
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(last[i], 33 + i);
+    for (int i = 8; i < 16; ++i) EXPECT_EQ(last[i], 0) << i;  // the incomplete frame is silence too
     EXPECT_EQ(TakeWavBlock(song, &position, 4, 4, staging.data()), nullptr);
 }
 
