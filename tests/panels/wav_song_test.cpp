@@ -244,6 +244,20 @@ TEST_F(SongLoader, AStopBeforeTheTimerLoadsNothingAndKeepsTheIndex) {
     EXPECT_EQ(sampling_, 9u);
 }
 
+TEST_F(SongLoader, AStopReplaysTheInterruptedSongOnlyWhileSongIndexStandsPastIt) {
+    AddSong("a.wav", WavFileOf(2, 48000, 16, std::vector<int32_t>(20, 1)));
+    AddSong("b.wav", WavFileOf(2, 48000, 16, std::vector<int32_t>(20, 1)));
+    ASSERT_EQ(Load().kind, SongLoadKind::kLoaded);
+    ReplayInterruptedSong(&player_);
+    EXPECT_EQ(player_.SongIndex, 0);
+    ReplayInterruptedSong(&player_);  // a second STOP before the next load
+    EXPECT_EQ(player_.SongIndex, 0);
+    // The second song chosen, then stopped before it was loaded: it stays the next one.
+    player_.SongIndex = 1;
+    ReplayInterruptedSong(&player_);
+    EXPECT_EQ(player_.SongIndex, 1);
+}
+
 TEST_F(SongLoader, RefusedSongsChangeNoSetting) {
     // The rate passes, the channel count does not.
     AddSong("three.wav", WavFileOf(3, 44100, 24, std::vector<int32_t>(30, 1)));
