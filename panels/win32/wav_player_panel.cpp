@@ -121,36 +121,8 @@ void OnClose(HWND panel, bool destroy) {
     if (!destroy) DestroyWindow(panel);
 }
 
-// The end of a STOP: the volume back at 9, the interrupted song next again, the run's threads gone (messages
-// are handled meanwhile), the song and the meters cleared.
-void OnTidyUp(HWND panel) {
-    SetVolumePosition(panel, kVolumeAfterStop);
-    ResetPaneLabels(panel);
-    ReplayInterruptedSong(&WavPlayer);
-    Engine().join();
-    if (EngineRunning) return;  // a Play taken while the threads left: the song and meters are its own
-    WavPlayer.Song.Release();
-    ClearPanelMeters(panel);
-}
-
-// Timer 5045, armed by a digit key that has stopped the player: the profile, and the player idle.
-void OnProfileReload(HWND panel) {
-    Engine().join();  // the digit key stopped the player: its threads leave before the records change
-    if (EngineRunning) return;  // a Play taken while they left: the records stay as it built them
-    WavPlayer.Song.Release();
-    SetVolumePosition(panel, kVolumeAfterStop);
-    MessageList messages;
-    std::string path;
-    const ProfileLoad load = WithWaitCursor([&] { return LoadProfile(LiveShared.ProfileNumber, &messages, &path); });
-    if (load == ProfileLoad::kLoaded) SettleLiveControlsAfterLoad(panel);
-    ShowHvMessages(FrameWindow, messages);
-    if (load == ProfileLoad::kLoaded) {
-        ShowLoadedProfile(panel, path);
-        EnumRenderEndpoints();
-    }
-    SetFocus(panel);
-    ClearPanelMeters(panel);
-}
+void OnTidyUp(HWND panel);
+void OnProfileReload(HWND panel);
 
 // Play: the WAV panel's checks, every pane of the configuration, both banks; then playing, with the first
 // song loaded two seconds later.
@@ -235,6 +207,37 @@ void OnStartTimer(HWND panel) {
     SetWindowTextA(panel, kRenderErrorTitle);
     SetTimer(panel, kTidyTimer, kTidyDelayMs, nullptr);
     Engine().requestStop();
+}
+
+// The end of a STOP: the volume back at 9, the interrupted song next again, the run's threads gone (messages
+// are handled meanwhile), the song and the meters cleared.
+void OnTidyUp(HWND panel) {
+    SetVolumePosition(panel, kVolumeAfterStop);
+    ResetPaneLabels(panel);
+    ReplayInterruptedSong(&WavPlayer);
+    Engine().join();
+    if (EngineRunning) return;  // a Play taken while the threads left: the song and meters are its own
+    WavPlayer.Song.Release();
+    ClearPanelMeters(panel);
+}
+
+// Timer 5045, armed by a digit key that has stopped the player: the profile, and the player idle.
+void OnProfileReload(HWND panel) {
+    Engine().join();  // the digit key stopped the player: its threads leave before the records change
+    if (EngineRunning) return;  // a Play taken while they left: the records stay as it built them
+    WavPlayer.Song.Release();
+    SetVolumePosition(panel, kVolumeAfterStop);
+    MessageList messages;
+    std::string path;
+    const ProfileLoad load = WithWaitCursor([&] { return LoadProfile(LiveShared.ProfileNumber, &messages, &path); });
+    if (load == ProfileLoad::kLoaded) SettleLiveControlsAfterLoad(panel);
+    ShowHvMessages(FrameWindow, messages);
+    if (load == ProfileLoad::kLoaded) {
+        ShowLoadedProfile(panel, path);
+        EnumRenderEndpoints();
+    }
+    SetFocus(panel);
+    ClearPanelMeters(panel);
 }
 
 // The meters, and the next song once the render thread has ended with the player still playing.

@@ -774,7 +774,7 @@ TEST_F(EngineStreams, TwoHundredStartStopCyclesLeaveNothingBehind) {
 
 // A join that handles messages meets a message that waits for the same run (a Play, a panel's close): the
 // inner wait joins the threads, the outer one finds them gone.
-TEST_F(EngineStreams, AJoinInsideAJoinsMessagesLeavesBothDone) {
+TEST_F(EngineStreams, AJoinInsideTheMessagesOfAJoinLeavesBothDone) {
     Start();
     running_ = 0;
     int inner = 0;

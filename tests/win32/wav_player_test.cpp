@@ -400,6 +400,16 @@ TEST_F(WavPlayerDevice, PlayRightAfterStopPlaysTheSongTheEditorNames) {
     EXPECT_EQ(ItemText(panel, IDC_SONG_TITLE), "song 2.wav");
     EXPECT_EQ(Title(editor), "Playlist Editor: Songs Total = 3, Selected = 2");
     EXPECT_TRUE(recorder_.shown.empty());
+
+    // A digit key stops the player and reloads its profile 200 ms later; a Play at once reloads it first,
+    // then goes on with the next song.
+    Key(panel, WM_KEYDOWN, '4');
+    Command(panel, IDC_PLAY);
+    ASSERT_EQ(recorder_.shown.size(), 1u);
+    EXPECT_EQ(recorder_.shown[0].text, "Requested Profile Not Found");
+    EXPECT_EQ(EngineRunning.load(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return render_.StartCount() == 3; }, 6000));
+    EXPECT_EQ(ItemText(panel, IDC_SONG_TITLE), "song 3.wav");
 }
 
 TEST_F(WavPlayerSession, PlayRefusesWhatTheWavPanelCannotPlay) {
