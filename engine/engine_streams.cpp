@@ -514,6 +514,7 @@ bool JoinEngineThreads(EngineSession& e, uint32_t timeout_ms, const std::functio
                 break;
             }
             if (pump) pump();
+            if (!t) break;  // a message handled meanwhile joined it (a Play or a close waits for the same run)
             if (std::chrono::steady_clock::now() >= deadline) break;
             if (!pump) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }

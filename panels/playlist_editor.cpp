@@ -95,7 +95,7 @@ AddSongResult AddSongToPlaylist(PlaylistRecord* list, const std::string& path, c
         AddWarning(out, path + " file is not a WAV file");
         return AddSongResult::kRefused;
     }
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = OpenWavFile(path);
     if (!f) {
         AddWarning(out, "Failed to open file");
         return AddSongResult::kRefused;
@@ -156,7 +156,7 @@ int CheckPlaylistSongs(const PlaylistRecord& list, MessageList* out) {
     for (uint32_t i = 0; i < total; ++i) {
         const PlaylistSlot& slot = list.slots[i];
         const std::string path(slot.Location, strnlen(slot.Location, sizeof slot.Location));
-        std::FILE* f = std::fopen(path.c_str(), "rb");
+        std::FILE* f = OpenWavFile(path);
         if (!f) {
             AddWarning(out, "Failed to open WAV file " + std::to_string(i));
             return static_cast<int>(i);

@@ -95,8 +95,10 @@ const uint8_t* TakeWavBlock(const WavSong& song, uint64_t* position, int frames,
         *position += block;
         return at;
     }
-    std::memcpy(staging, at, static_cast<std::size_t>(left));
-    std::memset(staging + left, 0, static_cast<std::size_t>(block - left));
+    // Only whole frames: the bytes of an incomplete last frame would sound as a click.
+    const uint64_t whole = left - left % frame_bytes;
+    std::memcpy(staging, at, static_cast<std::size_t>(whole));
+    std::memset(staging + whole, 0, static_cast<std::size_t>(block - whole));
     *position += left;
     return staging;
 }

@@ -20,8 +20,9 @@ struct WavBlockFormat {
 inline constexpr int kWavStagingBytes = 6 * 3 * 4096;
 
 // The next block of the song from *position: a pointer into the song while a whole block remains; for the
-// last, partial block the bytes left copied into `staging` (at least frames x frame_bytes) followed by
-// silence. *position moves on by the bytes taken. Null when nothing is left.
+// last, partial block the whole frames left copied into `staging` (at least frames x frame_bytes) followed
+// by silence, an incomplete last frame included. *position moves on by the bytes taken. Null when nothing
+// is left.
 const uint8_t* TakeWavBlock(const WavSong& song, uint64_t* position, int frames, uint32_t frame_bytes,
                             uint8_t* staging);
 

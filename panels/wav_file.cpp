@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "app/raw_file.h"
+
 namespace {
 
 constexpr uint32_t kChunkHeaderBytes = 8;
@@ -91,6 +93,10 @@ bool SeekFile(std::FILE* file, uint64_t offset) {
 #endif
 }
 
+std::FILE* OpenWavFile(const std::string& path) {
+    return RawFileSize(path) < 0 ? nullptr : std::fopen(path.c_str(), "rb");
+}
+
 bool HasWavExtension(const std::string& path) {
     const std::size_t n = path.size();
     if (n < 3) return false;
@@ -135,6 +141,8 @@ WavCheck InspectWavHeader(std::FILE* f, WavFileInfo* info, MessageList* out) {
     w.DataDeclared = data.size;
     const uint64_t room = w.FileBytes > data.data ? w.FileBytes - data.data : 0;
     w.DataAvailable = data.size < room ? data.size : room;
+    // Refused here, so that Add Song and the playlist's check turn it away before it is played.
+    if (w.DataAvailable > kLargestSongBytes) return Refuse(out, WavCheck::kTooLarge, kNoDataMemory);
     *info = w;
     return WavCheck::kOk;
 }
@@ -149,9 +157,9 @@ WavSettings SettingsOfWav(const WavFileInfo& info) {
 
 WavCheck ReadWavSamples(std::FILE* f, const WavFileInfo& info, WavSong* song, MessageList* out) {
     song->Release();
-    // The declared size and its two spare bytes must fit the 32 bits the size is kept in.
-    if (info.DataDeclared > UINT32_MAX - kSpareBytes) return Refuse(out, WavCheck::kTooLarge, kNoDataMemory);
+    // What the file holds is read, whatever size the chunk declares.
     const uint64_t want = info.DataAvailable;
+    if (want > kLargestSongBytes) return Refuse(out, WavCheck::kTooLarge, kNoDataMemory);
     std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[want + kSpareBytes]);
     if (!data) return Refuse(out, WavCheck::kTooLarge, kNoDataMemory);
     uint64_t done = 0;
@@ -173,7 +181,7 @@ WavCheck ReadWavSamples(std::FILE* f, const WavFileInfo& info, WavSong* song, Me
 }
 
 WavCheck LoadWavSong(const std::string& path, WavFileInfo* info, WavSong* song, MessageList* out, bool* opened) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = OpenWavFile(path);
     *opened = f != nullptr;
     if (!f) return WavCheck::kNotWave;
     WavCheck check = InspectWavHeader(f, info, out);

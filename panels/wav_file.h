@@ -21,6 +21,10 @@ inline constexpr const char* kFmtReadError = "Error reading 'fmt' chunk";
 inline constexpr const char* kNoDataChunk = "Unable to locate 'data' chunk";
 inline constexpr const char* kNoDataMemory = "Unable to Allocate 'data' chunk";
 
+// The most sample bytes a song may hold: its size and the two spare bytes after the samples are kept in 32
+// bits.
+inline constexpr uint64_t kLargestSongBytes = UINT32_MAX - 2;
+
 // The header fields the player reads, and where the sample data lies.
 struct WavFileInfo {
     uint32_t Channels = 0;        // u16 at offset 2 of the "fmt " chunk
@@ -44,12 +48,17 @@ HvMessage WavHeaderMessage(std::string text);
 // True when the path ends in the letters "wav" in any mix of case (a path shorter than that does not).
 bool HasWavExtension(const std::string& path);
 
+// Opens a song for binary reading; null when it cannot be opened or is no regular file (a pipe or a device
+// would hold the reader for ever).
+std::FILE* OpenWavFile(const std::string& path);
+
 // Reads the header of an open file (binary, any position) and checks it in the order the player reports:
 // the "WAVE" form, the "fmt " chunk, reading it (at least the 16 bytes that hold the three fields, and not
 // past the end of the file), the sample rate ("Sampling = %d": 44100, 48000 and 96000 play), the channel
 // count ("Channels = %d": 2 or 6), the sample width ("Bits Per Channel = %d": 16 or 24 with two channels,
-// 24 with six), then the "data" chunk. The first failure adds its message (no icon) and is returned; on
-// kOk `info` holds every field. Nothing outside `info` is changed.
+// 24 with six), the "data" chunk, then whether the sample bytes the file holds can be held at all
+// (kLargestSongBytes, "Unable to Allocate 'data' chunk"). The first failure adds its message (no icon) and
+// is returned; on kOk `info` holds every field. Nothing outside `info` is changed.
 WavCheck InspectWavHeader(std::FILE* file, WavFileInfo* info, MessageList* out);
 
 // The settings a playable song sets: HV_Sampling 0, 1, 2 for 44100, 48000, 96000 Hz; InputMode 0 for two
@@ -76,10 +85,10 @@ struct WavSong {
     }
 };
 
-// Reads the song's sample data (the part of the "data" chunk the file holds) into `song`, whose earlier data
-// is released first. A chunk whose declared size leaves no room for the two spare bytes in 32 bits, or memory
-// that cannot be had, gives "Unable to Allocate 'data' chunk" (no icon) and kTooLarge. A file shorter than the
-// chunk's declared size gives what it holds: song->Size is what was read.
+// Reads the song's sample data (the part of the "data" chunk the file holds, whatever the chunk declares)
+// into `song`, whose earlier data is released first. More than kLargestSongBytes, or memory that cannot be
+// had, gives "Unable to Allocate 'data' chunk" (no icon) and kTooLarge. A file shorter than the chunk's
+// declared size gives what it holds: song->Size is what was read.
 WavCheck ReadWavSamples(std::FILE* file, const WavFileInfo& info, WavSong* song, MessageList* out);
 
 // Opens `path`, inspects and reads it as a song (the player's loader without its playlist steps).

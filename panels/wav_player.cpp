@@ -35,6 +35,7 @@ SongLoadResult LoadNextSong(WavPlayerState* player, const PlaylistRecord& list, 
     if (static_cast<uint32_t>(player->SongIndex) + 1 > total) {
         r.kind = SongLoadKind::kEndOfList;
         player->SongIndex = 0;
+        player->InterruptedSong = -1;
         r.show_title = true;
         r.song_title = FieldText(list.slots[0].Title);
         r.select_row = 0;
@@ -49,7 +50,7 @@ SongLoadResult LoadNextSong(WavPlayerState* player, const PlaylistRecord& list, 
         AddWarning(&r.messages, path + " file is not a WAV file");
         return r;
     }
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = OpenWavFile(path);
     if (!f) {
         AddWarning(&r.messages, "Failed to open WAV file 2");
         return r;
@@ -74,9 +75,16 @@ SongLoadResult LoadNextSong(WavPlayerState* player, const PlaylistRecord& list, 
     player->WavIs24Bit = settings.WavIs24Bit;
     r.settings_changed = settings.HV_Sampling != player->BuiltSampling || settings.InputMode != player->BuiltInputMode;
     ApplyWavSettings(settings, targets);
+    player->InterruptedSong = player->SongIndex;
     player->SongIndex += 1;
     r.kind = SongLoadKind::kLoaded;
     return r;
+}
+
+void ReplayInterruptedSong(WavPlayerState* player) {
+    if (player->InterruptedSong >= 0 && player->SongIndex == player->InterruptedSong + 1)
+        player->SongIndex = player->InterruptedSong;
+    player->InterruptedSong = -1;
 }
 
 void FormatPlayedShare(uint64_t position, uint64_t size, char* text, std::size_t chars) {

@@ -12,6 +12,9 @@
 
 struct WavPlayerState {
     int SongIndex = 0;                         // the next song to load (0-based)
+    // The song loaded last while SongIndex still stands on the one after it (-1: none, or SongIndex was
+    // set since): the song a STOP interrupts.
+    int InterruptedSong = -1;
     std::atomic<int32_t> SongJumpRequest{0};   // 1: the playing song ends at its next block
     uint32_t WavIs24Bit = 1;                   // of the last song inspected
     WavSong Song;                              // WavDataBuffer and WavDataSize of the song in hand
@@ -52,9 +55,14 @@ struct SongLoadResult {
 // song SongIndex returns to 0 and the panel stops; a path that does not end in "wav" ("%s file is not a WAV
 // file"), a file that does not open ("Failed to open WAV file 2"), a header the player refuses, or data that
 // cannot be held refuse the song with its message and change no setting; a loaded song moves SongIndex on
-// and writes its settings through `targets`. The caller has stopped and joined the previous song's threads.
+// (InterruptedSong names it) and writes its settings through `targets`. The caller has stopped and joined the previous song's threads.
 SongLoadResult LoadNextSong(WavPlayerState* player, const PlaylistRecord& list, bool engine_running,
                             const WavSettingTargets& targets);
+
+// STOP's tidy-up: SongIndex goes back to the interrupted song, so that the next Play plays it again from its
+// start. A STOP before any song was loaded, or after the user chose a song, leaves SongIndex alone: the
+// next Play plays the song the editor's title names.
+void ReplayInterruptedSong(WavPlayerState* player);
 
 // "Played=%u.%u%%" of the share of the song taken so far (whole percent, then the first decimal).
 void FormatPlayedShare(uint64_t position, uint64_t size, char* text, std::size_t chars);

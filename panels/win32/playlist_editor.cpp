@@ -178,7 +178,8 @@ void OnClearPlaylist(HWND editor) {
     if (!ClearPlaylistSongs(&Playlist)) return;
     WavPlayer.SongIndex = 0;
     ResetPlaylistView(PlaylistListView, kPlaylistSlots);
-    ShowTitle(editor);
+    // No song is left to select: both counts read 0.
+    SetWindowTextA(editor, PlaylistEditorTitle(0, 0).c_str());
 }
 
 // Taken also while the player plays: the clicked song is the next one, and the playing one ends.
@@ -187,6 +188,7 @@ void OnListClick(HWND editor) {
     if (first >= 0) SetFocus(PlaylistListView);
     MessageList messages;
     if (ClickPlaylistRow(first, Playlist.SongsTotal, &WavPlayer.SongIndex, &messages)) WavPlayer.SongJumpRequest = 1;
+    WavPlayer.InterruptedSong = -1;  // a STOP now leaves the song chosen here as the next one
     ShowHvMessages(FrameWindow, messages);
     SelectRow(PlaylistListView, WavPlayer.SongIndex);
     ShowTitle(editor);

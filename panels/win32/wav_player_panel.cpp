@@ -14,9 +14,11 @@
 #include "app/system_record.h"
 #include "app/win32/app_windows.h"
 #include "app/win32/message_box.h"
+#include "app/win32/wait_cursor.h"
 #include "app/win32/window_registry.h"
 #include "engine/engine_globals.h"
 #include "engine/engine_streams.h"
+#include "engine/play_checks.h"
 #include "engine/win32/endpoints.h"
 #include "engine/win32/engine_status_view.h"
 #include "engine/win32/program_engine.h"
@@ -119,10 +121,16 @@ void OnClose(HWND panel, bool destroy) {
     if (!destroy) DestroyWindow(panel);
 }
 
+void OnTidyUp(HWND panel);
+void OnProfileReload(HWND panel);
+
 // Play: the WAV panel's checks, every pane of the configuration, both banks; then playing, with the first
 // song loaded two seconds later.
 void OnPlay(HWND panel) {
     if (EngineRunning) return;
+    // A STOP or a digit key whose timer is still due is finished first: run later, it would stop this Play.
+    if (KillTimer(panel, kTidyTimer)) OnTidyUp(panel);
+    if (KillTimer(panel, kProfileTimer)) OnProfileReload(panel);
     const std::string refusal = WavPlayRefusal(CurrentPlaySettings());
     if (!refusal.empty()) {
         ShowHvMessage(FrameWindow, WarningMessage(refusal));
@@ -134,6 +142,7 @@ void OnPlay(HWND panel) {
     ShowHvMessages(FrameWindow, messages);
     if (!ready) return;
     WavPlayer.Song.Release();
+    WavPlayer.InterruptedSong = -1;  // no song in hand: SongIndex names the next one
     if (!RecomputePanes(panel)) return;
     PrepareFilterBanks();
     NoteBuiltSettings();
@@ -156,9 +165,12 @@ void OnStop(HWND panel) {
 }
 
 // Timer 2005: the next song into memory and its start armed, or the end of the list.
-void OnSongTimer(HWND panel) {
-    if (!EngineRunning) return;
-    if (!JoinLastSong()) return;
+void LoadSong(HWND panel) {
+    if (!JoinLastSong()) {
+        ShowHvMessage(FrameWindow, WarningMessage(kEngineStillStopping));
+        SendMessageA(panel, WM_COMMAND, IDC_STOP, 0);
+        return;
+    }
     ClearEngineRunState(ProgramEngine());
     const SongLoadResult r =
         LoadNextSong(&WavPlayer, Playlist, EngineRunning != 0, {&pr_file->tail.HV_Sampling, &InputMode, &WavPlayer.WavIs24Bit});
@@ -174,6 +186,11 @@ void OnSongTimer(HWND panel) {
         return;
     }
     SetTimer(panel, kStartTimer, kStartDelayMs, nullptr);
+}
+
+void OnSongTimer(HWND panel) {
+    if (!EngineRunning) return;
+    WithWaitCursor([panel] { LoadSong(panel); });  // a long song takes seconds to read
 }
 
 // Timer 5040: the engine's four workers and the render thread of the song in memory.
@@ -192,22 +209,27 @@ void OnStartTimer(HWND panel) {
     Engine().requestStop();
 }
 
+// The end of a STOP: the volume back at 9, the interrupted song next again, the run's threads gone (messages
+// are handled meanwhile), the song and the meters cleared.
 void OnTidyUp(HWND panel) {
-    Engine().join();
-    WavPlayer.Song.Release();
     SetVolumePosition(panel, kVolumeAfterStop);
     ResetPaneLabels(panel);
-    if (WavPlayer.SongIndex > 0) WavPlayer.SongIndex -= 1;  // the interrupted song plays again from its start
+    ReplayInterruptedSong(&WavPlayer);
+    Engine().join();
+    if (EngineRunning) return;  // a Play taken while the threads left: the song and meters are its own
+    WavPlayer.Song.Release();
     ClearPanelMeters(panel);
 }
 
+// Timer 5045, armed by a digit key that has stopped the player: the profile, and the player idle.
 void OnProfileReload(HWND panel) {
     Engine().join();  // the digit key stopped the player: its threads leave before the records change
+    if (EngineRunning) return;  // a Play taken while they left: the records stay as it built them
     WavPlayer.Song.Release();
     SetVolumePosition(panel, kVolumeAfterStop);
     MessageList messages;
     std::string path;
-    const ProfileLoad load = LoadProfile(LiveShared.ProfileNumber, &messages, &path);
+    const ProfileLoad load = WithWaitCursor([&] { return LoadProfile(LiveShared.ProfileNumber, &messages, &path); });
     if (load == ProfileLoad::kLoaded) SettleLiveControlsAfterLoad(panel);
     ShowHvMessages(FrameWindow, messages);
     if (load == ProfileLoad::kLoaded) {

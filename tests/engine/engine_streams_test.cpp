@@ -772,6 +772,20 @@ TEST_F(EngineStreams, TwoHundredStartStopCyclesLeaveNothingBehind) {
     EXPECT_TRUE(render_.WaitUntilIdle(1000));
 }
 
+// A join that handles messages meets a message that waits for the same run (a Play, a panel's close): the
+// inner wait joins the threads, the outer one finds them gone.
+TEST_F(EngineStreams, AJoinInsideTheMessagesOfAJoinLeavesBothDone) {
+    Start();
+    running_ = 0;
+    int inner = 0;
+    EXPECT_TRUE(JoinEngineThreads(session_, 5000, [&] {
+        if (inner++ == 0) {
+            EXPECT_TRUE(StopEngine(session_, 5000));
+        }
+    }));
+    EXPECT_FALSE(EngineThreadsAlive(session_));
+}
+
 TEST(EngineStreamFormats, CaptureAndRenderFormatsAndDurations) {
     StreamFormat f = CaptureStreamFormat(2, 1, 44100);
     EXPECT_EQ(f.channels, 8);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "panels/wav_player.h"
 #include "test_util.h"
 #include "wav_test_files.h"
 
@@ -202,6 +203,74 @@ TEST(PlaylistEditor, LoadCheckStopsAtTheFirstSongThatFails) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Channels = 1");
 }
+
+TEST(PlaylistEditor, AChunkLargerThanItsFilePlaysWhatItHoldsAndOnlyWhatCannotBeHeldIsRefused) {
+    ScratchDir dir;
+    auto list = EmptyList();
+    WavSettings applied;
+    MessageList messages;
+    // A "data" chunk that declares 0xFFFFFFFF bytes where the file holds 12,000: added, checked and played.
+    std::vector<uint8_t> file = Riff("WAVE", {FmtChunk(2, 48000, 16), Chunk("data", std::vector<uint8_t>(12000, 3))});
+    for (int b = 40; b < 44; ++b) file[b] = 0xFF;
+    const std::string open_ended = dir.File("open ended.wav");
+    WriteFileBytes(open_ended, file);
+    ASSERT_EQ(AddSongToPlaylist(list.get(), open_ended, "open ended.wav", &applied, &messages), AddSongResult::kAdded);
+    EXPECT_EQ(CheckPlaylistSongs(*list, &messages), 1);
+    WavPlayerState player;
+    const SongLoadResult r = LoadNextSong(&player, *list, true, {});
+    ASSERT_EQ(r.kind, SongLoadKind::kLoaded);
+    EXPECT_EQ(r.bytes_text, "12000 Bytes");
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(r.messages.empty());
+    // Sample bytes that the 32-bit size cannot hold with its two spare bytes (a sparse file whose sizes are
+    // left unset, as a streaming writer leaves them): refused at Add Song already.
+    const std::string huge = dir.File("huge.wav");
+    std::vector<uint8_t> head = Riff("WAVE", {FmtChunk(2, 48000, 16), Chunk("data", {})});
+    for (int b : {4, 5, 6, 7, 40, 41, 42, 43}) head[b] = 0xFF;
+    WriteFileBytes(huge, head);
+    std::filesystem::resize_file(huge, head.size() + 0xFFFFFFFFull);
+    EXPECT_EQ(AddSongToPlaylist(list.get(), huge, "huge.wav", &applied, &messages), AddSongResult::kRefused);
+    std::strcpy(list->slots[1].Location, huge.c_str());
+    list->SongsTotal = 2;
+    EXPECT_EQ(CheckPlaylistSongs(*list, &messages), 1);
+    ASSERT_EQ(messages.size(), 2u);
+    for (const HvMessage& m : messages) {
+        EXPECT_EQ(m.text, "Unable to Allocate 'data' chunk");
+        EXPECT_EQ(m.icon, MessageIcon::None);
+    }
+}
+
+#ifndef _WIN32
+// A named pipe given as a song is no file: every reader of the songs refuses it at once instead of waiting
+// for a writer that never comes.
+TEST(PlaylistEditor, ANamedPipeIsRefusedByEveryReaderOfTheSongs) {
+    ScratchDir dir;
+    auto list = EmptyList();
+    WavSettings applied;
+    MessageList messages;
+    AddSongResult added = AddSongResult::kAdded;
+    EXPECT_TRUE(ReturnsOnANamedPipe(dir.File("a.wav"), [&] {
+        added = AddSongToPlaylist(list.get(), dir.File("a.wav"), "a.wav", &applied, &messages);
+    }));
+    EXPECT_EQ(added, AddSongResult::kRefused);
+    std::strcpy(list->slots[0].Location, dir.File("b.wav").c_str());
+    list->SongsTotal = 1;
+    EXPECT_TRUE(ReturnsOnANamedPipe(dir.File("b.wav"), [&] { CheckPlaylistSongs(*list, &messages); }));
+    WavPlayerState player;
+    std::filesystem::remove(dir.File("b.wav"));
+    SongLoadResult r;
+    EXPECT_TRUE(ReturnsOnANamedPipe(dir.File("b.wav"), [&] { r = LoadNextSong(&player, *list, true, {}); }));
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].text, "Failed to open WAV file 2");
+    bool opened = true;
+    WavFileInfo info;
+    EXPECT_TRUE(ReturnsOnANamedPipe(dir.File("c.wav"), [&] { LoadWavSong(dir.File("c.wav"), &info, &player.Song, &messages, &opened); }));
+    EXPECT_FALSE(opened);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].text, "Failed to open file");
+    EXPECT_EQ(messages[1].text, "Failed to open WAV file 0");
+}
+#endif
 
 TEST(PlaylistEditor, AClickOnASongAsksForTheJumpAndAnEmptyRowSelectsTheFirst) {
     MessageList messages;

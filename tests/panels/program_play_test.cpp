@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -27,6 +28,7 @@
 #include "engine/play_checks.h"
 #include "panels/live_keys.h"
 #include "panels/panel_dialogs.h"
+#include "panels/wav_render.h"
 #include "platform/in_memory_audio.h"
 #include "platform/threads.h"
 #include "test_util.h"
@@ -141,6 +143,42 @@ protected:
         return rendered;
     }
 
+    // The WAV player's Play and a song of three blocks of a constant `level` on both channels (24-bit), as the
+    // panel's Play and start timer take them. Returns the song's rendered frames of 8 words (after the silent
+    // period that opens it); the meters' peaks of the song go to `inputs` and `outputs`.
+    std::vector<int32_t> PlayWavConstant(int32_t level, float inputs[8], float outputs[16]) {
+        InMemoryAudioSystem system;
+        render_ = &system.AddEndpoint(StreamDirection::Render, L"{r}", "Render");
+        render_->SetAutoTick(1000);
+        MessageList messages;
+        EXPECT_TRUE(LastRunEnded(nullptr, &messages));
+        EXPECT_TRUE(PrepareProgramWavPlay(system, &messages));
+        const std::size_t N = static_cast<std::size_t>(ProgramEngine().Context->N);
+        WavSong song;
+        song.Channels = 2;
+        song.BitsPerSample = 24;
+        song.Size = 3 * N * 6;
+        song.Data.reset(new uint8_t[song.Size + 2]);
+        for (uint64_t i = 0; i < song.Size; ++i) song.Data[i] = static_cast<uint8_t>(level >> (8 * (i % 3)));
+        WavRun run;
+        run.Song = &song;
+        run.Format = WavBlockFormatOf(song, BassMode, pr_file->tail.SystemConfiguration);
+        EngineRunning.store(1);
+        EXPECT_TRUE(StartProgramWavSong(&run, &messages));
+        EXPECT_TRUE(messages.empty());
+        EXPECT_TRUE(WaitFor([&] { return run.RunsEnded.load() == 1; }));
+        uint32_t seen = 0;
+        EXPECT_TRUE(TakeProgramMeterPeaks(&seen, inputs, outputs));
+        EngineRunning.store(0);
+        EXPECT_TRUE(EndRun());
+        const std::vector<uint8_t> out = render_->RenderedBytes();
+        render_ = nullptr;
+        if (out.size() < 32 * N) return {};
+        std::vector<int32_t> rendered(out.size() / 4 - 8 * N);
+        std::memcpy(rendered.data(), out.data() + 32 * N, rendered.size() * 4);
+        return rendered;
+    }
+
     // Every frame of the run: output o (1..8) carries want[o - 1] x 256, within the float transforms' step.
     static void ExpectOutputs(const std::vector<int32_t>& frames, const int32_t want[8]) {
         const size_t count = frames.size() / 8;
@@ -182,6 +220,24 @@ TEST_F(ProgramPlay, BbmOutputFeedsTheSubsOfThePreferencesRowsAtEveryPlay) {
     pr_file->tail.BbmGain = 0.25f;
     const int32_t second[8] = {1000, 1000, 0, 0, 0, 0, 500, 500};
     ExpectOutputs(PlayConstant(1000), second);
+
+    // The WAV player's Play reads them as well: Sub 1 = output 6 from output 1, Sub 2 = output 5 from output 2.
+    // Its meters show the song's samples and the highest word of each output.
+    SetField(10, "6");
+    SetField(8, "1");
+    SetField(11, "5");
+    SetField(9, "2");
+    float inputs[8], outputs[16];
+    const std::vector<int32_t> wav = PlayWavConstant(1000, inputs, outputs);
+    const int32_t third[8] = {1000, 1000, 0, 0, 500, 500, 0, 0};
+    ExpectOutputs(wav, third);
+    EXPECT_EQ(inputs[0], 1000.0f);
+    EXPECT_EQ(inputs[2], 1000.0f);
+    for (int o = 0; o < 8; ++o) {
+        int32_t top = 0;
+        for (std::size_t j = o; j < wav.size(); j += 8) top = std::max(top, wav[j]);
+        EXPECT_EQ(outputs[o], static_cast<float>(top)) << "output " << o + 1;
+    }
 }
 
 TEST_F(ProgramPlay, AProfileLoadStartsAtPositionNineAndUpStepsFromThere) {

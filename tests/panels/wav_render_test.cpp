@@ -116,7 +116,8 @@ protected:
         }
     }
 
-    TestSong AddSong(const std::string& name, int channels, int bits, int frames, unsigned seed) {
+    // `stray` ends the data with one byte of an incomplete frame, as a sloppy writer leaves it.
+    TestSong AddSong(const std::string& name, int channels, int bits, int frames, unsigned seed, bool stray = false) {
         TestSong song;
         song.path = dir_.File(name);
         song.channels = channels;
@@ -124,14 +125,16 @@ protected:
         std::mt19937 rng(seed);
         const int32_t top = bits == 16 ? 400 : 100000;
         std::uniform_int_distribution<int32_t> value(-top, top);
-        std::vector<int32_t> samples;
+        std::vector<uint8_t> data;
         for (int j = 0; j < frames; ++j)
             for (int c = 0; c < channels; ++c) {
                 const int32_t s = value(rng);
-                samples.push_back(s);
+                PutLe(&data, static_cast<uint32_t>(s), bits / 8);
                 song.channel[c][j] = bits == 16 ? s * 256.0 : s;
             }
-        WriteFileBytes(song.path, WavFileOf(static_cast<uint32_t>(channels), 48000, static_cast<uint32_t>(bits), samples));
+        if (stray) data.push_back(0x7F);
+        const auto fmt = FmtChunk(static_cast<uint32_t>(channels), 48000, static_cast<uint32_t>(bits));
+        WriteFileBytes(song.path, Riff("WAVE", {fmt, Chunk("data", data)}));
         PlaylistSlot& slot = list_->slots[list_->SongsTotal];
         std::strcpy(slot.Title, name.c_str());
         std::strcpy(slot.Location, song.path.c_str());
@@ -213,13 +216,17 @@ protected:
 };
 
 TEST_F(WavRender, SongsPlayInTurnAsTheirConvolutionAndEndTheList) {
-    // A stereo 16-bit song whose last block is partial, then a six-channel 24-bit one of whole blocks.
-    const TestSong a = AddSong("a.wav", 2, 16, 3 * kN + 100, 1);
+    // A stereo 16-bit song whose last block is partial and whose last frame is incomplete (silence, not a
+    // click), then a six-channel 24-bit one of whole blocks.
+    const TestSong a = AddSong("a.wav", 2, 16, 3 * kN + 100, 1, true);
     const TestSong b = AddSong("b.wav", 6, 24, 2 * kN, 2);
     running_ = 1;
     ASSERT_EQ(LoadAndStart().kind, SongLoadKind::kLoaded);
     EXPECT_EQ(input_mode_, 0u);
     WaitForRunEnd(1);
+    uint32_t seen = 0;
+    float input_peaks[kInputPeakCount], output_peaks[kOutputPeakCount];
+    ASSERT_TRUE(status_.TakePeaks(&seen, input_peaks, output_peaks));
     EXPECT_EQ(run_.NextSongRequests.load(), 1u);  // the song ended by itself: the next follows
     EXPECT_EQ(run_.BlocksDelivered.load(), 4u);
     EXPECT_TRUE(player_.Song.Empty());            // the thread gave the song back
@@ -238,6 +245,14 @@ TEST_F(WavRender, SongsPlayInTurnAsTheirConvolutionAndEndTheList) {
     ASSERT_EQ(words.size(), static_cast<std::size_t>(16) * kN * (1 + 4 + 1 + 2));
     ExpectSongRendered(words, 0, a, 4);
     ExpectSongRendered(words, 5 * kN, b, 2);  // from silence again: nothing of song a rings on
+    // The meters got song a's highest positive sample of each channel and word of each output.
+    for (int c = 0; c < 2; ++c)
+        EXPECT_EQ(input_peaks[2 * c], std::max(0.0, *std::max_element(a.channel[c].begin(), a.channel[c].end())));
+    for (int o = 0; o < 16; ++o) {
+        int32_t top = 0;
+        for (std::size_t j = 0; j < 5 * kN; ++j) top = std::max(top, words[16 * j + o]);
+        EXPECT_EQ(output_peaks[o], static_cast<float>(top)) << "output " << o + 1;
+    }
     EXPECT_EQ(render_.StopCount(), 2u);
 }
 

@@ -138,7 +138,7 @@ TEST(WavBlock, SixChannelMapSumsAndPeaks) {
 
 TEST(WavBlock, TheLastPartialBlockIsPaddedWithSilence) {
     WavSong song;
-    song.Size = 2 * 4 * 5 + 3;  // five frames of 16-bit stereo and three bytes of a sixth
+    song.Size = 4 * 10 + 3;  // ten frames of 16-bit stereo and three bytes of an eleventh
     song.Data.reset(new uint8_t[song.Size + 2]);
     for (uint64_t i = 0; i < song.Size; ++i) song.Data[i] = static_cast<uint8_t>(i + 1);
     std::vector<uint8_t> staging(kWavStagingBytes, 0xEE);
@@ -151,8 +151,8 @@ TEST(WavBlock, TheLastPartialBlockIsPaddedWithSilence) {
     const uint8_t* last = TakeWavBlock(song, &position, 4, 4, staging.data());
     ASSERT_EQ(last, staging.data());
     EXPECT_EQ(position, song.Size);
-    for (int i = 0; i < 11; ++i) EXPECT_EQ(last[i], 33 + i);
-    for (int i = 11; i < 16; ++i) EXPECT_EQ(last[i], 0) << i;
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(last[i], 33 + i);
+    for (int i = 8; i < 16; ++i) EXPECT_EQ(last[i], 0) << i;  // the incomplete frame is silence too
     EXPECT_EQ(TakeWavBlock(song, &position, 4, 4, staging.data()), nullptr);
 }
 
@@ -242,6 +242,20 @@ TEST_F(SongLoader, AStopBeforeTheTimerLoadsNothingAndKeepsTheIndex) {
     EXPECT_EQ(player_.SongIndex, 0);
     EXPECT_TRUE(player_.Song.Empty());
     EXPECT_EQ(sampling_, 9u);
+}
+
+TEST_F(SongLoader, AStopReplaysTheInterruptedSongOnlyWhileSongIndexStandsPastIt) {
+    AddSong("a.wav", WavFileOf(2, 48000, 16, std::vector<int32_t>(20, 1)));
+    AddSong("b.wav", WavFileOf(2, 48000, 16, std::vector<int32_t>(20, 1)));
+    ASSERT_EQ(Load().kind, SongLoadKind::kLoaded);
+    ReplayInterruptedSong(&player_);
+    EXPECT_EQ(player_.SongIndex, 0);
+    ReplayInterruptedSong(&player_);  // a second STOP before the next load
+    EXPECT_EQ(player_.SongIndex, 0);
+    // The second song chosen, then stopped before it was loaded: it stays the next one.
+    player_.SongIndex = 1;
+    ReplayInterruptedSong(&player_);
+    EXPECT_EQ(player_.SongIndex, 1);
 }
 
 TEST_F(SongLoader, RefusedSongsChangeNoSetting) {

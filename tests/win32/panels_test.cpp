@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +38,7 @@
 #include "panels/win32/engine_control.h"
 #include "panels/win32/level_meters.h"
 #include "panels/win32/panel_common.h"
+#include "platform/threads.h"
 
 namespace {
 
@@ -437,6 +439,52 @@ TEST_F(PanelSession, PlayerPanelRefusesAndStopsAtTheFirstFailedPane) {
     Sleep(3500);
     Pump();
     EXPECT_NE(Title(panel), kCaptureErrorTitle);  // nothing was launched
+}
+
+// A thread of the last run, still finishing its block when Play is pressed: it lives `ms` and notes whether
+// the filter banks it reads changed while it lived.
+class LingeringRun {
+public:
+    explicit LingeringRun(DWORD ms) {
+        watched_[0] = kMark;
+        ProgramEngine().Threads[kConvolutionLow] = StartThread(
+            [this, end = GetTickCount() + ms] {
+                while (GetTickCount() < end)
+                    if (std::atomic_ref<float>(watched_[0]).load() != kMark) changed_ = true;
+            },
+            ThreadPriority::Normal);
+    }
+    ~LingeringRun() { JoinEngineThreads(ProgramEngine(), 5000); }
+    bool ChangedWhileItLived() const { return changed_.load(); }
+    bool Rebuilt() const { return watched_[0] != kMark; }
+
+private:
+    static constexpr float kMark = 1.25e30f;
+    float* watched_ = FilterPartitionBank[0][0][0];
+    std::atomic<bool> changed_{false};
+};
+
+// Each panel's Play waits for the threads of the last run before it rebuilds the banks they read.
+TEST_F(PanelSession, EveryPanelsPlayWaitsForTheLastRunBeforeItRebuildsTheBanks) {
+    UseFakeEngine();  // with the program's own wait for the last run; nothing streams
+    HWND panel = DesignPlayerPanelWindow;
+    Command(panel, IDC_FRONT_LEFT);
+    Command(panel, IDC_FRONT_RIGHT);
+    for (int round = 0; round < 3; ++round) {
+        if (round == 1) panel = OpenPlayerPanel();
+        if (round == 2) {
+            SendMessageA(FrameWindow, WM_COMMAND, IDM_WAVE_PLAYER_MODE, 0);
+            panel = WavPlayerPanelWindow;
+        }
+        ASSERT_NE(panel, nullptr) << round;
+        LingeringRun run(round == 1 ? 3500 : 1500);  // the Player Control panel recomputes 2 s after Play
+        Command(panel, IDC_PLAY);
+        ASSERT_TRUE(PumpUntil([&] { return run.Rebuilt(); }, 8000)) << round;
+        EXPECT_FALSE(run.ChangedWhileItLived()) << round;
+        Command(panel, IDC_STOP);
+        EngineRunning = 0;
+    }
+    EXPECT_TRUE(recorder_.shown.empty());
 }
 
 TEST_F(PanelSession, PlayerPanelDigitKeyLoadsAndPlaysTheProfile) {

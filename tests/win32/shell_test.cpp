@@ -22,6 +22,7 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/window_registry.h"
 #include "app_session.h"
+#include "cursor_watch.h"
 #include "screen_capture.h"
 #include "design/design_presets.h"
 
@@ -81,45 +82,6 @@ void MaybeScreenshot(const char* name, HWND front) {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
     SaveScreen(name);
 }
-
-// Watches the cursor of the user-interface thread from a thread that shares its input state: whether the
-// wait cursor was up while the user-interface thread was busy.
-class CursorWatch {
-public:
-    CursorWatch() : ui_(GetCurrentThreadId()) {
-        thread_ = CreateThread(nullptr, 0, &CursorWatch::Run, this, 0, nullptr);
-        while (!attached_) Sleep(1);
-    }
-    ~CursorWatch() { Stop(); }
-    bool SawWaitCursor() {
-        Stop();
-        return sawWait_;
-    }
-
-private:
-    void Stop() {
-        if (!thread_) return;
-        stop_ = true;
-        WaitForSingleObject(thread_, 10000);
-        CloseHandle(thread_);
-        thread_ = nullptr;
-    }
-    static DWORD WINAPI Run(LPVOID p) {
-        auto* self = static_cast<CursorWatch*>(p);
-        AttachThreadInput(GetCurrentThreadId(), self->ui_, TRUE);
-        const HCURSOR wait = LoadCursor(nullptr, IDC_WAIT);
-        self->attached_ = true;
-        // Without a pause: a driver file is read in a few milliseconds.
-        while (!self->stop_) {
-            if (GetCursor() == wait) self->sawWait_ = true;
-        }
-        AttachThreadInput(GetCurrentThreadId(), self->ui_, FALSE);
-        return 0;
-    }
-    DWORD ui_;
-    HANDLE thread_ = nullptr;
-    volatile bool attached_ = false, stop_ = false, sawWait_ = false;
-};
 
 class ShellSession : public AppSession {
 protected:

@@ -25,14 +25,18 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/window_registry.h"
 #include "app_session.h"
+#include "cursor_watch.h"
 #include "panel_drive.h"
+#include "engine/endpoints.h"
 #include "engine/engine_globals.h"
 #include "engine/engine_status.h"
+#include "engine/win32/program_engine.h"
 #include "panels/live_keys.h"
 #include "panels/playlist_editor.h"
 #include "panels/resource_ids.h"
 #include "panels/wav_player.h"
 #include "panels/win32/control_panels.h"
+#include "platform/in_memory_audio.h"
 #include "screen_capture.h"
 
 namespace {
@@ -105,9 +109,9 @@ protected:
     std::string SongPath(int i) const { return (folder_ / ("song " + std::to_string(i) + ".wav")).string(); }
 
     // Songs 1 and 2 at 48 kHz, song 3 at 44.1 kHz.
-    void AddThreeSongs(HWND editor) {
+    void AddThreeSongs(HWND editor, int song2_frames = 2000) {
         for (int i = 1; i <= 3; ++i) {
-            WriteSong(SongPath(i), 1000 * i, i == 3 ? 44100 : 48000);
+            WriteSong(SongPath(i), i == 2 ? song2_frames : 1000 * i, i == 3 ? 44100 : 48000);
             answers_.push_back(SongPath(i));
         }
         AnswerPickers();
@@ -249,7 +253,7 @@ TEST_F(WavPlayerSession, SongsComeInThroughThePickerAndTheEditorEditsThem) {
     EXPECT_EQ(pickers_.back().filters[0].first, "Playlist Files (*.ply)");
     Command(editor, IDC_CLEAR_PLAYLIST);
     EXPECT_EQ(Playlist.SongsTotal, 0u);
-    EXPECT_EQ(Title(editor), "Playlist Editor: Songs Total = 0, Selected = 1");
+    EXPECT_EQ(Title(editor), "Playlist Editor: Songs Total = 0, Selected = 0");
     EXPECT_EQ(Cell(editor, 0, 0), " ");
     answers_.push_back(list_path);
     Command(editor, IDC_LOAD_PLAYLIST);
@@ -346,19 +350,66 @@ TEST_F(WavPlayerSession, ClosingThePanelWhilePlayingStopsJoinsAndFrees) {
     EXPECT_FALSE(EngineThreadsAlive(ProgramEngine()));
 }
 
-TEST_F(WavPlayerSession, StopBeforeTheFirstSongLoadsNothing) {
-    EnterWavePlayerMode();
+// The player over an in-memory render device that plays a period every 5 ms.
+class WavPlayerDevice : public WavPlayerSession {
+protected:
+    void SetUp() override {
+        WavPlayerSession::SetUp();
+        render_.SetAutoTick(5000);
+        UseProgramEngineStreams(&system_);
+    }
+    void TearDown() override {
+        WavPlayerSession::TearDown();  // the panel's close waits for the threads
+        UseProgramEngineStreams(nullptr);
+    }
+    void EnterWithDevice() {
+        EnterWavePlayerMode();
+        RenderEndpointId = render_.Id();
+    }
+    InMemoryAudioSystem system_;
+    InMemoryEndpoint& render_ = system_.AddEndpoint(StreamDirection::Render, L"{wav-player}", "Speakers (Test)");
+};
+
+// Play at once after STOP plays (the STOP's tidy-up never undoes it), and the song that plays is the one the
+// editor's title names: after a STOP before the first song, the song clicked; after a STOP in the middle of
+// a song, that song from its start. The song's load shows the wait cursor.
+TEST_F(WavPlayerDevice, PlayRightAfterStopPlaysTheSongTheEditorNames) {
+    EnterWithDevice();
     HWND editor = PlaylistEditorWindow, panel = WavPlayerPanelWindow;
-    AddThreeSongs(editor);
+    AddThreeSongs(editor, 4 * 48000);
     ClickRow(editor, 1);
     Command(panel, IDC_PLAY);
     EXPECT_EQ(WavPlayer.SongJumpRequest.load(), 0);
     Command(panel, IDC_STOP);
-    Sleep(2500);  // past the song timer
-    Pump();
+    ASSERT_TRUE(PumpUntil([&] { return ItemText(panel, 62) == "FR"; }, 3000));  // the tidy-up
     EXPECT_EQ(ItemText(panel, IDC_SONG_TITLE), "");
-    EXPECT_EQ(WavPlayer.SongIndex, 0);  // the tidy-up went back one from the clicked song
+    EXPECT_EQ(WavPlayer.SongIndex, 1);
     EXPECT_EQ(Title(editor), "Playlist Editor: Songs Total = 3, Selected = 2");
+
+    Command(panel, IDC_PLAY);
+    {
+        CursorWatch watch;
+        ASSERT_TRUE(PumpUntil([&] { return ItemText(panel, IDC_SONG_TITLE) == "song 2.wav"; }, 5000));
+        EXPECT_TRUE(watch.SawWaitCursor());
+    }
+    ASSERT_TRUE(PumpUntil([&] { return render_.Releases() > 20; }, 5000));
+    Command(panel, IDC_STOP);
+    Command(panel, IDC_PLAY);
+    EXPECT_EQ(EngineRunning.load(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return render_.StartCount() == 2; }, 6000));
+    EXPECT_EQ(ItemText(panel, IDC_SONG_TITLE), "song 2.wav");
+    EXPECT_EQ(Title(editor), "Playlist Editor: Songs Total = 3, Selected = 2");
+    EXPECT_TRUE(recorder_.shown.empty());
+
+    // A digit key stops the player and reloads its profile 200 ms later; a Play at once reloads it first,
+    // then goes on with the next song.
+    Key(panel, WM_KEYDOWN, '4');
+    Command(panel, IDC_PLAY);
+    ASSERT_EQ(recorder_.shown.size(), 1u);
+    EXPECT_EQ(recorder_.shown[0].text, "Requested Profile Not Found");
+    EXPECT_EQ(EngineRunning.load(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return render_.StartCount() == 3; }, 6000));
+    EXPECT_EQ(ItemText(panel, IDC_SONG_TITLE), "song 3.wav");
 }
 
 TEST_F(WavPlayerSession, PlayRefusesWhatTheWavPanelCannotPlay) {
