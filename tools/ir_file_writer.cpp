@@ -73,7 +73,9 @@ bool FormatIrText(const IrWriteRequest& r, std::string* text) {
     for (int n = 0; n < lines; ++n) {
         const double v = r.left[2 * n];
         if (r.format == kIrCsvCoefficients) {
-            AppendExponential(text, ("b" + std::to_string(n) + " = ").c_str(), 10, v);
+            char tap[32];
+            std::snprintf(tap, sizeof tap, "b%d = ", n);
+            AppendExponential(text, tap, 10, v);
             *text += ",";
         } else {
             AppendExponential(text, "", 12, v);
