@@ -291,8 +291,8 @@ TEST_F(ToolsUi, HbtRunsFromTheEditor) {
     HWND d = TransferFunctionWindow;
     ASSERT_NE(d, nullptr);
     for (int k = 0; k < kLinGridPoints; ++k) CurrentDriver->spl_lin[k] = 90.0f;
-    Type(d, IDC_HBT_INPUT_POWER, "1.0");
-    EXPECT_STREQ(DriverInputPower(*CurrentDriver), "1.0");
+    Type(d, IDC_HBT_INPUT_POWER, "1.00000000000000000");  // "Pin" holds 19 characters
+    EXPECT_STREQ(DriverInputPower(*CurrentDriver), "1.00000000000000000");
     Type(d, IDC_HBT_HP_SLOPE, "0");  // no tails: the transform of a flat curve is flat
     Type(d, IDC_HBT_LP_SLOPE, "0");
     EXPECT_STREQ(DriverLowPassSlope(*CurrentDriver), "0");
@@ -336,6 +336,12 @@ TEST_F(ToolsUi, HbtRunsFromTheEditor) {
     recorder_.shown.clear();
     Click(d, IDC_HBT_LOG_RUN);
     EXPECT_EQ(Shown(), std::vector<std::string>{"Input Power Error"});
+    // No help file beside the program: a plain box says so.
+    Click(d, IDC_HBT_HELP);
+    ASSERT_EQ(recorder_.shown.size(), 2u);
+    EXPECT_EQ(recorder_.shown[1].text, "HILBERT.CHM File");
+    EXPECT_EQ(recorder_.shown[1].caption, "HV MEssage");
+    EXPECT_EQ(recorder_.shown[1].icon, MessageIcon::None);
     Click(d, IDCANCEL);
     EXPECT_EQ(TransferFunctionWindow, nullptr);
 }
