@@ -577,6 +577,17 @@ TEST_F(ToolsUi, CalculatorEditsTheOutlineAndPlots) {
     // Draw a 50 x 60 outline with the mouse: Example 2 clears it, Add places the nodes, node 0 closes it.
     Click(d, IDC_DIF_EXAMPLE_2);
     EXPECT_EQ(Baffle->NodeCount, 0);
+    // Plot without a closed outline: the outline's message, owned by the frame.
+    std::vector<HWND> owners;
+    SetMessageHook([this, &owners](const HvMessage& m) {
+        recorder_.shown.push_back(m);
+        owners.push_back(CurrentMessageOwner());
+        return recorder_.answer;
+    });
+    recorder_.shown.clear();
+    Click(d, IDC_DIF_PLOT);
+    EXPECT_EQ(Shown(), std::vector<std::string>{"Unable To Find Closed SPLG (Baffle)"});
+    EXPECT_EQ(owners, std::vector<HWND>{FrameWindow});
     Click(d, IDC_DIF_ADD);
     EXPECT_EQ(TextOf(d), "ADDING NODE");
     auto at = [](int gx, int gy) { return MAKELPARAM(4 * gx + 4, 468 - 4 * gy); };
