@@ -35,7 +35,7 @@ struct TextRun {
 #define HV_TEXTS(field, n) TextRun{offsetof(HV_Driver_Data, field), sizeof(HV_Driver_Data::field) / (n), (n)}
 const TextRun kTextRuns[] = {
     HV_TEXTS(params, kDriverParamFields), HV_TEXTS(text_1222, 4), HV_TEXT(magnet_material),
-    HV_TEXTS(text_1286, 2), HV_TEXTS(text_1319, 4), HV_TEXT(driver_kind), HV_TEXT(text_1383),
+    HV_TEXT(text_1286), HV_TEXT(input_power), HV_TEXTS(text_1319, 4), HV_TEXT(driver_kind), HV_TEXT(text_1383),
     HV_TEXTS(text_1403, 10), HV_TEXT(text_2148288), HV_TEXTS(text_2148388, 10), HV_TEXT(text_2148508),
     HV_TEXT(text_2148608), HV_TEXTS(text_2148628, 3), HV_TEXT(text_2148661), HV_TEXTS(text_2148764, 14),
     HV_TEXT(text_2148940), HV_TEXT(text_2148951), HV_TEXT(text_2148972), HV_TEXTS(text_2149292, 3),
@@ -71,7 +71,8 @@ int SetDriverRecordDefaults(HV_Driver_Data* dr, const DriverDefaultInputs& in) {
     PutText(dr->params[kDiameterField], "25.0");
     PutTexts(dr->text_1222, {"1.00", "0.280", "1.280", "0.00393"});
     PutText(dr->magnet_material, "Alnico 5");
-    PutTexts(dr->text_1286, {"8.0", "1.0"});
+    PutText(dr->text_1286, "8.0");
+    PutText(dr->input_power, "1.0");
     PutTexts(dr->text_1319, {"0.0", "0.0", "0.0", "0.0"});
     PutText(dr->driver_kind, "Woofer");
     PutText(dr->text_1383, " ");

@@ -12,6 +12,7 @@
 
 inline constexpr int kLinGridPoints = kBinCount;  // BinFrequencyTable
 inline constexpr int kTextField = 11;
+inline constexpr int kInputPowerField = 20;       // offset 1,297: input power in W, up to 19 characters
 inline constexpr int kDriverParamFields = 18;
 inline constexpr int kEfficiencyField = 7;        // offset 1,101: efficiency in dB
 inline constexpr int kDiameterField = 10;         // offset 1,134: driver diameter in cm
@@ -41,8 +42,9 @@ struct HV_Driver_Data {
     char params[kDriverParamFields][kTextField];  // 1,024 + 11k; [7] efficiency dB, [10] diameter cm
     char text_1222[4][kTextField];
     char magnet_material[20];                // 1,266
-    char text_1286[2][kTextField];
-    uint8_t reserved_1308[11];
+    char text_1286[kTextField];
+    char input_power[kInputPowerField];      // 1,297: runs on into the 11 bytes after its 11-byte slot
+    uint8_t reserved_1317[2];
     char text_1319[4][kTextField];
     char driver_kind[20];                    // 1,363
     char text_1383[20];
@@ -129,8 +131,8 @@ HV_DRIVER_AT(text_1222[2], 1244);
 HV_DRIVER_AT(text_1222[3], 1255);
 HV_DRIVER_AT(magnet_material, 1266);
 HV_DRIVER_AT(text_1286, 1286);
-HV_DRIVER_AT(text_1286[1], 1297);
-HV_DRIVER_AT(reserved_1308, 1308);
+HV_DRIVER_AT(input_power, 1297);
+HV_DRIVER_AT(reserved_1317, 1317);
 HV_DRIVER_AT(text_1319, 1319);
 HV_DRIVER_AT(driver_kind, 1363);
 HV_DRIVER_AT(text_1383, 1383);

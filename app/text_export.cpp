@@ -101,7 +101,7 @@ std::string FormatSplPhaseText(const float* a, const float* b, const float* bin_
         const double im = b[i];
         const auto spl = static_cast<float>(10.0 * std::log10(re * re + im * im + 1e-16));
         const double re_nz = re == 0.0 ? 1e-12 : re;
-        const auto phase = static_cast<float>(-std::atan2(-im, re_nz) * kDegreesPerRadian);
+        const auto phase = static_cast<float>(-std::atan2(-im, re_nz) * kExactDegreesPerRadian);
         AppendLine(&text, bin_frequency[i], spl, phase);
     }
     return text;

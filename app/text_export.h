@@ -9,7 +9,8 @@
 #include "app/messages.h"
 
 inline constexpr int kCurveTextLines = kLinGridPoints;
-inline constexpr double kDegreesPerRadian = 57.29577951308232;
+// 180 / pi: the text export converts its phase exactly (the program's curves elsewhere use 57.288).
+inline constexpr double kExactDegreesPerRadian = 57.29577951308232;
 inline constexpr float kCalNormaliseAboveHz = 1000.0f;
 inline constexpr float kCalPhaseLimit = 180.0f;
 inline constexpr float kCalPhaseClamp = 179.9f;

@@ -9,7 +9,7 @@
 #include "app/driver_data.h"
 #include "app/typed_numbers.h"  // FitsFloat
 
-inline char* DriverInputPower(HV_Driver_Data& d) { return d.text_1286[1]; }       // W
+inline char* DriverInputPower(HV_Driver_Data& d) { return d.input_power; }         // W, kInputPowerField wide
 inline char* DriverLowPassSlope(HV_Driver_Data& d) { return d.text_1403[0]; }     // dB per octave
 inline char* DriverLowPassStart(HV_Driver_Data& d) { return d.text_1403[1]; }     // Hz
 inline char* DriverHighPassSlope(HV_Driver_Data& d) { return d.text_1403[2]; }    // dB per octave

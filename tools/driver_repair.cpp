@@ -13,10 +13,10 @@ bool ValidSpl(float v) { return std::isfinite(v) && v > 1.0f; }
 bool ValidPhase(float v) { return std::isfinite(v) && v != 0.0f; }
 
 // Leading, trailing and inner gaps of one curve, linear in the stored unit and in index. The inner walk
-// starts from entry 0 as it stands after the leading fill, for phase as for SPL: starting the phase walk from
-// 0 degrees would turn entry 0 back into a gap marker and undo a -179 degree jump placed there.
+// starts at entry 0 with the value the leading fill left there, or with 0 (the phase walk: entry 0 of a
+// repaired phase curve, at 0.01 Hz, then reads 0 degrees).
 template <typename Valid>
-void FillGaps(float* c, int n, Valid valid) {
+void FillGaps(float* c, int n, Valid valid, bool walk_from_zero) {
     if (n <= 0) return;
     int a = 0;
     while (a < n && !valid(c[a])) ++a;
@@ -27,7 +27,7 @@ void FillGaps(float* c, int n, Valid valid) {
     if (b >= 1)
         for (int j = b + 1; j < n; ++j) c[j] = c[b];
     int p = 0;
-    double v = c[0];
+    double v = walk_from_zero ? 0.0 : c[0];
     for (int i = 0; i < n; ++i) {
         if (!valid(c[i]) || i <= p) continue;
         const double vi = c[i];
@@ -47,7 +47,7 @@ double DriverEfficiency(const HV_Driver_Data& driver) {
     return FitsFloat(e) ? e : 0.0;
 }
 
-void RepairSplCurve(float* curve, int n) { FillGaps(curve, n, ValidSpl); }
+void RepairSplCurve(float* curve, int n) { FillGaps(curve, n, ValidSpl, false); }
 
 void RepairPhaseCurve(float* curve, int n) {
     for (int i = 0; i + 1 < n; ++i) {
@@ -63,7 +63,7 @@ void RepairPhaseCurve(float* curve, int n) {
         curve[j] = -179.0f;
         curve[j + 1] = 179.0f;
     }
-    FillGaps(curve, n, ValidPhase);
+    FillGaps(curve, n, ValidPhase, true);
 }
 
 int RepairDriverCurves(HV_Driver_Data* driver, MessageList* messages) {

@@ -14,7 +14,8 @@ double DriverEfficiency(const HV_Driver_Data& driver);
 
 // Fills the gaps of one SPL curve (a point is valid above 1.0 dB) in place.
 void RepairSplCurve(float* curve, int n);
-// Gives wrap jumps their explicit -179/+179 step, then fills the gaps (a point is valid when not 0 degrees).
+// Gives wrap jumps their explicit -179/+179 step, then fills the gaps (a point is valid when not 0 degrees;
+// the inner walk starts from 0 degrees at entry 0, so entry 0 reads 0 once a later point is valid).
 void RepairPhaseCurve(float* curve, int n);
 
 // 0 after the repair of all four curves; 1 when the efficiency is not above 50 dB, with "Efficiency Error"

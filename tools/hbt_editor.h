@@ -14,7 +14,7 @@ inline constexpr const char* kHbtHelpFile = "HILBERT.CHM";
 inline constexpr const char* kHbtHelpMissing = "HILBERT.CHM File";
 inline constexpr const char* kHbtHelpCaption = "HV MEssage";
 inline constexpr int kHbtDistanceMax = 10000;  // millimetres
-inline constexpr int kHbtInputPowerChars = 10; // the record's field is 11 bytes wide
+inline constexpr int kHbtInputPowerChars = kInputPowerField - 1;
 
 // Check box 5025 "Show Reference Phase": 1 at start, kept while the program runs.
 extern uint32_t ShowReferencePhase;

@@ -55,7 +55,7 @@ double Clamp(double s, double fmin, double fmax) {
 
 // Checks shared by both runs. Returns the input power, or a value <= 0 after a refusal.
 double CheckInputs(HV_Driver_Data& d, Tails* t, MessageList* messages) {
-    const double pin = FieldNumber(DriverInputPower(d));
+    const double pin = FieldNumber(DriverInputPower(d), kInputPowerField);
     if (!(pin > 0.0) || !FitsFloat(pin)) {
         Refuse(messages, kInputPowerError);
         return 0.0;

@@ -45,7 +45,20 @@ void Put24(std::string* b, int32_t s) {
     b->push_back(static_cast<char>((u >> 16) & 0xFF));
 }
 
+// True when every sample of the channel is written as 0 (WAV: after the 24-bit truncation).
+bool Silent(const float* x, int samples, bool wav) {
+    for (int n = 0; n < samples; ++n) {
+        int32_t s = 0;
+        if (wav ? !IrWavSample(x[2 * n], &s) || s != 0 : x[2 * n] != 0.0f) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+std::string IrSilentOutputMessage(int output) {
+    return "Output Port " + std::to_string(output + 1) + " Has No Impulse Response";
+}
 
 FilePickerDescription IrSaveFilePicker() {
     FilePickerDescription p;
@@ -73,7 +86,9 @@ bool FormatIrText(const IrWriteRequest& r, std::string* text) {
     for (int n = 0; n < lines; ++n) {
         const double v = r.left[2 * n];
         if (r.format == kIrCsvCoefficients) {
-            AppendExponential(text, ("b" + std::to_string(n) + " = ").c_str(), 10, v);
+            char tap[32];
+            std::snprintf(tap, sizeof tap, "b%d = ", n);
+            AppendExponential(text, tap, 10, v);
             *text += ",";
         } else {
             AppendExponential(text, "", 12, v);
@@ -130,6 +145,16 @@ int WriteImpulseResponseFile(const std::string& path, const IrWriteRequest& r, M
     if (!wav_format && !text_name) {
         AddWarning(messages, kIrTextNameNeeded);
         return 0;
+    }
+    if (r.left && r.N >= 1) {
+        const int samples = wav_format || r.SplOnlyEq != 1 ? 8 * r.N : 4 * r.N;
+        int silent = Silent(r.left, samples, wav_format) ? r.left_output : -1;
+        if (silent < 0 && r.format == kIrWavStereoDifferent && r.right && Silent(r.right, samples, true))
+            silent = r.right_output;
+        if (silent >= 0) {
+            AddWarning(messages, IrSilentOutputMessage(silent));
+            return 0;
+        }
     }
     std::string bytes;
     if (wav_format) {

@@ -40,7 +40,12 @@ struct IrWriteRequest {
     int N = 0;                       // BlockFrames: 8N samples
     uint32_t SplOnlyEq = 0;          // text files hold 4N lines when 1, 8N when 0
     int sample_rate = 48000;
+    int left_output = 0;             // IrOutput and IrSecondOutput (0-based), named when a channel is silent
+    int right_output = 0;
 };
+
+// "Output Port %d Has No Impulse Response" of a 0-based output.
+std::string IrSilentOutputMessage(int output);
 
 // One 24-bit sample: x times 8388000 in single precision, truncated toward zero. False when the result lies
 // beyond +-8388500 or x is not finite.
@@ -52,6 +57,8 @@ bool FormatIrWav(const IrWriteRequest& request, std::string* bytes, MessageList*
 
 // Writes the file through a temporary beside it. Names ending in "wav" (any case, no dot needed) take the
 // WAV formats; names ending in "txt" or "csv" the text formats; any other pairing is reported and writes
-// nothing. Returns 1 when written; 0 with a message (the file name itself when a text file cannot be
-// written, "Failed To Open WAV File" for a WAV file).
+// nothing. A channel every written sample of which is 0 (an output that was never built, or has no
+// response) is refused with its output named: a filter file that silences a driver is no success. Returns
+// 1 when written; 0 with a message (the file name itself when a text file cannot be written, "Failed To
+// Open WAV File" for a WAV file).
 int WriteImpulseResponseFile(const std::string& path, const IrWriteRequest& request, MessageList* messages);

@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "panels/play_sequence.h"
 #include "tools/ir_export.h"
+#include "tools/ir_file_writer.h"
 
 namespace {
 
@@ -39,20 +40,27 @@ IrPreviewBuffers IrPreviewBuffersOfGlobals() {
     return b;
 }
 
-void BuildMainView() {
-    const int o = static_cast<int>(IrDialog.IrOutput);
+namespace {
+
+// Output o with the dialog's window length and type; `store` keeps the response in OutputImpulseResponse.
+void BuildWithDialogWindow(int o, bool store) {
     if (!Valid(o)) return;
     IrPreviewBuffers b = IrPreviewBuffersOfGlobals();
     BuildIrPreview(GlobalSynthesisInputs(), WideWindow, b, o, static_cast<int32_t>(IrDialog.IrWindowLength),
-                   static_cast<int32_t>(IrDialog.IrWindowTypeSelection), true);
+                   static_cast<int32_t>(IrDialog.IrWindowTypeSelection), store);
 }
 
-void BuildWindowsOnly(int o) {
-    if (!Valid(o)) return;
-    IrPreviewBuffers b = IrPreviewBuffersOfGlobals();
-    BuildIrPreview(GlobalSynthesisInputs(), WideWindow, b, o, static_cast<int32_t>(IrDialog.IrWindowLength),
-                   static_cast<int32_t>(IrDialog.IrWindowTypeSelection), false);
+}  // namespace
+
+void BuildMainView() { BuildWithDialogWindow(static_cast<int>(IrDialog.IrOutput), true); }
+
+void BuildResponsesToSave() {
+    if (IrDialog.IrFileFormat == kIrWavStereoDifferent)
+        BuildWithDialogWindow(static_cast<int>(IrDialog.IrSecondOutput), true);
+    BuildMainView();
 }
+
+void BuildWindowsOnly(int o) { BuildWithDialogWindow(o, false); }
 
 void BuildSummaryView() {
     const int o = static_cast<int>(IrDialog.IrSummaryOutput);

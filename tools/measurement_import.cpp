@@ -1,7 +1,7 @@
 #include "tools/measurement_import.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -39,18 +39,6 @@ std::size_t NextLine(const char* d, std::size_t size, std::size_t p) {
     }
     return 0;
 }
-
-// Line number (from 1) of byte `pos`, counted incrementally by the parser.
-struct LineCounter {
-    const char* d;
-    std::size_t at = 0;
-    int line = 1;
-    int LineOf(std::size_t pos) {
-        for (; at < pos; ++at)
-            if (d[at] == '\n') ++line;
-        return line;
-    }
-};
 
 std::string LineMessage(const char* what, int line) {
     char text[96];
@@ -222,15 +210,34 @@ int ParseImportRows(const char* data, std::size_t size, std::size_t start, const
         }
     }
     rows->clear();
-    LineCounter lines{data};
     std::size_t pos = start < size ? start : size;
-    for (;;) {
+    int line = 1 + static_cast<int>(std::count(data, data + pos, '\n'));
+    const int first_line = line;
+    // Text in another encoding (UTF-16 puts a zero byte beside every character) splits into one-digit
+    // numbers: refused where the first zero byte stands.
+    if (const void* zero = std::memchr(data + pos, 0, size - pos)) {
+        const int at = line + static_cast<int>(std::count(data + pos, static_cast<const char*>(zero), '\n'));
+        AddWarning(messages, LineMessage("Not Plain Text (Zero Byte)", at));
+        return 0;
+    }
+    // One row per line: a line that holds numbers holds exactly `count` of them, so a decimal comma, a missing
+    // column or a row cut short by the end of the file is seen on its own line instead of shifting every
+    // later row. Lines without numbers or letters (blank, separators only) are passed over.
+    for (; pos < size; ++line) {
+        const char* nl = static_cast<const char*>(std::memchr(data + pos, '\n', size - pos));
+        const std::size_t end = nl ? static_cast<std::size_t>(nl - data) : size;
         ImportRow row{0.0f, 0.0f, 0.0f};
-        for (int c = 0; c < count; ++c) {
-            while (pos < size && !IsNumberChar(data[pos])) ++pos;
-            if (pos >= size) return 1;  // the file ended inside a row: that row does not count
+        int found = 0;
+        bool letters = false;
+        while (pos < end) {
+            if (!IsNumberChar(data[pos])) {
+                letters = letters || std::isalpha(static_cast<unsigned char>(data[pos]));
+                ++pos;
+                continue;
+            }
             const std::size_t begin = pos;
-            while (pos < size && IsNumberChar(data[pos])) ++pos;
+            while (pos < end && IsNumberChar(data[pos])) ++pos;
+            const int c = found++;
             float* target = c == map.frequency ? &row.frequency
                             : c == map.amplitude ? &row.amplitude
                             : c == map.phase     ? &row.phase
@@ -238,22 +245,50 @@ int ParseImportRows(const char* data, std::size_t size, std::size_t start, const
             if (!target) continue;
             const std::size_t length = pos - begin;
             if (length > static_cast<std::size_t>(kMaxImportToken)) {
-                AddWarning(messages, LineMessage("Number Too Long", lines.LineOf(begin)));
+                AddWarning(messages, LineMessage("Number Too Long", line));
                 return 0;
             }
             char token[kMaxImportToken + 1];
             std::memcpy(token, data + begin, length);
             token[length] = '\0';
-            errno = 0;
-            const double v = std::strtod(token, nullptr);
+            char* rest = nullptr;
+            const double v = std::strtod(token, &rest);
+            if (rest != token + length) {  // "-", "e", "1.2.3": not a number as a whole
+                AddWarning(messages, LineMessage("Not A Number", line));
+                return 0;
+            }
             if (!FitsFloat(v)) {
-                AddWarning(messages, LineMessage("Number Out Of Range", lines.LineOf(begin)));
+                AddWarning(messages, LineMessage("Number Out Of Range", line));
                 return 0;
             }
             *target = static_cast<float>(v);
         }
+        pos = end + 1;
+        if (found == 0 && !letters) continue;
+        if (found == 0) {  // "nan", "inf" and other words where numbers belong
+            AddWarning(messages, LineMessage("Not A Number", line));
+            return 0;
+        }
+        if (found != count) {
+            char what[64];
+            std::snprintf(what, sizeof what, "Expected %d Numbers, Found %d", count, found);
+            AddWarning(messages, LineMessage(what, line));
+            return 0;
+        }
+        // Every bin's scan stops at the first row above it: rows must come in rising frequency.
+        if (!rows->empty() && !(row.frequency > rows->back().frequency)) {
+            AddWarning(messages, LineMessage("Frequency Does Not Rise", line));
+            return 0;
+        }
         rows->push_back(row);
     }
+    if (rows->empty()) {
+        char text[64];
+        std::snprintf(text, sizeof text, "No Data Rows From Line %d", first_line);
+        AddWarning(messages, text);
+        return 0;
+    }
+    return 1;
 }
 
 void BinImportRows(const ImportRow* rows, std::size_t count, const float* edges, int bins,

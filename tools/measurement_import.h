@@ -68,11 +68,14 @@ struct ImportRow {
     float frequency, amplitude, phase;
 };
 
-// Parses the data into rows of `column_count` numbers, in file order. A number is a run of the characters
-// 0-9 + - . E e; every other byte separates numbers, and rows are counted in numbers, not in lines. A last
-// row that the file ends before completing is not a row. Columns that are not included are 0. Returns 1, or
-// 0 with a message: settings that name a column the rows do not have, or a number that is too long or does
-// not fit a float (naming its line).
+// Parses the data into rows, one per line, in file order. A number is a run of the characters 0-9 + - . E e;
+// every other byte separates numbers. A line that holds numbers holds exactly `column_count` of them (the
+// last line may end without a line end); lines holding neither numbers nor letters are passed over. Columns
+// that are not included are 0. Returns 1, or 0 with a message: settings that name a column the rows do not
+// have; or, naming the line, a zero byte (text that is not plain 8-bit), a line with another count of
+// numbers (a decimal comma, a missing column, a row cut short) or with words in place of numbers, an included
+// number that is not one as a whole ("-", "e"), too long or beyond float range, a frequency that does not
+// rise above the row before; or no data row at all.
 int ParseImportRows(const char* data, std::size_t size, std::size_t start, const ImportColumns& columns,
                     std::vector<ImportRow>* rows, MessageList* messages);
 

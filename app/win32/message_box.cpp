@@ -2,6 +2,7 @@
 
 namespace {
 MessageHook g_hook;
+HWND g_owner = nullptr;
 
 UINT StyleOf(const HvMessage& m) {
     UINT style = 0;
@@ -23,7 +24,10 @@ UINT StyleOf(const HvMessage& m) {
 
 void SetMessageHook(MessageHook hook) { g_hook = std::move(hook); }
 
+HWND CurrentMessageOwner() { return g_owner; }
+
 int ShowHvMessage(HWND owner, const HvMessage& message) {
+    g_owner = owner;
     if (g_hook) return g_hook(message);
     return MessageBoxA(owner, message.text.c_str(), message.caption.c_str(), StyleOf(message));
 }

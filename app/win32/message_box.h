@@ -11,6 +11,8 @@ int ShowHvMessage(HWND owner, const HvMessage& message);
 // Tests replace the message box with a recorder that answers in its place; pass nullptr to restore it.
 using MessageHook = std::function<int(const HvMessage&)>;
 void SetMessageHook(MessageHook hook);
+// The owner of the message being shown, for a hook to see whose box it stands in for.
+HWND CurrentMessageOwner();
 
 // Shows each message of the list in order.
 void ShowHvMessages(HWND owner, const MessageList& messages);

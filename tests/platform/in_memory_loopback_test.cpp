@@ -203,9 +203,14 @@ TEST(InMemoryAudioLoopback, StreamThreadsRunOnTheSharedClock) {
     int next = 1;
     for (std::size_t n = 0; n < heard.size() / 2; ++n) {
         const int16_t ref = heard[2 * n];
-        if (ref != 0) ASSERT_EQ(ref, next++) << n;  // nothing but the ramp, in order, and silence
-        if (n >= 3) ASSERT_EQ(heard[2 * n + 1], heard[2 * (n - 3)]) << n;
-        else ASSERT_EQ(heard[2 * n + 1], 0) << n;
+        if (ref != 0) {
+            ASSERT_EQ(ref, next++) << n;  // nothing but the ramp, in order, and silence
+        }
+        if (n >= 3) {
+            ASSERT_EQ(heard[2 * n + 1], heard[2 * (n - 3)]) << n;
+        } else {
+            ASSERT_EQ(heard[2 * n + 1], 0) << n;
+        }
     }
     EXPECT_EQ(next, kRampFrames + 1);
 }

@@ -222,6 +222,52 @@ TEST(EdgeDiffraction, ClosedFormCasesOfTheSum) {
     EXPECT_EQ(sum, Cd(0.25, 0.0));
 }
 
+// One element and a geometry of whole distances (the source 10 units from the midpoint, the microphone foot
+// 5 from both), every path of every profile against the model's formulas: amplitude K W (c / rho) (-6/7),
+// delay (d - r0) / 344.
+TEST(EdgeDiffraction, PathsOfOneElementFromTheirFormulas) {
+    BaffleEdgeElement e{};
+    e.a = {10.0f, -2.0f, 0, 0};
+    e.b = {10.0f, 22.0f, 0, 0};
+    e.mid_x = e.mid_y = 10.0f;
+    DiffractionScene s;
+    s.elements = &e;
+    s.element_count = 1;
+    s.raster_cm = 2.0;
+    s.mic_x = 7.0, s.mic_y = 6.0;
+    s.mic_distance_cm = 50.0;
+    s.settings.BevelA = 3.0f, s.settings.BevelB = 4.0f, s.settings.RoundRadius = 6.0f;
+    const double k = 0.02, z = 0.5, rs = 10 * k, rm = std::hypot(z, 5 * k), r0 = std::hypot(z, 5 * k);
+    const double q = (0.5 * 24 * k - rs) / (0.5 * 24 * k + rs), theta = std::acos(-0.8);
+    const double w = std::atan2(q * std::tan(theta / 2) + q / std::tan(theta / 2), 1 - q * q) + kPi / 2;
+    struct Path {
+        double c, rho, d;
+    };
+    const double face = 0.05, rb = std::hypot(rs + 0.04, z + 0.03);  // bevel a = 3 cm, b = 4 cm
+    std::vector<Path> round = {{0.45, rm, rs + rm}};
+    const double rr = 0.06, e1 = 2 * rr * std::sin(kPi / 16), alpha[4] = {kPi / 8, 0.7855, 3 * kPi / 8, kPi / 2};
+    const double c[4] = {0.25, 0.12, 0.06, 0.03};
+    for (int p = 0; p < 4; ++p) {
+        const double rp = std::hypot(rs + rr * std::sin(alpha[p]), z + rr * (1 - std::cos(alpha[p])));
+        round.push_back({c[p], rp + (p + 1) * e1, rs + rp + (p + 1) * e1});
+    }
+    const std::vector<Path> paths[3] = {{{1.0, rm, rs + rm}}, {{0.65, rm, rs + rm}, {0.55, rb + face, rs + rb + face}}, round};
+    const double K[3] = {0.20536121689276818, 0.18724110951987688, 0.18189136353359467};
+    for (uint32_t type : {0u, 1u, 2u}) {
+        s.settings.BaffleEdgeType = type;
+        std::vector<DiffractionTone> tones;
+        ASSERT_TRUE(AppendPointTones(s, 4.0, 2.0, 1.0, &tones));
+        ASSERT_EQ(tones.size(), 1 + paths[type].size());
+        EXPECT_DOUBLE_EQ(tones[0].amplitude, 2.0 / r0);
+        for (std::size_t i = 0; i < paths[type].size(); ++i) {
+            const Path& p = paths[type][i];
+            const double amplitude = K[type] * w * (p.c / p.rho) * (-6.0 / 7.0);
+            EXPECT_NEAR(tones[i + 1].amplitude, amplitude, 1e-6 * std::fabs(amplitude)) << type << " " << i;
+            EXPECT_NEAR(tones[i + 1].delay, (p.d - r0) / 344.0, 1e-13) << type << " " << i;
+        }
+    }
+}
+
 TEST(EdgeDiffraction, SweepMatchesTheTermByTermSum) {
     Baffle b;
     ASSERT_EQ(b.Prepare(), 0);
@@ -412,6 +458,16 @@ TEST(DiffractionRun, SpacingCurveOfTwoDriversTenCentimetresApart) {
     EXPECT_NEAR(pair.Values[lowest], -1.06, 0.01);
     const double x = 6.284 * bins[lowest] * 0.1 / 344.0;
     EXPECT_NEAR(x, 4.493, 0.03);
+    // The response: each driver's five piston points averaged, the two drivers weighted 0.525 each.
+    const DiffractionScene scene = b.Scene();
+    const auto piston = PistonGrid(12.5, 0);
+    for (int k : {1, 300, 5000}) {
+        Cd p = 0.0;
+        for (double centre : {35.0, 45.0})
+            for (const auto& o : piston) SumEdgeDiffraction(scene, centre + o.u, 40 + o.v, k * 48000.0 / 4096, &p);
+        p *= 0.525 / static_cast<double>(piston.size());
+        EXPECT_NEAR(curves[0].Values[k], 10.0 * std::log10(std::norm(p) + 1e-7), 1e-4) << k;
+    }
 }
 
 TEST(DiffractionRun, LargeFlatBaffleStepsUpToHalfSpace) {

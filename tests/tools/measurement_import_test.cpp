@@ -164,7 +164,8 @@ TEST(MeasurementImport, EveryShapeWithCrLfAndLfBinsToTheAnalyticDriver) {
         const char* efficiency;
         double offset;
     };
-    const Case cases[] = {{Shape::kImpComments, ImportMember::kImp, "88.0", 88.0},
+    // The IMP file with a scale correction of -3.5 dB on its efficiency of 88 dB.
+    const Case cases[] = {{Shape::kImpComments, ImportMember::kImp, "88.0", 84.5},
                           {Shape::kLmsHeader, ImportMember::kLms, "0", 90.0},
                           {Shape::kClioQuoted, ImportMember::kClio, "0.0", 90.0}};
     for (const Case& c : cases) {
@@ -172,6 +173,7 @@ TEST(MeasurementImport, EveryShapeWithCrLfAndLfBinsToTheAnalyticDriver) {
             int header = 0;
             const std::string text = MakeFile(c.shape, eol, &header);
             auto d = NewDriver(c.efficiency);
+            if (c.member == ImportMember::kImp) std::strcpy(DriverImportScale(*d), "-3.5");
             ImportConversion conv;
             conv.member = c.member;
             conv.columns.erase_lines = header;
@@ -308,34 +310,73 @@ TEST(MeasurementImport, LineSkippingAndPreview) {
     EXPECT_TRUE(v.more);
 }
 
-TEST(MeasurementImport, RowsAreCountedInNumbersAndTheLastRowIsKept) {
+// One row per line. Files that are not what the importer reads are refused, naming the line, and the driver
+// keeps its curves; what it reads (CR LF or LF, separators of any kind, blank lines, a complete last row
+// without a line end however short) is accepted.
+TEST(MeasurementImport, OneRowPerLineAndWhatIsNotReadIsRefusedByLine) {
+    const Grids g;
+    std::string utf16;
+    for (char c : std::string("10 60 -5\r\n20 61 -6\r\n")) utf16 += std::string{c, '\0'};
+    struct Case {
+        std::string text;
+        int erase_lines;
+        const char* refusal;  // nullptr: accepted
+    };
+    const Case cases[] = {
+        {"10 60 -5\r\n\r\n20,61,-6\n \t\r\n+4.0E+001, 6.3E1, 1", 0, nullptr},
+        {"100,5 85,3 -12,4\r\n101,5 85,2 -12,5\r\n", 0, "Expected 3 Numbers, Found 6 In Line 1"},
+        {"10 60 -5\r\n20 nan -6\r\n", 0, "Expected 3 Numbers, Found 2 In Line 2"},
+        {"10 60 -5\r\n20 -inf -6\r\n", 0, "Not A Number In Line 2"},
+        {"10 60 -5\r\nnan nan nan\r\n", 0, "Not A Number In Line 2"},
+        {"10 60\r\n20 61\r\n", 0, "Expected 3 Numbers, Found 2 In Line 1"},
+        {"10 60 -5\r\n30 61 -6\r\n20 62 -7\r\n", 0, "Frequency Does Not Rise In Line 3"},
+        {"10 60 -5\r\n10 61 -6\r\n", 0, "Frequency Does Not Rise In Line 2"},
+        {"", 0, "No Data Rows From Line 1"},
+        {"Freq SPL Phase\r\n* ---\r\n", 2, "No Data Rows From Line 3"},
+        {"Freq SPL Phase\r\n10 60 -5\r\n", 0, "Not A Number In Line 1"},
+        {utf16, 0, "Not Plain Text (Zero Byte) In Line 1"},
+        {"10 60 -5\r\n20 61 -6\r\n30 6", 0, "Expected 3 Numbers, Found 2 In Line 3"},
+    };
+    for (const Case& c : cases) {
+        auto d = NewDriver("0");
+        ImportConversion conv;
+        conv.member = ImportMember::kLms;
+        conv.columns.erase_lines = c.erase_lines;
+        conv.log_table = g.log.data();
+        conv.bin_table = g.bin.data();
+        conv.block_frames = 1024;
+        MessageList m;
+        const int result = ConvertImportFile(c.text.data(), c.text.size(), conv, d.get(), &m);
+        if (!c.refusal) {
+            EXPECT_EQ(result, 1) << c.text;
+            EXPECT_TRUE(m.empty()) << c.text;
+            std::vector<ImportRow> rows;
+            ASSERT_EQ(ParseImportRows(c.text.data(), c.text.size(), 0, conv.columns, &rows, nullptr), 1);
+            ASSERT_EQ(rows.size(), 3u);
+            EXPECT_EQ(rows[1].amplitude, 61.0f);
+            EXPECT_EQ(rows[2].frequency, 40.0f);
+            EXPECT_EQ(rows[2].amplitude, 63.0f);
+            EXPECT_EQ(rows[2].phase, 1.0f);
+            continue;
+        }
+        EXPECT_EQ(result, 0) << c.refusal;
+        ASSERT_EQ(m.size(), 1u) << c.refusal;
+        EXPECT_EQ(m[0].text, c.refusal);
+        for (int i = 0; i < kLogGridPoints; i += 31) ASSERT_EQ(d->spl_log[i], 90.0f) << c.refusal;  // untouched
+        for (int k = 0; k < kLinGridPoints; k += 97) ASSERT_EQ(d->spl_lin[k], 90.0f) << c.refusal;
+    }
+    // Boxes 2, 3 and 5 ticked: frequency in column 1, amplitude in column 2, phase not included (box 4); a
+    // column that is not read may hold what is not a number.
     ImportColumns c;
-    std::vector<ImportRow> rows;
-    // Two rows on one line, one row over two lines, a short last row without a line end, a trailing part row.
-    const std::string t = "10 60 -5  20,61,-6\n30\n62 -7\r\n40 63 1\r\n50 64";
-    ASSERT_EQ(ParseImportRows(t.data(), t.size(), 0, c, &rows, nullptr), 1);
-    ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[1].frequency, 20.0f);
-    EXPECT_EQ(rows[2].amplitude, 62.0f);
-    EXPECT_EQ(rows[3].frequency, 40.0f);
-    EXPECT_EQ(rows[3].phase, 1.0f);
-    // Boxes 2, 3 and 5 ticked: frequency in column 1, amplitude in column 2, phase not included (box 4).
     c.include[0] = 0, c.include[3] = 0, c.include[4] = 1;
     c.column_count = 4;
-    const std::string u = "1 100 70 33\r\n2 200 71 34\r\n";
+    const std::string u = "- 100 70 33\r\n2 200 71 34\r\n";
+    std::vector<ImportRow> rows;
     ASSERT_EQ(ParseImportRows(u.data(), u.size(), 0, c, &rows, nullptr), 1);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].frequency, 200.0f);
     EXPECT_EQ(rows[1].amplitude, 71.0f);
     EXPECT_EQ(rows[1].phase, 0.0f);
-    // "Freq" yields the token "e", read as 0; "+1.015140E+001," reads as 10.1514.
-    c = ImportColumns{};
-    const std::string w = "Freq +1.015140E+001, -2.5E-1,\r\n";
-    ASSERT_EQ(ParseImportRows(w.data(), w.size(), 0, c, &rows, nullptr), 1);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].frequency, 0.0f);
-    EXPECT_FLOAT_EQ(rows[0].amplitude, 10.1514f);
-    EXPECT_FLOAT_EQ(rows[0].phase, -0.25f);
 }
 
 TEST(MeasurementImport, RefusalsSayWhyAndChangeNothing) {

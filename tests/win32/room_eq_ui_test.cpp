@@ -146,7 +146,7 @@ TEST_F(RoomEqUi, SavedCaptureOfAKnownRoomThroughDone) {
     std::string caption;
     OpenRoomEq([&](HWND d) {
         Click(d, IDC_ROOMEQ_USE_SAVED);
-        EXPECT_EQ(IsDlgButtonChecked(d, IDC_ROOMEQ_USE_SAVED), BST_CHECKED);
+        EXPECT_EQ(IsDlgButtonChecked(d, IDC_ROOMEQ_USE_SAVED), static_cast<UINT>(BST_CHECKED));
         Click(d, IDC_ROOMEQ_LOCATION_FIRST);
         Pump();
         HDC dc = GetDC(RoomEqMarkerArea);

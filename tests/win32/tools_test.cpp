@@ -291,8 +291,8 @@ TEST_F(ToolsUi, HbtRunsFromTheEditor) {
     HWND d = TransferFunctionWindow;
     ASSERT_NE(d, nullptr);
     for (int k = 0; k < kLinGridPoints; ++k) CurrentDriver->spl_lin[k] = 90.0f;
-    Type(d, IDC_HBT_INPUT_POWER, "1.0");
-    EXPECT_STREQ(DriverInputPower(*CurrentDriver), "1.0");
+    Type(d, IDC_HBT_INPUT_POWER, "1.00000000000000000");  // "Pin" holds 19 characters
+    EXPECT_STREQ(DriverInputPower(*CurrentDriver), "1.00000000000000000");
     Type(d, IDC_HBT_HP_SLOPE, "0");  // no tails: the transform of a flat curve is flat
     Type(d, IDC_HBT_LP_SLOPE, "0");
     EXPECT_STREQ(DriverLowPassSlope(*CurrentDriver), "0");
@@ -336,6 +336,12 @@ TEST_F(ToolsUi, HbtRunsFromTheEditor) {
     recorder_.shown.clear();
     Click(d, IDC_HBT_LOG_RUN);
     EXPECT_EQ(Shown(), std::vector<std::string>{"Input Power Error"});
+    // No help file beside the program: a plain box says so.
+    Click(d, IDC_HBT_HELP);
+    ASSERT_EQ(recorder_.shown.size(), 2u);
+    EXPECT_EQ(recorder_.shown[1].text, "HILBERT.CHM File");
+    EXPECT_EQ(recorder_.shown[1].caption, "HV MEssage");
+    EXPECT_EQ(recorder_.shown[1].icon, MessageIcon::None);
     Click(d, IDCANCEL);
     EXPECT_EQ(TransferFunctionWindow, nullptr);
 }
@@ -497,6 +503,55 @@ TEST_F(ToolsUi, OptimizeChooseAndSaveAnImpulseResponse) {
     EXPECT_EQ(answer, "1 3 48000 " + std::to_string(8 * BlockFrames) + " " + std::to_string(sample));
 }
 
+// "WAV 24bit Stereo, Different Data" writes the second output's response as the dialog's window makes it,
+// though that output was never shown; an output with no response is named and nothing is written.
+TEST_F(ToolsUi, StereoDifferentDataSavesTheSecondOutputsResponse) {
+    // Output 1 flat, output 2 at half level 1 ms (48 samples) later, the others silent. With SPL-only filters
+    // and Method 1 an impulse lands 128 samples in, times the falling window W(2 pi n / (8N - 1)).
+    const int N = BlockFrames;
+    for (int o = 0; o < kOutputCount; ++o) {
+        for (int k = 0; k <= 4 * N; ++k) {
+            OutputSpectrum[o][2 * k] = o == 0 ? 1.0f : o == 1 ? 0.5f : 0.0f;
+            OutputSpectrum[o][2 * k + 1] = 0.0f;
+        }
+        OutputPolarity[o] = 1;
+        OutputDelayMs[o] = o == 1 ? 1.0f : 0.0f;
+    }
+    pr_file->tail.SplOnlyEq = 1;
+    pr_file->tail.HV_Sampling = 1;
+    IrMethod = 0;
+    WideWindow = 0;
+    const std::filesystem::path wav = folder_ / "pair.wav", silent = folder_ / "silent.wav";
+    CommandWithDialog(IDM_EXPORT_IR, [&](HWND d) {
+        Pick(d, IDC_IR_OUTPUT_LIST, 0);
+        Pick(d, IDC_IR_FORMAT_LIST, 4);
+        Pick(d, IDC_IR_SECOND_LIST, 1);
+        PickFile(wav.string());
+        Click(d, IDC_IR_SAVE);
+        Pick(d, IDC_IR_SECOND_LIST, 3);
+        PickFile(silent.string());
+        recorder_.shown.clear();
+        Click(d, IDC_IR_SAVE);
+        EXPECT_EQ(Shown(), std::vector<std::string>{"Output Port 4 Has No Impulse Response"});
+        Click(d, IDCANCEL);
+    });
+    EXPECT_FALSE(std::filesystem::exists(silent));
+    std::ifstream in(wav, std::ios::binary);
+    std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(b.size(), 46u + 48u * N);
+    auto window = [&](int n) {
+        const double t = 2.0 * kPi * n / (8.0 * N - 1.0);
+        return 0.64125 + 0.48829 * std::cos(t) - 0.14128 * std::cos(2 * t) + 0.01168 * std::cos(3 * t);
+    };
+    for (int n = 0; n < 8 * N; ++n) {
+        const unsigned char* f = b.data() + 46 + 6 * n;
+        const int left = f[0] | f[1] << 8 | static_cast<signed char>(f[2]) << 16;
+        const int right = f[3] | f[4] << 8 | static_cast<signed char>(f[5]) << 16;
+        ASSERT_NEAR(left, n == 128 ? 8388000.0 * window(128) : 0.0, 64.0) << n;
+        ASSERT_NEAR(right, n == 176 ? 0.5 * 8388000.0 * window(176) : 0.0, 64.0) << n;
+    }
+}
+
 // ---- Diffraction calculator and plot ---------------------------------------------------------------------
 
 TEST_F(ToolsUi, CalculatorEditsTheOutlineAndPlots) {
@@ -522,6 +577,17 @@ TEST_F(ToolsUi, CalculatorEditsTheOutlineAndPlots) {
     // Draw a 50 x 60 outline with the mouse: Example 2 clears it, Add places the nodes, node 0 closes it.
     Click(d, IDC_DIF_EXAMPLE_2);
     EXPECT_EQ(Baffle->NodeCount, 0);
+    // Plot without a closed outline: the outline's message, owned by the frame.
+    std::vector<HWND> owners;
+    SetMessageHook([this, &owners](const HvMessage& m) {
+        recorder_.shown.push_back(m);
+        owners.push_back(CurrentMessageOwner());
+        return recorder_.answer;
+    });
+    recorder_.shown.clear();
+    Click(d, IDC_DIF_PLOT);
+    EXPECT_EQ(Shown(), std::vector<std::string>{"Unable To Find Closed SPLG (Baffle)"});
+    EXPECT_EQ(owners, std::vector<HWND>{FrameWindow});
     Click(d, IDC_DIF_ADD);
     EXPECT_EQ(TextOf(d), "ADDING NODE");
     auto at = [](int gx, int gy) { return MAKELPARAM(4 * gx + 4, 468 - 4 * gy); };

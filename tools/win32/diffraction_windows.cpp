@@ -320,7 +320,7 @@ int RunDiffractionPlot(HWND dialog) {
         return true;
     });
     if (!prepared) {
-        ShowHvMessages(dialog, messages);
+        ShowHvMessages(FrameWindow, messages);  // the outline's messages are the frame's, as the editing ones
         return 0;
     }
     if (!messages.empty()) {

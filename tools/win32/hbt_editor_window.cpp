@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -136,8 +137,9 @@ void OnInit(HWND dialog) {
     HV_Driver_Data& d = *CurrentDriver;
     for (const EditField& e : kEditFields) {
         SendDlgItemMessageA(dialog, e.id, EM_LIMITTEXT, e.chars, 0);
-        char text[kTextField + 1] = {};
-        std::snprintf(text, sizeof text, "%.*s", kTextField - 1, e.field(d));
+        // A field is shown up to its width less the NUL (a record from elsewhere may hold more than typed).
+        char text[kInputPowerField + 1] = {};
+        std::snprintf(text, sizeof text, "%.*s", std::max(e.chars, kTextField - 1), e.field(d));
         SetDlgItemTextA(dialog, e.id, text);
     }
     Check(dialog, IDC_HBT_PHASE_DISTANCE, DriverPhaseDistance(d));
@@ -225,7 +227,7 @@ void OnCommand(HWND dialog, int id) {
                                                                         SW_SHOWNORMAL));
             if (result <= 32) {
                 HvMessage m{kHbtHelpMissing, kHbtHelpCaption};
-                m.icon = MessageIcon::Information;  // a plain box
+                m.icon = MessageIcon::None;  // a plain box
                 ShowHvMessage(dialog, m);
             }
             break;

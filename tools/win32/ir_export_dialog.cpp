@@ -298,6 +298,8 @@ void SaveResponse(HWND dialog) {
     // The dialog itself is modal: the keys stay quiet until it closes, not only while the picker is open.
     const int before = ModalDialogOpen.exchange(1);
     if (RunFilePicker(dialog, IrSaveFilePicker(), IrSaveFileName, IrSaveFileTitle)) {
+        // Each channel as the dialog's window makes it now, not as some earlier build (or none) left it.
+        BuildResponsesToSave();
         IrWriteRequest r;
         r.format = static_cast<int32_t>(IrDialog.IrFileFormat);
         r.left = OutputImpulseResponse[IrDialog.IrOutput];
@@ -305,6 +307,8 @@ void SaveResponse(HWND dialog) {
         r.N = BlockFrames;
         r.SplOnlyEq = pr_file->tail.SplOnlyEq;
         r.sample_rate = SampleRateOf(pr_file->tail.HV_Sampling);
+        r.left_output = static_cast<int>(IrDialog.IrOutput);
+        r.right_output = static_cast<int>(IrDialog.IrSecondOutput);
         WriteImpulseResponseFile(IrSaveFileName, r, &messages);
     }
     ModalDialogOpen = before;
