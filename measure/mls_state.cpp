@@ -9,7 +9,6 @@
 #include "app/global_records.h"
 #include "app/preferences.h"
 #include "app/settings.h"
-#include "design/element_dialogs.h"
 #include "measure/resample.h"
 #include "platform/threads.h"
 #include "tools/driver_repair.h"
@@ -187,12 +186,12 @@ SplSettings CurrentSplSettings(int32_t cursor_bin) {
     s.window_type = MlsSettings.WindowTypeIndex;
     s.window_width = MlsSettings.WindowWidthText;
     s.cursor_bin = cursor_bin;
-    // Read as the dialogs read a number: a delay or a gain that no float holds counts as 0, not as a turn of
-    // the spectrum or a level beyond any curve.
-    s.pulse_delay_ms = ReadDialogNumber(MlsSettings.PulseDelayText, kSettingTextWidth);
+    // As typed (atof, 0 for no number): Calculate SPL refuses a delay or a level outside its range with its
+    // message, where one that no float holds would turn the spectrum or the curves into NaN.
+    s.pulse_delay_ms = std::strtod(MlsSettings.PulseDelayText, nullptr);
     s.cplx_smoothing = MlsSettings.AcquisitionListIndex;
     s.spl_smoothing = MlsSettings.SplSmoothingIndex;
-    s.add_db = ReadDialogNumber(MlsSettings.AddDbToSplText, kSettingTextWidth);
+    s.add_db = std::strtod(MlsSettings.AddDbToSplText, nullptr);
     s.efficiency_db = DriverEfficiency(*CurrentDriver);
     s.use_mike_cal = MlsSettings.MikeCalUse;
     s.use_preamp_cal = MlsSettings.PreampCalUse;

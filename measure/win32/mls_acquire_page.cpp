@@ -382,15 +382,17 @@ void OnCreateCal() {
     ModalDialogOpen = 0;
     if (r != 1) return;
     HCURSOR old = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    MessageList messages;
     if (MlsSettings.MikeCalUse == 1)
         SynthesizeCalibrationCurve(CalTarget::kMike, CalSections, BinFrequencyTable,
                                    reinterpret_cast<CalPoint*>(MikeCalCurve), MlsCurves, CurrentDriver->mike_cal,
-                                   ColourScheme);
+                                   ColourScheme, &messages);
     if (MlsSettings.PreampCalUse == 1)
         SynthesizeCalibrationCurve(CalTarget::kPreamp, CalSections, BinFrequencyTable,
                                    reinterpret_cast<CalPoint*>(PreampCalCurve), MlsCurves, CurrentDriver->preamp_cal,
-                                   ColourScheme);
+                                   ColourScheme, &messages);
     SetCursor(old);
+    ShowMessages(FrameWindow, messages);
     SelectMlsSplPage(1);
 }
 
