@@ -64,7 +64,10 @@ bool AcceptCalSections(CalSectionSet* sections, bool raised[kCalSections], std::
     }
     // Each message names its section as the Linkwitz refusal does: "HP ..." for section 0, "LP ... s" after it.
     auto section_message = [](int s, const char* text) {
-        return (s == 0 ? "HP " : "LP ") + std::string(text) + (s == 0 ? "" : " " + std::to_string(s));
+        std::string m(s == 0 ? "HP " : "LP ");
+        m += text;
+        if (s != 0) m += ' ' + std::to_string(s);
+        return m;
     };
     for (int s = 0; s < kCalSections; ++s) {
         const CalSection& c = sections->sections[s];

@@ -28,6 +28,7 @@ uint8_t* MlsSavedBuffer = nullptr;
 uint32_t MlsSavedCapture24 = 0;
 uint32_t MlsSavedRateIndex = 0;
 uint32_t MlsSavedLengthIndex = 0;
+bool MlsSavedHoldsCapture = false;
 float MlsMeterScale = 1.0f / 1200.0f;
 
 namespace {
@@ -69,11 +70,15 @@ void KeepMlsSavedCapture(uint32_t capture24) {
     MlsSavedCapture24 = capture24 ? 1 : 0;
     MlsSavedRateIndex = MlsSettings.MlsRateIndex;
     MlsSavedLengthIndex = MlsSettings.MlsLengthIndex;
+    MlsSavedHoldsCapture = true;
 }
 
 int AllocateMlsCaptureBuffers() {
     if (!MlsCaptureBuffer) MlsCaptureBuffer = static_cast<uint8_t*>(std::calloc(kMlsCaptureBytes, 1));
-    if (!MlsSavedBuffer) MlsSavedBuffer = static_cast<uint8_t*>(std::calloc(kMlsCaptureBytes, 1));
+    if (!MlsSavedBuffer) {
+        MlsSavedBuffer = static_cast<uint8_t*>(std::calloc(kMlsCaptureBytes, 1));
+        MlsSavedHoldsCapture = false;  // a fresh buffer holds zeros, no measurement
+    }
     if (MlsCaptureBuffer && MlsSavedBuffer) return 0;
     FreeMlsCaptureBuffers();
     return 1;
@@ -84,6 +89,7 @@ void FreeMlsCaptureBuffers() {
     std::free(MlsSavedBuffer);
     MlsCaptureBuffer = nullptr;
     MlsSavedBuffer = nullptr;
+    MlsSavedHoldsCapture = false;
 }
 
 namespace {
@@ -221,9 +227,9 @@ bool BeginMlsRun() {
     return true;
 }
 
-MlsAnalysisResult FinishLiveMlsRun(bool stamps_valid) {
+MlsAnalysisResult FinishLiveMlsRun(bool stamps_valid, bool complete) {
     const uint32_t capture24 = Capture24Bit ? 1 : 0;
-    KeepMlsSavedCapture(capture24);
+    if (complete) KeepMlsSavedCapture(capture24);
     MlsMeterScale = kLiveMeterScale;
     const MlsStartOffset offset = MlsStartOffsetOf(MlsStartTimes, MillisecondsPerTick(CurrentPerformanceCounter()),
                                                    MlsSampleRate(), stamps_valid);
@@ -251,13 +257,23 @@ bool LoadMlsResRun(const std::string& path, MessageList* out, MlsAnalysisResult*
     return true;
 }
 
+bool MlsIrSavable(MessageList* out) {
+    if (EngineRunning.load() != 0 || IrPresent != 1 || !MlsSavedBuffer) return false;
+    if (!MlsSavedHoldsCapture) {
+        // An import or a run that captured nothing left no measurement here: a file of zeros would read as one.
+        AddWarning(out, kMlsNoCaptureToSave);
+        return false;
+    }
+    return true;
+}
+
 int SaveMlsIr(const std::string& path, MessageList* out) {
-    if (EngineRunning.load() != 0 || IrPresent != 1 || !MlsSavedBuffer) return 0;
+    if (!MlsIrSavable(out)) return 0;
     return WriteResFile(path, MlsSavedBuffer, MlsSavedCapture24, MlsSavedRateIndex, MlsSavedLengthIndex, out);
 }
 
-void ApplyWavImport(const ImpulseWav& wav, int channel) {
-    const ImpulseImport r = ImportImpulseWav(wav, channel, MlsImpulseRef, MlsImpulseIn, kMlsImpulseFloats);
+void ApplyWavImport(const ImpulseWav& wav, int channel, MessageList* out) {
+    const ImpulseImport r = ImportImpulseWav(wav, channel, MlsImpulseRef, MlsImpulseIn, kMlsImpulseFloats, out);
     RefPeakIndex = InPeakIndex = 1;
     RefLevelPeak = r.ref_level;
     InLevelPeak = r.in_level;
