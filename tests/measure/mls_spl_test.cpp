@@ -174,7 +174,7 @@ TEST(MlsSpl, SmoothingStopCarriesTheLastValueAndNyquistIsNotNormalised) {
     EXPECT_GT(above, 100);
 }
 
-// The log grid's smoothing, against the Part's passes applied here to the unsmoothed curves of the same
+// The log grid's smoothing, against its passes made here over the unsmoothed curves of the same
 // measurement: "1/6 oct" runs 16 passes of 1, 3, .., 31 points over the SPL, and one 33-point pass over the phase.
 TEST(MlsSpl, LogGridSmoothingFollowsThePasses) {
     SplFixture f;
