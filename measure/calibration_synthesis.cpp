@@ -1,6 +1,8 @@
 #include "measure/calibration_synthesis.h"
 
 #include <cmath>
+#include <cstdio>
+#include <limits>
 
 #include "app/driver_data.h"
 #include "app/global_records.h"
@@ -14,6 +16,7 @@ namespace {
 constexpr int kBins = kSplLinearPoints;
 constexpr double kMikeFloor = 1e-10;
 constexpr double kPreampFloor = 1e-13;
+constexpr float kNotANumber = std::numeric_limits<float>::quiet_NaN();
 
 // The shelves of this dialog, in the design's naming: its falling shelves are the design's rising ones.
 int DesignFamilyOf(uint32_t type) {
@@ -59,12 +62,30 @@ bool AcceptCalSections(CalSectionSet* sections, bool raised[kCalSections], std::
         raised[s] = !(sections->sections[s].cutoff >= 1.0f);
         if (raised[s]) sections->sections[s].cutoff = 1.0f;
     }
+    // Each message names its section as the Linkwitz refusal does: "HP ..." for section 0, "LP ... s" after it.
+    auto section_message = [](int s, const char* text) {
+        std::string m(s == 0 ? "HP " : "LP ");
+        m += text;
+        if (s != 0) m += ' ' + std::to_string(s);
+        return m;
+    };
     for (int s = 0; s < kCalSections; ++s) {
         const CalSection& c = sections->sections[s];
         const bool odd = c.slope == 0 || c.slope == 2 || c.slope == 5 || c.slope == 7;
         if (c.type == kCalTypeLinkwitz && odd) {
-            *refusal = s == 0 ? std::string("HP Option NOT Applicable To Linkwitz Filters")
-                              : "LP Option NOT Applicable To Linkwitz Filters " + std::to_string(s);
+            *refusal = section_message(s, "Option NOT Applicable To Linkwitz Filters");
+            return false;
+        }
+        // A typed number beyond these ranges (or one that is no number) can make the sections' product overflow;
+        // only what the section's type uses is checked (the gain for types 3..7, the Q for type 3).
+        const TypedRange* out_of_range = nullptr;
+        if (c.type >= kCalTypeBypass) continue;
+        const bool uses_gain = c.type >= kCalTypeQParametric, uses_q = c.type == kCalTypeQParametric;
+        if (!InTypedRange(c.cutoff, kCalCutoffRange, nullptr)) out_of_range = &kCalCutoffRange;
+        else if (uses_gain && !InTypedRange(c.gain, kCalGainRange, nullptr)) out_of_range = &kCalGainRange;
+        else if (uses_q && !InTypedRange(c.q, kCalQRange, nullptr)) out_of_range = &kCalQRange;
+        if (out_of_range) {
+            *refusal = section_message(s, out_of_range->message);
             return false;
         }
     }
@@ -72,49 +93,73 @@ bool AcceptCalSections(CalSectionSet* sections, bool raised[kCalSections], std::
     return true;
 }
 
-void SynthesizeCalibrationCurve(CalTarget target, const CalSectionSet& sections, const float* bin_frequency,
+namespace {
+
+// The curve's point at frequency f: the product of the five sections, inverted when set, in dB and degrees.
+CalPoint CalibrationPoint(const CalSectionSet& sections, float f, double floor) {
+    double re = 1.0, im = 0.0;
+    for (uint32_t s = 0; s < kCalSections; ++s) {
+        const CalSection& c = sections.sections[s];
+        const CalResponse h = FilterSectionResponse(sections, f, c.type, c.slope, c.cutoff, s);
+        const double r = re * h.re - im * h.im;
+        im = re * h.im + im * h.re;
+        re = r;
+    }
+    if (!std::isfinite(re) || !std::isfinite(im)) return CalPoint{kNotANumber, kNotANumber};  // refused by the caller
+    if (sections.invert == 1) {
+        double n = re * re + im * im;
+        if (!(n >= floor)) {
+            // Held at the floor first: the inverse of nothing is the floor's opposite. The magnitude comes from
+            // hypot, since n itself may have underflowed where re and im have not.
+            const double magnitude = std::hypot(re, im);
+            if (magnitude > 0.0) {
+                const double scale = std::sqrt(floor) / magnitude;
+                re *= scale;
+                im *= scale;
+            } else {
+                re = std::sqrt(floor);
+                im = 0.0;
+            }
+            n = floor;
+        }
+        re = re / n;
+        im = -im / n;
+    }
+    const float spl = static_cast<float>(10.0 * std::log10(re * re + im * im + floor));
+    const float phase = static_cast<float>(kSplDegreesPerRadian * std::atan2(im, re == 0.0 ? 1e-6 : re));
+    return CalPoint{spl, phase};
+}
+
+}  // namespace
+
+bool SynthesizeCalibrationCurve(CalTarget target, const CalSectionSet& sections, const float* bin_frequency,
                                 CalPoint* curve, PlotCurve* mls_curves, CalPoint* driver_copy,
-                                const ColourEntry* colours) {
+                                const ColourEntry* colours, MessageList* out) {
     const bool mike = target == CalTarget::kMike;
     const double floor = mike ? kMikeFloor : kPreampFloor;
+    // The whole curve is checked before any of it is stored: a point that is not a number would reach every
+    // measurement that uses the curve.
+    for (int k = 0; k < kBins; ++k) {
+        const CalPoint p = CalibrationPoint(sections, bin_frequency[k], floor);
+        if (!std::isfinite(p.spl_db) || !std::isfinite(p.phase_deg)) {
+            char text[160];
+            std::snprintf(text, sizeof text, kCalCurveNotFinite, static_cast<double>(bin_frequency[k]));
+            AddWarning(out, text);
+            return false;
+        }
+    }
     PlotCurve& spl_slot = mls_curves[mike ? 25 : 27];
     PlotCurve& phase_slot = mls_curves[mike ? 26 : 28];
     for (int k = 0; k < kBins; ++k) {
-        const float f = bin_frequency[k];
-        double re = 1.0, im = 0.0;
-        for (uint32_t s = 0; s < kCalSections; ++s) {
-            const CalSection& c = sections.sections[s];
-            const CalResponse h = FilterSectionResponse(sections, f, c.type, c.slope, c.cutoff, s);
-            const double r = re * h.re - im * h.im;
-            im = re * h.im + im * h.re;
-            re = r;
-        }
-        if (sections.invert == 1) {
-            double n = re * re + im * im;
-            if (!(n >= floor)) {
-                // Held at the floor first: the inverse of nothing is the floor's opposite.
-                if (n > 0.0) {
-                    const double scale = std::sqrt(floor / n);
-                    re *= scale;
-                    im *= scale;
-                } else {
-                    re = std::sqrt(floor);
-                    im = 0.0;
-                }
-                n = floor;
-            }
-            re = re / n;
-            im = -im / n;
-        }
-        const float spl = static_cast<float>(10.0 * std::log10(re * re + im * im + floor));
-        const float phase = static_cast<float>(kSplDegreesPerRadian * std::atan2(im, re == 0.0 ? 1e-6 : re));
-        curve[k] = CalPoint{spl, phase};
-        driver_copy[k] = CalPoint{spl, phase};
-        spl_slot.Values[k] = spl;
-        phase_slot.Values[k] = phase;
+        const CalPoint p = CalibrationPoint(sections, bin_frequency[k], floor);
+        curve[k] = p;
+        driver_copy[k] = p;
+        spl_slot.Values[k] = p.spl_db;
+        phase_slot.Values[k] = p.phase_deg;
     }
     ShowWithPen(spl_slot, colours[mike ? 5 : 3]);
     ShowWithPen(phase_slot, colours[mike ? 6 : 4]);
+    return true;
 }
 
 std::string CalConstructionRefusal(uint32_t use_mike, uint32_t use_preamp) {

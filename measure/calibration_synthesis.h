@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "app/messages.h"
+#include "measure/mls_spl.h"
+
 struct CalPoint;
 struct ColourEntry;
 struct PlotCurve;
@@ -14,6 +17,7 @@ struct PlotCurve;
 inline constexpr int kCalSections = 5;
 inline constexpr int kCalFilterTypes = 9;
 inline constexpr int kCalTypeLinkwitz = 2;
+inline constexpr uint32_t kCalTypeQParametric = 3;
 inline constexpr int kCalTypeBypass = 8;
 inline constexpr const char* kCalFilterTypeNames[kCalFilterTypes] = {
     "Bessel", "Butterworth", "Linkwitz", "Q-Parametric", "Shelving-6dB", "Shelving-12dB", "Shelving+6dB",
@@ -44,18 +48,27 @@ struct CalResponse {
 CalResponse FilterSectionResponse(const CalSectionSet& sections, float f, uint32_t type, uint32_t slope, float cutoff,
                                   uint32_t section);
 
-// "Done": cut-offs below 1 Hz raised to 1 (raised[s] says which), then the first odd-order Linkwitz section
-// refused with its message. True when the dialog may end.
+// What the sections' typed numbers may be.
+inline constexpr TypedRange kCalGainRange{-100.0, 100.0, "Gain Is Out Of Range (-100.....+100dB)"};
+inline constexpr TypedRange kCalCutoffRange{1.0, 1000000.0, "Cut-off Frequency Is Out Of Range (1.....1000000Hz)"};
+inline constexpr TypedRange kCalQRange{0.0, 1000.0, "Q Is Out Of Range (0.....1000)"};
+inline constexpr const char* kCalCurveNotFinite =
+    "The Calibration Curve Is Out Of Range At %.2f Hz\nNothing Was Changed";
+
+// "Done": cut-offs below 1 Hz raised to 1 (raised[s] says which), then the first section that is an odd-order
+// Linkwitz, or whose cut-off, gain or Q (as far as its type uses them) lies outside its range, refused with its
+// message ("HP ..." for section 0, "LP ... s" for section s). True when the dialog may end.
 bool AcceptCalSections(CalSectionSet* sections, bool raised[kCalSections], std::string* refusal);
 
 enum class CalTarget { kMike, kPreamp };
 // The product of the five sections at every bin (inverted when set), into the curve, the two display slots
 // (25/26 microphone, 27/28 preamp: values, visible, pens of colour entries 5/6 or 3/4) and the driver's copy.
 // A product too small to invert is held at the curve's floor first (-100 dB microphone, -130 dB preamp), so
-// its inverse is the floor's opposite instead of a division by zero.
-void SynthesizeCalibrationCurve(CalTarget target, const CalSectionSet& sections, const float* bin_frequency,
+// its inverse is the floor's opposite instead of a division by zero. A curve with a point that is not a finite
+// number is refused whole (false, with a message naming the frequency): nothing is written.
+bool SynthesizeCalibrationCurve(CalTarget target, const CalSectionSet& sections, const float* bin_frequency,
                                 CalPoint* curve, PlotCurve* mls_curves, CalPoint* driver_copy,
-                                const ColourEntry* colours);
+                                const ColourEntry* colours, MessageList* out);
 
 // The page's refusals of construction and export (both "Use It" boxes, or neither for the export, which would
 // otherwise write an empty file): the message, or "" when the command may go on.

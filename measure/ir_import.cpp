@@ -65,6 +65,25 @@ bool ParseValue(std::string_view run, float* value) {
     return true;
 }
 
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// "nan", "inf" or "infinity" in any case, standing as a word from position i: what another program writes for a
+// value that is not a number. Read as a separator it would drop the sample and shift every later one.
+bool NonFiniteWordAt(std::string_view line, std::size_t i) {
+    if (i >= line.size() || !IsLetter(line[i]) || (i > 0 && (IsLetter(line[i - 1]) || IsNumberChar(line[i - 1]))))
+        return false;
+    std::size_t end = i;
+    std::string word;
+    while (end < line.size() && IsLetter(line[end])) word += static_cast<char>(line[end++] | 0x20);
+    return word == "nan" || word == "inf" || word == "infinity";
+}
+
+bool HoldsNonFiniteWord(std::string_view line, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i)
+        if (NonFiniteWordAt(line, i)) return true;
+    return false;
+}
+
 std::string LineForMessage(std::string_view line) {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
     constexpr std::size_t kShown = 60;
@@ -82,9 +101,14 @@ float LargestMagnitude(const float* x, std::size_t count) {
 }  // namespace
 
 bool ReadImpulseWav(const std::string& path, ImpulseWav* wav, MessageList* out) {
+    // Only a regular file is opened: opening a pipe or a device would wait for a writer that never comes.
     const long long file_size = RawFileSize(path);
+    if (file_size < 0) {
+        AddWarning(out, kWavOpenFailed);
+        return false;
+    }
     std::ifstream f(path, std::ios::binary);
-    if (file_size < 0 || !f) {
+    if (!f) {
         AddWarning(out, kWavOpenFailed);
         return false;
     }
@@ -160,7 +184,8 @@ HvMessage ImportLeftChannelMessage() {
     return m;
 }
 
-ImpulseImport ImportImpulseWav(const ImpulseWav& wav, int channel, float* ref, float* in, std::size_t capacity) {
+ImpulseImport ImportImpulseWav(const ImpulseWav& wav, int channel, float* ref, float* in, std::size_t capacity,
+                               MessageList* out) {
     ImpulseImport r;
     const std::size_t width = wav.bits_per_sample / 8;
     const std::size_t block = width * wav.channels;
@@ -182,6 +207,12 @@ ImpulseImport ImportImpulseWav(const ImpulseWav& wav, int channel, float* ref, f
         in[kWavImportStart + k] = v;
     }
     r.samples = static_cast<int32_t>(k);
+    const std::size_t in_file = block > 0 && n >= (c + 1) * width ? (n - (c + 1) * width) / block + 1 : 0;
+    if (in_file > k) {
+        char text[160];
+        std::snprintf(text, sizeof text, kWavImportCut, static_cast<long long>(in_file), static_cast<long long>(k));
+        AddWarning(out, text);
+    }
     if (capacity > kWavReferencePulseIndex) ref[kWavReferencePulseIndex] = kWavReferencePulse;
     const std::size_t span = std::min(capacity, std::max<std::size_t>(kWavImportStart + k, kWavReferencePulseIndex + 1));
     r.ref_level = LargestMagnitude(ref, span);
@@ -192,7 +223,8 @@ ImpulseImport ImportImpulseWav(const ImpulseWav& wav, int channel, float* ref, f
 bool ImportImpulseText(const std::string& path, float* ref, float* in, std::size_t capacity, ImpulseImport* result,
                        MessageList* out) {
     const long long size = RawFileSize(path);
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f;
+    if (size >= 0) f.open(path, std::ios::binary);  // a pipe or a device is never opened (it would block)
     if (size < 0 || !f) {
         if (out) {
             HvMessage m = WarningMessage(path);
@@ -206,27 +238,41 @@ bool ImportImpulseText(const std::string& path, float* ref, float* in, std::size
     values.reserve(4096);
     std::string line;
     int line_number = 0;
+    auto refuse_line = [&] {
+        AddWarning(out, std::string(kTextNotRecognized) + "\nLine " + std::to_string(line_number) + ": " +
+                            LineForMessage(line));
+        return false;
+    };
     while (values.size() < limit && std::getline(f, line)) {
         ++line_number;
         std::size_t i = 0;
         while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-        if (i == line.size() || !IsNumberChar(line[i])) continue;  // blank, header or comment line
+        if (i == line.size() || !IsNumberChar(line[i])) {
+            // A blank, header or comment line, unless it starts with a value that is not a number.
+            if (NonFiniteWordAt(line, i)) return refuse_line();
+            continue;
+        }
         while (i < line.size() && values.size() < limit) {
+            const std::size_t gap = i;
             while (i < line.size() && !IsNumberChar(line[i])) ++i;
+            if (HoldsNonFiniteWord(line, gap, i)) return refuse_line();
             const std::size_t start = i;
             while (i < line.size() && IsNumberChar(line[i])) ++i;
             if (i == start) break;
             float v;
-            if (!ParseValue(std::string_view(line).substr(start, i - start), &v)) {
-                AddWarning(out, std::string(kTextNotRecognized) + "\nLine " + std::to_string(line_number) + ": " +
-                                    LineForMessage(line));
-                return false;
-            }
+            // "1.#INF" and its kin: the digits are only the start of a value that is not a number.
+            if (!ParseValue(std::string_view(line).substr(start, i - start), &v) || (i < line.size() && line[i] == '#'))
+                return refuse_line();
             values.push_back(v);
         }
     }
     if (f.bad()) {
         AddWarning(out, path);
+        return false;
+    }
+    if (values.empty()) {
+        // Not an impulse response of silence: a file without a single value.
+        AddWarning(out, std::string(kTextNotRecognized) + "\n" + kTextNoValues);
         return false;
     }
     std::memcpy(in, values.data(), values.size() * sizeof(float));

@@ -29,6 +29,9 @@ inline constexpr const char* kWavUnsupported = "Only 16 or 24 Bit PCM WAV Files 
 inline constexpr const char* kImportLeftQuestion = "Importing LEFT Channel? [Press YES]\nImporting RIGHT Channel [Press NO]";
 inline constexpr const char* kTextImportCaption = "Warning !! Importing Impulse Response TXT File";
 inline constexpr const char* kTextNotRecognized = "This Impulse Response File is NOT Recognized";
+inline constexpr const char* kTextNoValues = "It Holds No Value";
+inline constexpr const char* kWavImportCut =
+    "This WAV File Holds %lld Samples Of The Channel\nOnly The First %lld Were Imported";
 
 // A WAV file read as far as the import needs it.
 struct ImpulseWav {
@@ -56,14 +59,17 @@ struct ImpulseImport {
 };
 
 // The chosen channel (0 left, 1 right; a mono file has only 0) of a file ReadImpulseWav accepted, into
-// in[50 ..] on the 16-bit scale (24-bit samples divided by 256), as far as `capacity` entries reach; the
-// reference pulse 32000 at ref[51]. Both channels are expected cleared over `capacity` entries.
-ImpulseImport ImportImpulseWav(const ImpulseWav& wav, int channel, float* ref, float* in, std::size_t capacity);
+// in[50 ..] on the 16-bit scale (24-bit samples divided by 256), as far as `capacity` entries reach (a longer
+// channel is cut there, and a warning says how much was left out); the reference pulse 32000 at ref[51]. Both
+// channels are expected cleared over `capacity` entries.
+ImpulseImport ImportImpulseWav(const ImpulseWav& wav, int channel, float* ref, float* in, std::size_t capacity,
+                               MessageList* out = nullptr);
 
 // A text file: every run of the characters 0-9 - . + E e is one value, scaled by 400,000 into in[0 ..], at most
 // 256,000 of them; the reference pulse 32500 at ref[52]. Lines that start with anything else (headers,
-// comments) are passed over; a run on a value line that is not a number refuses the file with a message that
-// names the line, and nothing is imported. On success adds the notice "File=%d bytes, Data=%d points".
+// comments) are passed over; a run on a value line that is not a number, or a "nan" or "inf" anywhere a value
+// could stand, refuses the file with a message that names the line, and nothing is imported; so does a file
+// without any value. On success adds the notice "File=%d bytes, Data=%d points".
 // Returns false when nothing was imported (a file that does not open: the path under "Unable To Open").
 bool ImportImpulseText(const std::string& path, float* ref, float* in, std::size_t capacity, ImpulseImport* result,
                        MessageList* out);

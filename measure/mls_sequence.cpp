@@ -155,6 +155,18 @@ void BuildEmphasisedSequence(const MlsStimulusSettings& s, const MlsStimulusBuff
     for (int i = 0; i < L; ++i) r[L - 1 - i] = h[b.tables.tagL[i]];
 }
 
+// Both widths scale e as level 1 scales the plain sequence (320, and 83,386 x 256 = 21,346,816), so the factor
+// that gives e an RMS of `level` gives the samples the plain stimulus's RMS.
+double MlsEmphasisGain(const float* e, int L, uint32_t level) {
+    double sum = 0.0;
+    for (int i = 0; i < L; ++i) sum += static_cast<double>(e[i]) * e[i];
+    const double rms = L > 0 ? std::sqrt(sum / L) : 0.0;
+    const double A = level > 100 ? 100.0 : static_cast<double>(level);
+    if (!(A > 0.0 && rms > 0.0 && std::isfinite(rms))) return 0.0;
+    const double g = A / rms;
+    return std::isfinite(g) ? g : 0.0;
+}
+
 }  // namespace
 
 int MlsTapCount(int order) {
@@ -240,7 +252,13 @@ int GenerateMlsStimulus(const MlsStimulusSettings& s, const MlsStimulusBuffers& 
     const int32_t o = ClampMlsOutputDelay(s.output_delay, s.order, s.capture24);
     const int32_t A = static_cast<int32_t>(s.level > 100 ? 100 : s.level);
     const bool emphasis = s.pre_emphasis_ms > 0.0 && std::isfinite(s.pre_emphasis_ms);
-    if (emphasis) BuildEmphasisedSequence(s, b);
+    double gain = 0.0;
+    if (emphasis) {
+        BuildEmphasisedSequence(s, b);
+        // The output level sets the emphasised sequence's power as it sets the plain one's: the same level gives
+        // the same RMS, whatever the time constant, and level 0 gives silence.
+        gain = MlsEmphasisGain(b.reversed, L, s.level);
+    }
     const float* e = b.reversed;
     const uint32_t* bits = b.tables.bits;
 
@@ -253,7 +271,7 @@ int GenerateMlsStimulus(const MlsStimulusSettings& s, const MlsStimulusBuffers& 
                 out[2 * i] = out[2 * i + 1] = plain;
                 continue;
             }
-            const int32_t emphasised = MlsEmphasisedSample(e[i], 1);
+            const int32_t emphasised = MlsEmphasisedSample(gain * e[i], 1);
             out[2 * i] = s.pre_emphasis_both ? emphasised : plain;
             out[2 * i + 1] = emphasised;
         }
@@ -267,7 +285,7 @@ int GenerateMlsStimulus(const MlsStimulusSettings& s, const MlsStimulusBuffers& 
                 if (i < L - kMlsSilentTail16) out[2 * i] = out[2 * i + 1] = plain;
                 continue;
             }
-            const auto emphasised = static_cast<int16_t>(MlsEmphasisedSample(e[i], 0));
+            const auto emphasised = static_cast<int16_t>(MlsEmphasisedSample(gain * e[i], 0));
             out[2 * i] = s.pre_emphasis_both ? emphasised : plain;
             out[2 * i + 1] = emphasised;
         }

@@ -99,5 +99,6 @@ int32_t MlsEmphasisedSample(double e, uint32_t capture24);
 // Returns L.
 int GenerateMls(int order, uint32_t level, int32_t output_delay, const MlsStimulusBuffers& b);
 
-// Sequence, tables and the stereo stimulus, pre-emphasised when s.pre_emphasis_ms > 0. Returns L.
+// Sequence, tables and the stereo stimulus, pre-emphasised when s.pre_emphasis_ms > 0 (at the RMS the plain
+// stimulus has at the same level). Returns L.
 int GenerateMlsStimulus(const MlsStimulusSettings& s, const MlsStimulusBuffers& b);

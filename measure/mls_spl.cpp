@@ -9,6 +9,7 @@
 #include "engine/fft.h"
 #include "measure/ir_windows.h"
 #include "measure/mls_analysis.h"
+#include "tools/driver_fields.h"
 
 namespace {
 
@@ -253,9 +254,21 @@ void StoreSlots(const SplSettings& s, const SplBuffers& b) {
     *b.phase_slot = (m + 1) % kMlsSlotPairs;
 }
 
-double Finite(double v) { return std::isfinite(v) ? v : 0.0; }
+bool DriverCurvesFinite(const HV_Driver_Data& d) {
+    for (int j = 0; j < kSplLogPoints; ++j)
+        if (!std::isfinite(d.spl_log[j]) || !std::isfinite(d.phase_log[j])) return false;
+    for (int k = 0; k < kSplLinearPoints; ++k)
+        if (!std::isfinite(d.spl_lin[k]) || !std::isfinite(d.phase_lin[k])) return false;
+    return true;
+}
 
 }  // namespace
+
+bool InTypedRange(double v, const TypedRange& range, MessageList* out) {
+    if (FitsFloat(v) && v >= range.lowest && v <= range.highest) return true;
+    AddWarning(out, range.message);
+    return false;
+}
 
 int SplSmoothingPasses(uint32_t spl_smoothing_index) {
     return spl_smoothing_index < 5 ? (1 << (5 - spl_smoothing_index)) / 2 : 0;
@@ -313,6 +326,8 @@ SplResult CalculateSpl(const SplSettings& s, const SplBuffers& b, MessageList* o
         AddWarning(out, kSplWindowBeforeCursor);
         return SplResult::kWindowBeforeCursor;
     }
+    if (!InTypedRange(s.add_db, kAddDbRange, out) || !InTypedRange(s.pulse_delay_ms, kPulseDelayRange, out))
+        return SplResult::kOutOfRange;
 
     ResetResults(b);
     BuildIrWindow(s.window_type, s.window_width, s.order, b.ir_window, b.ir_window_two_sided);
@@ -322,7 +337,7 @@ SplResult CalculateSpl(const SplSettings& s, const SplBuffers& b, MessageList* o
     for (float* a : {b.re, b.im, b.copy, b.ref_bin_phase}) std::memset(a, 0, kMlsPassEntries * sizeof(float));
     std::memset(b.spectrum, 0, 2 * static_cast<std::size_t>(L) * sizeof(float));
     const uint32_t level = s.cplx_smoothing;
-    const double add_db = Finite(s.add_db);
+    const double add_db = s.add_db;
     int32_t bin_of_point[kSplLogPoints];
 
     // Reference pass: the segment from the response's time zero.
@@ -365,7 +380,7 @@ SplResult CalculateSpl(const SplSettings& s, const SplBuffers& b, MessageList* o
         b.spectrum[2 * i] = x * b.ir_window_two_sided[i];
     }
     ComplexFft(2 * L, -1, b.spectrum, b.fft.bit_reverse, b.fft.twiddle);
-    Rotate(b.spectrum, L, delta, Finite(s.pulse_delay_ms) / 1000.0);
+    Rotate(b.spectrum, L, delta, s.pulse_delay_ms / 1000.0);
     const int in_stop = SmoothSpectrum(b, L, level, method);
     for (int i = in_stop > 0 ? in_stop : 1; i < L; ++i) {
         b.re[i] = b.re[i - 1];
@@ -421,6 +436,13 @@ SplResult CalculateSpl(const SplSettings& s, const SplBuffers& b, MessageList* o
     SmoothCurveCascade(d->spl_lin, kSplLinearPoints, passes, b.copy, method);
     SmoothCurveCascade(d->phase_lin, kSplLinearPoints, passes, b.copy, method);
 
+    // A response beyond float range (an imported impulse of absurd size, a calibration curve far out) would fill
+    // the curves with inf and NaN: the driver keeps the reset curves instead, and the plots are not touched.
+    if (!DriverCurvesFinite(*d)) {
+        ResetResults(b);
+        AddWarning(out, kSplNotFinite);
+        return SplResult::kNotFinite;
+    }
     StoreSlots(s, b);
     return SplResult::kStored;
 }

@@ -25,7 +25,18 @@ inline constexpr int kSplSmoothingChoices = 6;          // "1/6 oct" .. "1/96 oc
 inline constexpr int kMlsSlotPairs = 10;                // SPL slots 0..9, phase slots 10..19
 inline constexpr double kTwoSidedAdvanceSamples = 9.86; // two-sided windows: the reference pass's advance
 
+// A typed level, gain or delay of the measurement pages: what it may be, and what is said when it is not.
+struct TypedRange {
+    double lowest, highest;
+    const char* message;
+};
+inline constexpr TypedRange kAddDbRange{-200.0, 200.0, "Add dB To SPL Is Out Of Range (-200.....+200dB)"};
+inline constexpr TypedRange kPulseDelayRange{-1000.0, 1000.0, "Pulse Delay Is Out Of Range (-1000.....+1000ms)"};
+// True when v is a finite number that a float holds and lies within the range; otherwise adds its message.
+bool InTypedRange(double v, const TypedRange& range, MessageList* out);
+
 inline constexpr const char* kSplNoImpulse = "Please Generate Impulse Response First";
+inline constexpr const char* kSplNotFinite = "The Response Is Out Of Range: No SPL Was Stored";
 inline constexpr const char* kSplWindowTooLong = "Please reduce Timw Window Length";
 inline constexpr const char* kSplWindowBeforeCursor = "Please reduce Time Window Length\n OR Re-position the Time Window";
 
@@ -53,10 +64,10 @@ struct SplSettings {
     uint32_t window_type = 1;       // MlsWindowType
     const char* window_width = "30000";
     int32_t cursor_bin = 50;        // where the measured segment starts
-    double pulse_delay_ms = 0.0;    // atof(MlsPulseDelay)
+    double pulse_delay_ms = 0.0;    // atof(MlsPulseDelay), within kPulseDelayRange
     uint32_t cplx_smoothing = 1;    // CplxSmoothingIndex
     uint32_t spl_smoothing = 2;     // SplSmoothingIndex
-    double add_db = 0.0;            // atof(AddDbText)
+    double add_db = 0.0;            // atof(AddDbText), within kAddDbRange
     double efficiency_db = 90.0;    // the driver's efficiency text, subtracted in the plotted copy only
     uint32_t use_mike_cal = 0;
     uint32_t use_preamp_cal = 0;
@@ -94,13 +105,16 @@ enum class SplResult {
     kNoImpulse,            // "Please Generate Impulse Response First": nothing changed
     kWindowTooLong,        // "Please reduce Timw Window Length": nothing changed
     kWindowBeforeCursor,   // the two-line message: nothing changed
+    kOutOfRange,           // "Add dB" or the pulse delay outside its range, with its message: nothing changed
+    kNotFinite,            // a level or phase that is not a number: the driver curves left reset, no slots stored
 };
 
 // How the three long loops are computed: running sums and increasing walks, or each value summed and searched
 // anew (the reference the fast form is checked against).
 enum class SplMethod { kFast, kLiteral };
 
-// The whole calculation. Every check comes before the driver curves are reset, so a refusal changes nothing.
+// The whole calculation. Every check of the settings comes before the driver curves are reset, so such a refusal
+// changes nothing; a result that is not finite everywhere is never stored.
 SplResult CalculateSpl(const SplSettings& s, const SplBuffers& b, MessageList* out, SplMethod method = SplMethod::kFast);
 
 // The kernels, exposed for their tests and for the benchmark.

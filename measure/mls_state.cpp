@@ -9,7 +9,6 @@
 #include "app/global_records.h"
 #include "app/preferences.h"
 #include "app/settings.h"
-#include "design/element_dialogs.h"
 #include "measure/resample.h"
 #include "platform/threads.h"
 #include "tools/driver_repair.h"
@@ -29,6 +28,7 @@ uint8_t* MlsSavedBuffer = nullptr;
 uint32_t MlsSavedCapture24 = 0;
 uint32_t MlsSavedRateIndex = 0;
 uint32_t MlsSavedLengthIndex = 0;
+bool MlsSavedHoldsCapture = false;
 float MlsMeterScale = 1.0f / 1200.0f;
 
 namespace {
@@ -70,11 +70,15 @@ void KeepMlsSavedCapture(uint32_t capture24) {
     MlsSavedCapture24 = capture24 ? 1 : 0;
     MlsSavedRateIndex = MlsSettings.MlsRateIndex;
     MlsSavedLengthIndex = MlsSettings.MlsLengthIndex;
+    MlsSavedHoldsCapture = true;
 }
 
 int AllocateMlsCaptureBuffers() {
     if (!MlsCaptureBuffer) MlsCaptureBuffer = static_cast<uint8_t*>(std::calloc(kMlsCaptureBytes, 1));
-    if (!MlsSavedBuffer) MlsSavedBuffer = static_cast<uint8_t*>(std::calloc(kMlsCaptureBytes, 1));
+    if (!MlsSavedBuffer) {
+        MlsSavedBuffer = static_cast<uint8_t*>(std::calloc(kMlsCaptureBytes, 1));
+        MlsSavedHoldsCapture = false;  // a fresh buffer holds zeros, no measurement
+    }
     if (MlsCaptureBuffer && MlsSavedBuffer) return 0;
     FreeMlsCaptureBuffers();
     return 1;
@@ -85,6 +89,7 @@ void FreeMlsCaptureBuffers() {
     std::free(MlsSavedBuffer);
     MlsCaptureBuffer = nullptr;
     MlsSavedBuffer = nullptr;
+    MlsSavedHoldsCapture = false;
 }
 
 namespace {
@@ -187,12 +192,12 @@ SplSettings CurrentSplSettings(int32_t cursor_bin) {
     s.window_type = MlsSettings.WindowTypeIndex;
     s.window_width = MlsSettings.WindowWidthText;
     s.cursor_bin = cursor_bin;
-    // Read as the dialogs read a number: a delay or a gain that no float holds counts as 0, not as a turn of
-    // the spectrum or a level beyond any curve.
-    s.pulse_delay_ms = ReadDialogNumber(MlsSettings.PulseDelayText, kSettingTextWidth);
+    // As typed (atof, 0 for no number): Calculate SPL refuses a delay or a level outside its range with its
+    // message, where one that no float holds would turn the spectrum or the curves into NaN.
+    s.pulse_delay_ms = std::strtod(MlsSettings.PulseDelayText, nullptr);
     s.cplx_smoothing = MlsSettings.AcquisitionListIndex;
     s.spl_smoothing = MlsSettings.SplSmoothingIndex;
-    s.add_db = ReadDialogNumber(MlsSettings.AddDbToSplText, kSettingTextWidth);
+    s.add_db = std::strtod(MlsSettings.AddDbToSplText, nullptr);
     s.efficiency_db = DriverEfficiency(*CurrentDriver);
     s.use_mike_cal = MlsSettings.MikeCalUse;
     s.use_preamp_cal = MlsSettings.PreampCalUse;
@@ -222,9 +227,9 @@ bool BeginMlsRun() {
     return true;
 }
 
-MlsAnalysisResult FinishLiveMlsRun(bool stamps_valid) {
+MlsAnalysisResult FinishLiveMlsRun(bool stamps_valid, bool complete) {
     const uint32_t capture24 = Capture24Bit ? 1 : 0;
-    KeepMlsSavedCapture(capture24);
+    if (complete) KeepMlsSavedCapture(capture24);
     MlsMeterScale = kLiveMeterScale;
     const MlsStartOffset offset = MlsStartOffsetOf(MlsStartTimes, MillisecondsPerTick(CurrentPerformanceCounter()),
                                                    MlsSampleRate(), stamps_valid);
@@ -252,13 +257,23 @@ bool LoadMlsResRun(const std::string& path, MessageList* out, MlsAnalysisResult*
     return true;
 }
 
+bool MlsIrSavable(MessageList* out) {
+    if (EngineRunning.load() != 0 || IrPresent != 1 || !MlsSavedBuffer) return false;
+    if (!MlsSavedHoldsCapture) {
+        // An import or a run that captured nothing left no measurement here: a file of zeros would read as one.
+        AddWarning(out, kMlsNoCaptureToSave);
+        return false;
+    }
+    return true;
+}
+
 int SaveMlsIr(const std::string& path, MessageList* out) {
-    if (EngineRunning.load() != 0 || IrPresent != 1 || !MlsSavedBuffer) return 0;
+    if (!MlsIrSavable(out)) return 0;
     return WriteResFile(path, MlsSavedBuffer, MlsSavedCapture24, MlsSavedRateIndex, MlsSavedLengthIndex, out);
 }
 
-void ApplyWavImport(const ImpulseWav& wav, int channel) {
-    const ImpulseImport r = ImportImpulseWav(wav, channel, MlsImpulseRef, MlsImpulseIn, kMlsImpulseFloats);
+void ApplyWavImport(const ImpulseWav& wav, int channel, MessageList* out) {
+    const ImpulseImport r = ImportImpulseWav(wav, channel, MlsImpulseRef, MlsImpulseIn, kMlsImpulseFloats, out);
     RefPeakIndex = InPeakIndex = 1;
     RefLevelPeak = r.ref_level;
     InLevelPeak = r.in_level;

@@ -27,7 +27,11 @@ extern uint8_t* MlsSavedBuffer;
 extern uint32_t MlsSavedCapture24;   // the sample width of what MlsSavedBuffer holds
 extern uint32_t MlsSavedRateIndex;   // and the rate and length it was captured with
 extern uint32_t MlsSavedLengthIndex;
+extern bool MlsSavedHoldsCapture;    // MlsSavedBuffer holds a complete capture or a loaded file
 extern float MlsMeterScale;          // what the level meters multiply the levels by after the last run or import
+
+inline constexpr const char* kMlsNoCaptureToSave =
+    "There Is No MLS Capture To Save\nRun MLS Or Load A *.RES File First";
 
 // The two bars of the input level meters after the last run, load or import, in the order the meters take
 // them: the reference ("Ref"), then the measured channel ("In").
@@ -67,10 +71,11 @@ SplSettings CurrentSplSettings(int32_t cursor_bin);
 // Refused (false, nothing changes but the spectrum arrays) while EngineRunning is set.
 bool BeginMlsRun();
 
-// After a live run: the first 263,500 frames of the capture kept in MlsSavedBuffer, then the split (levels
-// into RefLevelPeak and InLevelPeak), the start-offset correction (only when `stamps_valid`, both threads
-// having stamped their first period), and the deconvolution of both channels.
-MlsAnalysisResult FinishLiveMlsRun(bool stamps_valid);
+// After a live run: the first 263,500 frames of the capture kept in MlsSavedBuffer when the run is `complete`
+// (a failed run keeps the previous capture there), then the split (levels into RefLevelPeak and InLevelPeak), the
+// start-offset correction (only when `stamps_valid`, both threads having stamped their first period), and the
+// deconvolution of both channels.
+MlsAnalysisResult FinishLiveMlsRun(bool stamps_valid, bool complete = true);
 
 // "Use Saved Buffer" with a *.RES file: the file into the capture, its rate and length taken over, the tables
 // rebuilt for its order, kept in MlsSavedBuffer, split and deconvolved as a live run (no start-offset
@@ -83,12 +88,17 @@ bool LoadMlsResRun(const std::string& path, MessageList* out, MlsAnalysisResult*
 void KeepMlsSavedCapture(uint32_t capture24);
 
 // Save IR: the saved capture as a *.RES file of the width, rate and length it was captured with. Nothing happens (0, no
-// message) while EngineRunning is set, before any run, or without a saved buffer.
+// message) while EngineRunning is set, before any run, or without a saved buffer; a saved buffer that holds no
+// capture (no run completed, no file loaded since the buffers were made) is refused with a message.
 int SaveMlsIr(const std::string& path, MessageList* out);
+// Whether Save IR may go on to its picker: false without a message in the silent cases above, false with the
+// message when the saved buffer holds no capture.
+bool MlsIrSavable(MessageList* out);
 
 // "Use Saved Buffer" with a WAV or text file, after ReadImpulseWav (and the channel question for a stereo
-// file) or directly: the import into the two channels, peaks 1, levels.
-void ApplyWavImport(const ImpulseWav& wav, int channel);
+// file) or directly: the import into the two channels, peaks 1, levels (a channel longer than the buffer is cut,
+// with a warning in `out`).
+void ApplyWavImport(const ImpulseWav& wav, int channel, MessageList* out = nullptr);
 bool ImportTextRun(const std::string& path, MessageList* out);
 
 // "From 48kHz IR": both responses resampled in place (hold-and-pick when `upsample_decimate` is 1, linear

@@ -7,7 +7,6 @@
 #include "app/driver_data.h"
 #include "app/global_records.h"
 #include "app/settings.h"
-#include "design/element_dialogs.h"
 #include "measure/mls_spl.h"
 #include "tools/driver_fields.h"
 
@@ -29,6 +28,14 @@ void SetColour(PlotCurve& c, float r, float g, float bl) {
 bool SourceIn(const char* text, int lo, int hi, int* value) {
     *value = SettingTextInteger(text);
     return *value >= lo && *value <= hi;
+}
+
+// A driver SPL whose complex value relative to 90 dB a float still holds.
+bool SplFitsBuffer(double spl_db) { return FitsFloat(spl_db) && FitsFloat(std::pow(10.0, 0.05 * (spl_db - 90.0))); }
+
+bool Refuse(MessageList* out) {
+    AddWarning(out, kPostResultOutOfRange);
+    return false;
 }
 
 // The response times e^(-j theta).
@@ -78,12 +85,15 @@ double ComplexToPhase(float re, float im) {
     return std::atan2(static_cast<double>(im), re == 0.0f ? kPhaseZeroRe : static_cast<double>(re)) * kSplDegreesPerRadian;
 }
 
-void StoreSplInBuffer(const PostProcessBuffers& b, int buffer) {
+bool StoreSplInBuffer(const PostProcessBuffers& b, int buffer, MessageList* out) {
+    for (int k = 0; k < kBins; ++k)
+        if (!SplFitsBuffer(b.driver->spl_lin[k]) || !std::isfinite(b.driver->phase_lin[k])) return Refuse(out);
     PlotCurve& re = RealSlot(b, buffer);
     PlotCurve& im = ImagSlot(b, buffer);
     CopyCurvePen(re, b.colours[2 * buffer - 1]);
     CopyCurvePen(im, b.colours[2 * buffer]);
     for (int k = 0; k < kBins; ++k) SplToComplex(b.driver->spl_lin[k], b.driver->phase_lin[k], &re.Values[k], &im.Values[k]);
+    return true;
 }
 
 void ClearPostBuffer(const PostProcessBuffers& b, int buffer) {
@@ -95,22 +105,26 @@ void ClearPostBuffer(const PostProcessBuffers& b, int buffer) {
     SetColour(im, 192, 0, 0);
 }
 
-void SumIntoMaster(const PostProcessBuffers& b, const int weights[kPostBuffers]) {
+bool SumIntoMaster(const PostProcessBuffers& b, const int weights[kPostBuffers], MessageList* out) {
+    auto sum = [&](int k, bool imaginary) {
+        double v = 0.0;
+        for (int buffer = 1; buffer <= kPostBuffers; ++buffer) {
+            const int w = weights[buffer - 1];
+            if (w != 0) v += w * (imaginary ? ImagSlot(b, buffer) : RealSlot(b, buffer)).Values[k];
+        }
+        return v;
+    };
+    for (int k = 0; k < kBins; ++k)
+        if (!FitsFloat(sum(k, false)) || !FitsFloat(sum(k, true))) return Refuse(out);
     PlotCurve& mr = b.buffers[kMasterRealSlot];
     PlotCurve& mi = b.buffers[kMasterRealSlot + 1];
     CopyCurvePen(mr, b.colours[1]);
     CopyCurvePen(mi, b.colours[2]);
     for (int k = 0; k < kBins; ++k) {
-        double re = 0.0, im = 0.0;
-        for (int buffer = 1; buffer <= kPostBuffers; ++buffer) {
-            const int w = weights[buffer - 1];
-            if (w == 0) continue;
-            re += w * RealSlot(b, buffer).Values[k];
-            im += w * ImagSlot(b, buffer).Values[k];
-        }
-        mr.Values[k] = static_cast<float>(re);
-        mi.Values[k] = static_cast<float>(im);
+        mr.Values[k] = static_cast<float>(sum(k, false));
+        mi.Values[k] = static_cast<float>(sum(k, true));
     }
+    return true;
 }
 
 int MergeSplitBin(const float* bin_frequency, double frequency) {
@@ -150,12 +164,13 @@ bool AddGainToBuffer(const PostProcessBuffers& b, const char* db_text, const cha
         AddWarning(out, kIncorrectSaveDestination);
         return false;
     }
-    const double x = ReadDialogNumber(db_text, kSettingTextWidth);
-    // A gain that would carry any point beyond float range changes nothing: the curve is checked whole first.
-    auto overflows = [](float v, double result) { return std::isfinite(v) && !FitsFloat(result); };
+    const double x = std::strtod(db_text, nullptr);
+    if (!InTypedRange(x, kPostGainRange, out)) return false;
+    // A gain that would carry any point beyond float range changes nothing: the curve is checked whole first. The
+    // driver's SPL must stay within what its complex form holds, or a later delay or store turns it into NaN.
     if (d == 0) {
         for (int k = 0; k < kBins; ++k)
-            if (overflows(b.driver->spl_lin[k], b.driver->spl_lin[k] + x)) return false;
+            if (!SplFitsBuffer(b.driver->spl_lin[k] + x)) return Refuse(out);
         for (int k = 0; k < kBins; ++k) b.driver->spl_lin[k] = static_cast<float>(b.driver->spl_lin[k] + x);
         RefreshMeasuredPair(b);
         return true;
@@ -164,7 +179,7 @@ bool AddGainToBuffer(const PostProcessBuffers& b, const char* db_text, const cha
     PlotCurve& re = RealSlot(b, d);
     PlotCurve& im = ImagSlot(b, d);
     for (int k = 0; k < kBins; ++k)
-        if (overflows(re.Values[k], re.Values[k] * g) || overflows(im.Values[k], im.Values[k] * g)) return false;
+        if (!FitsFloat(re.Values[k] * g) || !FitsFloat(im.Values[k] * g)) return Refuse(out);
     for (int k = 0; k < kBins; ++k) {
         re.Values[k] = static_cast<float>(re.Values[k] * g);
         im.Values[k] = static_cast<float>(im.Values[k] * g);
@@ -178,9 +193,11 @@ bool AddDelayToBuffer(const PostProcessBuffers& b, const char* ms_text, const ch
         AddWarning(out, kIncorrectSaveDestination);
         return false;
     }
-    // A delay beyond float range reads as 0, as the dialogs read it: its phase turn would not be a number.
-    const double t = ReadDialogNumber(ms_text, kSettingTextWidth);
+    const double t = std::strtod(ms_text, nullptr);
+    if (!InTypedRange(t, kPostDelayRange, out)) return false;
     if (d == 0) {
+        for (int k = 0; k < kBins; ++k)
+            if (!SplFitsBuffer(b.driver->spl_lin[k]) || !std::isfinite(b.driver->phase_lin[k])) return Refuse(out);
         for (int k = 0; k < kBins; ++k) {
             float re, im;
             SplToComplex(b.driver->spl_lin[k], b.driver->phase_lin[k], &re, &im);
@@ -193,6 +210,8 @@ bool AddDelayToBuffer(const PostProcessBuffers& b, const char* ms_text, const ch
     }
     PlotCurve& re = RealSlot(b, d);
     PlotCurve& im = ImagSlot(b, d);
+    for (int k = 0; k < kBins; ++k)
+        if (!std::isfinite(re.Values[k]) || !std::isfinite(im.Values[k])) return Refuse(out);
     for (int k = 0; k < kBins; ++k) Rotate(&re.Values[k], &im.Values[k], 0.001 * kTwoPi * b.bin_frequency[k] * t);
     return true;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/messages.h"
+#include "measure/mls_spl.h"
 
 struct ColourEntry;
 struct HV_Driver_Data;
@@ -26,6 +27,9 @@ inline constexpr const char* kIncorrectMerge2 = "Incorrect MERGE 2 Source";
 inline constexpr const char* kIncorrectSaveDestination = "Incorrect SAVE Destination";
 inline constexpr const char* kIncorrectPhase1 = "Incorrect PHASE 1 Source";
 inline constexpr const char* kIncorrectPhase2 = "Incorrect PHASE 2 Source";
+inline constexpr const char* kPostResultOutOfRange = "The Result Would Be Out Of Range\nNothing Was Changed";
+inline constexpr TypedRange kPostGainRange{-200.0, 200.0, "Gain Is Out Of Range (-200.....+200dB)"};
+inline constexpr TypedRange kPostDelayRange{-1000.0, 1000.0, "Delay Is Out Of Range (-1000.....+1000ms)"};
 
 struct PostProcessBuffers {
     PlotCurve* buffers = nullptr;       // the calibration curve table, kPostSlots slots
@@ -52,22 +56,25 @@ double ComplexToSpl(float re, float im);
 double ComplexToPhase(float re, float im);
 
 // "SPL -> Buffer b" (b 1..5): the driver's linear curves as buffer b, with the pens of colour entries 2b-1, 2b.
-void StoreSplInBuffer(const PostProcessBuffers& b, int buffer);
+// Refused (with its message, nothing changed) when a point's complex value would not fit a float.
+bool StoreSplInBuffer(const PostProcessBuffers& b, int buffer, MessageList* out);
 // "Clear Buffer b": both slots zero (values and header), the real slot white, the imaginary slot dark red.
 void ClearPostBuffer(const PostProcessBuffers& b, int buffer);
-// "Execute Above -> Master Buffer": the master is the sum of weight_b x buffer b (weights +1, -1 or 0).
-void SumIntoMaster(const PostProcessBuffers& b, const int weights[kPostBuffers]);
+// "Execute Above -> Master Buffer": the master is the sum of weight_b x buffer b (weights +1, -1 or 0); a sum
+// that a float cannot hold is refused with its message, and the master stays.
+bool SumIntoMaster(const PostProcessBuffers& b, const int weights[kPostBuffers], MessageList* out);
 // "Merge B": master bins below the split bin from source 1, from it on from source 2. False (with its
 // message) for a source outside 1..5.
 bool MergeIntoMaster(const PostProcessBuffers& b, const char* source1, const char* source2, const char* frequency,
                      MessageList* out);
 // The split bin of a merge frequency F (held within 1 Hz .. the frequency of bin 131,070).
 int MergeSplitBin(const float* bin_frequency, double frequency);
-// "Add " dB to buffer d (0 the driver's linear SPL, 1..6). False for a destination outside 0..6, and, with
-// nothing changed, for a gain that would carry a point beyond float range; a text beyond float range reads as 0.
+// "Add " dB to buffer d (0 the driver's linear SPL, 1..6). False, with its message and nothing changed, for a
+// destination outside 0..6, a gain outside kPostGainRange, and a gain that would carry a point beyond float range
+// (for the driver: beyond what its complex value holds).
 bool AddGainToBuffer(const PostProcessBuffers& b, const char* db_text, const char* destination, MessageList* out);
-// "Add" ms of delay to buffer d (0 the driver, 1..6): the response times e^(-j 2 pi f t); a text beyond float
-// range reads as 0.
+// "Add" ms of delay to buffer d (0 the driver, 1..6): the response times e^(-j 2 pi f t). Refused like the gain
+// for a delay outside kPostDelayRange or a curve that is not finite.
 bool AddDelayToBuffer(const PostProcessBuffers& b, const char* ms_text, const char* destination, MessageList* out);
 // "Show Phase Difference": slot 12 the unwrapped phase of source 1, slot 13 that of source 2 subtracted from it
 // (values above 360 brought down by up to ten turns).

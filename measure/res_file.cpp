@@ -38,6 +38,18 @@ void WriteSlot(uint8_t* slot, uint32_t value) {
     std::memcpy(slot, text, std::strlen(text) < kResSlotBytes ? std::strlen(text) : kResSlotBytes - 1);
 }
 
+// True when the slot's text is a decimal number and nothing else (blanks before it, a NUL or blanks after it).
+bool ResSlotHoldsNumber(const uint8_t slot[kResSlotBytes]) {
+    std::size_t i = 0;
+    while (i < kResSlotBytes && slot[i] == ' ') ++i;
+    if (i < kResSlotBytes && (slot[i] == '+' || slot[i] == '-')) ++i;
+    const std::size_t digits = i;
+    while (i < kResSlotBytes && std::isdigit(slot[i])) ++i;
+    if (i == digits) return false;
+    while (i < kResSlotBytes && slot[i] == ' ') ++i;
+    return i == kResSlotBytes || slot[i] == '\0';  // what follows the NUL is not read
+}
+
 }  // namespace
 
 int32_t ReadResSlot(const uint8_t slot[kResSlotBytes]) {
@@ -92,7 +104,10 @@ ResReadStatus ReadResFile(const std::string& path, uint32_t capture24_setting, u
     const bool rate_ok = rate >= 0 && rate < static_cast<int32_t>(kResRateIndexCount);
     const bool length_ok = length >= 0 && length < static_cast<int32_t>(kResLengthIndexCount);
     const bool width_ok = !long_variant || ReadResSlot(slots[2]) == static_cast<int32_t>(width24);
-    if (!rate_ok || !length_ok || !width_ok || capture_bytes < data_bytes + 1) {
+    // A slot that is not a number would read as 0 (44,100 Hz, order 13) and analyse the capture as that.
+    bool numbers = true;
+    for (int slot = 0; slot < (long_variant ? 3 : 2); ++slot) numbers = numbers && ResSlotHoldsNumber(slots[slot]);
+    if (!numbers || !rate_ok || !length_ok || !width_ok || capture_bytes < data_bytes + 1) {
         Refuse(out, kResNotRecognized);
         return ResReadStatus::kNotRecognized;
     }

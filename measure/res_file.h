@@ -47,7 +47,8 @@ enum class ResReadStatus {
     kLoaded,
     kOpenFailed,     // message: the path, caption "Unable To Open"
     kWidthMismatch,  // message: "MLS  Is Set To 24bit" and its kin; nothing read
-    kNotRecognized,  // another size, indices out of range, or a width flag that contradicts the size
+    kNotRecognized,  // another size, a slot that is no number, indices out of range, or a width flag that
+                     // contradicts the size
     kReadFailed,     // the file could not be read to its end (the capture is then partly overwritten)
 };
 

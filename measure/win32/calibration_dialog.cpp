@@ -31,12 +31,12 @@ void SetNumber(HWND dialog, int id, float value) {
     SetDlgItemTextA(dialog, id, text);
 }
 
-// An edit's text (at most 9 characters) as the number atof reads; a number beyond float range reads as 0.
+// An edit's text (at most 9 characters) as the number atof reads, 0 for none. A number no float holds stays
+// what it is ("inf", "nan", "1e39" as infinite): "Done" refuses it with its field's message.
 float EditNumber(HWND dialog, int id) {
     char text[10] = {};
     GetDlgItemTextA(dialog, id, text, sizeof text);
-    const double v = std::atof(text);
-    return (v > 3.4e38 || v < -3.4e38 || v != v) ? 0.0f : static_cast<float>(v);
+    return static_cast<float>(std::atof(text));
 }
 
 void Fill(HWND dialog) {

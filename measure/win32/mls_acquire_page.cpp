@@ -232,9 +232,15 @@ void RunLive() {
     run.View = nullptr;
     if (outcome.start == MeasurementStartResult::kNoEvent || outcome.start == MeasurementStartResult::kBadRun)
         SetWindowTextA(FrameWindow, kMeasurementCaptureErrorTitle);
-    if (!outcome.analysed) return;
-    ShowPeaksTitle(outcome.analysis);
-    DrawDebugStamps();
+    if (outcome.analysed) {
+        ShowPeaksTitle(outcome.analysis);
+        DrawDebugStamps();
+    } else if (MlsSplWindow) {
+        // No peaks to report: the title says so rather than show those of a silent measurement.
+        SetWindowTextA(MlsSplWindow, (std::string(kMlsSplWindowTitle) + "  " + kMlsNoCaptureTitle).c_str());
+    }
+    const std::string failure = MlsRunFailureText(outcome);
+    if (!failure.empty()) ShowHvMessage(FrameWindow, WarningMessage(failure));
 }
 
 void RunFromFile(HWND page) {
@@ -249,7 +255,9 @@ void RunFromFile(HWND page) {
             if (!read) return;
             int channel = 0;
             if (wav.channels == 2) channel = ShowHvMessage(FrameWindow, ImportLeftChannelMessage()) == IDYES ? 0 : 1;
-            ApplyWavImport(wav, channel);
+            messages.clear();
+            ApplyWavImport(wav, channel, &messages);
+            ShowMessages(FrameWindow, messages);
             break;
         }
         case MlsFileKind::kRes: {
@@ -280,7 +288,11 @@ void OnRunMls(HWND page) {
 }
 
 void OnSaveIr() {
-    if (EngineRunning.load() != 0 || IrPresent != 1 || !MlsSavedBuffer) return;
+    MessageList refusal;
+    if (!MlsIrSavable(&refusal)) {
+        ShowMessages(FrameWindow, refusal);
+        return;
+    }
     ProposeResFileName(g_res_title, sizeof g_res_title, MlsSavedRateIndex);
     ProposeResFileName(g_res_path, sizeof g_res_path, MlsSavedRateIndex);
     if (!WithFilePicker(FrameWindow, ResFilePicker(true), g_res_path, g_res_title)) return;
@@ -332,7 +344,8 @@ void OnImportCal(bool mike) {
     }
     CopySettingText(remembered, kPathWidth, g_cal_path);
     if (MlsSplWindow) {
-        const std::string title = std::string(kMlsSplWindowTitle) + "  " + Preferences->MikeCalFilePath;
+        // The file this import chose, for either curve.
+        const std::string title = std::string(kMlsSplWindowTitle) + "  " + g_cal_path;
         SetWindowTextA(MlsSplWindow, title.c_str());
     }
     if (mike) CurveIntoSlots(curve, 25, 5, 26, 6);
@@ -382,15 +395,17 @@ void OnCreateCal() {
     ModalDialogOpen = 0;
     if (r != 1) return;
     HCURSOR old = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    MessageList messages;
     if (MlsSettings.MikeCalUse == 1)
         SynthesizeCalibrationCurve(CalTarget::kMike, CalSections, BinFrequencyTable,
                                    reinterpret_cast<CalPoint*>(MikeCalCurve), MlsCurves, CurrentDriver->mike_cal,
-                                   ColourScheme);
+                                   ColourScheme, &messages);
     if (MlsSettings.PreampCalUse == 1)
         SynthesizeCalibrationCurve(CalTarget::kPreamp, CalSections, BinFrequencyTable,
                                    reinterpret_cast<CalPoint*>(PreampCalCurve), MlsCurves, CurrentDriver->preamp_cal,
-                                   ColourScheme);
+                                   ColourScheme, &messages);
     SetCursor(old);
+    ShowMessages(FrameWindow, messages);
     SelectMlsSplPage(1);
 }
 

@@ -177,8 +177,10 @@ void OnCommand(HWND page, int id, int code) {
     }
     if (id >= IDC_PP_STORE_1 && id < IDC_PP_STORE_1 + 2 * kPostBuffers) {
         const int buffer = (id - IDC_PP_STORE_1) / 2 + 1;
-        if ((id - IDC_PP_STORE_1) % 2 == 0) StoreSplInBuffer(b, buffer);
+        MessageList messages;
+        if ((id - IDC_PP_STORE_1) % 2 == 0) StoreSplInBuffer(b, buffer, &messages);
         else ClearPostBuffer(b, buffer);
+        ShowHvMessages(FrameWindow, messages);
         RefreshPlot();
         PaintBufferLegend(g_swatches[buffer - 1], buffer);
         return;
@@ -195,8 +197,7 @@ void OnCommand(HWND page, int id, int code) {
         case IDC_PP_EXECUTE: {
             int weights[kPostBuffers];
             for (int i = 0; i < kPostBuffers; ++i) weights[i] = g_signs[i][0] - g_signs[i][1];
-            SumIntoMaster(b, weights);
-            RefreshPlot();
+            Run([&](MessageList* out) { return SumIntoMaster(b, weights, out); }, false);
             break;
         }
         case IDC_PP_MERGE:

@@ -105,10 +105,15 @@ TEST(IrImport, LongDataChunkFillsTheChannelAndStops) {
     ImpulseWav w;
     ASSERT_TRUE(ReadImpulseWav(dir.File("l.wav"), &w, nullptr));
     Channels c;
-    EXPECT_EQ(ImportImpulseWav(w, 0, c.ref.data(), c.in.data(), kCapacity).samples, 1071950);
+    MessageList out;
+    EXPECT_EQ(ImportImpulseWav(w, 0, c.ref.data(), c.in.data(), kCapacity, &out).samples, 1071950);
     EXPECT_EQ(c.in[50], 0.0f);
     EXPECT_EQ(c.in[51], 1.0f);
     EXPECT_EQ(c.in[kCapacity - 1], static_cast<float>(1071949 % 30000));
+    // The cut is said, with what the file held.
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].text, "This WAV File Holds 1100000 Samples Of The Channel\nOnly The First 1071950 Were Imported");
+    EXPECT_EQ(out[0].icon, MessageIcon::Warning);
 }
 
 TEST(IrImport, WavRefusals) {
@@ -230,4 +235,41 @@ TEST(IrImport, MalformedTextNamesItsLineAndImportsNothing) {
     out.clear();
     EXPECT_FALSE(ImportImpulseText(dir.File("none.txt"), c.ref.data(), c.in.data(), kCapacity, nullptr, &out));
     EXPECT_EQ(out[0].caption, "Unable To Open");
+    // A value written as "nan" or "inf" would drop out and move every later sample one place; a file without
+    // any value is no response of silence.
+    const std::pair<const char*, const char*> refused[] = {
+        {"Time Value\n0.5\nnan\n0.25\n", "Line 3: nan"},
+        {"0.001 0.5\n0.002\tNaN\n", "Line 2: 0.002\tNaN"},
+        {"0.5\n-1.#INF\n", "Line 2: -1.#INF"},
+        {"0.5\nInfinity\n", "Line 2: Infinity"},
+        {"Time Amplitude\r\n* nothing measured\r\n", "It Holds No Value"},
+        {"", "It Holds No Value"},
+    };
+    for (const auto& [text, named] : refused) {
+        std::ofstream(path, std::ios::binary) << text;
+        out.clear();
+        EXPECT_FALSE(ImportImpulseText(path, c.ref.data(), c.in.data(), kCapacity, nullptr, &out)) << text;
+        ASSERT_EQ(out.size(), 1u) << text;
+        EXPECT_EQ(out[0].text, std::string("This Impulse Response File is NOT Recognized\n") + named);
+        EXPECT_EQ(c.in[0], 0.0f);
+    }
 }
+
+#ifndef _WIN32
+// A named pipe chosen as an impulse file is refused as a file that does not open, without waiting for a writer.
+TEST(IrImport, NamedPipeIsRefusedWithoutWaiting) {
+    ScratchDir dir;
+    Channels c;
+    MessageList out;
+    ImpulseWav wav;
+    EXPECT_TRUE(ReturnsOnANamedPipe(dir.File("p.wav"), [&] {
+        EXPECT_FALSE(ReadImpulseWav(dir.File("p.wav"), &wav, &out));
+    }));
+    EXPECT_TRUE(ReturnsOnANamedPipe(dir.File("p.txt"), [&] {
+        EXPECT_FALSE(ImportImpulseText(dir.File("p.txt"), c.ref.data(), c.in.data(), kCapacity, nullptr, &out));
+    }));
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].text, "Failed to open WAV file 3");
+    EXPECT_EQ(out[1].caption, "Unable To Open");
+}
+#endif

@@ -13,6 +13,7 @@
 #include "app/startup.h"
 #include "engine/endpoints.h"
 #include "measurement_rig.h"
+#include "tests/app/heap_record.h"
 #include "test_util.h"
 
 // Run MLS over the global records with the thread pair against the loop-back: the stimulus played, the
@@ -60,6 +61,24 @@ TEST(MlsRun, LiveRunThroughThePairRecoversTheKnownSystem) {
     const float level = CurrentDriver->spl_lin[1000];
     EXPECT_NEAR(level, 20.0 * std::log10(0.25 * MlsImpulseRef[kMlsAlignedPeak]), 0.5);
     for (int k = 100; k < 16000; k += 50) ASSERT_NEAR(CurrentDriver->spl_lin[k], level, 0.05) << k;
+
+    // A run whose capture stream fails part way is analysed as far as it went and says so, but the capture that
+    // Save IR writes stays the complete one.
+    EXPECT_TRUE(outcome.complete);
+    EXPECT_EQ(MlsRunFailureText(outcome), "");
+    const uint64_t kept = Digest(MlsSavedBuffer, kMlsCaptureBytes);
+    rig.system.InjectFailure(StreamDirection::Capture, StreamStep::GetBuffer, HR_E_FAIL, 100);
+    ASSERT_TRUE(BeginMlsRun());
+    std::thread again([&] { rig.DriveRunStartedElsewhere(EngineRunning); });
+    const MlsLiveRunOutcome failed = RunLiveMls(rig.run, MlsRunThreadSettings(), {});
+    again.join();
+    EXPECT_TRUE(failed.analysed);
+    EXPECT_FALSE(failed.complete);
+    EXPECT_GT(failed.captured_frames, 0u);
+    EXPECT_LT(failed.captured_frames, kMlsCapturedFrames);
+    EXPECT_EQ(MlsRunFailureText(failed).substr(0, 26), "The Capture Stopped After ");
+    EXPECT_EQ(Digest(MlsSavedBuffer, kMlsCaptureBytes), kept);
+    EXPECT_TRUE(MlsSavedHoldsCapture);
 
     FreeMlsCaptureBuffers();
     ReleaseRecords();

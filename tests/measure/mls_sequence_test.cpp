@@ -161,7 +161,7 @@ TEST(MlsSequence, PreEmphasisIsACircularConvolutionWithTheHighPass) {
     MlsTestBuffers b;
     MlsStimulusSettings s;
     s.order = 13;
-    s.level = 60;
+    s.level = 40;
     s.capture24 = 1;
     s.pre_emphasis_ms = 0.5;
     s.pre_emphasis_both = 0;
@@ -184,23 +184,55 @@ TEST(MlsSequence, PreEmphasisIsACircularConvolutionWithTheHighPass) {
     }
     std::vector<double> expected(L, 0.0), a(L);
     for (int i = 0; i < L; ++i) a[i] = MlsBit(b.bits.data(), i) ? -1.0 : 1.0;
-    double largest = 0.0;
+    double largest = 0.0, power = 0.0;
     for (int k = 0; k < L; ++k) {
         for (int m = 0; m < L; ++m) expected[k] += h[m] * a[(k - m + L) % L];
         largest = std::max(largest, std::fabs(expected[k]));
+        power += expected[k] * expected[k] / L;
     }
+    // The emphasised samples carry the plain stimulus's RMS at the output level, 21,346,816 x 40.
+    const double scale = 21346816.0 * 40.0 / std::sqrt(power);
     const auto* e = reinterpret_cast<const int32_t*>(b.stimulus.data());
     for (int k = 0; k < L; ++k) {
         ASSERT_NEAR(b.ref[k], expected[k], 1e-4 * largest) << k;
         // Right: the emphasised sample; left: the plain sequence at the output level.
-        ASSERT_EQ(e[200 + 2 * k + 1], static_cast<int32_t>(std::trunc(83386.0 * b.ref[k] * 256.0))) << k;
-        ASSERT_EQ(e[200 + 2 * k], 21346816 * 60 * static_cast<int32_t>(a[k])) << k;
+        ASSERT_NEAR(e[200 + 2 * k + 1], scale * expected[k], 2e-4 * scale * largest) << k;
+        ASSERT_EQ(e[200 + 2 * k], 21346816 * 40 * static_cast<int32_t>(a[k])) << k;
     }
     // Emphasised samples hold at the ends of the sample range instead of wrapping round.
     EXPECT_EQ(MlsEmphasisedSample(1e6, 0), 32767);
     EXPECT_EQ(MlsEmphasisedSample(-1e6, 0), -32768);
     EXPECT_EQ(MlsEmphasisedSample(1e6, 1), INT32_MAX);
     EXPECT_EQ(MlsEmphasisedSample(-2.5, 0), -800);
+}
+
+// The output level sets the emphasised stimulus's level as it sets the plain one's: the same RMS (320 x level for
+// 16-bit samples, 21,346,816 x level for 24-bit ones) within 1 dB on both channels, and silence at level 0.
+TEST(MlsSequence, PreEmphasisedStimulusFollowsTheOutputLevel) {
+    MlsTestBuffers b;
+    MlsStimulusSettings s;
+    s.pre_emphasis_ms = 0.5;
+    for (uint32_t capture24 : {0u, 1u}) {
+        for (uint32_t level : {0u, 10u, 50u}) {
+            s.capture24 = capture24;
+            s.level = level;
+            const int L = GenerateMlsStimulus(s, b.Stimulus());
+            double sum[2] = {0.0, 0.0};
+            for (std::size_t at = 200; at < 200 + 2 * static_cast<std::size_t>(L); ++at) {
+                const double v = capture24 ? reinterpret_cast<const int32_t*>(b.stimulus.data())[at]
+                                           : reinterpret_cast<const int16_t*>(b.stimulus.data())[at];
+                sum[at % 2] += v * v;
+            }
+            const double plain = (capture24 ? 21346816.0 : 320.0) * level;
+            for (double channel : sum) {
+                if (level == 0) {
+                    EXPECT_EQ(channel, 0.0) << capture24;
+                } else {
+                    EXPECT_NEAR(20.0 * std::log10(std::sqrt(channel / L) / plain), 0.0, 1.0) << capture24 << level;
+                }
+            }
+        }
+    }
 }
 
 // A time constant so long that its high-pass is flat above 0 Hz gives the same stimulus however long it is typed:

@@ -126,6 +126,84 @@ TEST(MlsSpl, BiquadResponseWithoutSmoothing) {
     }
 }
 
+// A two-sided window advances the reference by 9.86 samples, and the pulse delay turns the measured phase back by
+// 360 f t: a reference pulse 10 samples into its segment and a measured one under the window's peak (P samples
+// into its own) differ by P - 10 + 9.86 samples plus the pulse delay.
+TEST(MlsSpl, TwoSidedAdvanceAndPulseDelayTurnThePhase) {
+    SplFixture f;
+    f.s.window_type = 6;  // "Hanning Symm"
+    f.s.window_width = "400";
+    f.s.cursor_bin = 1000;
+    f.s.pulse_delay_ms = 0.1;
+    f.in[1000 - 1] = 1.0f;  // the segment starts P + 1 = 401 before the cursor: this is its entry P
+    ASSERT_EQ(f.Calculate(), SplResult::kStored);
+    const double samples = 400.0 - 10.0 + 9.86 + 0.1e-3 * kFs;
+    int checked = 0;
+    for (int k = 1; k < 16384; k += 3) {
+        const double f_k = SplFixture::LinearFrequency(k);
+        const double want = kDeg * WrapRadians(-2.0 * std::numbers::pi * f_k * samples / kFs);
+        if (std::fabs(want) > 178.0) continue;
+        ASSERT_NEAR(f.driver->phase_lin[k], want, 0.05) << k;
+        ++checked;
+    }
+    EXPECT_GT(checked, 4000);
+}
+
+// Order 17 against a 48 kHz system of N = 512 (bin step 32): the top linear points lie past the bin where the
+// complex smoothing stops. The measured spectrum there keeps its last smoothed value (1, a unit pulse) while the
+// reference's is 0, so those points read 0 dB plus the largest reference level, 20 log10(2) - 0.0001, where the
+// others read 0. On the log grid nothing is normalised from the Nyquist frequency on: -160 dB exactly.
+TEST(MlsSpl, SmoothingStopCarriesTheLastValueAndNyquistIsNotNormalised) {
+    SplFixture f;
+    f.s.order = 17;
+    f.s.system_bin_spacing = 48000.0 / 4096.0;
+    f.s.window_type = 2;  // "Rectangular": 1 from the segment's start
+    f.s.cplx_smoothing = 1;
+    f.ref[60] = 0.0f;
+    f.ref[50] = 2.0f;
+    f.in[50] = 1.0f;
+    ASSERT_EQ(f.Calculate(), SplResult::kStored);
+    EXPECT_NEAR(f.driver->spl_lin[3000], 0.0, 1e-3);
+    EXPECT_NEAR(f.driver->spl_lin[4095], 20.0 * std::log10(2.0) - 0.0001, 1e-3);  // bin 131,040 of 131,072
+    int above = 0;
+    for (int j = 0; j < 3100; ++j) {
+        if (f.lf[j] < kFs / 2) continue;
+        ASSERT_EQ(f.driver->spl_log[j], -160.0f) << j;
+        ++above;
+    }
+    EXPECT_GT(above, 100);
+}
+
+// The log grid's smoothing, against its passes made here over the unsmoothed curves of the same
+// measurement: "1/6 oct" runs 16 passes of 1, 3, .., 31 points over the SPL, and one 33-point pass over the phase.
+TEST(MlsSpl, LogGridSmoothingFollowsThePasses) {
+    SplFixture f;
+    std::mt19937 random(5);
+    std::normal_distribution<float> noise(0.0f, 1.0f);
+    for (int n = 0; n < 4000; ++n) f.in[60 + n] = std::exp(-n / 300.0f) * noise(random);
+    ASSERT_EQ(f.Calculate(), SplResult::kStored);  // "None"
+    const std::vector<double> spl(f.driver->spl_log, f.driver->spl_log + 3100);
+    const std::vector<double> phase(f.driver->phase_log, f.driver->phase_log + 3100);
+    f.s.spl_smoothing = 0;  // "1/6 oct"
+    ASSERT_EQ(f.Calculate(), SplResult::kStored);
+    std::vector<double> want = spl, t = spl;
+    for (int p = 0; p < 16; ++p) {
+        for (int j = p; j < 3100 - p; ++j) {
+            double sum = 0.0;
+            for (int m = -p; m <= p; ++m) sum += t[j + m];
+            want[j] = sum / (2 * p + 1);
+        }
+        t = want;
+    }
+    for (int j = 0; j < 3100; ++j) {
+        ASSERT_NEAR(f.driver->spl_log[j], want[j], 2e-3) << j;
+        double sum = 0.0;
+        for (int m = -16; m <= 16; ++m) sum += (j < 16 || j >= 3100 - 16) ? 0.0 : phase[j + m];
+        const double smoothed = (j < 16 || j >= 3100 - 16) ? phase[j] : sum / 33.0;
+        ASSERT_NEAR(f.driver->phase_log[j], smoothed, 2e-3) << j;
+    }
+}
+
 TEST(MlsSpl, RefusalsComeBeforeTheCurvesAreReset) {
     SplFixture f;
     f.in[60] = 1.0f;
@@ -149,6 +227,39 @@ TEST(MlsSpl, RefusalsComeBeforeTheCurvesAreReset) {
     EXPECT_EQ(DriverDigest(*f.driver), before);
     EXPECT_EQ(f.spl_slot, 0u);
 
+    // "Add dB To SPL" of 10000 with the microphone curve in use would make every log point +inf; a pulse delay
+    // that no float holds would turn the spectrum into NaN.
+    out.clear();
+    f.s.window_type = 1;
+    f.s.use_mike_cal = 1;
+    f.s.add_db = 10000.0;
+    EXPECT_EQ(f.Calculate(&out), SplResult::kOutOfRange);
+    f.s.add_db = 0.0;
+    f.s.pulse_delay_ms = 1e39;
+    EXPECT_EQ(f.Calculate(&out), SplResult::kOutOfRange);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].text, "Add dB To SPL Is Out Of Range (-200.....+200dB)");
+    EXPECT_EQ(out[1].text, "Pulse Delay Is Out Of Range (-1000.....+1000ms)");
+    EXPECT_EQ(DriverDigest(*f.driver), before);
+    EXPECT_EQ(f.spl_slot, 0u);
+    // A response whose spectrum no float holds is not stored: the curves stay finite, the plots untouched.
+    f.s.pulse_delay_ms = 0.0;
+    f.s.use_mike_cal = 0;
+    f.s.cursor_bin = 50;
+    for (int i = 0; i < 64; ++i) f.in[60 + i] = 3e38f;
+    out.clear();
+    EXPECT_EQ(f.Calculate(&out), SplResult::kNotFinite);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].text, "The Response Is Out Of Range: No SPL Was Stored");
+    for (int k = 0; k < 131072; ++k) ASSERT_EQ(f.driver->spl_lin[k], -160.0f) << k;
+    for (int j = 0; j < 3100; ++j) ASSERT_TRUE(std::isfinite(f.driver->spl_log[j])) << j;
+    EXPECT_EQ(f.spl_slot, 0u);
+    EXPECT_EQ(f.curves[0].Visible, 0.0f);
+    for (int i = 0; i < 64; ++i) f.in[60 + i] = 0.0f;
+    f.in[60] = 1.0f;
+
+    f.s.window_type = 6;
+    f.s.window_width = "400";
     f.s.cursor_bin = 401;
     EXPECT_EQ(f.Calculate(), SplResult::kStored);
     f.s.window_type = 1;

@@ -171,20 +171,25 @@ TEST_F(MeasurementPage, TextImportThenCalculateSplAndResampling) {
     EXPECT_EQ(MlsImpulseIn[50 + 2], 40000.0f);  // old entry 52 = 50 + floor(160 x 2 / 147)
 }
 
-// "Add dB To SPL" typed beyond float range reads as 0 dB, as the dialogs read such a number: the driver's SPL
-// stays the measured level instead of becoming infinite.
-TEST_F(MeasurementPage, AddDbToSplBeyondFloatRangeReadsAsZero) {
+// "Add dB To SPL" and the pulse delay as typed: a value outside its range, or no float at all ("1e39", "nan"), is
+// refused with its message before anything changes; inside it, the level is raised by what was typed.
+TEST_F(MeasurementPage, TypedAddDbAndPulseDelayAreRangeChecked) {
     ASSERT_NO_FATAL_FAILURE(ImportPulse());
-    CopySettingText(MlsSettings.AddDbToSplText, sizeof MlsSettings.AddDbToSplText, "1e39");
-    ASSERT_EQ(CalculateSplNow(50, nullptr), SplResult::kStored);
-    ExpectPulseLevelAndPhase();
-}
-
-// A pulse delay typed beyond float range reads as 0 ms: its turn of the spectrum would be cos(inf), and the
-// driver's SPL and phase NaN.
-TEST_F(MeasurementPage, PulseDelayBeyondFloatRangeReadsAsZero) {
-    ASSERT_NO_FATAL_FAILURE(ImportPulse());
+    const uint64_t before = Digest(CurrentDriver, sizeof(HV_Driver_Data));
+    MessageList out;
+    for (const char* db : {"1e39", "nan", "10000", "-201"}) {
+        CopySettingText(MlsSettings.AddDbToSplText, sizeof MlsSettings.AddDbToSplText, db);
+        EXPECT_EQ(CalculateSplNow(50, &out), SplResult::kOutOfRange) << db;
+    }
+    CopySettingText(MlsSettings.AddDbToSplText, sizeof MlsSettings.AddDbToSplText, "0.0");
     CopySettingText(MlsSettings.PulseDelayText, sizeof MlsSettings.PulseDelayText, "1e308");
+    EXPECT_EQ(CalculateSplNow(50, &out), SplResult::kOutOfRange);
+    ASSERT_EQ(out.size(), 5u);
+    EXPECT_EQ(out[0].text, "Add dB To SPL Is Out Of Range (-200.....+200dB)");
+    EXPECT_EQ(out[4].text, "Pulse Delay Is Out Of Range (-1000.....+1000ms)");
+    EXPECT_EQ(Digest(CurrentDriver, sizeof(HV_Driver_Data)), before);
+    CopySettingText(MlsSettings.PulseDelayText, sizeof MlsSettings.PulseDelayText, "0.0");
+    CopySettingText(MlsSettings.AddDbToSplText, sizeof MlsSettings.AddDbToSplText, "-200");
     ASSERT_EQ(CalculateSplNow(50, nullptr), SplResult::kStored);
-    ExpectPulseLevelAndPhase();
+    EXPECT_NEAR(CurrentDriver->spl_lin[1000], 20.0 * std::log10(0.1 * 400000.0) - 200.0, 0.02);
 }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <vector>
 
 #include "app/driver_data.h"
@@ -181,7 +182,8 @@ TEST(CalibrationSynthesis, CurveProductInvertedAndFloored) {
     CalSectionSet s = DefaultCalSections();
     for (CalSection& c : s.sections) c.type = 8;
     s.sections[1] = CalSection{1, 1, 2000.0f, 1.0f, 0.0f};  // Butterworth LP -12dB/oct at 2 kHz
-    SynthesizeCalibrationCurve(CalTarget::kMike, s, bins.data(), curve.data(), mls.data(), copy.data(), colours);
+    ASSERT_TRUE(SynthesizeCalibrationCurve(CalTarget::kMike, s, bins.data(), curve.data(), mls.data(), copy.data(),
+                                           colours, nullptr));
     for (int k = 1; k < static_cast<int>(kCurvePoints); k += 5003) {
         const double x = bins[k] / 2000.0, y = x * x;
         const std::complex<double> h(1.0 - y, -1.414 * x);
@@ -195,17 +197,29 @@ TEST(CalibrationSynthesis, CurveProductInvertedAndFloored) {
     EXPECT_EQ(mls[25].Visible, 1.0f);
     EXPECT_EQ(mls[25].PenStyle, 3.0f);
     s.invert = 1;
-    SynthesizeCalibrationCurve(CalTarget::kMike, s, bins.data(), inverted.data(), mls.data(), copy.data(), colours);
+    ASSERT_TRUE(SynthesizeCalibrationCurve(CalTarget::kMike, s, bins.data(), inverted.data(), mls.data(), copy.data(),
+                                           colours, nullptr));
     for (int k = 1; k < 60000; k += 4001) {
         ASSERT_NEAR(inverted[k].spl_db, -curve[k].spl_db, 1e-3) << k;
         ASSERT_NEAR(inverted[k].phase_deg, -curve[k].phase_deg, 1e-3) << k;
     }
     // Five -48 dB/oct sections at 1 Hz: at the top bins their product underflows to 0.
     for (CalSection& c : s.sections) c = CalSection{1, 4, 1.0f, 1.0f, 0.0f};
-    SynthesizeCalibrationCurve(CalTarget::kMike, s, bins.data(), inverted.data(), mls.data(), copy.data(), colours);
+    ASSERT_TRUE(SynthesizeCalibrationCurve(CalTarget::kMike, s, bins.data(), inverted.data(), mls.data(), copy.data(),
+                                           colours, nullptr));
     EXPECT_TRUE(std::isfinite(inverted[kCurvePoints - 1].spl_db));
     EXPECT_NEAR(inverted[kCurvePoints - 1].spl_db, 100.0, 0.01);
     EXPECT_TRUE(std::isfinite(inverted[kCurvePoints - 1].phase_deg));
+    // A Q-Parametric section at 772 dB peaks at 10^38.6, beyond any float: no point of the curve is written.
+    s = DefaultCalSections();
+    s.sections[2].gain = 772.0f;
+    const std::vector<CalPoint> kept = curve;
+    MessageList out;
+    EXPECT_FALSE(SynthesizeCalibrationCurve(CalTarget::kMike, s, bins.data(), curve.data(), mls.data(), copy.data(),
+                                            colours, &out));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].text.substr(0, 40), "The Calibration Curve Is Out Of Range At");
+    EXPECT_EQ(std::memcmp(kept.data(), curve.data(), kept.size() * sizeof(CalPoint)), 0);
 }
 
 // "Done": cut-offs below 1 Hz raised to 1, the first odd-order Linkwitz section refused with its message;
@@ -228,6 +242,25 @@ TEST(CalibrationSynthesis, DoneChecksAndRefusals) {
     EXPECT_EQ(refusal, "HP Option NOT Applicable To Linkwitz Filters");
     s.sections[0].slope = 8;
     EXPECT_TRUE(AcceptCalSections(&s, raised, &refusal));
+    // Typed numbers outside their ranges, as far as the section's type uses them.
+    const struct {
+        int section;
+        CalSection values;
+        const char* refusal;
+    } out_of_range[] = {
+        {2, {3, 2, 15000.0f, 10.0f, 772.0f}, "LP Gain Is Out Of Range (-100.....+100dB) 2"},
+        {0, {6, 5, 100.0f, 1.0f, 1e9f}, "HP Gain Is Out Of Range (-100.....+100dB)"},
+        {4, {1, 4, INFINITY, 7.0f, 0.0f}, "LP Cut-off Frequency Is Out Of Range (1.....1000000Hz) 4"},
+        {3, {3, 1, 20000.0f, NAN, 14.0f}, "LP Q Is Out Of Range (0.....1000) 3"},
+    };
+    for (const auto& c : out_of_range) {
+        CalSectionSet t = DefaultCalSections();
+        t.sections[c.section] = c.values;
+        EXPECT_FALSE(AcceptCalSections(&t, raised, &refusal)) << c.refusal;
+        EXPECT_EQ(refusal, c.refusal);
+        t.sections[c.section].type = 8;  // "By-Pass" uses none of them
+        EXPECT_TRUE(AcceptCalSections(&t, raised, &refusal)) << c.refusal;
+    }
     EXPECT_EQ(CalConstructionRefusal(1, 1), "Please Select Either Mike File Or Preamp File For Construction");
     EXPECT_EQ(CalConstructionRefusal(1, 0), "");
     EXPECT_EQ(CalExportRefusal(1, 1), "Please Select Either Mike File Or Preamp File For Saving");

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <vector>
 
 #include "app/driver_data.h"
@@ -87,7 +88,7 @@ TEST(PostProcessing, StoreSumAndSwatch) {
         r.driver->spl_lin[k] = static_cast<float>(80.0 + 10.0 * std::sin(k * 1e-4));
         r.driver->phase_lin[k] = static_cast<float>(Wrap(k * 0.01));
     }
-    StoreSplInBuffer(r.b, 2);
+    ASSERT_TRUE(StoreSplInBuffer(r.b, 2, nullptr));
     for (int k = 1; k < kBins; k += 1013) {
         const std::complex<double> h = r.At(2, k);
         EXPECT_NEAR(ComplexToSpl(static_cast<float>(h.real()), static_cast<float>(h.imag())), r.driver->spl_lin[k], 1e-3);
@@ -98,10 +99,10 @@ TEST(PostProcessing, StoreSumAndSwatch) {
     r.SetDelay(1, 0.5, 0.001);
     r.SetDelay(3, 0.25, 0.0);
     const int weights[kPostBuffers] = {1, 0, -1, 0, 0};
-    SumIntoMaster(r.b, weights);
+    ASSERT_TRUE(SumIntoMaster(r.b, weights, nullptr));
     for (int k = 0; k < kBins; k += 4099) EXPECT_NEAR(std::abs(r.At(10, k) - (r.At(0, k) - r.At(4, k))), 0.0, 1e-6);
     const int none[kPostBuffers] = {0, 0, 0, 0, 0};
-    SumIntoMaster(r.b, none);
+    ASSERT_TRUE(SumIntoMaster(r.b, none, nullptr));
     for (int k = 0; k < kBins; k += 4099) EXPECT_EQ(r.At(10, k), std::complex<double>(0.0, 0.0));
 
     std::vector<float> plot(2000);
@@ -183,41 +184,51 @@ TEST(PostProcessing, DelayTurnsThePhaseAndGainScales) {
     for (const HvMessage& m : out) EXPECT_EQ(m.text, "Incorrect SAVE Destination");
 }
 
-// A gain that would carry a point beyond float range changes nothing, in a buffer and in the driver's curve
-// alike; a text beyond float range ("1e39") reads as 0 dB.
-TEST(PostProcessing, GainBeyondFloatRangeLeavesTheCurvesFinite) {
+// Typed gains and delays outside their ranges ("800", "3e38", "inf", "nan") are refused with their field's message;
+// a result that a float could not hold is refused with its own, nothing changed, so no later step meets a NaN.
+TEST(PostProcessing, OutOfRangeGainsDelaysAndResultsAreRefusedWithAMessage) {
     PostRig r;
     r.SetDelay(1, 1.0, 0.0001);
-    for (int k = 0; k < kBins; ++k) r.driver->spl_lin[k] = 80.0f;
+    for (int k = 0; k < kBins; ++k) r.driver->spl_lin[k] = 80.0f, r.driver->phase_lin[k] = 10.0f;
     const std::vector<PlotCurve> before = r.buffers;
     MessageList out;
-    EXPECT_FALSE(AddGainToBuffer(r.b, "1000", "1", &out));  // 10^50 times a unit response
+    for (const char* db : {"800", "3e38", "1e39", "inf", "nan", "-200.5"})
+        for (const char* to : {"0", "1"}) EXPECT_FALSE(AddGainToBuffer(r.b, db, to, &out)) << db << " to " << to;
+    for (const char* ms : {"1e308", "-1001", "nan"}) EXPECT_FALSE(AddDelayToBuffer(r.b, ms, "2", &out)) << ms;
+    ASSERT_EQ(out.size(), 15u);
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(out[i].text, "Gain Is Out Of Range (-200.....+200dB)") << i;
+    for (int i = 12; i < 15; ++i) EXPECT_EQ(out[i].text, "Delay Is Out Of Range (-1000.....+1000ms)") << i;
+    EXPECT_EQ(out[0].caption, "HV Message");
+    EXPECT_EQ(out[0].icon, MessageIcon::Warning);
     EXPECT_EQ(std::memcmp(before.data(), r.buffers.data(), before.size() * sizeof(PlotCurve)), 0);
-    EXPECT_TRUE(AddGainToBuffer(r.b, "3e38", "0", &out));
-    EXPECT_FALSE(AddGainToBuffer(r.b, "3e38", "0", &out));  // 6e38 is no float
-    ASSERT_TRUE(AddGainToBuffer(r.b, "1e39", "0", &out));
-    for (int k = 0; k < kBins; ++k) ASSERT_EQ(r.driver->spl_lin[k], 3e38f) << k;
-    ASSERT_TRUE(AddGainToBuffer(r.b, "1e39", "1", &out));
-    EXPECT_EQ(std::memcmp(before.data(), r.buffers.data(), before.size() * sizeof(PlotCurve)), 0);
-    EXPECT_TRUE(out.empty());
-}
+    for (int k = 0; k < kBins; k += 997) ASSERT_EQ(r.driver->spl_lin[k], 80.0f);
 
-// A delay beyond float range reads as 0 ms: the response keeps its phase instead of becoming NaN.
-TEST(PostProcessing, DelayBeyondFloatRangeReadsAsNoDelay) {
-    PostRig r;
-    r.SetDelay(2, 0.7, 0.0002);
-    for (int k = 0; k < kBins; ++k) r.driver->spl_lin[k] = 77.0f, r.driver->phase_lin[k] = 10.0f;
-    const std::vector<PlotCurve> before = r.buffers;
-    MessageList out;
-    ASSERT_TRUE(AddDelayToBuffer(r.b, "1e308", "2", &out));
-    ASSERT_TRUE(AddDelayToBuffer(r.b, "-1e308", "0", &out));
-    for (int k = 0; k < kBins; ++k) {
-        ASSERT_EQ(r.buffers[2].Values[k], before[2].Values[k]) << k;
-        ASSERT_EQ(r.buffers[3].Values[k], before[3].Values[k]) << k;
-        ASSERT_NEAR(r.driver->spl_lin[k], 77.0, 1e-3) << k;
-        ASSERT_NEAR(r.driver->phase_lin[k], 10.0, 1e-3) << k;
+    // Steps within the range that together pass what a buffer holds (80 + 4 x 200 dB is 10^40 relative to 90 dB):
+    // the step that would pass it is refused, so the delay and the store that follow stay finite.
+    out.clear();
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(AddGainToBuffer(r.b, "200", "0", &out));
+    EXPECT_FALSE(AddGainToBuffer(r.b, "200", "0", &out));
+    ASSERT_TRUE(AddDelayToBuffer(r.b, "0", "0", &out));
+    ASSERT_TRUE(StoreSplInBuffer(r.b, 1, &out));
+    for (int k = 0; k < kBins; k += 997) {
+        ASSERT_NEAR(r.driver->spl_lin[k], 680.0, 1e-2) << k;
+        ASSERT_NEAR(ComplexToSpl(r.buffers[0].Values[k], r.buffers[1].Values[k]), 680.0, 1e-2) << k;
     }
-    EXPECT_TRUE(out.empty());
+    // A buffer at that level summed with itself would overflow, and a driver curve read from elsewhere at 900 dB
+    // has no complex form: both are refused.
+    r.SetDelay(2, 3e38, 0.0);
+    const int weights[kPostBuffers] = {0, 1, 0, 0, 0};
+    const int twice[kPostBuffers] = {0, 1, 0, 1, 0};
+    r.SetDelay(4, 3e38, 0.0);
+    EXPECT_TRUE(SumIntoMaster(r.b, weights, &out));
+    const std::vector<PlotCurve> summed = r.buffers;
+    EXPECT_FALSE(SumIntoMaster(r.b, twice, &out));
+    for (int k = 0; k < kBins; ++k) r.driver->spl_lin[k] = 900.0f;
+    EXPECT_FALSE(StoreSplInBuffer(r.b, 3, &out));
+    EXPECT_FALSE(AddDelayToBuffer(r.b, "1", "0", &out));
+    EXPECT_EQ(std::memcmp(summed.data(), r.buffers.data(), summed.size() * sizeof(PlotCurve)), 0);
+    ASSERT_EQ(out.size(), 4u);
+    for (const HvMessage& m : out) EXPECT_EQ(m.text, "The Result Would Be Out Of Range\nNothing Was Changed");
 }
 
 // The phase difference of two delays is unwrapped: 360 f (t2 - t1) degrees, brought down by whole turns only

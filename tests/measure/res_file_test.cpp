@@ -77,6 +77,10 @@ TEST(ResFile, WidthMessagesAndRefusalsLeaveTheCaptureAlone) {
         {1054007, 0, {"-1", "5"}, "This IR File is NOT Recognized"},
         {1054027, 0, {"1", "5", "1"}, "This IR File is NOT Recognized"},   // a 16-bit size that says 24-bit
         {2108027, 1, {"5", "5", "1"}, "This IR File is NOT Recognized"},   // this variant takes the rate as stored
+        // Slots that are not numbers would read as 44,100 Hz and order 13.
+        {1054007, 0, {"ab", "5"}, "This IR File is NOT Recognized"},
+        {1054007, 0, {"1", ""}, "This IR File is NOT Recognized"},
+        {2108007, 1, {"1x", "5"}, "This IR File is NOT Recognized"},
     };
     for (const Case& k : cases) {
         WriteFile(path, k.size, k.slots, static_cast<std::size_t>(k.size - (k.slots.size() == 3 ? 28 : 8)));

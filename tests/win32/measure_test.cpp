@@ -131,8 +131,10 @@ TEST_F(MlsSession, CommandOpensTheThreeWindowsAndThePagesFollowTheTabs) {
 }
 
 // Without a usable device (no endpoint here) Run MLS ends at once in the capture error title: the flags drop,
-// both threads are joined, and the page analyses the empty capture to zero responses.
-TEST_F(MlsSession, RunMlsWithoutADeviceEndsInTheErrorTitle) {
+// both threads are joined, and the page says that no capture was made instead of showing the peaks of a silent
+// one. Save IR then has nothing to save and says so. After a capture loaded from a file, a failed run keeps that
+// capture: Save IR writes the file as it was read.
+TEST_F(MlsSession, RunMlsWithoutADeviceSaysSoAndKeepsTheSavedCapture) {
     OpenMls();
     ASSERT_NE(MlsControlPage, nullptr);
     MlsSettings.UseSavedBuffer = 0;
@@ -145,6 +147,70 @@ TEST_F(MlsSession, RunMlsWithoutADeviceEndsInTheErrorTitle) {
     EXPECT_FALSE(MeasurementThreadsAlive(MlsRun()));
     EXPECT_EQ(IrPresent, 1u);
     EXPECT_EQ(MlsImpulseIn[kMlsAlignedPeak], 0.0f);
+    EXPECT_EQ(Title(MlsSplWindow), "MLS Frequency Domain  No Capture Was Made");
+    ASSERT_EQ(recorder_.shown.size(), 1u);
+    EXPECT_EQ(recorder_.shown[0].text, "No Capture Was Made: The Measurement Devices Did Not Stream\n"
+                                       "The Previous Capture Is Kept For Save IR");
+    bool picked = false;
+    SetFilePickerHook([&](const FilePickerDescription&, char*, char*) { return picked = true; });
+    PageCommand(IDC_MLS_SAVE_IR);
+    EXPECT_FALSE(picked);
+    ASSERT_EQ(recorder_.shown.size(), 2u);
+    EXPECT_EQ(recorder_.shown[1].text, kMlsNoCaptureToSave);
+
+    // A capture from a file, then the failed run: the saved capture is still the file's.
+    Capture24Bit = 1;
+    MlsOrder = 18;
+    MlsStimulusSettings s = CurrentStimulusSettings();
+    GenerateMlsStimulus(s, GlobalMlsStimulusBuffers());
+    const std::vector<uint8_t> capture = PlayThroughLoopback(MlsStimulusBuffer, 1, 48000, 12, {0.5});
+    const std::string path = (folder_ / "meas.res").string(), saved = (folder_ / "again.res").string();
+    MessageList messages;
+    ASSERT_EQ(WriteResFile(path, capture.data(), 1, 1, 5, &messages), 1);
+    PageCommand(IDC_MLS_USE_SAVED);
+    SetFilePickerHook([&](const FilePickerDescription&, char* chosen, char* title) {
+        std::strcpy(chosen, path.c_str());
+        std::strcpy(title, "meas.res");
+        return true;
+    });
+    PageCommand(IDC_MLS_RUN);
+    ASSERT_NE(InPeakIndex, 0);
+    PageCommand(IDC_MLS_USE_SAVED);
+    EXPECT_EQ(MlsSettings.UseSavedBuffer, 0u);
+    recorder_.shown.clear();
+    PageCommand(IDC_MLS_RUN);
+    EXPECT_EQ(Title(FrameWindow), kMeasurementCaptureErrorTitle);
+    EXPECT_EQ(recorder_.shown.size(), 1u);
+    EXPECT_EQ(std::memcmp(MlsSavedBuffer, capture.data(), kResDataBytes24), 0);
+    SetFilePickerHook([&](const FilePickerDescription&, char* chosen, char*) {
+        std::strcpy(chosen, saved.c_str());
+        return true;
+    });
+    PageCommand(IDC_MLS_SAVE_IR);
+    EXPECT_EQ(recorder_.shown.size(), 1u);
+    std::ifstream a(path, std::ios::binary), c(saved, std::ios::binary);
+    const std::vector<char> original((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
+    const std::vector<char> written((std::istreambuf_iterator<char>(c)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(written.size(), 2108007u);
+    EXPECT_TRUE(original == written);
+}
+
+// A calibration import names the file it chose in the frequency window's caption, the preamp's as the
+// microphone's, also when the file is refused.
+TEST_F(MlsSession, CalibrationImportCaptionNamesTheChosenFile) {
+    OpenMls();
+    ASSERT_NE(MlsControlPage, nullptr);
+    const std::string path = (folder_ / "preamp.txt").string();
+    std::ofstream(path) << "20 0.5\n";  // a row without its phase
+    CopySettingText(Preferences->MikeCalFilePath, kPathWidth, "C:\\earlier\\mike.txt");
+    SetFilePickerHook([&](const FilePickerDescription&, char* chosen, char*) {
+        std::strcpy(chosen, path.c_str());
+        return true;
+    });
+    PageCommand(IDC_MLS_IMPORT_PREAMP);
+    EXPECT_EQ(recorder_.shown.size(), 1u);
+    EXPECT_EQ(Title(MlsSplWindow), "MLS Frequency Domain  " + path);
+    EXPECT_EQ(std::string(Preferences->PreampCalFilePath), path);
 }
 
 // A *.RES file of a known system (the measured channel half the reference, 30 samples later), made here
