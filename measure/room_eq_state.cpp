@@ -20,6 +20,7 @@ uint32_t ShowRoomEqPhase = 1;
 uint32_t ShowRoomEqSpl = 1;
 uint32_t ShowEqualizedSpl = 1;
 uint32_t RoomEqBlockSizeMemo = 0;
+uint32_t RoomEqRateMemo = 0;
 float LevelPeakRef = 0.0f;
 float LevelPeakIn = 0.0f;
 float RoomEqMeterScale = kLocationMeterScale24;
@@ -88,12 +89,15 @@ void OpenRoomEqState() {
     const double fmax = AxisHighestFrequency(RoomEqAxisRange.highest);
     for (int i = 0; i < kRoomEqPlotColumns; ++i)
         RoomEqPlotFrequencyTable[i] = static_cast<float>(fmin * std::pow(fmax / fmin, (i + 1) / 2000.0));
-    // Locations measured with another block size lie on another grid.
-    if (RoomEqBlockSizeMemo != HV_Buffer_Size) {
+    // Locations measured with another block size or at another system rate lie on another grid: kept, their
+    // modes would be cut at frequencies scaled by the ratio of the rates.
+    const uint32_t rate = pr_file ? pr_file->tail.HV_Sampling : RoomEqRateMemo;
+    if (RoomEqBlockSizeMemo != HV_Buffer_Size || RoomEqRateMemo != rate) {
         ClearRoomEqCurves(RoomEqCurves, 0, kLastLocationCurveSlot);
         ClearFloats(MinPhaseInputDb, kRoomEqGridBins);
     }
     RoomEqBlockSizeMemo = HV_Buffer_Size;
+    RoomEqRateMemo = rate;
     SetEqThreshold(EqThreshold);
 }
 

@@ -20,6 +20,7 @@ extern uint32_t ShowRoomEqPhase;
 extern uint32_t ShowRoomEqSpl;
 extern uint32_t ShowEqualizedSpl;
 extern uint32_t RoomEqBlockSizeMemo;         // HV_Buffer_Size at the last opening
+extern uint32_t RoomEqRateMemo;              // the system's HV_Sampling at the last opening
 extern float LevelPeakRef;                   // peak magnitudes of the last converted capture
 extern float LevelPeakIn;
 extern float RoomEqMeterScale;               // what the meters multiply them by after the last run
@@ -33,7 +34,8 @@ RoomEqBuffers GlobalRoomEqBuffers();
 
 // What the dialog does with the shared state when it opens: the measurement rate, length, cursor and window
 // type forced to the room's (48 kHz, 262143, 50, the first window), the measured phase shown, the plot's columns
-// built, every room curve cleared when the block size changed since the last opening, and the threshold line.
+// built, every room curve cleared when the block size or the system's rate changed since the last opening (the
+// locations lie on the bin grid of both), and the threshold line.
 void OpenRoomEqState();
 
 // The threshold bar at `position` (held within 35..125) and its line.

@@ -186,10 +186,18 @@ TEST_F(RoomEqRun, SilentCaptureStoresNothing) {
     EngineRunning = 0;
 }
 
-// Opening keeps the locations of the same block size and clears them after a change; the threshold bar and
-// its label.
-TEST_F(RoomEqRun, OpeningClearsLocationsOfAnotherBlockSize) {
+// Opening keeps the locations of the same block size and system rate and clears them after a change of either;
+// the threshold bar and its label.
+TEST_F(RoomEqRun, OpeningClearsLocationsOfAnotherBlockSizeOrRate) {
     CurrentLocation = 0;
+    ASSERT_EQ(LiveRun(10, {1.0}, nullptr), LocationRunOutcome::kStored);
+    OpenRoomEqState();
+    EXPECT_TRUE(RoomEqLocationMeasured(RoomEqCurves, 0));
+    pr_file->tail.HV_Sampling = 0;  // 44.1 kHz, the same block size
+    OpenRoomEqState();
+    EXPECT_FALSE(RoomEqLocationMeasured(RoomEqCurves, 0));
+    pr_file->tail.HV_Sampling = 1;
+    OpenRoomEqState();
     ASSERT_EQ(LiveRun(10, {1.0}, nullptr), LocationRunOutcome::kStored);
     OpenRoomEqState();
     EXPECT_TRUE(RoomEqLocationMeasured(RoomEqCurves, 0));
