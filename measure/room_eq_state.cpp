@@ -10,6 +10,7 @@
 #include "design/pane_editor.h"
 #include "measure/mls_state.h"
 #include "measure/res_file.h"
+#include "measure/room_eq_controls.h"
 #include "measure/room_eq_run.h"
 
 int CurrentLocation = 0;
@@ -173,7 +174,8 @@ LocationRunOutcome ProcessLocationRun(int32_t cursor, const MlsStartOffset& offs
         AddWarning(out, kNoImpulseResponse);
         return LocationRunOutcome::kNoResponse;
     }
-    if (!EditedElementValid()) return LocationRunOutcome::kNotAnalysed;
+    if (!EditedElementValid() || !RoomEqParamsInRange(WorkingNet->params[SelectedElement].p, out))
+        return LocationRunOutcome::kNotAnalysed;
     const float* p = WorkingNet->params[SelectedElement].p;
     LocationAnalysisSettings s;
     s.order = MlsOrder;
@@ -186,7 +188,7 @@ LocationRunOutcome ProcessLocationRun(int32_t cursor, const MlsStartOffset& offs
     s.location = location;
     if (AnalyseLocationRun(MlsImpulseRef, MlsImpulseIn, s, GlobalRoomEqBuffers(), out) != 0)
         return LocationRunOutcome::kNotAnalysed;
-    ComputeRoomEqNow();
+    ComputeRoomEqNow(out);  // the location is stored either way; its message tells of an EQ it refused
     return LocationRunOutcome::kStored;
 }
 
@@ -204,10 +206,16 @@ RoomEqMeterValues CurrentRoomEqMeterValues() {
     return RoomEqMeterValues{LevelPeakIn * RoomEqMeterScale, LevelPeakRef * RoomEqMeterScale};
 }
 
-void ComputeRoomEqNow() {
-    if (EditedElementValid()) ComputeRoomEq(*WorkingNet, SelectedElement, EqThreshold, GlobalRoomEqBuffers());
+bool ComputeRoomEqNow(MessageList* out) {
+    if (!EditedElementValid() || !RoomEqParamsInRange(WorkingNet->params[SelectedElement].p, out)) return false;
+    if (ComputeRoomEq(*WorkingNet, SelectedElement, EqThreshold, GlobalRoomEqBuffers())) return true;
+    AddWarning(out, kRoomEqNotFinite);
+    return false;
 }
 
-void StoreRoomEqResponseNow() {
-    if (EditedElementValid()) StoreRoomEqResponse(WorkingNet, SelectedElement, RoomEqCurves);
+bool StoreRoomEqResponseNow(MessageList* out) {
+    if (!EditedElementValid() || !RoomEqParamsInRange(WorkingNet->params[SelectedElement].p, out)) return false;
+    if (StoreRoomEqResponse(WorkingNet, SelectedElement, RoomEqCurves)) return true;
+    AddWarning(out, kRoomEqNotFinite);
+    return false;
 }

@@ -82,5 +82,8 @@ struct RoomEqMeterValues {
 RoomEqMeterValues CurrentRoomEqMeterValues();
 
 // ComputeRoomEq and StoreRoomEqResponse for the element being edited (SelectedElement of the WorkingNetwork).
-void ComputeRoomEqNow();
-void StoreRoomEqResponseNow();
+// Each refuses, with its message in `out` and false, a block whose slope, added level or delay is out of range
+// (from a project file) and a result that is not a finite number; StoreRoomEqResponseNow then leaves the
+// element's response as it was.
+bool ComputeRoomEqNow(MessageList* out);
+bool StoreRoomEqResponseNow(MessageList* out);

@@ -243,6 +243,19 @@ TEST(RoomEqCompute, CutOnlyEqInsideItsBand) {
     EXPECT_EQ(t.curves[kRoomEqGroupDelaySlot].Red, 16.0f);
 }
 
+// A location 800 dB above 90 dB (no float holds its amplitude) makes the average infinite: the result is
+// refused, slots 24..33 are all 0 rather than infinite or NaN; an EQ slot of +800 dB is not stored.
+TEST(RoomEqCompute, ResultsThatAreNotFiniteAreRefused) {
+    RoomEqTestBuffers t(0);
+    t.SetLocation(0, [](double) { return 800.0; }, [](double) { return 0.0; });
+    EXPECT_FALSE(ComputeRoomEq(*t.net, RoomEqTestBuffers::kBlock, kRoomEqThresholdDefault, t.Buffers()));
+    for (int slot = kRoomEqEqSplSlot; slot <= kRoomEqAveragePhaseSlot; ++slot)
+        for (int k = 0; k < kRoomEqGridBins; k += 997) ASSERT_EQ(t.curves[slot].Values[k], 0.0f) << slot << " " << k;
+    t.curves[kRoomEqEqSplSlot].Values[7] = 800.0f;
+    EXPECT_FALSE(StoreRoomEqResponse(t.net.get(), RoomEqTestBuffers::kBlock, t.curves.data()));
+    EXPECT_EQ(t.net->element_responses[RoomEqTestBuffers::kBlock].points[7].re, 1.0f);
+}
+
 // The EQ transform of a first-order shelf, 0 dB falling to -12 dB between 20 and 80 Hz, against the phase of
 // (1 + jf/80) / (1 + jf/20) within 0.5 degrees; the magnitude is the curve's. A curve flat over the grid gives
 // phase 0; a band with p2 >= p3 writes nothing.
