@@ -8,6 +8,7 @@
 #include "app/global_records.h"
 #include "app/preferences.h"
 #include "design/pane_editor.h"
+#include "measure/ir_windows.h"
 #include "measure/mls_state.h"
 #include "measure/res_file.h"
 #include "measure/room_eq_controls.h"
@@ -132,6 +133,34 @@ bool BeginLocationRun() {
     // What a failed run leaves in the capture is never analysed; start it from silence all the same.
     if (MlsCaptureBuffer) std::memset(MlsCaptureBuffer, 0, kMlsCaptureBytes);
     return true;
+}
+
+bool LocationRunSettingsFit(MessageList* out) {
+    const int order = MlsOrder < kMlsMinOrder ? kMlsMinOrder : MlsOrder > kMlsMaxOrder ? kMlsMaxOrder : MlsOrder;
+    const int m = 1 << order;
+    if (IrWindowWidthAsTyped(MlsSettings.WindowWidthText) > m - 1) {
+        AddWarning(out, kReduceWindowLength);
+        return false;
+    }
+    switch (RoomEqBinStride(BinFrequencyTable[1], SampleRateOf(MlsSettings.MlsRateIndex) / static_cast<double>(m), nullptr)) {
+        case RoomEqStrideCheck::kFits: return true;
+        case RoomEqStrideCheck::kBufferTooLarge: AddWarning(out, kReduceBufferSize); return false;
+        case RoomEqStrideCheck::kRatesDoNotFit: AddWarning(out, kRatesDoNotFit); return false;
+    }
+    return false;
+}
+
+std::string LocationRunFailure(const MeasurementRun& run, bool ended) {
+    const int32_t capture = run.CaptureResult.load(), render = run.RenderResult.load();
+    if (!ended) return kLocationRunNotEnded;
+    if (!HrSucceeded(capture) || !HrSucceeded(render)) return kLocationDeviceFailed;
+    if (capture == kMeasurementTimeoutResult) return kLocationCaptureSilent;
+    if (render == kMeasurementTimeoutResult) return kLocationRenderSilent;
+    const uint32_t frames = static_cast<uint32_t>(kMeasurementPeriodFrames);
+    if (run.CapturedFrames.load() != kMeasurementCapturePeriods * frames ||
+        run.RenderedFrames.load() != kMeasurementRenderPeriods * frames)
+        return kLocationCaptureShort;
+    return {};
 }
 
 void FinishLiveLocationCapture() {

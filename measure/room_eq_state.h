@@ -7,6 +7,7 @@
 
 #include "app/messages.h"
 #include "app/settings.h"
+#include "measure/measurement_threads.h"
 #include "measure/mls_analysis.h"
 #include "measure/room_eq.h"
 
@@ -49,6 +50,24 @@ void ClearAllRoomEqData();
 // A location run, before the streams start or the picker opens: the spectrum arrays cleared; refused (false)
 // while EngineRunning is set; then every run buffer cleared.
 bool BeginLocationRun();
+
+// Why a live location run left nothing to analyse (each ends: the location was not measured).
+inline constexpr const char* kLocationRunNotEnded = "The Measurement Did Not End\nThe Location Was Not Measured";
+inline constexpr const char* kLocationDeviceFailed = "The Sound Device Failed\nThe Location Was Not Measured";
+inline constexpr const char* kLocationCaptureSilent =
+    "The Capture Device Delivered No Data For One Second\nThe Location Was Not Measured";
+inline constexpr const char* kLocationRenderSilent =
+    "The Playback Device Took No Data For One Second\nThe Location Was Not Measured";
+inline constexpr const char* kLocationCaptureShort = "The Capture Is Short\nThe Location Was Not Measured";
+
+// Before a live run plays its 7 seconds: the measurement rate and length must fall onto the system's bin
+// grid, and the impulse window must fit the sequence; otherwise the message the analysis would give after the
+// run ("MLS Sampling Rate Does Not Fit The System Sampling Rate", ...) goes to `out` now.
+bool LocationRunSettingsFit(MessageList* out);
+
+// After a live run (`ended`: both threads were joined): "" when both threads ran every period, else the
+// reason, one of the texts above.
+std::string LocationRunFailure(const MeasurementRun& run, bool ended);
 
 // After a live run whose threads both ended well: the capture kept in MlsSavedBuffer and converted into the two
 // channels, with the levels for the meters.

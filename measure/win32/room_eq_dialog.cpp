@@ -197,8 +197,18 @@ void RunLocationMeasurement(HWND dialog) {
     if (!BeginLocationRun()) return;
     MlsStartOffset offset;
     if (MlsSettings.UseSavedBuffer != 1) {
-        // A run that failed or timed out is neither analysed nor stored: its threads reported why.
-        if (!RunRoomEqMeasurement(dialog, &offset)) return;
+        // Settings the analysis would refuse are refused before the stimulus plays; a run that failed, timed
+        // out or recorded short is neither analysed nor stored, and says why.
+        MessageList refused;
+        if (!LocationRunSettingsFit(&refused)) {
+            ShowHvMessages(dialog, refused);
+            return;
+        }
+        std::string why;
+        if (!RunRoomEqMeasurement(dialog, &offset, &why)) {
+            ShowHvMessage(dialog, WarningMessage(why));
+            return;
+        }
         FinishLiveLocationCapture();
         DrawMeters();
     } else {
