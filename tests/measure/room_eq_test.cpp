@@ -12,6 +12,7 @@
 
 #include "engine/fft.h"
 #include "measure/mls_analysis.h"
+#include "room_eq_model_phase.h"
 #include "room_eq_test_buffers.h"
 
 namespace {
@@ -393,6 +394,18 @@ TEST(RoomEqTransforms, RoomCurveProjectedBelowTwelveAndFlatFrom498Hz) {
     EXPECT_FLOAT_EQ(L[1], room[2] - 6.355f * per_bin / (0.5f * (t.bins[1] + t.bins[2])));
     EXPECT_FLOAT_EQ(L[0], L[1] - 6.355f * per_bin / (0.5f * (t.bins[0] + t.bins[1])));
     for (int k = 41; k < kRoomEqGridBins; k += 997) ASSERT_EQ(L[k], room[41]) << k;
+}
+
+// The room transform against a model of its written steps made apart from the code (room_eq_model.py): a
+// curve projected below 12 Hz with a slope of 12 dB, held flat from 498 Hz and transformed with the low end's
+// slope order; at the lowest bins the phase hangs on both.
+TEST(RoomEqTransforms, RoomTransformAgainstAModelOfItsSteps) {
+    RoomEqTestBuffers t(0);
+    std::vector<float> room(kRoomEqGridBins);
+    for (int k = 0; k < kRoomEqGridBins; ++k) room[k] = static_cast<float>(6.0 * std::sin(t.bins[k] / 40.0) - 0.02 * t.bins[k]);
+    ASSERT_EQ(MeasuredMinimumPhase(room.data(), 12.0f, t.Grid()), 0);
+    for (const RoomModelPoint& m : kRoomModelPhase)
+        EXPECT_NEAR(AngleBetween(std::atan2(t.spectrum[2 * m.bin + 1], t.spectrum[2 * m.bin]), m.phase), 0.0, 1e-3) << m.bin;
 }
 
 // "Done" stores the EQ so that the room-EQ block is a causal filter: the cut of a 50 Hz room resonance, made
