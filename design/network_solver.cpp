@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <complex>
 #include <cstdio>
 #include <string>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "design/filter_families.h"
+#include "engine/min_phase.h"
 
 namespace {
 
@@ -49,6 +51,7 @@ struct BlockBranch {
     bool bypassed;     // room-EQ by-pass (filter blocks handle theirs in FilterBlockResponse)
     int node1, node2;
     int row1, row2;
+    std::vector<std::complex<double>> causal;  // the response the solve takes instead of the stored one
 };
 
 struct SolvePlan {
@@ -91,6 +94,25 @@ int FailForPane(MessageList* messages, const SolverInputs& in, const std::string
     return 1;
 }
 
+// A room-EQ block that stores its cut with no phase ("EQ Amplitude Only") cannot be played by the causal
+// "SPL Only EQ" filters: a zero-phase cut rings as long before its impulse as after it, and those filters keep
+// only what follows it, about half the cut. The solve takes the cut's minimum-phase form instead: the same
+// magnitude at every bin, so the phase-linearised filters, which cancel the channel's phase, stay as they were.
+// Empty when the stored response has a phase of its own (or is not a usable number).
+std::vector<std::complex<double>> CausalRoomEq(const ComplexPoint* stored, int bins) {
+    const int n = bins - 1, half = n / 2;  // bins 0 .. 8N of an 8N-point transform
+    std::vector<double> magnitude(static_cast<std::size_t>(half + 1));
+    for (int k = 0; k <= half; ++k) {
+        if (stored[k].im != 0.0f || !(stored[k].re > 0.0f) || !std::isfinite(stored[k].re)) return {};
+        magnitude[k] = stored[k].re;
+    }
+    std::vector<std::complex<double>> causal = DiscreteMinimumPhase(magnitude, n);
+    if (causal.empty()) return {};
+    causal.resize(static_cast<std::size_t>(bins));
+    for (int k = half + 1; k < bins; ++k) causal[k] = std::conj(causal[n - k]);
+    return causal;
+}
+
 // Checks the network and lays out the branches and the nodal system. Returns 0, or 1 after a message.
 int PrepareSolve(WorkingNetwork* net, const SolverInputs& in, SolvePlan* plan, MessageList* messages) {
     if (in.block_frames < 1 || in.block_frames > kMaxBlockFrames || !in.bin_frequency) return 1;
@@ -129,6 +151,8 @@ int PrepareSolve(WorkingNetwork* net, const SolverInputs& in, SolvePlan* plan, M
             b.element = i;
             b.room_eq = e.kind == RoomEqBlock;
             b.bypassed = b.room_eq && net->params[i].p[kParamBypass] == 1.0f;
+            b.causal.clear();
+            if (b.room_eq && !b.bypassed) b.causal = CausalRoomEq(net->element_responses[i].points, plan->bins);
             b.node1 = e.node1;
             b.node2 = e.node2;
         } else if (e.kind == OutputPort) {
@@ -235,6 +259,7 @@ ComplexD BlockResponse(const WorkingNetwork& net, const SolvePlan& plan, int c, 
     const BlockBranch& b = plan.blocks[c];
     if (!b.room_eq) return FromF(FilterBlockResponse(copies->p[c], f));
     if (b.bypassed) return {1.0, 0.0};
+    if (!b.causal.empty()) return {b.causal[bin].real(), b.causal[bin].imag()};
     const ComplexPoint& r = net.element_responses[b.element].points[bin];
     return {r.re, r.im};
 }

@@ -298,3 +298,19 @@ bool GridUniformFromPointOne(const float* f, int count) {
         if (std::fabs(f[i] - i * df) > 1e-6 * i * df) return false;
     return true;
 }
+
+std::vector<std::complex<double>> DiscreteMinimumPhase(const std::vector<double>& magnitude, int n) {
+    constexpr double kMagnitudeFloor = 1e-12;
+    const int half = n / 2;
+    if (n < 4 || (n & (n - 1)) != 0 || static_cast<int>(magnitude.size()) < half + 1) return {};
+    std::vector<Cd> roots(static_cast<std::size_t>(half)), c(static_cast<std::size_t>(n));
+    MakeFftRoots(n, roots.data());
+    for (int k = 0; k < n; ++k) c[k] = std::log(std::fmax(magnitude[k <= half ? k : n - k], kMagnitudeFloor));
+    DoubleFft(c.data(), n, +1, roots.data());
+    // The cepstrum is even; its causal fold keeps the log magnitude and gives the phase of least delay.
+    for (int q = 0; q < n; ++q) c[q] *= (q == 0 || q == half ? 1.0 : q < half ? 2.0 : 0.0) / n;
+    DoubleFft(c.data(), n, -1, roots.data());
+    std::vector<Cd> spectrum(static_cast<std::size_t>(half + 1));
+    for (int k = 0; k <= half; ++k) spectrum[k] = std::exp(c[k]);
+    return spectrum;
+}

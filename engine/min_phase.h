@@ -1,7 +1,9 @@
 #pragma once
 // Minimum phase from magnitude: the Bode gain-phase integral evaluated numerically on a frequency grid, and
 // the driver equalization built on it.
+#include <complex>
 #include <cstdint>
+#include <vector>
 
 // Constants and end terms of one numerical Bode integral. For grid point i, with w_k = angular_scale f_k and
 // levels A_k in dB:
@@ -75,3 +77,9 @@ int BuildMinimumPhaseResponse(const float* driver_re, const float* driver_im, fl
 int BuildMinimumPhaseResponseLiteral(const float* driver_re, const float* driver_im, float band_low,
                                      float band_high, const float* BinFrequencyTable, int N, float* MinPhaseDbWork,
                                      float* MinPhaseWorkSpectrum);
+
+// The minimum-phase spectrum of an n-point DFT (n a power of two, at least 4) whose magnitudes at bins
+// 0 .. n/2 are `magnitude` (n/2 + 1 values; below 1e-12 they count as 1e-12): the real cepstrum of the log
+// magnitude folded onto the non-negative quefrencies. Returns bins 0 .. n/2; their magnitudes are the given
+// ones, and the inverse transform of the completed spectrum is the causal response with the least delay.
+std::vector<std::complex<double>> DiscreteMinimumPhase(const std::vector<double>& magnitude, int n);

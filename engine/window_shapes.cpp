@@ -65,9 +65,11 @@ void FillImpulseWindow(uint32_t SplOnlyEq, uint32_t WideWindow, int N, float* Ir
         const float s = Step(kTwoPi, n8 - 1);
         for (int j = 0; j < n4; ++j) Put(IrWindow, j, static_cast<float>(ImpulseEdge(Argument(s, j))));
     } else {
-        for (int j = 0; j < 3 * N; ++j) Put(IrWindow, j, 1.0f);
+        // A causal response keeps the whole FIR but its last N points, where the phase-linearised wide window
+        // falls too: a minimum-phase cut of a narrow low-frequency mode rings on for several thousand taps.
+        for (int j = 0; j < 7 * N; ++j) Put(IrWindow, j, 1.0f);
         const float s = Step(kTwoPi, 2 * N - 1);
-        for (int i = 0; i < N; ++i) Put(IrWindow, 3 * N + i, static_cast<float>(ImpulseEdge(Argument(s, i))));
+        for (int i = 0; i < N; ++i) Put(IrWindow, 7 * N + i, static_cast<float>(ImpulseEdge(Argument(s, i))));
     }
 }
 

@@ -27,8 +27,9 @@ inline constexpr const char* kWindowTypeNames[kWindowTypeCount] = {
 double ImpulseEdge(double theta);
 
 // Shapes IrWindow (complex points) for block size N (frames). The caller has cleared it to 0 for at least
-// 8N points; only points 0 .. 8N-1 (phase-linearised, SplOnlyEq = 0) or 0 .. 4N-1 (magnitude-only,
-// SplOnlyEq != 0) are written. WideWindow != 0 selects the wide form.
+// 8N points; only points 0 .. 8N-1 (phase-linearised, SplOnlyEq = 0, and the wide magnitude-only form) or
+// 0 .. 4N-1 (the normal magnitude-only form) are written. WideWindow != 0 selects the wide form: for
+// magnitude-only filters 1.0 up to 7N, then the falling edge of the phase-linearised wide form.
 void FillImpulseWindow(uint32_t SplOnlyEq, uint32_t WideWindow, int N, float* IrWindow);
 
 // Value of fade-in shape `type` (0..9) at theta; the taper uses theta from 0 up to about pi.

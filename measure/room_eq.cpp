@@ -183,7 +183,7 @@ bool RoomEqLocationMeasured(const PlotCurve* curves, int location) {
     return location >= 0 && location < kRoomEqLocationCount && curves[kRoomEqLocationSplSlot + location].Trailer[0] == 1.0f;
 }
 
-void ComputeRoomEq(const PaneRecord& net, int element, int eq_threshold, const RoomEqBuffers& b) {
+bool ComputeRoomEq(const PaneRecord& net, int element, int eq_threshold, const RoomEqBuffers& b) {
     const float* p = net.params[element].p;
     const bool scalar = p[kParamInputNode] == 1.0f;  // p14
     float* level = Values(b, kRoomEqAverageSplSlot);
@@ -285,21 +285,36 @@ void ComputeRoomEq(const PaneRecord& net, int element, int eq_threshold, const R
         delay[k] = static_cast<float>(
             std::fabs(kDelayScale * (unwrapped_copy[k + 1] - unwrapped_copy[k]) / (double(f[k + 1]) - f[k])));
     SetHeader(b.curves[kRoomEqGroupDelaySlot], b.colours[kPenGroupDelay]);
+
+    // An infinite average (or a NaN from it) would be drawn as garbage and stored as no EQ at all.
+    for (int slot = kRoomEqEqSplSlot; slot <= kRoomEqAveragePhaseSlot; ++slot)
+        for (int k = 0; k < kGridBins; ++k)
+            if (!std::isfinite(Values(b, slot)[k])) {
+                for (int c = kRoomEqEqSplSlot; c <= kRoomEqAveragePhaseSlot; ++c)
+                    std::memset(Values(b, c), 0, kGridBins * sizeof(float));
+                return false;
+            }
+    return true;
 }
 
-void StoreRoomEqResponse(WorkingNetwork* net, int element, const PlotCurve* curves) {
+bool StoreRoomEqResponse(WorkingNetwork* net, int element, const PlotCurve* curves) {
     const bool amplitude_only = net->params[element].p[kParamPolarity] == 1.0f;  // p12
     const float* eq = curves[kRoomEqEqSplSlot].Values;
     const float* eq_phase = curves[kRoomEqEqPhaseSlot].Values;
-    ComplexPoint* out = net->element_responses[element].points;
-    for (int k = 0; k < kResponseBins; ++k) {
+    auto point = [&](int k) {
         const double a = std::pow(10.0, 0.05 * eq[k]);
         const double phi = eq_phase[k] * kRadiansPerDegree;
-        out[k].re = static_cast<float>(amplitude_only ? a : a * std::cos(phi));
-        out[k].im = amplitude_only ? 0.0f : static_cast<float>(a * std::sin(phi));
+        return ComplexPoint{static_cast<float>(amplitude_only ? a : a * std::cos(phi)),
+                            amplitude_only ? 0.0f : static_cast<float>(a * std::sin(phi))};
+    };
+    // What the solver multiplies with must be a number: an EQ that is not is refused whole, never flattened.
+    for (int k = 0; k < kResponseBins; ++k) {
+        const ComplexPoint c = point(k);
+        if (!std::isfinite(c.re) || !std::isfinite(c.im)) return false;
     }
-    // What the solver multiplies with stays a number, whatever the curves held.
-    FlattenUnusableResponsePoints(&out[0].re, &out[0].im, 2, kResponseBins);
+    ComplexPoint* out = net->element_responses[element].points;
+    for (int k = 0; k < kResponseBins; ++k) out[k] = point(k);
+    return true;
 }
 
 void ClearRoomEqCurves(PlotCurve* curves, int first, int last) {

@@ -67,6 +67,8 @@ inline constexpr float kNoCorrectionOutput = 16.0f;  // p7
 inline constexpr const char* kReduceWindowLength = "Please reduce Timw Window Length";
 inline constexpr const char* kReduceBufferSize = "Please reduce Buffer Size in Preference screen";
 inline constexpr const char* kRatesDoNotFit = "MLS Sampling Rate Does Not Fit The System Sampling Rate";
+inline constexpr const char* kRoomEqNotFinite =
+    "The Room EQ Is Not A Finite Number\nPlease Check Add dB To SPL And The Projected Slope";
 
 // The buffers of the arithmetic (the global records in the program).
 struct RoomEqBuffers {
@@ -121,11 +123,13 @@ bool RoomEqLocationMeasured(const PlotCurve* curves, int location);
 
 // Average of the measured locations (vector or, with p14, scalar), corrected by the driver equalization of the
 // output p7 names, the cut-only EQ above T = 70 - eq_threshold inside p2 < f <= p3 with its minimum phase, the
-// room's minimum and excess phase, unwrapped, and the excess group delay: slots 24..33.
-void ComputeRoomEq(const PaneRecord& net, int element, int eq_threshold, const RoomEqBuffers& b);
+// room's minimum and excess phase, unwrapped, and the excess group delay: slots 24..33. False when any of them
+// came out as no finite number: slots 24..33 are then all 0 (no cut), so no curve or stored EQ carries it.
+bool ComputeRoomEq(const PaneRecord& net, int element, int eq_threshold, const RoomEqBuffers& b);
 
-// The EQ of slots 24 and 25 into the element's response, bins 0..65,535 (its magnitude alone with p12).
-void StoreRoomEqResponse(WorkingNetwork* net, int element, const PlotCurve* curves);
+// The EQ of slots 24 and 25 into the element's response, bins 0..65,535 (its magnitude alone with p12). False,
+// with the response untouched, when a point of it would not be a finite number.
+bool StoreRoomEqResponse(WorkingNetwork* net, int element, const PlotCurve* curves);
 
 // Clears slots first..last of the curve table, values and header alike.
 void ClearRoomEqCurves(PlotCurve* curves, int first, int last);

@@ -34,6 +34,19 @@ void CopyText(char* dest, int width, const std::string& text) { CopySettingText(
 
 bool InBand(int y, int top, int bottom) { return y > top && y < bottom; }
 
+struct ParamLimit {
+    int control, param;
+    float limit;
+    const char* message;
+};
+constexpr ParamLimit kParamLimits[] = {
+    {IDC_ROOMEQ_SLOPE, kParamFilterGain, kRoomEqSlopeLimitDb, kRoomEqSlopeRange},
+    {IDC_ROOMEQ_ADD_DB, kParamOutputGain, kRoomEqAddedLevelLimitDb, kRoomEqAddedLevelRange},
+    {IDC_ROOMEQ_ADD_DELAY, kParamChannelDelay, kRoomEqAddedDelayLimitMs, kRoomEqAddedDelayRange},
+};
+
+bool WithinLimit(float v, float limit) { return std::isfinite(v) && std::fabs(v) <= limit; }
+
 }  // namespace
 
 std::string RoomEqCorrectionName(int entry) {
@@ -51,16 +64,31 @@ RoomEqBoxTexts RoomEqOpeningTexts(const float* p) {
     return t;
 }
 
-bool ApplyRoomEqBox(int control, const std::string& text, float* p) {
+bool ApplyRoomEqBox(int control, const std::string& text, float* p, MessageList* out) {
     const float v = static_cast<float>(ReadDialogNumber(text, kRoomEqBoxChars));
     switch (control) {
         case IDC_ROOMEQ_FROM: p[kParamLowEdge] = v < kRoomEqLowestBandEdge ? kRoomEqLowestBandEdge : v; return true;
         case IDC_ROOMEQ_TO: p[kParamHighEdge] = v > kRoomEqHighestBandEdge ? kRoomEqHighestBandEdge : v; return true;
-        case IDC_ROOMEQ_SLOPE: p[kParamFilterGain] = v; return true;
-        case IDC_ROOMEQ_ADD_DB: p[kParamOutputGain] = v; return true;
-        case IDC_ROOMEQ_ADD_DELAY: p[kParamChannelDelay] = v; return true;
-        default: return false;
+        default: break;
     }
+    for (const ParamLimit& l : kParamLimits) {
+        if (l.control != control) continue;
+        if (WithinLimit(v, l.limit))
+            p[l.param] = v;
+        else
+            AddWarning(out, l.message);
+        return true;
+    }
+    return false;
+}
+
+bool RoomEqParamsInRange(const float* p, MessageList* out) {
+    for (const ParamLimit& l : kParamLimits) {
+        if (WithinLimit(p[l.param], l.limit)) continue;
+        AddWarning(out, l.message);
+        return false;
+    }
+    return true;
 }
 
 std::string RoomEqWindowTimeText(const char* width_text, uint32_t rate_index) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/messages.h"
+
 // Characters read from an edit box.
 inline constexpr int kRoomEqBoxChars = 9;
 // Band limits of the boxes: a lower edge below 10.1 Hz and an upper edge above 250 Hz are held there.
@@ -26,10 +28,24 @@ struct RoomEqBoxTexts {
 };
 RoomEqBoxTexts RoomEqOpeningTexts(const float* p);
 
+// The typed slope, added level and added delay stay within these, or the curves they shape would leave the
+// floats the curves are kept in (901 dB added makes the average infinite, a slope of 1e30 the room's phase NaN).
+inline constexpr float kRoomEqSlopeLimitDb = 100.0f;        // p10
+inline constexpr float kRoomEqAddedLevelLimitDb = 100.0f;   // p13
+inline constexpr float kRoomEqAddedDelayLimitMs = 1000.0f;  // p11
+inline constexpr const char* kRoomEqSlopeRange = "Projected Slope Is Out Of Range (-100.....+100dB)";
+inline constexpr const char* kRoomEqAddedLevelRange = "Added SPL Is Out Of Range (-100.....+100dB)";
+inline constexpr const char* kRoomEqAddedDelayRange = "Added Delay Is Out Of Range (-1000.....+1000ms)";
+
 // An edit box of the band, slope, added dB or added delay read into its parameter (ids 6021, 6022, 6023, 10170,
 // 10147): a text that is not a number, or no float, reads as 0; the band edges are held within their limits
-// (the box keeps what was typed). Other ids change nothing. Returns true when `control` is one of them.
-bool ApplyRoomEqBox(int control, const std::string& text, float* p);
+// (the box keeps what was typed); a slope, level or delay outside its limits is refused with its message in
+// `out` and the parameter keeps its value. Other ids change nothing. Returns true when `control` is one of them.
+bool ApplyRoomEqBox(int control, const std::string& text, float* p, MessageList* out = nullptr);
+
+// True when the block's slope, added level and added delay (from the boxes or from a project file) lie within
+// their limits; otherwise the first one's message goes to `out`.
+bool RoomEqParamsInRange(const float* p, MessageList* out);
 
 // "Win. Time [ms]" from the width in samples: "%f" of width x 1000 / rate, cut to 7 characters.
 std::string RoomEqWindowTimeText(const char* width_text, uint32_t rate_index);

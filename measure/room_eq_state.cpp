@@ -8,8 +8,10 @@
 #include "app/global_records.h"
 #include "app/preferences.h"
 #include "design/pane_editor.h"
+#include "measure/ir_windows.h"
 #include "measure/mls_state.h"
 #include "measure/res_file.h"
+#include "measure/room_eq_controls.h"
 #include "measure/room_eq_run.h"
 
 int CurrentLocation = 0;
@@ -20,6 +22,7 @@ uint32_t ShowRoomEqPhase = 1;
 uint32_t ShowRoomEqSpl = 1;
 uint32_t ShowEqualizedSpl = 1;
 uint32_t RoomEqBlockSizeMemo = 0;
+uint32_t RoomEqRateMemo = 0;
 float LevelPeakRef = 0.0f;
 float LevelPeakIn = 0.0f;
 float RoomEqMeterScale = kLocationMeterScale24;
@@ -88,12 +91,15 @@ void OpenRoomEqState() {
     const double fmax = AxisHighestFrequency(RoomEqAxisRange.highest);
     for (int i = 0; i < kRoomEqPlotColumns; ++i)
         RoomEqPlotFrequencyTable[i] = static_cast<float>(fmin * std::pow(fmax / fmin, (i + 1) / 2000.0));
-    // Locations measured with another block size lie on another grid.
-    if (RoomEqBlockSizeMemo != HV_Buffer_Size) {
+    // Locations measured with another block size or at another system rate lie on another grid: kept, their
+    // modes would be cut at frequencies scaled by the ratio of the rates.
+    const uint32_t rate = pr_file ? pr_file->tail.HV_Sampling : RoomEqRateMemo;
+    if (RoomEqBlockSizeMemo != HV_Buffer_Size || RoomEqRateMemo != rate) {
         ClearRoomEqCurves(RoomEqCurves, 0, kLastLocationCurveSlot);
         ClearFloats(MinPhaseInputDb, kRoomEqGridBins);
     }
     RoomEqBlockSizeMemo = HV_Buffer_Size;
+    RoomEqRateMemo = rate;
     SetEqThreshold(EqThreshold);
 }
 
@@ -127,6 +133,34 @@ bool BeginLocationRun() {
     // What a failed run leaves in the capture is never analysed; start it from silence all the same.
     if (MlsCaptureBuffer) std::memset(MlsCaptureBuffer, 0, kMlsCaptureBytes);
     return true;
+}
+
+bool LocationRunSettingsFit(MessageList* out) {
+    const int order = MlsOrder < kMlsMinOrder ? kMlsMinOrder : MlsOrder > kMlsMaxOrder ? kMlsMaxOrder : MlsOrder;
+    const int m = 1 << order;
+    if (IrWindowWidthAsTyped(MlsSettings.WindowWidthText) > m - 1) {
+        AddWarning(out, kReduceWindowLength);
+        return false;
+    }
+    switch (RoomEqBinStride(BinFrequencyTable[1], SampleRateOf(MlsSettings.MlsRateIndex) / static_cast<double>(m), nullptr)) {
+        case RoomEqStrideCheck::kFits: return true;
+        case RoomEqStrideCheck::kBufferTooLarge: AddWarning(out, kReduceBufferSize); return false;
+        case RoomEqStrideCheck::kRatesDoNotFit: AddWarning(out, kRatesDoNotFit); return false;
+    }
+    return false;
+}
+
+std::string LocationRunFailure(const MeasurementRun& run, bool ended) {
+    const int32_t capture = run.CaptureResult.load(), render = run.RenderResult.load();
+    if (!ended) return kLocationRunNotEnded;
+    if (!HrSucceeded(capture) || !HrSucceeded(render)) return kLocationDeviceFailed;
+    if (capture == kMeasurementTimeoutResult) return kLocationCaptureSilent;
+    if (render == kMeasurementTimeoutResult) return kLocationRenderSilent;
+    const uint32_t frames = static_cast<uint32_t>(kMeasurementPeriodFrames);
+    if (run.CapturedFrames.load() != kMeasurementCapturePeriods * frames ||
+        run.RenderedFrames.load() != kMeasurementRenderPeriods * frames)
+        return kLocationCaptureShort;
+    return {};
 }
 
 void FinishLiveLocationCapture() {
@@ -169,7 +203,8 @@ LocationRunOutcome ProcessLocationRun(int32_t cursor, const MlsStartOffset& offs
         AddWarning(out, kNoImpulseResponse);
         return LocationRunOutcome::kNoResponse;
     }
-    if (!EditedElementValid()) return LocationRunOutcome::kNotAnalysed;
+    if (!EditedElementValid() || !RoomEqParamsInRange(WorkingNet->params[SelectedElement].p, out))
+        return LocationRunOutcome::kNotAnalysed;
     const float* p = WorkingNet->params[SelectedElement].p;
     LocationAnalysisSettings s;
     s.order = MlsOrder;
@@ -182,7 +217,7 @@ LocationRunOutcome ProcessLocationRun(int32_t cursor, const MlsStartOffset& offs
     s.location = location;
     if (AnalyseLocationRun(MlsImpulseRef, MlsImpulseIn, s, GlobalRoomEqBuffers(), out) != 0)
         return LocationRunOutcome::kNotAnalysed;
-    ComputeRoomEqNow();
+    ComputeRoomEqNow(out);  // the location is stored either way; its message tells of an EQ it refused
     return LocationRunOutcome::kStored;
 }
 
@@ -200,10 +235,16 @@ RoomEqMeterValues CurrentRoomEqMeterValues() {
     return RoomEqMeterValues{LevelPeakIn * RoomEqMeterScale, LevelPeakRef * RoomEqMeterScale};
 }
 
-void ComputeRoomEqNow() {
-    if (EditedElementValid()) ComputeRoomEq(*WorkingNet, SelectedElement, EqThreshold, GlobalRoomEqBuffers());
+bool ComputeRoomEqNow(MessageList* out) {
+    if (!EditedElementValid() || !RoomEqParamsInRange(WorkingNet->params[SelectedElement].p, out)) return false;
+    if (ComputeRoomEq(*WorkingNet, SelectedElement, EqThreshold, GlobalRoomEqBuffers())) return true;
+    AddWarning(out, kRoomEqNotFinite);
+    return false;
 }
 
-void StoreRoomEqResponseNow() {
-    if (EditedElementValid()) StoreRoomEqResponse(WorkingNet, SelectedElement, RoomEqCurves);
+bool StoreRoomEqResponseNow(MessageList* out) {
+    if (!EditedElementValid() || !RoomEqParamsInRange(WorkingNet->params[SelectedElement].p, out)) return false;
+    if (StoreRoomEqResponse(WorkingNet, SelectedElement, RoomEqCurves)) return true;
+    AddWarning(out, kRoomEqNotFinite);
+    return false;
 }

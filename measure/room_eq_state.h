@@ -7,6 +7,7 @@
 
 #include "app/messages.h"
 #include "app/settings.h"
+#include "measure/measurement_threads.h"
 #include "measure/mls_analysis.h"
 #include "measure/room_eq.h"
 
@@ -20,6 +21,7 @@ extern uint32_t ShowRoomEqPhase;
 extern uint32_t ShowRoomEqSpl;
 extern uint32_t ShowEqualizedSpl;
 extern uint32_t RoomEqBlockSizeMemo;         // HV_Buffer_Size at the last opening
+extern uint32_t RoomEqRateMemo;              // the system's HV_Sampling at the last opening
 extern float LevelPeakRef;                   // peak magnitudes of the last converted capture
 extern float LevelPeakIn;
 extern float RoomEqMeterScale;               // what the meters multiply them by after the last run
@@ -33,7 +35,8 @@ RoomEqBuffers GlobalRoomEqBuffers();
 
 // What the dialog does with the shared state when it opens: the measurement rate, length, cursor and window
 // type forced to the room's (48 kHz, 262143, 50, the first window), the measured phase shown, the plot's columns
-// built, every room curve cleared when the block size changed since the last opening, and the threshold line.
+// built, every room curve cleared when the block size or the system's rate changed since the last opening (the
+// locations lie on the bin grid of both), and the threshold line.
 void OpenRoomEqState();
 
 // The threshold bar at `position` (held within 35..125) and its line.
@@ -47,6 +50,24 @@ void ClearAllRoomEqData();
 // A location run, before the streams start or the picker opens: the spectrum arrays cleared; refused (false)
 // while EngineRunning is set; then every run buffer cleared.
 bool BeginLocationRun();
+
+// Why a live location run left nothing to analyse (each ends: the location was not measured).
+inline constexpr const char* kLocationRunNotEnded = "The Measurement Did Not End\nThe Location Was Not Measured";
+inline constexpr const char* kLocationDeviceFailed = "The Sound Device Failed\nThe Location Was Not Measured";
+inline constexpr const char* kLocationCaptureSilent =
+    "The Capture Device Delivered No Data For One Second\nThe Location Was Not Measured";
+inline constexpr const char* kLocationRenderSilent =
+    "The Playback Device Took No Data For One Second\nThe Location Was Not Measured";
+inline constexpr const char* kLocationCaptureShort = "The Capture Is Short\nThe Location Was Not Measured";
+
+// Before a live run plays its 7 seconds: the measurement rate and length must fall onto the system's bin
+// grid, and the impulse window must fit the sequence; otherwise the message the analysis would give after the
+// run ("MLS Sampling Rate Does Not Fit The System Sampling Rate", ...) goes to `out` now.
+bool LocationRunSettingsFit(MessageList* out);
+
+// After a live run (`ended`: both threads were joined): "" when both threads ran every period, else the
+// reason, one of the texts above.
+std::string LocationRunFailure(const MeasurementRun& run, bool ended);
 
 // After a live run whose threads both ended well: the capture kept in MlsSavedBuffer and converted into the two
 // channels, with the levels for the meters.
@@ -80,5 +101,8 @@ struct RoomEqMeterValues {
 RoomEqMeterValues CurrentRoomEqMeterValues();
 
 // ComputeRoomEq and StoreRoomEqResponse for the element being edited (SelectedElement of the WorkingNetwork).
-void ComputeRoomEqNow();
-void StoreRoomEqResponseNow();
+// Each refuses, with its message in `out` and false, a block whose slope, added level or delay is out of range
+// (from a project file) and a result that is not a finite number; StoreRoomEqResponseNow then leaves the
+// element's response as it was.
+bool ComputeRoomEqNow(MessageList* out);
+bool StoreRoomEqResponseNow(MessageList* out);

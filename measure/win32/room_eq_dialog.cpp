@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -196,8 +197,18 @@ void RunLocationMeasurement(HWND dialog) {
     if (!BeginLocationRun()) return;
     MlsStartOffset offset;
     if (MlsSettings.UseSavedBuffer != 1) {
-        // A run that failed or timed out is neither analysed nor stored: its threads reported why.
-        if (!RunRoomEqMeasurement(dialog, &offset)) return;
+        // Settings the analysis would refuse are refused before the stimulus plays; a run that failed, timed
+        // out or recorded short is neither analysed nor stored, and says why.
+        MessageList refused;
+        if (!LocationRunSettingsFit(&refused)) {
+            ShowHvMessages(dialog, refused);
+            return;
+        }
+        std::string why;
+        if (!RunRoomEqMeasurement(dialog, &offset, &why)) {
+            ShowHvMessage(dialog, WarningMessage(why));
+            return;
+        }
         FinishLiveLocationCapture();
         DrawMeters();
     } else {
@@ -220,6 +231,7 @@ void RunLocationMeasurement(HWND dialog) {
     if (outcome == LocationRunOutcome::kStored) {
         Redraw(RoomEqMarkerArea);
         RedrawPlots();
+        ShowHvMessages(dialog, out);
         MessageList file;
         WriteLocationFile(AppDirectory, ActivePane, CurrentLocation, &file);
         ShowHvMessages(FrameWindow, file);
@@ -241,11 +253,29 @@ void OnWindowTime(HWND dialog) {
     Redraw(RoomEqImpulseArea);
 }
 
-void Recalculate() {
+void Recalculate(HWND dialog) {
     SetCursor(LoadCursor(nullptr, IDC_WAIT));
-    ComputeRoomEqNow();
+    MessageList out;
+    ComputeRoomEqNow(&out);
     RedrawPlots();
     SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    ShowHvMessages(dialog, out);
+}
+
+// A box whose value is refused says so once for what it holds: every notification of the box runs this, and
+// the message box itself takes the focus away from it.
+void OnValueBox(HWND dialog, int id) {
+    static std::map<int, std::string> refused;
+    std::string& last = refused[id];
+    const std::string text = ItemText(dialog, id, kRoomEqBoxChars);
+    MessageList out;
+    ApplyRoomEqBox(id, text, Params(), &out);
+    if (out.empty()) {
+        last.clear();
+    } else if (text != last) {
+        last = text;
+        ShowHvMessages(dialog, out);
+    }
 }
 
 void FlipParam(HWND dialog, int id, int param) {
@@ -279,9 +309,9 @@ void OnCommand(HWND dialog, int id) {
         case IDC_ROOMEQ_SLOPE:
         case IDC_ROOMEQ_ADD_DB:
         case IDC_ROOMEQ_ADD_DELAY:
-            if (editable) ApplyRoomEqBox(id, ItemText(dialog, id, kRoomEqBoxChars), Params());
+            if (editable) OnValueBox(dialog, id);
             break;
-        case IDC_ROOMEQ_RECALCULATE: Recalculate(); break;
+        case IDC_ROOMEQ_RECALCULATE: Recalculate(dialog); break;
         case IDC_ROOMEQ_SHOW_MEASURED_PHASE:
         case IDC_ROOMEQ_SHOW_EQ_PHASE:
         case IDC_ROOMEQ_SHOW_EQ_SPL:
@@ -328,10 +358,16 @@ void OnCommand(HWND dialog, int id) {
             EngineRunning = 0;
             InvalidateRect(dialog, nullptr, TRUE);
             break;
-        case IDOK:
-            StoreRoomEqResponseNow();
+        case IDOK: {
+            // An EQ that is not a number is not stored; the dialog stays for the values to be put right.
+            MessageList out;
+            if (!StoreRoomEqResponseNow(&out) && !out.empty()) {
+                ShowHvMessages(dialog, out);
+                break;
+            }
             EndDialog(dialog, 1);
             break;
+        }
         case IDCANCEL: EndDialog(dialog, 2); break;
         default: break;
     }

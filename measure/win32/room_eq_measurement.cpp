@@ -11,6 +11,7 @@
 #include "measure/measurement_threads.h"
 #include "measure/mls_state.h"
 #include "measure/res_file.h"
+#include "measure/room_eq_state.h"
 #include "measure/win32/measurement_thread_view.h"
 #include "measure/win32/room_eq_windows.h"
 
@@ -24,13 +25,11 @@ constexpr uint32_t kRoomRunWaitMs = 30000;
 MeasurementRun g_run;
 WindowThreadView* g_view = nullptr;
 
-bool Clean(int32_t result) { return HrSucceeded(result) && result != kMeasurementTimeoutResult; }
-
 }  // namespace
 
 bool RoomEqMeasurementAlive() { return MeasurementThreadsAlive(g_run); }
 
-bool RunRoomEqMeasurement(HWND, MlsStartOffset* offset) {
+bool RunRoomEqMeasurement(HWND, MlsStartOffset* offset, std::string* why) {
     GenerateMlsStimulus(CurrentStimulusSettings(), GlobalMlsStimulusBuffers());
     if (!MeasurementThreadsAlive(g_run)) {
         delete g_view;
@@ -59,15 +58,17 @@ bool RunRoomEqMeasurement(HWND, MlsStartOffset* offset) {
     // A run that could not start at all is as visible as a failed stream.
     if (started == MeasurementStartResult::kBadRun || started == MeasurementStartResult::kNoEvent)
         SetWindowTextA(FrameWindow, kMeasurementCaptureErrorTitle);
-    if (started != MeasurementStartResult::kStarted || !ended) return false;
+    if (started != MeasurementStartResult::kStarted) {
+        *why = ended ? kLocationDeviceFailed : kLocationRunNotEnded;
+        return false;
+    }
+    *why = LocationRunFailure(g_run, ended);
+    if (!why->empty()) return false;
     MlsStartTimes[0] = g_run.StartTimes[0].load();
     MlsStartTimes[1] = g_run.StartTimes[1].load();
     *offset = MlsStartOffsetOf(MlsStartTimes, MillisecondsPerTick(CurrentPerformanceCounter()),
                                SampleRateOf(MlsSettings.MlsRateIndex), g_run.StampsValid());
-    const uint32_t wanted = static_cast<uint32_t>(kMeasurementCapturePeriods) * kMeasurementPeriodFrames;
-    return Clean(g_run.CaptureResult.load()) && Clean(g_run.RenderResult.load()) &&
-           g_run.CapturedFrames.load() == wanted &&
-           g_run.RenderedFrames.load() == static_cast<uint32_t>(kMeasurementRenderPeriods) * kMeasurementPeriodFrames;
+    return true;
 }
 
 bool PickLocationCapture(HWND owner, std::string* path) {

@@ -9,8 +9,9 @@
 
 // Plays the stimulus and records the room through the measurement thread pair with the room equalizer's
 // settings, drawing the threads' progress into the impulse area. True when both threads ran every period
-// without a failure (the capture then holds the run and `offset` the start-offset correction of its stamps).
-bool RunRoomEqMeasurement(HWND dialog, MlsStartOffset* offset);
+// without a failure (the capture then holds the run and `offset` the start-offset correction of its stamps);
+// otherwise `why` says what went wrong.
+bool RunRoomEqMeasurement(HWND dialog, MlsStartOffset* offset, std::string* why);
 
 // True while threads of the last run have not been joined (they would not end within the run's wait).
 bool RoomEqMeasurementAlive();

@@ -15,6 +15,7 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "design/network_model.h"
+#include "design/pane_editor.h"
 #include "measure/room_eq_plots.h"
 #include "measure/room_eq_state.h"
 #include "test_util.h"
@@ -33,7 +34,10 @@ struct RoomEqDialogLogic : ::testing::Test {
         p[kParamLowEdge] = 20.0f;
         p[kParamHighEdge] = 200.0f;
     }
-    void TearDown() override { ReleaseRecords(); }
+    void TearDown() override {
+        SelectedElement = -1;
+        ReleaseRecords();
+    }
 };
 
 std::vector<std::string> Texts(const std::vector<RoomEqPlotLabel>& labels) {
@@ -71,6 +75,40 @@ TEST_F(RoomEqDialogLogic, BoxesKeepTheirLimits) {
     EXPECT_EQ(RoomEqCorrectionName(0), "Output Port 1");
     EXPECT_EQ(RoomEqCorrectionName(15), "Output Port 16");
     EXPECT_EQ(RoomEqCorrectionName(16), "No Correction");
+}
+
+// A typed "Add dB To SPL" of 901, a "Projected Slope" of 1e30 or a delay past 1000 ms is refused with its
+// message and the parameter keeps its value; -100 dB is taken. The same values from a project file: the EQ is
+// neither computed nor stored, and the block's response stays as it was.
+TEST_F(RoomEqDialogLogic, OutOfRangeLevelSlopeAndDelayAreRefused) {
+    MessageList out;
+    p[kParamOutputGain] = 3.0f;
+    EXPECT_TRUE(ApplyRoomEqBox(10170, "901", p, &out));
+    EXPECT_EQ(p[kParamOutputGain], 3.0f);
+    EXPECT_TRUE(ApplyRoomEqBox(6023, "1e30", p, &out));
+    EXPECT_EQ(p[kParamFilterGain], 0.0f);
+    EXPECT_TRUE(ApplyRoomEqBox(10147, "-1000.1", p, &out));
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0].text, kRoomEqAddedLevelRange);
+    EXPECT_EQ(out[1].text, kRoomEqSlopeRange);
+    EXPECT_EQ(out[2].text, kRoomEqAddedDelayRange);
+    EXPECT_EQ(out[2].caption, "HV Message");
+    EXPECT_TRUE(ApplyRoomEqBox(10170, "-100", p, &out));
+    EXPECT_EQ(p[kParamOutputGain], -100.0f);
+    EXPECT_EQ(out.size(), 3u);
+
+    ResetWorkingNetwork(WorkingNet);
+    WorkingNet->elements[0].kind = RoomEqBlock;
+    WorkingNet->params[0].p[kParamPlotFlag] = 16.0f;
+    WorkingNet->params[0].p[kParamOutputGain] = 901.0f;
+    WorkingNet->element_responses[0].points[5] = ComplexPoint{0.5f, 0.25f};
+    SelectedElement = 0;
+    MessageList refused;
+    EXPECT_FALSE(ComputeRoomEqNow(&refused));
+    EXPECT_FALSE(StoreRoomEqResponseNow(&refused));
+    ASSERT_EQ(refused.size(), 2u);
+    EXPECT_EQ(refused[1].text, kRoomEqAddedLevelRange);
+    EXPECT_EQ(WorkingNet->element_responses[0].points[5].im, 0.25f);
 }
 
 // The window time and width: 30,000 samples at 48 kHz show as 625.000 ms; 0.5 ms typed becomes "1.0" with a

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <complex>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "app/frequency_grids.h"
@@ -20,6 +21,7 @@
 #include "measure/mls_state.h"
 #include "measure/res_file.h"
 #include "measure/room_eq_run.h"
+#include "measurement_rig.h"
 #include "mls_test_support.h"
 #include "tests/app/heap_record.h"
 #include "test_util.h"
@@ -186,10 +188,56 @@ TEST_F(RoomEqRun, SilentCaptureStoresNothing) {
     EngineRunning = 0;
 }
 
-// Opening keeps the locations of the same block size and clears them after a change; the threshold bar and
-// its label.
-TEST_F(RoomEqRun, OpeningClearsLocationsOfAnotherBlockSize) {
+// Before a live run plays: a measurement rate off the system's grid, or a window longer than the sequence, is
+// told at once. After one: a microphone that delivers nothing names that as the reason; a full run names none.
+TEST_F(RoomEqRun, LiveRunFailuresAreToldBeforeAndAfterPlaying) {
+    MessageList out;
+    EXPECT_TRUE(LocationRunSettingsFit(&out));
+    MlsSettings.MlsRateIndex = 0;  // 44.1 kHz against the system's 48
+    EXPECT_FALSE(LocationRunSettingsFit(&out));
+    MlsSettings.MlsRateIndex = 1;
+    CopySettingText(MlsSettings.WindowWidthText, kSettingTextWidth, "262144");
+    EXPECT_FALSE(LocationRunSettingsFit(&out));
+    CopySettingText(MlsSettings.WindowWidthText, kSettingTextWidth, "30000");
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].text, kRatesDoNotFit);
+    EXPECT_EQ(out[1].text, kReduceWindowLength);
+
+    GenerateMlsStimulus(CurrentStimulusSettings(), GlobalMlsStimulusBuffers());
+    MeasurementRig rig;
+    rig.Wire(MlsCaptureBuffer, kMlsCaptureBytes, MlsStimulusBuffer, kMlsStimulusBytes);
+    ASSERT_EQ(rig.Start(rig.RoomSettings(0, 48000)), MeasurementStartResult::kStarted);
+    rig.DriveInStep();
+    ASSERT_TRUE(WaitForMeasurementThreads(rig.run, 20000));
+    EXPECT_EQ(LocationRunFailure(rig.run, true), "");
+    InMemoryAudioSystem deaf;  // the speaker plays on its own clock, the microphone never delivers
+    InMemoryEndpoint& speaker = deaf.AddEndpoint(StreamDirection::Render, L"speaker-out", "Out");
+    deaf.AddEndpoint(StreamDirection::Capture, L"mic-in", "In");
+    rig.run.Streams = &deaf;
+    ASSERT_EQ(StartMeasurementThreads(rig.run, rig.RoomSettings(0, 48000)), MeasurementStartResult::kStarted);
+    while (rig.render_running.load()) {
+        if (speaker.Started() && WaitFor([&] { return speaker.Releases() > speaker.Ticks() || !speaker.Started(); }, 3000))
+            speaker.Tick();
+        else
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    ASSERT_TRUE(WaitForMeasurementThreads(rig.run, 20000));
+    EXPECT_EQ(LocationRunFailure(rig.run, true), kLocationCaptureSilent);
+    EXPECT_EQ(LocationRunFailure(rig.run, false), kLocationRunNotEnded);
+}
+
+// Opening keeps the locations of the same block size and system rate and clears them after a change of either;
+// the threshold bar and its label.
+TEST_F(RoomEqRun, OpeningClearsLocationsOfAnotherBlockSizeOrRate) {
     CurrentLocation = 0;
+    ASSERT_EQ(LiveRun(10, {1.0}, nullptr), LocationRunOutcome::kStored);
+    OpenRoomEqState();
+    EXPECT_TRUE(RoomEqLocationMeasured(RoomEqCurves, 0));
+    pr_file->tail.HV_Sampling = 0;  // 44.1 kHz, the same block size
+    OpenRoomEqState();
+    EXPECT_FALSE(RoomEqLocationMeasured(RoomEqCurves, 0));
+    pr_file->tail.HV_Sampling = 1;
+    OpenRoomEqState();
     ASSERT_EQ(LiveRun(10, {1.0}, nullptr), LocationRunOutcome::kStored);
     OpenRoomEqState();
     EXPECT_TRUE(RoomEqLocationMeasured(RoomEqCurves, 0));

@@ -12,6 +12,7 @@
 
 #include "engine/fft.h"
 #include "measure/mls_analysis.h"
+#include "room_eq_model_phase.h"
 #include "room_eq_test_buffers.h"
 
 namespace {
@@ -108,6 +109,30 @@ TEST(RoomEqAnalysis, TwoTapEchoCombLandsOnTheMappedBins) {
     EXPECT_EQ(spl[2048], -250.0f);
 }
 
+// A reference that is not flat, 1000 (1 + a z^-d), and a measured g z^-(D + d0): the location's level is
+// 20 log g plus the correction 20 log(1 + a) - 20 log|1 + a e^-jwd| (the reference flattened relative to its
+// strongest bin) plus p13 - 90, and its phase -w D - arg(1 + a e^-jwd): the reference's phase taken out.
+TEST(RoomEqAnalysis, NonFlatReferenceIsTakenOutOfLevelAndPhase) {
+    RoomEqTestBuffers t(0);
+    Impulses x;
+    const double a = 0.5, g = 0.25;
+    const int d = 7, D = 23;
+    x.ref[kMlsAlignedPeak] = 1000.0f;
+    x.ref[kMlsAlignedPeak + d] = static_cast<float>(1000.0 * a);
+    x.in[kMlsAlignedPeak + D] = static_cast<float>(g);
+    LocationAnalysisSettings s = Rectangular(0);
+    s.added_db = 4.0f;
+    ASSERT_EQ(AnalyseLocationRun(x.ref.data(), x.in.data(), s, t.Buffers(), nullptr), 0);
+    for (int j = 1; j < 2048; j += 13) {
+        const double w = 2.0 * kPi * t.bins[j] / kFs;
+        const std::complex<double> r = 1.0 + a * std::polar(1.0, -w * d);
+        const double level = 20.0 * std::log10(g) + 20.0 * std::log10(1.0 + a) - 20.0 * std::log10(std::abs(r)) + 4.0 - 90.0;
+        ASSERT_NEAR(t.curves[kRoomEqLocationSplSlot].Values[j], level, 1e-3) << j;
+        const double phase = t.curves[kRoomEqLocationPhaseSlot].Values[j] / kDegreesPerRadian;
+        ASSERT_NEAR(AngleBetween(phase, -w * D - std::arg(r)), 0.0, 1e-4) << j;
+    }
+}
+
 // The stride is the grid spacing over the MLS spacing when that is a power of two from 1 to 64: it reproduces
 // every cell of the table the rates and block sizes give, and also serves 44.1 kHz. MLS bins coarser than the
 // grid ask for a smaller block; spacings that share no power of two are refused.
@@ -200,6 +225,67 @@ TEST(RoomEqCompute, VectorAndScalarAveragesAndTheDriverCorrection) {
     EXPECT_NEAR(level[100], 10.0, 1e-3);
 }
 
+// The phase chain against closed forms. A flat room whose phase is a delay tau: the averaged phase is
+// -2 pi f tau wrapped, the room's minimum phase 0, so the excess phase is that wrapped delay; steps of about
+// 150 degrees wrap by about 210, which stays below the 270 of the unwrap, while steps of about 42 wrap by 318
+// and are unwrapped into the straight line, by 360 a turn although the program's turn is 2 pi x 57.288. The
+// excess group delay is |9 x step / (pi df)|. A +12 dB resonance at 80 Hz (Q 3, within 0.2 dB of 0 dB at 12 and
+// 498 Hz, where the room curve is held) at zero phase has the phase of the reciprocal of its minimum-phase form,
+// -arg H, as room phase and excess phase.
+TEST(RoomEqCompute, PhaseChainAgainstClosedForms) {
+    RoomEqTestBuffers t(0);
+    const double df = t.bins[1];
+    auto wrapped = [](double radians) { return std::remainder(radians, 2.0 * kPi) * kDegreesPerRadian; };
+    auto unwrapped_by_360 = [&](double radians) {
+        return wrapped(radians) + 360.0 * std::round((radians - std::remainder(radians, 2.0 * kPi)) / (2.0 * kPi));
+    };
+    for (const double step : {150.0, 42.0}) {
+        const double tau = step / (2.0 * kPi * df * kDegreesPerRadian);
+        t.SetLocation(1, [](double) { return -20.0; }, [&](double f) { return -2.0 * kPi * f * tau * kDegreesPerRadian; });
+        ComputeRoomEq(*t.net, RoomEqTestBuffers::kBlock, kRoomEqThresholdDefault, t.Buffers());
+        for (int k = 1; k < 2000; ++k) {
+            const double expected = wrapped(-2.0 * kPi * t.bins[k] * tau);
+            ASSERT_NEAR(t.curves[kRoomEqAveragePhaseSlot].Values[k], expected, 2e-3) << step << " " << k;
+            ASSERT_NEAR(t.curves[kRoomEqMinimumPhaseSlot].Values[k], 0.0, 1e-3) << step << " " << k;
+            ASSERT_NEAR(t.curves[kRoomEqExcessPhaseSlot].Values[k], expected, 2e-3) << step << " " << k;
+            const double unwrapped = step > 100.0 ? expected : unwrapped_by_360(-2.0 * kPi * t.bins[k] * tau);
+            ASSERT_NEAR(t.curves[kRoomEqUnwrappedSlot].Values[k], unwrapped, 0.02) << step << " " << k;
+            const double next = step > 100.0 ? wrapped(-2.0 * kPi * t.bins[k + 1] * tau)
+                                             : unwrapped_by_360(-2.0 * kPi * t.bins[k + 1] * tau);
+            ASSERT_NEAR(t.curves[kRoomEqGroupDelaySlot].Values[k], 9.0 * std::fabs(next - unwrapped) / (kPi * df), 0.005)
+                << step << " " << k;
+        }
+    }
+
+    RoomEqTestBuffers room(3);
+    auto resonance = [](double f) {
+        const std::complex<double> s(0.0, f / 80.0);
+        return (s * s + s * 4.0 / 3.0 + 1.0) / (s * s + s / 3.0 + 1.0);
+    };
+    room.SetLocation(0, [&](double f) { return 20.0 * std::log10(std::abs(resonance(f))); }, [](double) { return 0.0; });
+    ComputeRoomEq(*room.net, RoomEqTestBuffers::kBlock, kRoomEqThresholdDefault, room.Buffers());
+    for (int k = 14; room.bins[k] < 300.0f; k += 5) {
+        const double expected = -std::arg(resonance(room.bins[k])) * kDegreesPerRadian;
+        ASSERT_NEAR(room.curves[kRoomEqMinimumPhaseSlot].Values[k], expected, 1.0) << room.bins[k] << " Hz";
+        ASSERT_EQ(room.curves[kRoomEqExcessPhaseSlot].Values[k], room.curves[kRoomEqMinimumPhaseSlot].Values[k]);
+    }
+}
+
+// A room 6 dB above the threshold everywhere is cut by 6 dB inside the band: held flat outside the band, the
+// cut's curve is flat over the whole grid, so its minimum phase is 0 everywhere. A level just below the
+// threshold is not cut; one 0.01 dB above it is cut by 0.01 dB.
+TEST(RoomEqCompute, FlatCutHasNoPhaseAndTheThresholdIsExclusive) {
+    RoomEqTestBuffers t(0);
+    t.SetLocation(0, [](double) { return 6.0; }, [](double) { return 0.0; });
+    ComputeRoomEq(*t.net, RoomEqTestBuffers::kBlock, kRoomEqThresholdDefault, t.Buffers());
+    EXPECT_NEAR(t.curves[kRoomEqEqSplSlot].Values[10], -6.0, 1e-5);
+    for (int k = 0; k < 8 * t.n; k += 7) ASSERT_NEAR(t.curves[kRoomEqEqPhaseSlot].Values[k], 0.0, 1e-3) << k;
+    t.SetLocation(0, [](double f) { return f < 100.0 ? -0.001 : 0.01; }, [](double) { return 0.0; });
+    ComputeRoomEq(*t.net, RoomEqTestBuffers::kBlock, kRoomEqThresholdDefault, t.Buffers());
+    EXPECT_EQ(t.curves[kRoomEqEqSplSlot].Values[8], 0.0f);  // 93.75 Hz
+    EXPECT_NEAR(t.curves[kRoomEqEqSplSlot].Values[9], -0.01, 1e-4);
+}
+
 // The cut-only EQ is never above 0 dB: inside p2 < f <= p3 everything above T comes down to T, and the
 // equalized curve is the average plus the EQ. A bin at exactly p2 is outside, one at exactly p3 inside, and a
 // level at or below T is not cut. With no location measured the average is 0 dB and 0 degrees.
@@ -241,6 +327,19 @@ TEST(RoomEqCompute, CutOnlyEqInsideItsBand) {
     EXPECT_EQ(t.curves[kRoomEqEqSplSlot].Red, 13.0f);  // pen of entry 13
     EXPECT_EQ(t.curves[kRoomEqEqualizedSlot].Red, 12.0f);
     EXPECT_EQ(t.curves[kRoomEqGroupDelaySlot].Red, 16.0f);
+}
+
+// A location 800 dB above 90 dB (no float holds its amplitude) makes the average infinite: the result is
+// refused, slots 24..33 are all 0 rather than infinite or NaN; an EQ slot of +800 dB is not stored.
+TEST(RoomEqCompute, ResultsThatAreNotFiniteAreRefused) {
+    RoomEqTestBuffers t(0);
+    t.SetLocation(0, [](double) { return 800.0; }, [](double) { return 0.0; });
+    EXPECT_FALSE(ComputeRoomEq(*t.net, RoomEqTestBuffers::kBlock, kRoomEqThresholdDefault, t.Buffers()));
+    for (int slot = kRoomEqEqSplSlot; slot <= kRoomEqAveragePhaseSlot; ++slot)
+        for (int k = 0; k < kRoomEqGridBins; k += 997) ASSERT_EQ(t.curves[slot].Values[k], 0.0f) << slot << " " << k;
+    t.curves[kRoomEqEqSplSlot].Values[7] = 800.0f;
+    EXPECT_FALSE(StoreRoomEqResponse(t.net.get(), RoomEqTestBuffers::kBlock, t.curves.data()));
+    EXPECT_EQ(t.net->element_responses[RoomEqTestBuffers::kBlock].points[7].re, 1.0f);
 }
 
 // The EQ transform of a first-order shelf, 0 dB falling to -12 dB between 20 and 80 Hz, against the phase of
@@ -295,6 +394,18 @@ TEST(RoomEqTransforms, RoomCurveProjectedBelowTwelveAndFlatFrom498Hz) {
     EXPECT_FLOAT_EQ(L[1], room[2] - 6.355f * per_bin / (0.5f * (t.bins[1] + t.bins[2])));
     EXPECT_FLOAT_EQ(L[0], L[1] - 6.355f * per_bin / (0.5f * (t.bins[0] + t.bins[1])));
     for (int k = 41; k < kRoomEqGridBins; k += 997) ASSERT_EQ(L[k], room[41]) << k;
+}
+
+// The room transform against a model of its written steps made apart from the code (room_eq_model.py): a
+// curve projected below 12 Hz with a slope of 12 dB, held flat from 498 Hz and transformed with the low end's
+// slope order; at the lowest bins the phase hangs on both.
+TEST(RoomEqTransforms, RoomTransformAgainstAModelOfItsSteps) {
+    RoomEqTestBuffers t(0);
+    std::vector<float> room(kRoomEqGridBins);
+    for (int k = 0; k < kRoomEqGridBins; ++k) room[k] = static_cast<float>(6.0 * std::sin(t.bins[k] / 40.0) - 0.02 * t.bins[k]);
+    ASSERT_EQ(MeasuredMinimumPhase(room.data(), 12.0f, t.Grid()), 0);
+    for (const RoomModelPoint& m : kRoomModelPhase)
+        EXPECT_NEAR(AngleBetween(std::atan2(t.spectrum[2 * m.bin + 1], t.spectrum[2 * m.bin]), m.phase), 0.0, 1e-3) << m.bin;
 }
 
 // "Done" stores the EQ so that the room-EQ block is a causal filter: the cut of a 50 Hz room resonance, made

@@ -250,7 +250,7 @@ TEST_F(RoomEqUi, RefusedFilesAndBandClick) {
 
 // A location run with no usable device (the endpoint lists are empty here): the capture thread fails to open
 // its endpoint and the frame's title reads "CAPTURING ERROR - RESTART"; the run is neither analysed nor
-// stored, and both running flags are down.
+// stored, a message says that the location was not measured, and both running flags are down.
 TEST_F(RoomEqUi, LocationWithoutADeviceShowsTheErrorTitle) {
     MlsSettings.UseSavedBuffer = 0;
     bool flags_down = false;
@@ -264,6 +264,7 @@ TEST_F(RoomEqUi, LocationWithoutADeviceShowsTheErrorTitle) {
     EXPECT_TRUE(flags_down);
     EXPECT_FALSE(RoomEqLocationMeasured(RoomEqCurves, 1));
     EXPECT_EQ(RoomEqCurves[kRoomEqReferenceImpulseSlot + 1].Values[kRoomEqImpulsePoints], 0.0f);
-    EXPECT_TRUE(recorder_.shown.empty());
+    ASSERT_EQ(recorder_.shown.size(), 1u);
+    EXPECT_EQ(recorder_.shown[0].text, kLocationDeviceFailed);
     EXPECT_FALSE(std::filesystem::exists(folder_ / "Front_Left_L2.res"));
 }
