@@ -8,6 +8,7 @@
 #include "app/global_records.h"
 #include "app/preferences.h"
 #include "app/settings.h"
+#include "app/typed_numbers.h"
 #include "design/element_dialogs.h"
 #include "design/network_model.h"
 #include "measure/room_eq.h"
@@ -73,10 +74,8 @@ bool ApplyRoomEqBox(int control, const std::string& text, float* p, MessageList*
     }
     for (const ParamLimit& l : kParamLimits) {
         if (l.control != control) continue;
-        if (WithinLimit(v, l.limit))
-            p[l.param] = v;
-        else
-            AddWarning(out, l.message);
+        // Read as typed, so that "1e39" (no float holds it) is refused like any value out of range.
+        if (!TypedFloatWithin(text, -l.limit, l.limit, &p[l.param], kRoomEqBoxChars)) AddWarning(out, l.message);
         return true;
     }
     return false;

@@ -48,8 +48,7 @@ std::vector<std::string> Texts(const std::vector<RoomEqPlotLabel>& labels) {
 
 }  // namespace
 
-// The boxes: a lower edge below 10.1 Hz and an upper one above 250 Hz are held there; what is not a number, or
-// overflows a float, reads as 0; the texts shown at opening.
+// The boxes: a lower edge below 10.1 Hz and an upper one above 250 Hz are held there; the texts shown at opening.
 TEST_F(RoomEqDialogLogic, BoxesKeepTheirLimits) {
     EXPECT_TRUE(ApplyRoomEqBox(6021, "5", p));
     EXPECT_EQ(p[kParamLowEdge], 10.1f);
@@ -57,10 +56,6 @@ TEST_F(RoomEqDialogLogic, BoxesKeepTheirLimits) {
     EXPECT_EQ(p[kParamHighEdge], 250.0f);
     EXPECT_TRUE(ApplyRoomEqBox(6022, "180.25", p));
     EXPECT_EQ(p[kParamHighEdge], 180.25f);
-    EXPECT_TRUE(ApplyRoomEqBox(10170, "1e39", p));
-    EXPECT_EQ(p[kParamOutputGain], 0.0f);
-    EXPECT_TRUE(ApplyRoomEqBox(10147, "nan", p));
-    EXPECT_EQ(p[kParamChannelDelay], 0.0f);
     EXPECT_TRUE(ApplyRoomEqBox(6023, "-12.5dB", p));
     EXPECT_EQ(p[kParamFilterGain], -12.5f);
     EXPECT_TRUE(ApplyRoomEqBox(10147, "1.2345678912", p));  // nine characters read
@@ -77,8 +72,8 @@ TEST_F(RoomEqDialogLogic, BoxesKeepTheirLimits) {
     EXPECT_EQ(RoomEqCorrectionName(16), "No Correction");
 }
 
-// A typed "Add dB To SPL" of 901, a "Projected Slope" of 1e30 or a delay past 1000 ms is refused with its
-// message and the parameter keeps its value; -100 dB is taken. The same values from a project file: the EQ is
+// A typed "Add dB To SPL" of 901 or 1e39 (no float holds it), a "Projected Slope" of 1e30 or a delay past
+// 1000 ms or "nan" is refused with its message and the parameter keeps its value; -100 dB is taken. The same values from a project file: the EQ is
 // neither computed nor stored, and the block's response stays as it was.
 TEST_F(RoomEqDialogLogic, OutOfRangeLevelSlopeAndDelayAreRefused) {
     MessageList out;
@@ -88,14 +83,21 @@ TEST_F(RoomEqDialogLogic, OutOfRangeLevelSlopeAndDelayAreRefused) {
     EXPECT_TRUE(ApplyRoomEqBox(6023, "1e30", p, &out));
     EXPECT_EQ(p[kParamFilterGain], 0.0f);
     EXPECT_TRUE(ApplyRoomEqBox(10147, "-1000.1", p, &out));
-    ASSERT_EQ(out.size(), 3u);
+    p[kParamChannelDelay] = 2.0f;
+    EXPECT_TRUE(ApplyRoomEqBox(10170, "1e39", p, &out));
+    EXPECT_TRUE(ApplyRoomEqBox(10147, "nan", p, &out));
+    EXPECT_EQ(p[kParamOutputGain], 3.0f);
+    EXPECT_EQ(p[kParamChannelDelay], 2.0f);
+    ASSERT_EQ(out.size(), 5u);
     EXPECT_EQ(out[0].text, kRoomEqAddedLevelRange);
     EXPECT_EQ(out[1].text, kRoomEqSlopeRange);
     EXPECT_EQ(out[2].text, kRoomEqAddedDelayRange);
+    EXPECT_EQ(out[3].text, kRoomEqAddedLevelRange);
+    EXPECT_EQ(out[4].text, kRoomEqAddedDelayRange);
     EXPECT_EQ(out[2].caption, "HV Message");
     EXPECT_TRUE(ApplyRoomEqBox(10170, "-100", p, &out));
     EXPECT_EQ(p[kParamOutputGain], -100.0f);
-    EXPECT_EQ(out.size(), 3u);
+    EXPECT_EQ(out.size(), 5u);
 
     ResetWorkingNetwork(WorkingNet);
     WorkingNet->elements[0].kind = RoomEqBlock;
