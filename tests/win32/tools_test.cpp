@@ -534,6 +534,7 @@ TEST_F(ToolsUi, CalculatorEditsTheOutlineAndPlots) {
     recorder_.shown.clear();
     SendMessageA(d, WM_LBUTTONDOWN, MK_LBUTTON, at(10, 10));
     EXPECT_EQ(Shown(), std::vector<std::string>{"SLPG Closed"});
+    EXPECT_EQ(recorder_.owners.back().second, FrameWindow);  // a modeless window leaves the box to the frame
     EXPECT_EQ(Baffle->OutlineState, 2u);
     // Move: drag node 2 and the microphone.
     Click(d, IDC_DIF_MOVE);
