@@ -146,27 +146,19 @@ void CheckButtonText(HWND window, HWND control, std::vector<std::string>* faults
 
 // Each tab's label fits its tab and is drawn in whole glyphs.
 void CheckTabLabels(HWND window, HWND control, std::vector<std::string>* faults) {
-    const int count = static_cast<int>(SendMessageA(control, TCM_GETITEMCOUNT, 0, 0));
     auto font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
-    for (int i = 0; i < count; ++i) {
+    const int inset = Scaled(control, kTabLabelInset);
+    for (int i = 0; i < static_cast<int>(SendMessageA(control, TCM_GETITEMCOUNT, 0, 0)); ++i) {
         char label[128] = {};
-        TCITEMA item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = label;
-        item.cchTextMax = sizeof label;
+        TCITEMA item{TCIF_TEXT, 0, 0, label, sizeof label, 0, 0};
         RECT r{};
-        if (!SendMessageA(control, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item)) ||
-            !SendMessageA(control, TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r)))
-            continue;
-        const std::string tab = Describe(window, control) + " tab \"" + label + "\"";
-        const int inset = Scaled(control, kTabLabelInset);
-        const SIZE needed = ControlTextExtent(control, label, 0, true);
-        if (needed.cx > r.right - r.left - 2 * inset)
-            faults->push_back(tab + ": " + Size("label", needed.cx, r.right - r.left - 2 * inset) + " wide");
-        if (needed.cy > r.bottom - r.top)
-            faults->push_back(tab + ": " + Size("label", needed.cy, r.bottom - r.top) + " high");
+        SendMessageA(control, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+        SendMessageA(control, TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r));
+        const std::string tab = std::string("tab \"") + label + "\"";
+        CheckFits(window, control, tab.c_str(), ControlTextExtent(control, label, 0, true), r.right - r.left - 2 * inset,
+                  r.bottom - r.top, faults);
         for (const std::string& glyph : GlyphFaults(font ? font : static_cast<HFONT>(GetStockObject(SYSTEM_FONT)), label))
-            faults->push_back(tab + ": " + glyph);
+            faults->push_back(Describe(window, control) + " " + tab + ": " + glyph);
     }
 }
 
@@ -206,35 +198,27 @@ SIZE ControlTextExtent(HWND control, const std::string& text, int wrapWidth, boo
 }
 
 std::vector<std::string> GlyphFaults(HFONT font, const std::string& text) {
-    std::vector<std::string> faults;
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ oldFont = SelectObject(dc, font);
     TEXTMETRICA tm{};
     GetTextMetricsA(dc, &tm);
     // Each glyph is drawn alone, black on white, with room all round for ink that leaves its cell.
-    const int margin = tm.tmHeight + 2;
-    const int w = tm.tmMaxCharWidth + 2 * margin, h = tm.tmHeight + 2 * margin;
+    const int margin = tm.tmHeight, w = tm.tmMaxCharWidth + 2 * margin, h = tm.tmHeight + 2 * margin;
     BITMAPINFO bi{};
     bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     HBITMAP canvas = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!canvas || !bits) {
-        SelectObject(dc, oldFont);
-        DeleteDC(dc);
-        return {"no canvas to draw on"};
-    }
     HGDIOBJ oldBitmap = SelectObject(dc, canvas);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(0, 0, 0));
-    SetTextAlign(dc, TA_LEFT | TA_TOP);
     // A scalable face states its overhangs, and its smoothing may reach one pixel past the outline's box.
     const bool scalable = (tm.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE)) != 0;
-    const auto* pixels = static_cast<const DWORD*>(bits);
+    std::vector<std::string> faults;
     std::map<std::string, char> shapes;  // the ink of each character drawn, by its pixels
-    std::string done;
-    for (const char c : text) {
-        if (c == ' ' || done.find(c) != std::string::npos) continue;
-        done += c;
+    std::string drawn;
+    if (!bits) faults.push_back("no canvas to draw on");
+    for (const char c : bits ? text : std::string()) {
+        if (c == ' ' || drawn.find(c) != std::string::npos) continue;
+        drawn += c;
         PatBlt(dc, 0, 0, w, h, WHITENESS);
         TextOutA(dc, margin, margin, &c, 1);
         GdiFlush();
@@ -250,25 +234,14 @@ std::vector<std::string> GlyphFaults(HFONT font, const std::string& text) {
         std::string shape;
         int outside = 0;
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                if ((pixels[y * w + x] & 0xFFFFFF) == 0xFFFFFF) continue;
-                const int gx = x - margin, gy = y - margin;
-                shape += std::to_string(gx) + "," + std::to_string(gy) + ";";
-                if (gx < left || gx >= right || gy < 0 || gy >= tm.tmHeight) ++outside;
-            }
-        const std::string name = std::string("'") + c + "'";
-        if (shape.empty()) faults.push_back(name + " draws nothing");
-        if (outside > 0) {
-            char text[128];
-            std::snprintf(text, sizeof text, " puts %d pixels outside its cell %d..%d x 0..%ld", outside, left, right - 1,
-                          tm.tmHeight - 1);
-            faults.push_back(name + text);
-        }
-        const auto same = shapes.find(shape);
-        if (same != shapes.end() && !shape.empty())
-            faults.push_back(name + " draws the same pixels as '" + same->second + "'");
-        else
-            shapes[shape] = c;
+            for (int x = 0; x < w; ++x)
+                if ((static_cast<const DWORD*>(bits)[y * w + x] & 0xFFFFFF) != 0xFFFFFF) {
+                    shape += std::to_string(x - margin) + "," + std::to_string(y - margin) + ";";
+                    if (x - margin < left || x - margin >= right || y < margin || y >= margin + tm.tmHeight) ++outside;
+                }
+        if (outside > 0) faults.push_back(std::string("'") + c + "' puts " + std::to_string(outside) + " pixels outside its cell");
+        const auto same = shapes.emplace(shape, c).first;
+        if (same->second != c) faults.push_back(std::string("'") + c + "' draws the same pixels as '" + same->second + "'");
     }
     SelectObject(dc, oldBitmap);
     SelectObject(dc, oldFont);
