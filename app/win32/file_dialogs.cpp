@@ -2,6 +2,8 @@
 
 #include <commdlg.h>
 
+#include "app/win32/message_box.h"
+
 #include <string>
 
 namespace {
@@ -15,7 +17,7 @@ bool RunFilePicker(HWND owner, const FilePickerDescription& picker, char* path, 
     const std::string filters = FilterString(picker);
     OPENFILENAMEA ofn{};
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = owner;
+    ofn.hwndOwner = ModalOwner(owner);
     ofn.lpstrFilter = filters.c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = path;

@@ -2,7 +2,6 @@
 
 namespace {
 MessageHook g_hook;
-HWND g_owner = nullptr;
 
 UINT StyleOf(const HvMessage& m) {
     UINT style = 0;
@@ -20,15 +19,32 @@ UINT StyleOf(const HvMessage& m) {
     }
     return style;
 }
+
+bool TakesInput(HWND window) { return window && IsWindow(window) && IsWindowVisible(window) && IsWindowEnabled(window); }
+
+bool OwnedBy(HWND window, HWND owner) {
+    for (HWND w = GetWindow(window, GW_OWNER); w; w = GetWindow(w, GW_OWNER))
+        if (w == owner) return true;
+    return false;
+}
 }  // namespace
+
+HWND ModalOwner(HWND owner) {
+    if (!owner || !IsWindow(owner)) return owner;
+    HWND top = GetAncestor(owner, GA_ROOT);
+    if (!top || IsWindowEnabled(top)) return owner;
+    HWND active = GetActiveWindow();
+    if (TakesInput(active) && OwnedBy(active, top)) return active;
+    HWND popup = GetLastActivePopup(top);
+    if (popup != top && TakesInput(popup) && OwnedBy(popup, top)) return popup;
+    return owner;
+}
 
 void SetMessageHook(MessageHook hook) { g_hook = std::move(hook); }
 
-HWND CurrentMessageOwner() { return g_owner; }
-
 int ShowHvMessage(HWND owner, const HvMessage& message) {
-    g_owner = owner;
-    if (g_hook) return g_hook(message);
+    owner = ModalOwner(owner);
+    if (g_hook) return g_hook(owner, message);
     return MessageBoxA(owner, message.text.c_str(), message.caption.c_str(), StyleOf(message));
 }
 

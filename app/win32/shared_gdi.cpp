@@ -3,8 +3,37 @@
 SharedDrawingObjects Gdi;
 
 namespace {
-HFONT MakeFont(const char* face, int height, int width, int weight) {
+HFONT CreateSharedFont(const char* face, int height, int width, int weight) {
     return CreateFontA(height, width, 0, 0, weight, 0, 0, 0, 0, 0, 0, 0, FF_SWISS | FIXED_PITCH, face);
+}
+
+TEXTMETRICA MetricsOf(HFONT font) {
+    TEXTMETRICA tm{};
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return tm;
+}
+
+// "Helv" is a raster face ("MS Sans Serif"), and a raster face is never drawn narrower than it is made:
+// Windows gives a request for 6 x 4 pixels the face's smallest size at its own width. Wine narrows the cells
+// to the width asked for and cuts off the right-hand part of every glyph ("0" reads "C"), so a raster face
+// that would be narrowed is asked for at its own width.
+HFONT MakeFont(const char* face, int height, int width, int weight) {
+    HFONT font = CreateSharedFont(face, height, width, weight);
+    if (!font || width == 0) return font;
+    const bool raster = (MetricsOf(font).tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE)) == 0;
+    if (!raster) return font;
+    HFONT own = CreateSharedFont(face, height, 0, weight);
+    if (!own) return font;
+    if (MetricsOf(own).tmAveCharWidth > width) {
+        DeleteObject(font);
+        return own;
+    }
+    DeleteObject(own);
+    return font;
 }
 HPEN Pen(int width, int r, int g, int b) { return CreatePen(PS_SOLID, width, RGB(r, g, b)); }
 HBRUSH Brush(int r, int g, int b) { return CreateSolidBrush(RGB(r, g, b)); }

@@ -10,6 +10,7 @@
 #include "app/global_records.h"
 #include "app/win32/app_windows.h"
 #include "app/win32/child_windows.h"
+#include "app/win32/plot_label_painter.h"
 #include "app/win32/window_registry.h"
 #include "app/settings.h"
 #include "design/system_plot.h"
@@ -82,14 +83,17 @@ int PaintSplPlot(HDC dc) {
     Text(dc, w / 2 - 80, 2, "SPL / Phase vs. Frequency");
     // Axis labels.
     HGDIOBJ font = SelectObject(dc, Gdi.SmallFont);
-    for (const PlotLabel& l : PlotFrequencyLabels(g.fmin, g.fmax)) Text(dc, static_cast<int>(PlotXOfFrequency(g, l.f)) - 1, h - 15, l.text);
-    Text(dc, w - 20, h - 15, "Hz");
+    std::vector<PlacedLabel> labels;
+    for (const PlotLabel& l : PlotFrequencyLabels(g.fmin, g.fmax))
+        labels.push_back(PlacedLabel{static_cast<int>(PlotXOfFrequency(g, l.f)) - 1, h - 15, l.text});
+    labels.push_back(PlacedLabel{w - 20, h - 15, "Hz"});
     for (int i = 0; i <= 18; ++i) {
-        Text(dc, 3, static_cast<int>(10 + i * g.r), PlotDbLabel(i, g.s));
-        Text(dc, 30, static_cast<int>(10 + i * g.r), PlotPhaseLabel(i));
+        labels.push_back(PlacedLabel{3, static_cast<int>(10 + i * g.r), PlotDbLabel(i, g.s)});
+        labels.push_back(PlacedLabel{30, static_cast<int>(10 + i * g.r), PlotPhaseLabel(i)});
     }
-    Text(dc, 3, h - 15, "dB");
-    Text(dc, 30, h - 15, "deg");
+    labels.push_back(PlacedLabel{3, h - 15, "dB"});
+    labels.push_back(PlacedLabel{30, h - 15, "deg"});
+    DrawPlotLabels(dc, labels);
     SelectObject(dc, font);
     // Window title and channel name.
     if (SplPlotWindow) SetWindowTextA(SplPlotWindow, PlotWindowTitle(OutputMode).c_str());

@@ -4,12 +4,14 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/global_records.h"
 #include "app/preferences.h"
 #include "app/settings.h"
 #include "app/win32/app_windows.h"
 #include "app/win32/child_windows.h"
+#include "app/win32/plot_label_painter.h"
 #include "app/win32/window_registry.h"
 #include "measure/impulse_view.h"
 #include "measure/ir_cursor.h"
@@ -143,11 +145,15 @@ int PaintImpulseWindow(HDC dc) {
     RoundRect(dc, half - 120, 1, half + 135, 21, 15, 15);
     Text(dc, half - 80, 2, kImpulseWindowHeading);
     HGDIOBJ old_font = SelectObject(dc, Gdi.SmallFont);
+    std::vector<PlacedLabel> labels;
     const std::vector<std::string> levels = ImpulseLevelLabels();
-    for (int i = 0; i < static_cast<int>(levels.size()); ++i) Text(dc, 30, static_cast<int>(10 + i * row), levels[i]);
-    Text(dc, 3, (H - 15) / 2, "DAC");
-    for (const ImpulseTimeLabel& l : ImpulseTimeLabels(MlsImpulseScroll, MlsSampleRate(), g)) Text(dc, l.x, H - 15, l.text);
-    Text(dc, W - 16, H - 28, "ms");
+    for (int i = 0; i < static_cast<int>(levels.size()); ++i)
+        labels.push_back(PlacedLabel{30, static_cast<int>(10 + i * row), levels[i]});
+    labels.push_back(PlacedLabel{3, (H - 15) / 2, "DAC"});
+    for (const ImpulseTimeLabel& l : ImpulseTimeLabels(MlsImpulseScroll, MlsSampleRate(), g))
+        labels.push_back(PlacedLabel{l.x, H - 15, l.text});
+    labels.push_back(PlacedLabel{W - 16, H - 28, "ms"});
+    DrawPlotLabels(dc, labels);
     SelectObject(dc, old_font);
     SelectObject(dc, old_brush);
     SelectObject(dc, old_pen);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/frequency_grids.h"
 #include "app/global_records.h"
@@ -12,6 +13,7 @@
 #include "app/settings.h"
 #include "app/win32/app_windows.h"
 #include "app/win32/child_windows.h"
+#include "app/win32/plot_label_painter.h"
 #include "app/win32/window_registry.h"
 #include "design/system_plot.h"
 #include "measure/mls_plot.h"
@@ -204,8 +206,18 @@ int PaintMlsSplPage(HDC dc, int page) {
         for (int y = 19; y < H - 22; y += 2) SetPixel(dc, x, y, RGB(0, 128, 0));
     }
     HGDIOBJ old_font = SelectObject(dc, Gdi.SmallFont);
-    for (const PlotLabel& l : PlotFrequencyLabels(g.fmin, g.fmax)) Text(dc, static_cast<int>(g.FrequencyX(l.f) - 1), H - 15, l.text);
-    Text(dc, W - 20, H - 15, "Hz");
+    std::vector<PlacedLabel> labels;
+    for (const PlotLabel& l : PlotFrequencyLabels(g.fmin, g.fmax))
+        labels.push_back(PlacedLabel{static_cast<int>(g.FrequencyX(l.f) - 1), H - 15, l.text});
+    labels.push_back(PlacedLabel{W - 20, H - 15, "Hz"});
+    const std::vector<std::string> db = PlotDbLabels(g.ref, g.dbdiv);
+    for (int k = 0; k <= 18; ++k) {
+        labels.push_back(PlacedLabel{3, static_cast<int>(k * hd + 10), db[k]});
+        labels.push_back(PlacedLabel{30, static_cast<int>(k * hd + 10), PlotPhaseLabel(k)});
+    }
+    labels.push_back(PlacedLabel{3, H - 15, "dB"});
+    labels.push_back(PlacedLabel{30, H - 15, "deg"});
+    DrawPlotLabels(dc, labels);
     SelectObject(dc, Gdi.DarkRedPen1);
     const int centre = static_cast<int>(9 * hd + 20);
     MoveToEx(dc, 60, centre, nullptr);
@@ -217,13 +229,6 @@ int PaintMlsSplPage(HDC dc, int page) {
     SelectObject(dc, Gdi.StockSystemFont);
     Text(dc, half - 80, 2, kMlsPlotPageTitles[page]);
     SelectObject(dc, Gdi.SmallFont);
-    const std::vector<std::string> db = PlotDbLabels(g.ref, g.dbdiv);
-    for (int k = 0; k <= 18; ++k) {
-        Text(dc, 3, static_cast<int>(k * hd + 10), db[k]);
-        Text(dc, 30, static_cast<int>(k * hd + 10), PlotPhaseLabel(k));
-    }
-    Text(dc, 3, H - 15, "dB");
-    Text(dc, 30, H - 15, "deg");
     if (page != 0 || MlsSettings.DisplayFlags[0] == 1) {
         const double width = SettingTextNumber(MlsSettings.WindowWidthText);
         const int end = WindowBandEndColumn(PlotFrequencyTable, MlsSampleRate(), width > 0 ? width : 1.0);

@@ -11,6 +11,7 @@
 #include "app/preferences.h"
 #include "app/settings.h"
 #include "app/win32/app_windows.h"
+#include "app/win32/plot_label_painter.h"
 #include "measure/room_eq.h"
 #include "measure/room_eq_plots.h"
 #include "measure/room_eq_state.h"
@@ -27,7 +28,9 @@ void Text(HDC dc, int x, int y, const std::string& s) { TextOutA(dc, x, y, s.c_s
 // Axis labels, in the label font.
 void Labels(HDC dc, const std::vector<RoomEqPlotLabel>& labels) {
     HGDIOBJ font = SelectObject(dc, Gdi.LabelFont);
-    for (const RoomEqPlotLabel& l : labels) Text(dc, l.x, l.y, l.text);
+    std::vector<PlacedLabel> placed;
+    for (const RoomEqPlotLabel& l : labels) placed.push_back(PlacedLabel{l.x, l.y, l.text});
+    DrawPlotLabels(dc, placed);
     SelectObject(dc, font);
 }
 

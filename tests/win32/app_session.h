@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/win32/app_windows.h"
@@ -17,6 +18,7 @@
 
 struct Recorder {
     std::vector<HvMessage> shown;
+    std::vector<std::pair<std::string, HWND>> owners;  // each box's text and the window that owned it
     int answer = IDYES;
 };
 
@@ -32,8 +34,13 @@ protected:
         std::filesystem::create_directories(folder_);
         GetCurrentDirectoryA(MAX_PATH, previous_);
         SetCurrentDirectoryA(folder_.string().c_str());
-        SetMessageHook([this](const HvMessage& m) {
+        RecordMessages();
+    }
+    // Message boxes are recorded and answered in place of the real ones.
+    void RecordMessages() {
+        SetMessageHook([this](HWND owner, const HvMessage& m) {
             recorder_.shown.push_back(m);
+            recorder_.owners.emplace_back(m.text, owner);
             return recorder_.answer;
         });
     }
@@ -46,6 +53,7 @@ protected:
     }
     bool Start() {
         recorder_.shown.clear();
+        recorder_.owners.clear();
         return StartApplication(GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_HIDE);
     }
     // Starts the program with the real control panels and shows its frame.

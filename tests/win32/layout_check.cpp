@@ -1,6 +1,10 @@
 #include "layout_check.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <map>
 
 namespace {
 
@@ -11,6 +15,8 @@ namespace {
 constexpr int kPushButtonInset = 2;
 constexpr int kCheckBoxSize = 13;
 constexpr int kGroupBoxCaptionInset = 8;
+// A tab draws its label inside its edges.
+constexpr int kTabLabelInset = 2;
 
 std::string ClassOf(HWND control) {
     char name[64] = {};
@@ -138,6 +144,24 @@ void CheckButtonText(HWND window, HWND control, std::vector<std::string>* faults
     }
 }
 
+// Each tab's label fits its tab and is drawn in whole glyphs.
+void CheckTabLabels(HWND window, HWND control, std::vector<std::string>* faults) {
+    auto font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+    const int inset = Scaled(control, kTabLabelInset);
+    for (int i = 0; i < static_cast<int>(SendMessageA(control, TCM_GETITEMCOUNT, 0, 0)); ++i) {
+        char label[128] = {};
+        TCITEMA item{TCIF_TEXT, 0, 0, label, sizeof label, 0, 0};
+        RECT r{};
+        SendMessageA(control, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+        SendMessageA(control, TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r));
+        const std::string tab = std::string("tab \"") + label + "\"";
+        CheckFits(window, control, tab.c_str(), ControlTextExtent(control, label, 0, true), r.right - r.left - 2 * inset,
+                  r.bottom - r.top, faults);
+        for (const std::string& glyph : GlyphFaults(font ? font : static_cast<HFONT>(GetStockObject(SYSTEM_FONT)), label))
+            faults->push_back(Describe(window, control) + " " + tab + ": " + glyph);
+    }
+}
+
 struct Walk {
     HWND window;
     std::vector<std::string>* faults;
@@ -150,6 +174,7 @@ BOOL CALLBACK CheckControl(HWND control, LPARAM lp) {
     const std::string cls = ClassOf(control);
     if (lstrcmpiA(cls.c_str(), "Static") == 0) CheckStaticText(walk->window, control, walk->faults);
     if (lstrcmpiA(cls.c_str(), "Button") == 0) CheckButtonText(walk->window, control, walk->faults);
+    if (lstrcmpiA(cls.c_str(), WC_TABCONTROLA) == 0) CheckTabLabels(walk->window, control, walk->faults);
     return TRUE;
 }
 
@@ -170,6 +195,59 @@ SIZE ControlTextExtent(HWND control, const std::string& text, int wrapWidth, boo
     SelectObject(dc, old);
     ReleaseDC(control, dc);
     return SIZE{r.right - r.left, r.bottom - r.top - tm.tmInternalLeading};
+}
+
+std::vector<std::string> GlyphFaults(HFONT font, const std::string& text) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    TEXTMETRICA tm{};
+    GetTextMetricsA(dc, &tm);
+    // Each glyph is drawn alone, black on white, with room all round for ink that leaves its cell.
+    const int margin = tm.tmHeight, w = tm.tmMaxCharWidth + 2 * margin, h = tm.tmHeight + 2 * margin;
+    BITMAPINFO bi{};
+    bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP canvas = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ oldBitmap = SelectObject(dc, canvas);
+    SetBkMode(dc, TRANSPARENT);
+    // A scalable face states its overhangs, and its smoothing may reach one pixel past the outline's box.
+    const bool scalable = (tm.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE)) != 0;
+    std::vector<std::string> faults;
+    std::map<std::string, char> shapes;  // the ink of each character drawn, by its pixels
+    std::string drawn;
+    if (!bits) faults.push_back("no canvas to draw on");
+    for (const char c : bits ? text : std::string()) {
+        if (c == ' ' || drawn.find(c) != std::string::npos) continue;
+        drawn += c;
+        PatBlt(dc, 0, 0, w, h, WHITENESS);
+        TextOutA(dc, margin, margin, &c, 1);
+        GdiFlush();
+        SIZE advance{};
+        GetTextExtentPoint32A(dc, &c, 1, &advance);
+        int left = 0, right = static_cast<int>(advance.cx);
+        ABC abc{};
+        const auto code = static_cast<UINT>(static_cast<unsigned char>(c));
+        if (scalable && GetCharABCWidthsA(dc, code, code, &abc)) {
+            left = std::min(0, abc.abcA) - 1;
+            right = std::max(right, abc.abcA + static_cast<int>(abc.abcB)) + 1;
+        }
+        std::string shape;
+        int outside = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if ((static_cast<const DWORD*>(bits)[y * w + x] & 0xFFFFFF) != 0xFFFFFF) {
+                    shape += std::to_string(x - margin) + "," + std::to_string(y - margin) + ";";
+                    if (x - margin < left || x - margin >= right || y < margin || y >= margin + tm.tmHeight) ++outside;
+                }
+        if (outside > 0) faults.push_back(std::string("'") + c + "' puts " + std::to_string(outside) + " pixels outside its cell");
+        const auto same = shapes.emplace(shape, c).first;
+        if (same->second != c) faults.push_back(std::string("'") + c + "' draws the same pixels as '" + same->second + "'");
+    }
+    SelectObject(dc, oldBitmap);
+    SelectObject(dc, oldFont);
+    DeleteObject(canvas);
+    DeleteDC(dc);
+    return faults;
 }
 
 std::vector<std::string> LayoutFaults(HWND window) {

@@ -303,6 +303,22 @@ TEST(LayoutCheck, TheDialogFontsAreInstalled) {
     EXPECT_EQ(shellMetrics.tmHeight, tahomaMetrics.tmHeight);
 }
 
+// The fonts the frame shares with every plot, pane and panel draw each glyph whole: axis numbers, units and
+// legend words read as their texts. A font too small to tell its glyphs apart is found out.
+TEST(LayoutCheck, SharedFontsDrawWholeGlyphs) {
+    const std::string text = "0123456789 .- dB deg Hz kHz ms Measured SPL Phase Butterworth Bass Resolution Processing";
+    CreateSharedDrawingObjects();
+    const std::pair<const char*, HGDIOBJ> fonts[] = {
+        {"small", Gdi.SmallFont}, {"label", Gdi.LabelFont}, {"title", Gdi.TitleFont}, {"system", Gdi.StockSystemFont}};
+    for (const auto& [name, font] : fonts)
+        EXPECT_TRUE(GlyphFaults(static_cast<HFONT>(font), text).empty())
+            << name << " font:\n" << Joined(GlyphFaults(static_cast<HFONT>(font), text));
+    DeleteSharedDrawingObjects();
+    HFONT tiny = CreateFontA(3, 1, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+    EXPECT_FALSE(GlyphFaults(tiny, "0123456789").empty());
+    DeleteObject(tiny);
+}
+
 // The check itself: a control that leaves its parent and texts cut by their controls are found, whole ones
 // are not.
 TEST(LayoutCheck, FindsControlsOutsideAndTextsCut) {

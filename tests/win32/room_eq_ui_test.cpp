@@ -81,6 +81,7 @@ protected:
         p[kParamOutputGain] = kAddDb;
         for (ComplexPoint& c : pane.element_responses[block_].points) c = ComplexPoint{1.0f, 0.0f};
         recorder_.shown.clear();
+        recorder_.owners.clear();
     }
     void TearDown() override {
         SetFilePickerHook(nullptr);
@@ -209,9 +210,10 @@ TEST_F(RoomEqUi, SavedCaptureOfAKnownRoomThroughDone) {
     EXPECT_NEAR(after[k50] - before[k50], 0.0, 0.05);  // the comb's dip at 50 Hz is not cut
 }
 
-// A capture file of another size is refused with "This IR File is NOT Recognized" over the frame, and a silent
-// capture with "Please Generate Impulse Response First" over the dialog, which gives the arrow cursor back; the
-// locations stay unmeasured. A click at or above the upper edge is a "Frequency Selection Error".
+// A capture file of another size is refused with "This IR File is NOT Recognized", and a silent capture with
+// "Please Generate Impulse Response First", which gives the arrow cursor back; the locations stay unmeasured.
+// A click at or above the upper edge is a "Frequency Selection Error". The dialog owns every box: the frame
+// it keeps disabled must not come up over it when a box closes.
 TEST_F(RoomEqUi, RefusedFilesAndBandClick) {
     const std::string junk_path = (folder_ / "short.res").string();
     std::vector<char> junk(1000, 1);
@@ -228,7 +230,9 @@ TEST_F(RoomEqUi, RefusedFilesAndBandClick) {
         return true;
     });
     HCURSOR cursor = nullptr;
+    HWND dialog = nullptr;
     OpenRoomEq([&](HWND d) {
+        dialog = d;
         Click(d, IDC_ROOMEQ_USE_SAVED);
         Click(d, IDC_ROOMEQ_LOCATION_FIRST + 2);
         path = silent_path;
@@ -242,6 +246,8 @@ TEST_F(RoomEqUi, RefusedFilesAndBandClick) {
     EXPECT_EQ(recorder_.shown[0].caption, "HV Message");
     EXPECT_EQ(recorder_.shown[1].text, kNoImpulseResponse);
     EXPECT_EQ(recorder_.shown[2].text, kFrequencySelectionError);
+    ASSERT_EQ(recorder_.owners.size(), 3u);
+    for (const auto& [text, owner] : recorder_.owners) EXPECT_EQ(owner, dialog) << text;
     EXPECT_EQ(cursor, LoadCursor(nullptr, IDC_ARROW));
     EXPECT_FALSE(RoomEqLocationMeasured(RoomEqCurves, 2));
     EXPECT_FALSE(RoomEqLocationMeasured(RoomEqCurves, 3));
@@ -267,4 +273,42 @@ TEST_F(RoomEqUi, LocationWithoutADeviceShowsTheErrorTitle) {
     ASSERT_EQ(recorder_.shown.size(), 1u);
     EXPECT_EQ(recorder_.shown[0].text, kLocationDeviceFailed);
     EXPECT_FALSE(std::filesystem::exists(folder_ / "Front_Left_L2.res"));
+}
+
+namespace {
+HWND g_modal_dialog = nullptr;  // the room equalizer
+std::vector<HWND> g_owners;     // the owner of each box or picker over it, in order
+// Closes the box or picker that has come up over the dialog as the user does (Esc), noting its owner.
+void CALLBACK AnswerOverTheDialog(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND shown = GetActiveWindow();
+    if (!shown || shown == g_modal_dialog) return;
+    KillTimer(nullptr, id);
+    g_owners.push_back(GetWindow(shown, GW_OWNER));
+    PostMessageA(shown, WM_COMMAND, IDCANCEL, 0);
+}
+}  // namespace
+
+// The real box of a "Frequency Selection Error" and the real picker of a saved capture: the dialog owns both,
+// and after each the user is back in the dialog, not in the frame it keeps disabled.
+TEST_F(RoomEqUi, BoxesAndPickersOverTheDialogGiveItBack) {
+    std::vector<HWND> active;
+    bool frame_disabled = false;
+    g_owners.clear();
+    OpenRoomEq([&](HWND d) {
+        g_modal_dialog = d;
+        frame_disabled = !IsWindowEnabled(FrameWindow);
+        SetMessageHook(nullptr);
+        SetTimer(nullptr, 0, 30, AnswerOverTheDialog);
+        SendMessageA(d, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60 + 715, 300));
+        active.push_back(GetActiveWindow());
+        RecordMessages();
+        Click(d, IDC_ROOMEQ_USE_SAVED);
+        SetTimer(nullptr, 0, 30, AnswerOverTheDialog);
+        Click(d, IDC_ROOMEQ_LOCATION_FIRST);
+        active.push_back(GetActiveWindow());
+    });
+    ASSERT_NE(g_modal_dialog, nullptr);
+    EXPECT_TRUE(frame_disabled);
+    EXPECT_EQ(g_owners, (std::vector<HWND>{g_modal_dialog, g_modal_dialog}));
+    EXPECT_EQ(active, (std::vector<HWND>{g_modal_dialog, g_modal_dialog}));
 }

@@ -578,16 +578,12 @@ TEST_F(ToolsUi, CalculatorEditsTheOutlineAndPlots) {
     Click(d, IDC_DIF_EXAMPLE_2);
     EXPECT_EQ(Baffle->NodeCount, 0);
     // Plot without a closed outline: the outline's message, owned by the frame.
-    std::vector<HWND> owners;
-    SetMessageHook([this, &owners](const HvMessage& m) {
-        recorder_.shown.push_back(m);
-        owners.push_back(CurrentMessageOwner());
-        return recorder_.answer;
-    });
     recorder_.shown.clear();
+    recorder_.owners.clear();
     Click(d, IDC_DIF_PLOT);
     EXPECT_EQ(Shown(), std::vector<std::string>{"Unable To Find Closed SPLG (Baffle)"});
-    EXPECT_EQ(owners, std::vector<HWND>{FrameWindow});
+    ASSERT_EQ(recorder_.owners.size(), 1u);
+    EXPECT_EQ(recorder_.owners[0].second, FrameWindow);
     Click(d, IDC_DIF_ADD);
     EXPECT_EQ(TextOf(d), "ADDING NODE");
     auto at = [](int gx, int gy) { return MAKELPARAM(4 * gx + 4, 468 - 4 * gy); };
@@ -600,6 +596,7 @@ TEST_F(ToolsUi, CalculatorEditsTheOutlineAndPlots) {
     recorder_.shown.clear();
     SendMessageA(d, WM_LBUTTONDOWN, MK_LBUTTON, at(10, 10));
     EXPECT_EQ(Shown(), std::vector<std::string>{"SLPG Closed"});
+    EXPECT_EQ(recorder_.owners.back().second, FrameWindow);  // a modeless window leaves the box to the frame
     EXPECT_EQ(Baffle->OutlineState, 2u);
     // Move: drag node 2 and the microphone.
     Click(d, IDC_DIF_MOVE);

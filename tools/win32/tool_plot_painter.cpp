@@ -1,6 +1,7 @@
 #include "tools/win32/tool_plot_painter.h"
 
 #include "app/win32/app_windows.h"
+#include "app/win32/plot_label_painter.h"
 #include "design/system_plot.h"
 
 namespace {
@@ -46,16 +47,19 @@ void DrawToolPlotFrame(HDC dc, const ToolPlot& p, const ToolPlotFrameStyle& styl
     PlotText(dc, w / 2 + style.title_x, 2, style.title);
     // Axis labels.
     SelectObject(dc, Gdi.SmallFont);
-    for (const ToolAxisLabel& l : ToolAxisLabels()) PlotText(dc, static_cast<int>(ToolAxisX(p, l.f)) - 1, h - 15, l.text);
-    PlotText(dc, w - 20, h - 15, "Hz");
+    std::vector<PlacedLabel> labels;
+    for (const ToolAxisLabel& l : ToolAxisLabels())
+        labels.push_back(PlacedLabel{static_cast<int>(ToolAxisX(p, l.f)) - 1, h - 15, l.text});
+    labels.push_back(PlacedLabel{w - 20, h - 15, "Hz"});
     for (int k = 0; k < static_cast<int>(style.level_labels.size()); ++k)
-        PlotText(dc, 3, static_cast<int>(10.0f + static_cast<float>(k) * p.row), style.level_labels[k]);
-    PlotText(dc, 3, h - 15, style.level_unit);
+        labels.push_back(PlacedLabel{3, static_cast<int>(10.0f + static_cast<float>(k) * p.row), style.level_labels[k]});
+    labels.push_back(PlacedLabel{3, h - 15, style.level_unit});
     if (!style.phase_labels.empty()) {
         for (int k = 0; k < static_cast<int>(style.phase_labels.size()); ++k)
-            PlotText(dc, 30, static_cast<int>(10.0f + static_cast<float>(k) * p.row), style.phase_labels[k]);
-        PlotText(dc, 30, h - 15, "deg");
+            labels.push_back(PlacedLabel{30, static_cast<int>(10.0f + static_cast<float>(k) * p.row), style.phase_labels[k]});
+        labels.push_back(PlacedLabel{30, h - 15, "deg"});
     }
+    DrawPlotLabels(dc, labels);
     SetBkMode(dc, OPAQUE);
     SelectObject(dc, font);
     SelectObject(dc, pen);

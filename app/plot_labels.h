@@ -1,0 +1,22 @@
+#pragma once
+// Labels of a plot that would overprint one another: which of them to leave out. Every plot's painter draws
+// its axis labels through this one rule.
+#include <functional>
+#include <string>
+#include <vector>
+
+// A text as a painter places it: (x, y) is its top left corner.
+struct PlacedLabel {
+    int x = 0, y = 0;
+    std::string text;
+};
+
+// True for a label that is a number ("-20", "0.5", "10k"), false for a unit or a name ("Hz", "ms", "DAC").
+bool IsNumberLabel(const std::string& text);
+
+// Which labels to draw so that none overprints another, one flag per label. Labels on one line (the same y)
+// must keep `gap` pixels between them, `width` giving a text's width as drawn; labels on different lines never
+// collide. Units and names always stand. The numbers are taken in the order given, and one that would come
+// closer than that to a label kept before it, or to a unit or name, is left out: the usual rule of plot axes.
+std::vector<bool> LabelsToDraw(const std::vector<PlacedLabel>& labels, const std::function<int(const std::string&)>& width,
+                               int gap);
