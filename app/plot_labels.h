@@ -20,3 +20,10 @@ bool IsNumberLabel(const std::string& text);
 // closer than that to a label kept before it, or to a unit or name, is left out: the usual rule of plot axes.
 std::vector<bool> LabelsToDraw(const std::vector<PlacedLabel>& labels, const std::function<int(const std::string&)>& width,
                                int gap);
+
+// A curve's legend stands in a fixed row that may lie below the plot when many curves are shown in a short
+// window: its text would then overprint the frequency labels. Such a legend (text and sample line) is left out;
+// the curve itself is still drawn.
+inline bool LegendRowInsidePlot(int text_y, int text_height, int plot_bottom) {
+    return text_y + text_height <= plot_bottom;
+}

@@ -114,6 +114,9 @@ int DrawSplCurves(HDC dc) {
     const int32_t* column = nullptr;
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ font = SelectObject(dc, Gdi.LabelFont);
+    TEXTMETRICA tm{};
+    GetTextMetricsA(dc, &tm);
+    const int text_height = static_cast<int>(tm.tmHeight);
     std::vector<PlotPoint> points;
     std::vector<POINT> polyline;
     for (int slot : PlotSlotOrder()) {
@@ -125,9 +128,11 @@ int DrawSplCurves(HDC dc) {
         HPEN curvePen = CreatePen(style, p.width, RGB(p.red, p.green, p.blue));
         HGDIOBJ pen = SelectObject(dc, curvePen);
         const PlotLegend l = PlotSlotLegend(slot, g.w);
-        Text(dc, l.textX, l.textY, l.text);
-        MoveToEx(dc, l.lineX0, l.lineY, nullptr);
-        LineTo(dc, l.lineX1, l.lineY);
+        if (LegendRowInsidePlot(l.textY, text_height, g.h - 20)) {  // the frame's bottom edge
+            Text(dc, l.textX, l.textY, l.text);
+            MoveToEx(dc, l.lineX0, l.lineY, nullptr);
+            LineTo(dc, l.lineX1, l.lineY);
+        }
         BuildCurvePolyline(g, c.Values, column, bins, PlotSlotIsPhase(slot), &points);
         polyline.resize(points.size());
         for (size_t i = 0; i < points.size(); ++i) polyline[i] = POINT{points[i].x, points[i].y};

@@ -391,6 +391,33 @@ TEST_F(DesignUi, EveryCurveVisibleAtTheLargestBlock) {
     std::printf("system plot paint, %d curves at N = 4096: %.1f ms\n", 162, best);
     MaybeWindowShot("system-plot-every-curve", SplPlotWindow);
     EXPECT_TRUE(recorder_.shown.empty());
+
+    // The legends of the lower slots have rows below a 500-pixel plot: they are left out rather than written
+    // over the frequency labels, so the curves and legends leave the band under the frame blank.
+    SetWindowPos(SplPlotWindow, nullptr, 0, 0, 900, 500, SWP_NOMOVE | SWP_NOZORDER);
+    Pump();
+    RECT rc;
+    GetClientRect(SplPlotWindow, &rc);
+    ASSERT_EQ(SplPlotClientSize.height, rc.bottom);
+    ASSERT_LT(rc.bottom, 25 + 9 * 63);
+    HDC screen = GetDC(SplPlotWindow);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    PatBlt(dc, 0, 0, rc.right, rc.bottom, WHITENESS);
+    DrawSplCurves(dc);
+    int ink_below = 0, ink_in_first_legend = 0;
+    for (int x = 0; x < rc.right; ++x) {
+        for (int y = rc.bottom - 20; y < rc.bottom; ++y) ink_below += GetPixel(dc, x, y) != RGB(255, 255, 255);
+        if (x >= rc.right - 110 && x < rc.right - 60)
+            for (int y = 25; y < 34; ++y) ink_in_first_legend += GetPixel(dc, x, y) != RGB(255, 255, 255);
+    }
+    EXPECT_EQ(ink_below, 0);
+    EXPECT_GT(ink_in_first_legend, 0);  // "Filter 1 SPL" still stands in its row
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    ReleaseDC(SplPlotWindow, screen);
 }
 
 TEST_F(DesignUi, PanesTakeNoInputWhileTheEngineRuns) {

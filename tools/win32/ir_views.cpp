@@ -11,6 +11,7 @@
 
 #include "app/frequency_grids.h"
 #include "app/global_records.h"
+#include "app/plot_labels.h"
 #include "app/settings.h"
 #include "app/win32/app_windows.h"
 #include "app/win32/child_windows.h"
@@ -243,9 +244,13 @@ void DrawSplCurve(HDC dc, int slot) {
     SetBkMode(dc, TRANSPARENT);
     if (slot < kIrCandidates) {
         const IrCandidateList list = IrCandidatesOf(IrMethod, BlockFrames);
-        PlotText(dc, ws - 110, 11 * slot + 25, IrCandidateLegend(IrCandidateLength(list, slot)));
-        MoveToEx(dc, ws - 55, 11 * slot + 30, nullptr);
-        LineTo(dc, ws - 25, 11 * slot + 30);
+        TEXTMETRICA tm{};
+        GetTextMetricsA(dc, &tm);
+        if (LegendRowInsidePlot(11 * slot + 25, static_cast<int>(tm.tmHeight), hs - 20)) {  // the frame's bottom
+            PlotText(dc, ws - 110, 11 * slot + 25, IrCandidateLegend(IrCandidateLength(list, slot)));
+            MoveToEx(dc, ws - 55, 11 * slot + 30, nullptr);
+            LineTo(dc, ws - 25, 11 * slot + 30);
+        }
     } else if (slot == kIrSummarySlot) {
         const int o = static_cast<int>(IrDialog.IrSummaryOutput);
         PlotText(dc, ws / 2 - 100, 25,
