@@ -13,9 +13,7 @@
 #include "design/design_presets.h"
 #include "design/filter_families.h"
 #include "design/network_test_support.h"
-#include "engine/filter_synthesis.h"
-#include "engine/window_shapes.h"
-#include "tests/engine/engine_test_buffers.h"
+#include "tests/engine/synthesis_rig.h"
 #include "tests/measure/room_eq_test_buffers.h"
 
 using namespace nettest;
@@ -368,31 +366,18 @@ TEST(NetworkSolver, RoomEqPlaysTheCutTheDialogShows) {
     auto solved = std::make_unique<SolverBuffers>(kN);
     ASSERT_EQ(SolveNetwork(c.net.get(), solved->in, solved->out, nullptr), 0);
 
-    TestEngineBuffers e(kN);
-    FilterSynthesisInputs in;
-    in.N = kN;
-    FilterSynthesisBuffers buf;
-    FilterWindowBuffers windows;
-    std::vector<std::vector<float>> tapers(kEngineOutputs, std::vector<float>(32 * kN));
-    std::vector<float> window(32 * kN), work(32 * kN), rotated(16 * kN);
-    FilterWindowSettings settings;
+    Synthesis s(kN);  // the one-way channel's spectra, as Play synthesises them with the default wide window
     for (int o = 0; o < kEngineOutputs; ++o) {
-        in.OutputSpectrum[o] = &solved->spectrum[o][0].re;
-        in.PhaseReferenceSpectrum[o] = &solved->phase_reference[o][0].re;
-        windows.OutputTaper[o] = tapers[o].data();
-        settings.TaperLength[o] = 256;
-        settings.TaperWindowType[o] = kWindowHanning;
-        for (int p = 0; p < kEnginePartitions; ++p) buf.FilterPartitionBank[0][o][p] = e.ctx.FilterPartitionBank[0][o][p];
-        for (int p = 0; p < kEnginePartitions; ++p) buf.FilterPartitionBank[1][o][p] = e.ctx.FilterPartitionBank[1][o][p];
+        s.in.OutputSpectrum[o] = &solved->spectrum[o][0].re;
+        s.in.PhaseReferenceSpectrum[o] = &solved->phase_reference[o][0].re;
     }
-    in.OutputPolarity = solved->polarity;
-    in.OutputDelayMs = solved->delay;
-    windows.IrWindow = window.data();
-    windows.IrWindowFloats = windows.OutputTaperFloats = 32 * kN;
-    buf.SynthesisWork = work.data();
-    buf.SynthesisRotated = rotated.data();
-    buf.fft = e.ctx.fft;
-    ASSERT_EQ(BuildFilterBanksForPlay(in, settings, windows, buf), 0);
+    s.in.OutputPolarity = solved->polarity;
+    s.in.OutputDelayMs = solved->delay;
+    FilterWindowSettings settings = DefaultWindowSettings();
+    settings.WideWindow = 1;
+    FilterWindowBuffers windows = WindowsOf(s);
+    ASSERT_EQ(BuildFilterBanksForPlay(s.in, settings, windows, s.buf), 0);
+    TestEngineBuffers& e = s.engine;
     PackFilterBanks(e.ctx);
     e.routing[0][2] = 1;  // input port 1 to output 3
     const float* eq = t.curves[kRoomEqEqSplSlot].Values;

@@ -9,74 +9,13 @@
 #include <random>
 #include <vector>
 
-#include "engine_test_buffers.h"
+#include "synthesis_rig.h"
 
 namespace {
 
 using Cd = std::complex<double>;
 constexpr double kTwoPi = 6.283185307179586476925286766559;
 constexpr int N = 512;
-
-struct Synthesis {
-    TestEngineBuffers engine{N};
-    std::vector<std::vector<float>> spectrum, reference, taper;
-    std::vector<float> window, work, rotated;
-    int32_t polarity[kEngineOutputs];
-    float delay_ms[kEngineOutputs] = {};
-    FilterSynthesisInputs in;
-    FilterSynthesisBuffers buf;
-
-    Synthesis() {
-        spectrum.assign(kEngineOutputs, std::vector<float>(2 * (4 * N + 1)));
-        reference.assign(kEngineOutputs, std::vector<float>(2 * (4 * N + 1)));
-        taper.assign(kEngineOutputs, std::vector<float>(2 * 16 * N, 1.0f));
-        window.assign(2 * 16 * N, 0.0f);
-        work.assign(2 * 16 * N, 0.0f);
-        rotated.assign(2 * 8 * N, 0.0f);
-        for (int o = 0; o < kEngineOutputs; ++o) {
-            polarity[o] = 1;
-            SetFlat(o, 1.0, 0.0);
-            for (int k = 0; k <= 4 * N; ++k) reference[o][2 * k] = 1.0f;
-        }
-        in.N = N;
-        in.SampleRate = 48000.0f;
-        for (int o = 0; o < kEngineOutputs; ++o) {
-            in.OutputSpectrum[o] = spectrum[o].data();
-            in.PhaseReferenceSpectrum[o] = reference[o].data();
-            buf.OutputTaper[o] = taper[o].data();
-        }
-        in.OutputPolarity = polarity;
-        in.OutputDelayMs = delay_ms;
-        buf.IrWindow = window.data();
-        buf.SynthesisWork = work.data();
-        buf.SynthesisRotated = rotated.data();
-        for (int b = 0; b < kEngineBanks; ++b)
-            for (int o = 0; o < kEngineOutputs; ++o)
-                for (int p = 0; p < kEnginePartitions; ++p) buf.FilterPartitionBank[b][o][p] = engine.ctx.FilterPartitionBank[b][o][p];
-        buf.fft = engine.ctx.fft;
-    }
-    void SetFlat(int o, double re, double im) {
-        for (int k = 0; k <= 4 * N; ++k) {
-            spectrum[o][2 * k] = static_cast<float>(re);
-            spectrum[o][2 * k + 1] = static_cast<float>(im);
-        }
-    }
-    // A smooth window that is not 1 anywhere, so that every tap shows that it was windowed; zero from
-    // `length` points on.
-    void SetWindow(int length) {
-        for (int j = 0; j < 16 * N; ++j) {
-            const float w = j < length ? static_cast<float>(0.6 + 0.3 * std::cos(j * 0.01)) : 0.0f;
-            window[2 * j] = window[2 * j + 1] = w;
-        }
-    }
-    // The FIR of output o as the synthesis leaves it.
-    std::vector<double> Fir(int o) {
-        SynthesizeOutputResponse(in, buf, o);
-        std::vector<double> taps(8 * N);
-        for (int j = 0; j < 8 * N; ++j) taps[j] = work[2 * j];
-        return taps;
-    }
-};
 
 void ExpectSingleTap(const std::vector<double>& taps, int at, double value, double tolerance) {
     for (int j = 0; j < static_cast<int>(taps.size()); ++j) {
@@ -294,25 +233,6 @@ namespace {
 // The window shapes in closed form: the impulse edge and the "Hanning" fade-in.
 double ImpulseEdgeClosedForm(double t) { return 0.64125 + 0.48829 * std::cos(t) - 0.14128 * std::cos(2 * t) + 0.01168 * std::cos(3 * t); }
 double HanningClosedForm(double t) { return 0.5 - 0.5 * std::cos(t); }
-
-FilterWindowBuffers WindowsOf(Synthesis& s) {
-    FilterWindowBuffers w;
-    w.IrWindow = s.window.data();
-    w.IrWindowFloats = static_cast<long>(s.window.size());
-    for (int o = 0; o < kEngineOutputs; ++o) w.OutputTaper[o] = s.taper[o].data();
-    w.OutputTaperFloats = static_cast<long>(s.taper[0].size());
-    return w;
-}
-
-FilterWindowSettings DefaultWindowSettings() {
-    FilterWindowSettings settings;
-    settings.WideWindow = 0;
-    for (int o = 0; o < kEngineOutputs; ++o) {
-        settings.TaperLength[o] = 256;  // "Hanning" over 32 points
-        settings.TaperWindowType[o] = 6;
-    }
-    return settings;
-}
 
 // Tap j of output o's FIR, read back through an inverse transform of partition j / N of bank b.
 double TapFromBank(Synthesis& s, int b, int o, int j) {
