@@ -143,10 +143,10 @@ protected:
         return rendered;
     }
 
-    // The WAV player's Play and a song of three blocks of a constant `level` on both channels (24-bit), as the
+    // The WAV player's Play and a song of three blocks of constant levels `left` and `right` (24-bit), as the
     // panel's Play and start timer take them. Returns the song's rendered frames of 8 words (after the silent
     // period that opens it); the meters' peaks of the song go to `inputs` and `outputs`.
-    std::vector<int32_t> PlayWavConstant(int32_t level, float inputs[8], float outputs[16]) {
+    std::vector<int32_t> PlayWavConstant(int32_t left, int32_t right, float inputs[8], float outputs[16]) {
         InMemoryAudioSystem system;
         render_ = &system.AddEndpoint(StreamDirection::Render, L"{r}", "Render");
         render_->SetAutoTick(1000);
@@ -159,7 +159,7 @@ protected:
         song.BitsPerSample = 24;
         song.Size = 3 * N * 6;
         song.Data.reset(new uint8_t[song.Size + 2]);
-        for (uint64_t i = 0; i < song.Size; ++i) song.Data[i] = static_cast<uint8_t>(level >> (8 * (i % 3)));
+        for (uint64_t i = 0; i < song.Size; ++i) song.Data[i] = static_cast<uint8_t>((i % 6 < 3 ? left : right) >> (8 * (i % 3)));
         WavRun run;
         run.Song = &song;
         run.Format = WavBlockFormatOf(song, BassMode, pr_file->tail.SystemConfiguration);
@@ -221,18 +221,19 @@ TEST_F(ProgramPlay, BbmOutputFeedsTheSubsOfThePreferencesRowsAtEveryPlay) {
     const int32_t second[8] = {1000, 1000, 0, 0, 0, 0, 500, 500};
     ExpectOutputs(PlayConstant(1000), second);
 
-    // The WAV player's Play reads them as well: Sub 1 = output 6 from output 1, Sub 2 = output 5 from output 2.
-    // Its meters show the song's samples and the highest word of each output.
+    // The WAV player's Play reads them as well: Sub 1 = output 6 from output 1, Sub 2 = output 5 from output 2
+    // (the song's channels differ, so a Sub fed from the other output shows). Its meters show the song's
+    // samples and the highest word of each output.
     SetField(10, "6");
     SetField(8, "1");
     SetField(11, "5");
     SetField(9, "2");
     float inputs[8], outputs[16];
-    const std::vector<int32_t> wav = PlayWavConstant(1000, inputs, outputs);
-    const int32_t third[8] = {1000, 1000, 0, 0, 500, 500, 0, 0};
+    const std::vector<int32_t> wav = PlayWavConstant(1000, 600, inputs, outputs);
+    const int32_t third[8] = {1000, 600, 0, 0, 300, 500, 0, 0};
     ExpectOutputs(wav, third);
     EXPECT_EQ(inputs[0], 1000.0f);
-    EXPECT_EQ(inputs[2], 1000.0f);
+    EXPECT_EQ(inputs[2], 600.0f);
     for (int o = 0; o < 8; ++o) {
         int32_t top = 0;
         for (std::size_t j = o; j < wav.size(); j += 8) top = std::max(top, wav[j]);

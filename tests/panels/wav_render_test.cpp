@@ -224,9 +224,6 @@ TEST_F(WavRender, SongsPlayInTurnAsTheirConvolutionAndEndTheList) {
     ASSERT_EQ(LoadAndStart().kind, SongLoadKind::kLoaded);
     EXPECT_EQ(input_mode_, 0u);
     WaitForRunEnd(1);
-    uint32_t seen = 0;
-    float input_peaks[kInputPeakCount], output_peaks[kOutputPeakCount];
-    ASSERT_TRUE(status_.TakePeaks(&seen, input_peaks, output_peaks));
     EXPECT_EQ(run_.NextSongRequests.load(), 1u);  // the song ended by itself: the next follows
     EXPECT_EQ(run_.BlocksDelivered.load(), 4u);
     EXPECT_TRUE(player_.Song.Empty());            // the thread gave the song back
@@ -245,14 +242,6 @@ TEST_F(WavRender, SongsPlayInTurnAsTheirConvolutionAndEndTheList) {
     ASSERT_EQ(words.size(), static_cast<std::size_t>(16) * kN * (1 + 4 + 1 + 2));
     ExpectSongRendered(words, 0, a, 4);
     ExpectSongRendered(words, 5 * kN, b, 2);  // from silence again: nothing of song a rings on
-    // The meters got song a's highest positive sample of each channel and word of each output.
-    for (int c = 0; c < 2; ++c)
-        EXPECT_EQ(input_peaks[2 * c], std::max(0.0, *std::max_element(a.channel[c].begin(), a.channel[c].end())));
-    for (int o = 0; o < 16; ++o) {
-        int32_t top = 0;
-        for (std::size_t j = 0; j < 5 * kN; ++j) top = std::max(top, words[16 * j + o]);
-        EXPECT_EQ(output_peaks[o], static_cast<float>(top)) << "output " << o + 1;
-    }
     EXPECT_EQ(render_.StopCount(), 2u);
 }
 
