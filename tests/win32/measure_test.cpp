@@ -10,7 +10,6 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -32,6 +31,7 @@
 #include "measure/resource_ids.h"
 #include "measure/win32/mls_windows.h"
 #include "measure/mls_test_support.h"
+#include "panels/wav_test_files.h"
 #include "screen_capture.h"
 
 namespace {
@@ -132,9 +132,8 @@ TEST_F(MlsSession, CommandOpensTheThreeWindowsAndThePagesFollowTheTabs) {
 
 // Without a usable device (no endpoint here) Run MLS ends at once in the capture error title: the flags drop,
 // both threads are joined, and the page says that no capture was made instead of showing the peaks of a silent
-// one. Save IR then has nothing to save and says so. After a capture loaded from a file, a failed run keeps that
-// capture: Save IR writes the file as it was read.
-TEST_F(MlsSession, RunMlsWithoutADeviceSaysSoAndKeepsTheSavedCapture) {
+// one. Save IR then has nothing to save and says so.
+TEST_F(MlsSession, RunMlsWithoutADeviceSaysSoAndSavesNothing) {
     OpenMls();
     ASSERT_NE(MlsControlPage, nullptr);
     MlsSettings.UseSavedBuffer = 0;
@@ -157,42 +156,6 @@ TEST_F(MlsSession, RunMlsWithoutADeviceSaysSoAndKeepsTheSavedCapture) {
     EXPECT_FALSE(picked);
     ASSERT_EQ(recorder_.shown.size(), 2u);
     EXPECT_EQ(recorder_.shown[1].text, kMlsNoCaptureToSave);
-
-    // A capture from a file, then the failed run: the saved capture is still the file's.
-    Capture24Bit = 1;
-    MlsOrder = 18;
-    MlsStimulusSettings s = CurrentStimulusSettings();
-    GenerateMlsStimulus(s, GlobalMlsStimulusBuffers());
-    const std::vector<uint8_t> capture = PlayThroughLoopback(MlsStimulusBuffer, 1, 48000, 12, {0.5});
-    const std::string path = (folder_ / "meas.res").string(), saved = (folder_ / "again.res").string();
-    MessageList messages;
-    ASSERT_EQ(WriteResFile(path, capture.data(), 1, 1, 5, &messages), 1);
-    PageCommand(IDC_MLS_USE_SAVED);
-    SetFilePickerHook([&](const FilePickerDescription&, char* chosen, char* title) {
-        std::strcpy(chosen, path.c_str());
-        std::strcpy(title, "meas.res");
-        return true;
-    });
-    PageCommand(IDC_MLS_RUN);
-    ASSERT_NE(InPeakIndex, 0);
-    PageCommand(IDC_MLS_USE_SAVED);
-    EXPECT_EQ(MlsSettings.UseSavedBuffer, 0u);
-    recorder_.shown.clear();
-    PageCommand(IDC_MLS_RUN);
-    EXPECT_EQ(Title(FrameWindow), kMeasurementCaptureErrorTitle);
-    EXPECT_EQ(recorder_.shown.size(), 1u);
-    EXPECT_EQ(std::memcmp(MlsSavedBuffer, capture.data(), kResDataBytes24), 0);
-    SetFilePickerHook([&](const FilePickerDescription&, char* chosen, char*) {
-        std::strcpy(chosen, saved.c_str());
-        return true;
-    });
-    PageCommand(IDC_MLS_SAVE_IR);
-    EXPECT_EQ(recorder_.shown.size(), 1u);
-    std::ifstream a(path, std::ios::binary), c(saved, std::ios::binary);
-    const std::vector<char> original((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
-    const std::vector<char> written((std::istreambuf_iterator<char>(c)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(written.size(), 2108007u);
-    EXPECT_TRUE(original == written);
 }
 
 // A calibration import names the file it chose in the frequency window's caption, the preamp's as the
@@ -290,11 +253,8 @@ TEST_F(MlsSession, SavedRunOfAKnownSystemDrawsBothTracesAndItsResponse) {
     });
     PageCommand(IDC_MLS_SAVE_IR);
     EXPECT_TRUE(recorder_.shown.empty());
-    std::ifstream a(path, std::ios::binary), c(saved, std::ios::binary);
-    const std::vector<char> original((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
-    const std::vector<char> written((std::istreambuf_iterator<char>(c)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(written.size(), 2108007u);
-    EXPECT_TRUE(original == written);
+    EXPECT_EQ(ReadFileBytes(saved).size(), 2108007u);
+    EXPECT_TRUE(ReadFileBytes(saved) == ReadFileBytes(path));
 
     // The response into buffer 1 of the process page: its level at a bin is the driver's, relative to 90 dB.
     SelectControlTab(1);
@@ -306,4 +266,22 @@ TEST_F(MlsSession, SavedRunOfAKnownSystemDrawsBothTracesAndItsResponse) {
     EXPECT_EQ(MlsSplPageIndex, 2);
     Shot("mls-process-run", MlsControlWindow);
     Shot("mls-frequency-post-run", MlsSplWindow);
+
+    // A live run that fails (no device here) keeps the loaded capture: Save IR still writes the file as it was
+    // read, not a well-formed file of zeros.
+    SelectControlTab(0);
+    PageCommand(IDC_MLS_USE_SAVED);
+    ASSERT_EQ(MlsSettings.UseSavedBuffer, 0u);
+    recorder_.shown.clear();
+    PageCommand(IDC_MLS_RUN);
+    EXPECT_EQ(Title(FrameWindow), kMeasurementCaptureErrorTitle);
+    EXPECT_EQ(recorder_.shown.size(), 1u);
+    std::filesystem::remove(saved);
+    SetFilePickerHook([&](const FilePickerDescription&, char* chosen, char*) {
+        std::strcpy(chosen, saved.c_str());
+        return true;
+    });
+    PageCommand(IDC_MLS_SAVE_IR);
+    EXPECT_EQ(recorder_.shown.size(), 1u);
+    EXPECT_TRUE(ReadFileBytes(saved) == ReadFileBytes(path));
 }
