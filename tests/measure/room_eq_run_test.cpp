@@ -239,8 +239,6 @@ TEST_F(RoomEqRun, OpeningClearsLocationsOfAnotherBlockSizeOrRate) {
     pr_file->tail.HV_Sampling = 1;
     OpenRoomEqState();
     ASSERT_EQ(LiveRun(10, {1.0}, nullptr), LocationRunOutcome::kStored);
-    OpenRoomEqState();
-    EXPECT_TRUE(RoomEqLocationMeasured(RoomEqCurves, 0));
     HV_Buffer_Size = 2;
     OpenRoomEqState();
     EXPECT_FALSE(RoomEqLocationMeasured(RoomEqCurves, 0));
