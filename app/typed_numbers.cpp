@@ -17,6 +17,12 @@ bool TypedDoubleWithin(std::string_view text, double lowest, double highest, dou
     return true;
 }
 
+bool InTypedRange(double v, const TypedRange& range, MessageList* out) {
+    if (FitsFloat(v) && v >= range.lowest && v <= range.highest) return true;
+    AddWarning(out, range.message);
+    return false;
+}
+
 bool TypedFloatWithin(std::string_view text, double lowest, double highest, float* out, std::size_t max_chars) {
     double v = 0.0;
     if (!TypedDoubleWithin(text, lowest, highest, &v, max_chars) || !FitsFloat(v)) return false;
