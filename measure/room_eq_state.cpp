@@ -156,10 +156,7 @@ std::string LocationRunFailure(const MeasurementRun& run, bool ended) {
     if (!HrSucceeded(capture) || !HrSucceeded(render)) return kLocationDeviceFailed;
     if (capture == kMeasurementTimeoutResult) return kLocationCaptureSilent;
     if (render == kMeasurementTimeoutResult) return kLocationRenderSilent;
-    const uint32_t frames = static_cast<uint32_t>(kMeasurementPeriodFrames);
-    if (run.CapturedFrames.load() != kMeasurementCapturePeriods * frames ||
-        run.RenderedFrames.load() != kMeasurementRenderPeriods * frames)
-        return kLocationCaptureShort;
+    if (!MeasurementRunComplete(run)) return kLocationCaptureShort;
     return {};
 }
 
