@@ -23,9 +23,6 @@ inline bool FitsFloat(double v) { return std::isfinite(v) && std::fabs(v) <= 3.4
 // keeps what it held.
 bool TypedFloatWithin(std::string_view text, double lowest, double highest, float* out,
                       std::size_t max_chars = kWholeText);
-// The same for a value kept as a double.
-bool TypedDoubleWithin(std::string_view text, double lowest, double highest, double* out,
-                       std::size_t max_chars = kWholeText);
 
 // A field's range, and what is said of a value outside it.
 struct TypedRange {
