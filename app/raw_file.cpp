@@ -37,6 +37,10 @@ long long RawFileSize(const std::string& path) {
     return static_cast<long long>(n);
 }
 
+std::FILE* OpenRegularFile(const std::string& path) {
+    return RawFileSize(path) < 0 ? nullptr : std::fopen(path.c_str(), "rb");
+}
+
 RawFileStatus ReadRawImageInPlace(const std::string& path, void* dest, std::size_t size) {
     long long actual = RawFileSize(path);
     if (actual < 0) return RawFileStatus::OpenFailed;

@@ -1,6 +1,7 @@
 #pragma once
 // Raw memory-image files: a record written as it lies in memory, recognised by its exact size.
 #include <cstddef>
+#include <cstdio>
 #include <string>
 
 enum class RawFileStatus {
@@ -14,6 +15,10 @@ enum class RawFileStatus {
 
 // Size of a file in bytes, or -1 when it cannot be opened.
 long long RawFileSize(const std::string& path);
+
+// Opens a file for binary reading; null when it cannot be opened or is no regular file (opening a pipe or a
+// device could hold the reader for ever).
+std::FILE* OpenRegularFile(const std::string& path);
 
 // Reads exactly `size` bytes into a scratch copy first: `dest` is only overwritten when the file has the
 // right size and every byte was read, so a refused file leaves the record untouched.

@@ -9,17 +9,20 @@ double TypedNumber(std::string_view text, std::size_t max_chars) {
     return std::strtod(copy.c_str(), nullptr);
 }
 
-bool TypedDoubleWithin(std::string_view text, double lowest, double highest, double* out, std::size_t max_chars) {
-    const double v = TypedNumber(text, max_chars);
-    // NaN fails both comparisons, and so is refused with the infinities.
-    if (!std::isfinite(v) || !(v >= lowest && v <= highest)) return false;
-    *out = v;
-    return true;
+namespace {
+// NaN and the infinities fail FitsFloat.
+bool FloatWithin(double v, double lowest, double highest) { return FitsFloat(v) && v >= lowest && v <= highest; }
+}  // namespace
+
+bool InTypedRange(double v, const TypedRange& range, MessageList* out) {
+    if (FloatWithin(v, range.lowest, range.highest)) return true;
+    AddWarning(out, range.message);
+    return false;
 }
 
 bool TypedFloatWithin(std::string_view text, double lowest, double highest, float* out, std::size_t max_chars) {
-    double v = 0.0;
-    if (!TypedDoubleWithin(text, lowest, highest, &v, max_chars) || !FitsFloat(v)) return false;
+    const double v = TypedNumber(text, max_chars);
+    if (!FloatWithin(v, lowest, highest)) return false;
     *out = static_cast<float>(v);
     return true;
 }

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "app/messages.h"
+
 inline constexpr std::size_t kWholeText = static_cast<std::size_t>(-1);
 
 // The leading number of the first `max_chars` characters of `text`, as strtod reads it. May be infinite or
@@ -21,6 +23,11 @@ inline bool FitsFloat(double v) { return std::isfinite(v) && std::fabs(v) <= 3.4
 // keeps what it held.
 bool TypedFloatWithin(std::string_view text, double lowest, double highest, float* out,
                       std::size_t max_chars = kWholeText);
-// The same for a value kept as a double.
-bool TypedDoubleWithin(std::string_view text, double lowest, double highest, double* out,
-                       std::size_t max_chars = kWholeText);
+
+// A field's range, and what is said of a value outside it.
+struct TypedRange {
+    double lowest, highest;
+    const char* message;
+};
+// True when v is a finite number that a float holds and lies within the range; otherwise adds its message.
+bool InTypedRange(double v, const TypedRange& range, MessageList* out);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/messages.h"
-#include "measure/mls_spl.h"
+#include "app/typed_numbers.h"
 
 struct CalPoint;
 struct ColourEntry;

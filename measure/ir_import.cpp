@@ -103,12 +103,9 @@ float LargestMagnitude(const float* x, std::size_t count) {
 bool ReadImpulseWav(const std::string& path, ImpulseWav* wav, MessageList* out) {
     // Only a regular file is opened: opening a pipe or a device would wait for a writer that never comes.
     const long long file_size = RawFileSize(path);
-    if (file_size < 0) {
-        AddWarning(out, kWavOpenFailed);
-        return false;
-    }
-    std::ifstream f(path, std::ios::binary);
-    if (!f) {
+    std::ifstream f;
+    if (file_size >= 0) f.open(path, std::ios::binary);
+    if (file_size < 0 || !f) {
         AddWarning(out, kWavOpenFailed);
         return false;
     }

@@ -292,6 +292,14 @@ int64_t MeasurementPeriodDuration(uint32_t rate) { return FramesToDuration(kMeas
 
 bool MeasurementThreadsAlive(const MeasurementRun& run) { return run.CaptureThread || run.RenderThread; }
 
+bool MeasurementRunComplete(const MeasurementRun& run) {
+    // The time-out code is no failure (it shows no error title), but the stream stopped short all the same.
+    const auto ran_through = [](int32_t result) { return HrSucceeded(result) && result != kMeasurementTimeoutResult; };
+    return ran_through(run.CaptureResult.load()) && ran_through(run.RenderResult.load()) &&
+           run.CapturedFrames.load() == kMeasurementCapturedFrames &&
+           run.RenderedFrames.load() == kMeasurementRenderedFrames;
+}
+
 MeasurementStartResult StartMeasurementThreads(MeasurementRun& run, const MeasurementThreadSettings& settings) {
     if (MeasurementThreadsAlive(run)) {
         if (!JoinBoth(run, 0, {})) return MeasurementStartResult::kBusy;

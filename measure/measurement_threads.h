@@ -36,6 +36,9 @@ inline constexpr int32_t kMeasurementTimeoutResult = 1460;     // positive: a si
 inline constexpr uint32_t kMeasurementStopGraceMs = 5000;      // after a stop request, before giving up a thread
 // Wake-ups a loop takes at most: a device that keeps answering with empty packets cannot hold a thread.
 inline constexpr int kMeasurementWakeLimit = 8 * kMeasurementCapturePeriods;
+// Frames a complete run captures and plays.
+inline constexpr uint32_t kMeasurementCapturedFrames = kMeasurementCapturePeriods * kMeasurementPeriodFrames;
+inline constexpr uint32_t kMeasurementRenderedFrames = kMeasurementRenderPeriods * kMeasurementPeriodFrames;
 
 // Exit codes of the two threads.
 inline constexpr int kMeasurementCaptureExitCode = 10;
@@ -141,6 +144,9 @@ bool WaitForMeasurementThreads(MeasurementRun& run, uint32_t timeout_ms, const s
 bool StopMeasurementThreads(MeasurementRun& run, const std::function<void()>& pump = {});
 
 bool MeasurementThreadsAlive(const MeasurementRun& run);
+
+// After both threads were joined: true when both streams ran every period, neither failing nor timing out.
+bool MeasurementRunComplete(const MeasurementRun& run);
 
 // The thread bodies (run by StartMeasurementThreads).
 void MeasurementCaptureThread(MeasurementRun& run);

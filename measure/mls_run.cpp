@@ -33,12 +33,8 @@ MlsLiveRunOutcome RunLiveMls(MeasurementRun& run, const MeasurementThreadSetting
         return outcome;
     outcome.joined = WaitForMeasurementThreads(run, wait_ms, pump);
     if (!outcome.joined) return outcome;
-    // A stream that failed or timed out (its positive time-out code included) ends the run short.
-    const auto ran_through = [](int32_t result) { return !HrFailed(result) && result != kMeasurementTimeoutResult; };
     outcome.captured_frames = run.CapturedFrames.load();
-    outcome.stimulus_played = ran_through(run.RenderResult.load()) && run.RenderedFrames.load() == kMlsRenderedFrames;
-    outcome.complete = ran_through(run.CaptureResult.load()) && outcome.captured_frames == kMlsCapturedFrames &&
-                       outcome.stimulus_played;
+    outcome.complete = MeasurementRunComplete(run);
     if (outcome.captured_frames == 0) return outcome;  // nothing to analyse: the responses stay cleared
     MlsStartTimes[0] = run.StartTimes[0].load();
     MlsStartTimes[1] = run.StartTimes[1].load();
@@ -52,10 +48,10 @@ std::string MlsRunFailureText(const MlsLiveRunOutcome& outcome) {
     std::string text;
     if (outcome.captured_frames == 0) {
         text = "No Capture Was Made: The Measurement Devices Did Not Stream";
-    } else if (outcome.captured_frames < kMlsCapturedFrames) {
+    } else if (outcome.captured_frames < kMeasurementCapturedFrames) {
         char line[128];
         std::snprintf(line, sizeof line, "The Capture Stopped After %u Of %u Frames", outcome.captured_frames,
-                      kMlsCapturedFrames);
+                      kMeasurementCapturedFrames);
         text = line;
     } else {
         text = "The Stimulus Was Not Played To Its End";

@@ -12,9 +12,6 @@
 // Longest wait for a run before the pair is asked to stop: 330 periods at 44,100 Hz take 7.7 s, and a device
 // that stalls ends each thread within a second a period.
 inline constexpr uint32_t kMlsRunWaitMs = 30000;
-// Frames a complete run captures and plays.
-inline constexpr uint32_t kMlsCapturedFrames = kMeasurementCapturePeriods * kMeasurementPeriodFrames;
-inline constexpr uint32_t kMlsRenderedFrames = kMeasurementRenderPeriods * kMeasurementPeriodFrames;
 
 struct MlsLiveRunOutcome {
     MeasurementStartResult start = MeasurementStartResult::kBadRun;
@@ -22,7 +19,6 @@ struct MlsLiveRunOutcome {
     bool analysed = false;  // the capture was split and deconvolved (not when nothing was captured)
     bool complete = false;  // both streams ran through: the capture was kept for Save IR
     uint32_t captured_frames = 0;
-    bool stimulus_played = false;
     MlsAnalysisResult analysis;
 };
 

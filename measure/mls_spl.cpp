@@ -9,7 +9,6 @@
 #include "engine/fft.h"
 #include "measure/ir_windows.h"
 #include "measure/mls_analysis.h"
-#include "tools/driver_fields.h"
 
 namespace {
 
@@ -263,12 +262,6 @@ bool DriverCurvesFinite(const HV_Driver_Data& d) {
 }
 
 }  // namespace
-
-bool InTypedRange(double v, const TypedRange& range, MessageList* out) {
-    if (FitsFloat(v) && v >= range.lowest && v <= range.highest) return true;
-    AddWarning(out, range.message);
-    return false;
-}
 
 int SplSmoothingPasses(uint32_t spl_smoothing_index) {
     return spl_smoothing_index < 5 ? (1 << (5 - spl_smoothing_index)) / 2 : 0;

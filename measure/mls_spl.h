@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "app/messages.h"
+#include "app/typed_numbers.h"
 #include "engine/block_path.h"
 
 struct CalPoint;
@@ -25,15 +26,9 @@ inline constexpr int kSplSmoothingChoices = 6;          // "1/6 oct" .. "1/96 oc
 inline constexpr int kMlsSlotPairs = 10;                // SPL slots 0..9, phase slots 10..19
 inline constexpr double kTwoSidedAdvanceSamples = 9.86; // two-sided windows: the reference pass's advance
 
-// A typed level, gain or delay of the measurement pages: what it may be, and what is said when it is not.
-struct TypedRange {
-    double lowest, highest;
-    const char* message;
-};
+// The typed level and delay of Calculate SPL: what they may be, and what is said when they are not.
 inline constexpr TypedRange kAddDbRange{-200.0, 200.0, "Add dB To SPL Is Out Of Range (-200.....+200dB)"};
 inline constexpr TypedRange kPulseDelayRange{-1000.0, 1000.0, "Pulse Delay Is Out Of Range (-1000.....+1000ms)"};
-// True when v is a finite number that a float holds and lies within the range; otherwise adds its message.
-bool InTypedRange(double v, const TypedRange& range, MessageList* out);
 
 inline constexpr const char* kSplNoImpulse = "Please Generate Impulse Response First";
 inline constexpr const char* kSplNotFinite = "The Response Is Out Of Range: No SPL Was Stored";

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/messages.h"
-#include "measure/mls_spl.h"
+#include "app/typed_numbers.h"
 
 struct ColourEntry;
 struct HV_Driver_Data;

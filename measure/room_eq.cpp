@@ -83,6 +83,8 @@ RoomEqTransformGrid TransformGrid(const RoomEqBuffers& b) {
     return g;
 }
 
+int LocationRunOrder(int order) { return order < kMlsMinOrder ? kMlsMinOrder : order > kMlsMaxOrder ? kMlsMaxOrder : order; }
+
 }  // namespace
 
 RoomEqStrideCheck RoomEqBinStride(double grid_spacing, double mls_spacing, int* stride) {
@@ -96,6 +98,21 @@ RoomEqStrideCheck RoomEqBinStride(double grid_spacing, double mls_spacing, int* 
     if (n < 0) return RoomEqStrideCheck::kBufferTooLarge;
     if (stride) *stride = 1 << n;
     return RoomEqStrideCheck::kFits;
+}
+
+int CheckLocationRunSettings(int order, uint32_t rate_index, const char* window_width, double grid_spacing,
+                             int* stride, MessageList* out) {
+    const int m = 1 << LocationRunOrder(order);
+    if (IrWindowWidthAsTyped(window_width) > m - 1) {
+        AddWarning(out, kReduceWindowLength);
+        return 1;
+    }
+    switch (RoomEqBinStride(grid_spacing, SampleRateOf(rate_index) / static_cast<double>(m), stride)) {
+        case RoomEqStrideCheck::kFits: return 0;
+        case RoomEqStrideCheck::kBufferTooLarge: AddWarning(out, kReduceBufferSize); return 1;
+        case RoomEqStrideCheck::kRatesDoNotFit: AddWarning(out, kRatesDoNotFit); return 1;
+    }
+    return 1;
 }
 
 void FillRoomEqWindowTrace(PlotCurve* slot, const float* ir_window, int32_t cursor) {
@@ -113,24 +130,16 @@ int AnalyseLocationRun(const float* impulse_ref, const float* impulse_in, const 
     }
     std::memset(b.reference_db, 0, kGridBins * sizeof(float));
     std::memset(b.reference_phase, 0, kGridBins * sizeof(float));
-    const int order = s.order < kMlsMinOrder ? kMlsMinOrder : s.order > kMlsMaxOrder ? kMlsMaxOrder : s.order;
+    int stride = 1;
+    if (CheckLocationRunSettings(s.order, s.rate_index, s.window_width, b.bin_frequency[1], &stride, out) != 0) return 1;
+    const int order = LocationRunOrder(s.order);
     const int m = 1 << order;
-    if (IrWindowWidthAsTyped(s.window_width) > m - 1) {
-        AddWarning(out, kReduceWindowLength);
-        return 1;
-    }
     BuildIrWindow(s.window_type, s.window_width, order, b.ir_window, b.ir_window_shape);
     // The measured response is read from the cursor, held so that a whole sequence fits the buffer.
     const int32_t cursor = s.cursor < 0 ? 0 : s.cursor > kMlsImpulseFloats - m ? kMlsImpulseFloats - m : s.cursor;
     FillRoomEqWindowTrace(&b.curves[kRoomEqWindowSlot], b.ir_window, cursor);
 
     const double r = SampleRateOf(s.rate_index) / static_cast<double>(m);
-    int stride = 1;
-    switch (RoomEqBinStride(b.bin_frequency[1], r, &stride)) {
-        case RoomEqStrideCheck::kFits: break;
-        case RoomEqStrideCheck::kBufferTooLarge: AddWarning(out, kReduceBufferSize); return 1;
-        case RoomEqStrideCheck::kRatesDoNotFit: AddWarning(out, kRatesDoNotFit); return 1;
-    }
 
     // The reference's level per bin, turned into the correction that flattens it relative to its strongest bin,
     // and its phase.

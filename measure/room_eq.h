@@ -106,6 +106,14 @@ struct LocationAnalysisSettings {
 enum class RoomEqStrideCheck { kFits, kBufferTooLarge, kRatesDoNotFit };
 RoomEqStrideCheck RoomEqBinStride(double grid_spacing, double mls_spacing, int* stride);
 
+// The checks of a location run's settings that need no response, in the analysis's order: the impulse window
+// must fit the sequence (the order held within 13..18), and the measurement's bins (the rate of rate_index over
+// 2^order) must fall onto a grid of spacing `grid_spacing`. 0 with *stride set (when not null), or 1 with the
+// failed check's message ("Please reduce Timw Window Length", "Please reduce Buffer Size in Preference screen",
+// "MLS Sampling Rate Does Not Fit The System Sampling Rate").
+int CheckLocationRunSettings(int order, uint32_t rate_index, const char* window_width, double grid_spacing,
+                             int* stride, MessageList* out);
+
 // The window trace over the impulse plot: point k < 2000 is 145 x window[k - cursor] from the cursor on
 // (0 before it and at k = 0), then the flag 1.0.
 void FillRoomEqWindowTrace(PlotCurve* slot, const float* ir_window, int32_t cursor);

@@ -37,16 +37,13 @@ bool InBand(int y, int top, int bottom) { return y > top && y < bottom; }
 
 struct ParamLimit {
     int control, param;
-    float limit;
-    const char* message;
+    TypedRange range;
 };
 constexpr ParamLimit kParamLimits[] = {
-    {IDC_ROOMEQ_SLOPE, kParamFilterGain, kRoomEqSlopeLimitDb, kRoomEqSlopeRange},
-    {IDC_ROOMEQ_ADD_DB, kParamOutputGain, kRoomEqAddedLevelLimitDb, kRoomEqAddedLevelRange},
-    {IDC_ROOMEQ_ADD_DELAY, kParamChannelDelay, kRoomEqAddedDelayLimitMs, kRoomEqAddedDelayRange},
+    {IDC_ROOMEQ_SLOPE, kParamFilterGain, kRoomEqSlopeLimits},
+    {IDC_ROOMEQ_ADD_DB, kParamOutputGain, kRoomEqAddedLevelLimits},
+    {IDC_ROOMEQ_ADD_DELAY, kParamChannelDelay, kRoomEqAddedDelayLimits},
 };
-
-bool WithinLimit(float v, float limit) { return std::isfinite(v) && std::fabs(v) <= limit; }
 
 }  // namespace
 
@@ -75,18 +72,16 @@ bool ApplyRoomEqBox(int control, const std::string& text, float* p, MessageList*
     for (const ParamLimit& l : kParamLimits) {
         if (l.control != control) continue;
         // Read as typed, so that "1e39" (no float holds it) is refused like any value out of range.
-        if (!TypedFloatWithin(text, -l.limit, l.limit, &p[l.param], kRoomEqBoxChars)) AddWarning(out, l.message);
+        if (!TypedFloatWithin(text, l.range.lowest, l.range.highest, &p[l.param], kRoomEqBoxChars))
+            AddWarning(out, l.range.message);
         return true;
     }
     return false;
 }
 
 bool RoomEqParamsInRange(const float* p, MessageList* out) {
-    for (const ParamLimit& l : kParamLimits) {
-        if (WithinLimit(p[l.param], l.limit)) continue;
-        AddWarning(out, l.message);
-        return false;
-    }
+    for (const ParamLimit& l : kParamLimits)
+        if (!InTypedRange(p[l.param], l.range, out)) return false;
     return true;
 }
 

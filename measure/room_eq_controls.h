@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/messages.h"
+#include "app/typed_numbers.h"
 
 // Characters read from an edit box.
 inline constexpr int kRoomEqBoxChars = 9;
@@ -30,12 +31,12 @@ RoomEqBoxTexts RoomEqOpeningTexts(const float* p);
 
 // The typed slope, added level and added delay stay within these, or the curves they shape would leave the
 // floats the curves are kept in (901 dB added makes the average infinite, a slope of 1e30 the room's phase NaN).
-inline constexpr float kRoomEqSlopeLimitDb = 100.0f;        // p10
-inline constexpr float kRoomEqAddedLevelLimitDb = 100.0f;   // p13
-inline constexpr float kRoomEqAddedDelayLimitMs = 1000.0f;  // p11
 inline constexpr const char* kRoomEqSlopeRange = "Projected Slope Is Out Of Range (-100.....+100dB)";
 inline constexpr const char* kRoomEqAddedLevelRange = "Added SPL Is Out Of Range (-100.....+100dB)";
 inline constexpr const char* kRoomEqAddedDelayRange = "Added Delay Is Out Of Range (-1000.....+1000ms)";
+inline constexpr TypedRange kRoomEqSlopeLimits{-100.0, 100.0, kRoomEqSlopeRange};             // p10
+inline constexpr TypedRange kRoomEqAddedLevelLimits{-100.0, 100.0, kRoomEqAddedLevelRange};   // p13
+inline constexpr TypedRange kRoomEqAddedDelayLimits{-1000.0, 1000.0, kRoomEqAddedDelayRange}; // p11
 
 // An edit box of the band, slope, added dB or added delay read into its parameter (ids 6021, 6022, 6023, 10170,
 // 10147): a text that is not a number, or no float, reads as 0; the band edges are held within their limits

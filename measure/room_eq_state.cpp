@@ -8,7 +8,6 @@
 #include "app/global_records.h"
 #include "app/preferences.h"
 #include "design/pane_editor.h"
-#include "measure/ir_windows.h"
 #include "measure/mls_state.h"
 #include "measure/res_file.h"
 #include "measure/room_eq_controls.h"
@@ -136,18 +135,8 @@ bool BeginLocationRun() {
 }
 
 bool LocationRunSettingsFit(MessageList* out) {
-    const int order = MlsOrder < kMlsMinOrder ? kMlsMinOrder : MlsOrder > kMlsMaxOrder ? kMlsMaxOrder : MlsOrder;
-    const int m = 1 << order;
-    if (IrWindowWidthAsTyped(MlsSettings.WindowWidthText) > m - 1) {
-        AddWarning(out, kReduceWindowLength);
-        return false;
-    }
-    switch (RoomEqBinStride(BinFrequencyTable[1], SampleRateOf(MlsSettings.MlsRateIndex) / static_cast<double>(m), nullptr)) {
-        case RoomEqStrideCheck::kFits: return true;
-        case RoomEqStrideCheck::kBufferTooLarge: AddWarning(out, kReduceBufferSize); return false;
-        case RoomEqStrideCheck::kRatesDoNotFit: AddWarning(out, kRatesDoNotFit); return false;
-    }
-    return false;
+    return CheckLocationRunSettings(MlsOrder, MlsSettings.MlsRateIndex, MlsSettings.WindowWidthText,
+                                    BinFrequencyTable[1], nullptr, out) == 0;
 }
 
 std::string LocationRunFailure(const MeasurementRun& run, bool ended) {
@@ -156,10 +145,7 @@ std::string LocationRunFailure(const MeasurementRun& run, bool ended) {
     if (!HrSucceeded(capture) || !HrSucceeded(render)) return kLocationDeviceFailed;
     if (capture == kMeasurementTimeoutResult) return kLocationCaptureSilent;
     if (render == kMeasurementTimeoutResult) return kLocationRenderSilent;
-    const uint32_t frames = static_cast<uint32_t>(kMeasurementPeriodFrames);
-    if (run.CapturedFrames.load() != kMeasurementCapturePeriods * frames ||
-        run.RenderedFrames.load() != kMeasurementRenderPeriods * frames)
-        return kLocationCaptureShort;
+    if (!MeasurementRunComplete(run)) return kLocationCaptureShort;
     return {};
 }
 

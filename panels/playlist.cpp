@@ -53,7 +53,7 @@ void SanitisePlaylistRecord(PlaylistRecord* list) {
 
 int LoadPlaylistFile(const std::string& path, PlaylistRecord* list, MessageList* out) {
     // A directory opens on some systems; it is no playlist.
-    std::FILE* f = RawFileSize(path) < 0 ? nullptr : std::fopen(path.c_str(), "rb");
+    std::FILE* f = OpenRegularFile(path);
     if (!f) {
         AddWarning(out, path);
         return 0;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/raw_file.h"
+
 PlaylistViewRow PlaylistViewRows[kPlaylistSlots];
 
 namespace {
@@ -95,7 +97,7 @@ AddSongResult AddSongToPlaylist(PlaylistRecord* list, const std::string& path, c
         AddWarning(out, path + " file is not a WAV file");
         return AddSongResult::kRefused;
     }
-    std::FILE* f = OpenWavFile(path);
+    std::FILE* f = OpenRegularFile(path);
     if (!f) {
         AddWarning(out, "Failed to open file");
         return AddSongResult::kRefused;
@@ -156,7 +158,7 @@ int CheckPlaylistSongs(const PlaylistRecord& list, MessageList* out) {
     for (uint32_t i = 0; i < total; ++i) {
         const PlaylistSlot& slot = list.slots[i];
         const std::string path(slot.Location, strnlen(slot.Location, sizeof slot.Location));
-        std::FILE* f = OpenWavFile(path);
+        std::FILE* f = OpenRegularFile(path);
         if (!f) {
             AddWarning(out, "Failed to open WAV file " + std::to_string(i));
             return static_cast<int>(i);

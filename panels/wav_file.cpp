@@ -93,10 +93,6 @@ bool SeekFile(std::FILE* file, uint64_t offset) {
 #endif
 }
 
-std::FILE* OpenWavFile(const std::string& path) {
-    return RawFileSize(path) < 0 ? nullptr : std::fopen(path.c_str(), "rb");
-}
-
 bool HasWavExtension(const std::string& path) {
     const std::size_t n = path.size();
     if (n < 3) return false;
@@ -181,7 +177,7 @@ WavCheck ReadWavSamples(std::FILE* f, const WavFileInfo& info, WavSong* song, Me
 }
 
 WavCheck LoadWavSong(const std::string& path, WavFileInfo* info, WavSong* song, MessageList* out, bool* opened) {
-    std::FILE* f = OpenWavFile(path);
+    std::FILE* f = OpenRegularFile(path);
     *opened = f != nullptr;
     if (!f) return WavCheck::kNotWave;
     WavCheck check = InspectWavHeader(f, info, out);

@@ -48,10 +48,6 @@ HvMessage WavHeaderMessage(std::string text);
 // True when the path ends in the letters "wav" in any mix of case (a path shorter than that does not).
 bool HasWavExtension(const std::string& path);
 
-// Opens a song for binary reading; null when it cannot be opened or is no regular file (a pipe or a device
-// would hold the reader for ever).
-std::FILE* OpenWavFile(const std::string& path);
-
 // Reads the header of an open file (binary, any position) and checks it in the order the player reports:
 // the "WAVE" form, the "fmt " chunk, reading it (at least the 16 bytes that hold the three fields, and not
 // past the end of the file), the sample rate ("Sampling = %d": 44100, 48000 and 96000 play), the channel

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/raw_file.h"
 #include "panels/playlist_editor.h"
 
 WavPlayerState WavPlayer;
@@ -50,7 +51,7 @@ SongLoadResult LoadNextSong(WavPlayerState* player, const PlaylistRecord& list, 
         AddWarning(&r.messages, path + " file is not a WAV file");
         return r;
     }
-    std::FILE* f = OpenWavFile(path);
+    std::FILE* f = OpenRegularFile(path);
     if (!f) {
         AddWarning(&r.messages, "Failed to open WAV file 2");
         return r;

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "app/driver_data.h"
-#include "app/typed_numbers.h"  // FitsFloat
+#include "app/typed_numbers.h"
 
 inline char* DriverInputPower(HV_Driver_Data& d) { return d.input_power; }         // W, kInputPowerField wide
 inline char* DriverLowPassSlope(HV_Driver_Data& d) { return d.text_1403[0]; }     // dB per octave
@@ -30,10 +30,9 @@ inline float& DriverHbtDistance(HV_Driver_Data& d) { return d.measuring_distance
 inline float& DriverMikeDistance(HV_Driver_Data& d) { return d.diffraction_param; }     // cm
 inline uint32_t& DriverConfig(HV_Driver_Data& d) { return d.word_2148504; }  // 0 one driver, 1/2 two, 3 four
 
-// The number at the start of a text field, as atof reads it, without reading past the field's width when
-// the field holds no NUL. May be infinite or NaN ("inf", "1e999"): callers range-check what they use.
+// The number at the start of a text field, read by the rule for typed numbers without reading past the
+// field's width when the field holds no NUL. May be infinite or NaN ("inf", "1e999"): callers range-check
+// what they use.
 inline double FieldNumber(const char* field, std::size_t width = kTextField) {
-    char text[64] = {};
-    std::memcpy(text, field, width < sizeof text - 1 ? width : sizeof text - 1);
-    return std::strtod(text, nullptr);
+    return TypedNumber(std::string_view(field, width));
 }

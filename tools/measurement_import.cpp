@@ -102,7 +102,7 @@ FilePickerDescription ImportFilePicker(ImportMember member) {
 
 int LoadImportFile(const std::string& path, std::vector<char>* image, MessageList* messages) {
     // Only a regular file is opened: opening a named pipe or a device could wait for ever.
-    std::FILE* f = RawFileSize(path) < 0 ? nullptr : std::fopen(path.c_str(), "rb");
+    std::FILE* f = OpenRegularFile(path);
     if (!f) {
         AddWarning(messages, path);
         return 0;

@@ -69,6 +69,12 @@ bool JoinLastSong() {
     return ended;
 }
 
+// The song's data, once no thread of the run is left to read it: one that did not leave within a join's time
+// keeps the song until a later join finds it gone (Play's, or the next song's).
+void ReleaseSongOnceJoined() {
+    if (!EngineThreadsAlive(ProgramEngine())) WavPlayer.Song.Release();
+}
+
 // Recomputes the configuration's panes, writing each one's "OK" label; the first failure ends it with the
 // validator's or the solver's message shown.
 bool RecomputePanes(HWND panel) {
@@ -116,7 +122,7 @@ BOOL OnInitDialog(HWND panel) {
 void OnClose(HWND panel, bool destroy) {
     DestroyDialog(&PlaylistEditorWindow);
     ReleasePanel(panel, &g_hook, &g_buffersHeld, &WavPlayerPanelWindow);
-    WavPlayer.Song.Release();
+    ReleaseSongOnceJoined();
     g_panel = nullptr;
     if (!destroy) DestroyWindow(panel);
 }
@@ -217,7 +223,7 @@ void OnTidyUp(HWND panel) {
     ReplayInterruptedSong(&WavPlayer);
     Engine().join();
     if (EngineRunning) return;  // a Play taken while the threads left: the song and meters are its own
-    WavPlayer.Song.Release();
+    ReleaseSongOnceJoined();
     ClearPanelMeters(panel);
 }
 
@@ -225,7 +231,7 @@ void OnTidyUp(HWND panel) {
 void OnProfileReload(HWND panel) {
     Engine().join();  // the digit key stopped the player: its threads leave before the records change
     if (EngineRunning) return;  // a Play taken while they left: the records stay as it built them
-    WavPlayer.Song.Release();
+    ReleaseSongOnceJoined();
     SetVolumePosition(panel, kVolumeAfterStop);
     MessageList messages;
     std::string path;

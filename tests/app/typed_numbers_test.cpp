@@ -23,14 +23,7 @@ TEST(TypedNumbers, OnlyFiniteValuesOfTheStoredTypeWithinTheRangeAreTaken) {
         EXPECT_EQ(f, 7.0f) << text;
     }
     // A double holds 1e39; a float does not.
-    double d = 1.0;
-    EXPECT_TRUE(TypedDoubleWithin("1e39", 0, 1e40, &d));
-    EXPECT_EQ(d, 1e39);
     EXPECT_FALSE(TypedFloatWithin("1e39", 0, 1e40, &f));
     EXPECT_TRUE(TypedFloatWithin("3.4e38", 0, 1e40, &f));
     EXPECT_EQ(f, 3.4e38f);
-    for (const char* text : {"inf", "nan", "1e400"}) {
-        EXPECT_FALSE(TypedDoubleWithin(text, -1e308, 1e308, &d)) << text;
-        EXPECT_EQ(d, 1e39) << text;
-    }
 }

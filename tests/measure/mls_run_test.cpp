@@ -75,7 +75,7 @@ TEST(MlsRun, LiveRunThroughThePairRecoversTheKnownSystem) {
     EXPECT_TRUE(failed.analysed);
     EXPECT_FALSE(failed.complete);
     EXPECT_GT(failed.captured_frames, 0u);
-    EXPECT_LT(failed.captured_frames, kMlsCapturedFrames);
+    EXPECT_LT(failed.captured_frames, kMeasurementCapturedFrames);
     EXPECT_EQ(MlsRunFailureText(failed).substr(0, 26), "The Capture Stopped After ");
     EXPECT_EQ(Digest(MlsSavedBuffer, kMlsCaptureBytes), kept);
     EXPECT_TRUE(MlsSavedHoldsCapture);

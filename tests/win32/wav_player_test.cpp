@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <initializer_list>
@@ -30,6 +31,7 @@
 #include "engine/endpoints.h"
 #include "engine/engine_globals.h"
 #include "engine/engine_status.h"
+#include "engine/engine_streams.h"
 #include "engine/win32/program_engine.h"
 #include "panels/live_keys.h"
 #include "panels/playlist_editor.h"
@@ -348,6 +350,29 @@ TEST_F(WavPlayerSession, ClosingThePanelWhilePlayingStopsJoinsAndFrees) {
     Sleep(1500);  // the panel's timers died with it
     Pump();
     EXPECT_FALSE(EngineThreadsAlive(ProgramEngine()));
+}
+
+// A thread of the run that does not leave within STOP's wait may still read the song: the song stays until a
+// later join finds the thread gone (here Play's).
+TEST_F(WavPlayerSession, StopKeepsTheSongWhileAThreadOfTheRunLingers) {
+    EnterWavePlayerMode();
+    HWND panel = WavPlayerPanelWindow;
+    AddThreeSongs(PlaylistEditorWindow);
+    Command(panel, IDC_PLAY);
+    ASSERT_TRUE(PumpUntil([&] { return ItemText(panel, IDC_SONG_TITLE) == "song 1.wav"; }, 10000));
+    std::atomic<bool> leave{false};
+    ProgramEngine().Threads[kConvolutionLow] =
+        StartThread([&] { while (!leave.load()) Sleep(1); }, ThreadPriority::Normal);
+    Command(panel, IDC_STOP);
+    EXPECT_TRUE(PumpUntil([&] { return ItemText(panel, 62) == "FR"; }, 10000));  // the tidy-up, its wait over
+    EXPECT_TRUE(EngineThreadsAlive(ProgramEngine()));
+    EXPECT_FALSE(WavPlayer.Song.Empty());
+    leave = true;
+    Command(panel, IDC_PLAY);
+    EXPECT_EQ(EngineRunning.load(), 1);
+    EXPECT_FALSE(EngineThreadsAlive(ProgramEngine()));
+    EXPECT_TRUE(WavPlayer.Song.Empty());
+    Command(panel, IDC_STOP);
 }
 
 // The player over an in-memory render device that plays a period every 5 ms.
