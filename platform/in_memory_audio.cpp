@@ -25,7 +25,8 @@ struct Injection {
     uint32_t successes_left = 0;
 };
 
-// A capture stream that does not read in time loses packets beyond this many.
+// A capture stream that does not read in time loses packets beyond this many, unless the test sets another
+// limit for the endpoint.
 constexpr std::size_t kMaxReadyPackets = 8;
 
 bool DefaultFormatFilter(const StreamFormat& f) {
@@ -44,6 +45,7 @@ struct InMemoryEndpoint::State {
     std::function<bool(const StreamFormat&)> accepts;
     uint32_t buffer_frames_override = 0;
     uint32_t auto_tick_us = 0;
+    std::size_t ready_limit = kMaxReadyPackets;
 
     // The initialised stream that holds the device.
     const void* holder = nullptr;
@@ -152,7 +154,7 @@ struct InMemoryAccess {
                 }
             }
         }
-        if (s.ready.size() >= kMaxReadyPackets) {
+        if (s.ready.size() >= s.ready_limit) {
             ++s.dropped;  // the stream did not keep up: this period is lost
             s.discontinuity_pending = true;
             return;
@@ -225,6 +227,11 @@ void InMemoryEndpoint::SetFormatFilter(std::function<bool(const StreamFormat&)> 
 void InMemoryEndpoint::SetBufferFrames(uint32_t frames) {
     std::lock_guard<std::mutex> lock(core_->mutex);
     state_->buffer_frames_override = frames;
+}
+
+void InMemoryEndpoint::SetReadyPacketLimit(std::size_t packets) {
+    std::lock_guard<std::mutex> lock(core_->mutex);
+    state_->ready_limit = packets;
 }
 
 void InMemoryEndpoint::SetAutoTick(uint32_t interval_us) {

@@ -39,6 +39,9 @@ public:
     void SetFormatFilter(std::function<bool(const StreamFormat&)> accepts);  // null: the default filter
     void SetBufferFrames(uint32_t frames);  // 0 (default): the frames of the initialised duration
     void SetAutoTick(uint32_t interval_us);  // 0 (default): only Tick() advances the clock
+    // Capture packets kept for a stream that has not read them yet; the next one is dropped. Default 8, as a
+    // device buffer holds; a test whose reader may be starved for long sets more, so nothing is lost.
+    void SetReadyPacketLimit(std::size_t packets);
 
     // One device period. False (and nothing happens) while no started stream holds the endpoint.
     bool Tick();

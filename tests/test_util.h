@@ -55,6 +55,17 @@ bool WaitFor(F done, int ms = 5000) {
     return true;
 }
 
+// A bound for a loop that waits on other threads. It is generous: it ends only a wait for something that
+// never comes, so that the test fails saying what it missed instead of hanging the run.
+class Deadline {
+public:
+    explicit Deadline(int ms = 60000) : end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms)) {}
+    bool Passed() const { return std::chrono::steady_clock::now() > end_; }
+
+private:
+    std::chrono::steady_clock::time_point end_;
+};
+
 // Pixels a sequence of MoveTo/LineTo covers, both ends of each segment included; a line to the point the
 // pen stands on draws nothing, as in GDI.
 inline std::set<std::pair<int, int>> Rasterise(const std::vector<std::pair<bool, std::pair<int, int>>>& ops) {

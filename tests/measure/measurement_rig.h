@@ -110,12 +110,20 @@ struct MeasurementRig {
     // started): the render thread signals its readiness before it starts its stream, so the capture stream
     // may start first, and a period ticked then would reach the capture before any stimulus, or reach the
     // render stream before its first grant. `before_tick` (may be empty) is called with the ticks of this run
-    // so far before each tick, for a test that holds the clock until it has acted.
+    // so far before each tick, for a test that holds the clock until it has acted. Threads that neither take
+    // a step nor end for a minute fail the test instead of holding the run for ever.
     void DriveInStep(int tick_pause_us = 0, const std::function<void(uint64_t)>& before_tick = {}) {
         std::atomic<int>& capture_flag = run.Running ? *run.Running : running;
         std::atomic<int>& render_flag = run.RenderRunning ? *run.RenderRunning : render_running;
         const uint64_t loop_ticks = loop.Ticks();
+        Deadline stalled;
         while (capture_flag.load() || render_flag.load()) {
+            if (stalled.Passed()) {
+                ADD_FAILURE() << "the measurement threads stopped taking steps: capture flag " << capture_flag.load()
+                              << ", render flag " << render_flag.load() << ", streams started " << in.Started()
+                              << "/" << out.Started() << ", " << loop.Ticks() - loop_ticks << " periods played";
+                return;
+            }
             const bool rendering = out.Started();
             const bool capturing = in.Started();
             const bool render_on_its_way = !rendering && render_flag.load() != 0;
@@ -129,6 +137,7 @@ struct MeasurementRig {
             if (before_tick) before_tick(loop.Ticks() - loop_ticks);
             if (tick_pause_us > 0) std::this_thread::sleep_for(std::chrono::microseconds(tick_pause_us));
             loop.Tick();
+            stalled = Deadline();
             if (capturing)
                 WaitFor([&] { return in.Releases() - in_releases_ >= in.Ticks() - in_ticks_ || !in.Started(); }, 30000);
         }

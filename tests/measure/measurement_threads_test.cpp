@@ -271,7 +271,8 @@ TEST(MlsMeasurementThreads, SilentCaptureDeviceEndsWithoutATitle) {
     system.AddEndpoint(StreamDirection::Capture, L"mic-in", "In");
     p.rig.run.Streams = &system;
     ASSERT_EQ(StartMeasurementThreads(p.rig.run, p.rig.Settings(1, 48000)), MeasurementStartResult::kStarted);
-    while (p.rig.render_running.load()) {
+    const Deadline deadline;
+    while (p.rig.render_running.load() && !deadline.Passed()) {
         if (!out.Started()) {
             std::this_thread::sleep_for(std::chrono::microseconds(100));
             continue;

@@ -215,7 +215,8 @@ TEST_F(RoomEqRun, LiveRunFailuresAreToldBeforeAndAfterPlaying) {
     deaf.AddEndpoint(StreamDirection::Capture, L"mic-in", "In");
     rig.run.Streams = &deaf;
     ASSERT_EQ(StartMeasurementThreads(rig.run, rig.RoomSettings(0, 48000)), MeasurementStartResult::kStarted);
-    while (rig.render_running.load()) {
+    const Deadline deadline;
+    while (rig.render_running.load() && !deadline.Passed()) {
         if (speaker.Started() && WaitFor([&] { return speaker.Releases() > speaker.Ticks() || !speaker.Started(); }, 3000))
             speaker.Tick();
         else

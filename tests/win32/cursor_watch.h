@@ -7,7 +7,7 @@ class CursorWatch {
 public:
     CursorWatch() : ui_(GetCurrentThreadId()) {
         thread_ = CreateThread(nullptr, 0, &CursorWatch::Run, this, 0, nullptr);
-        while (!attached_) Sleep(1);
+        for (int ms = 0; ms < 10000 && !attached_; ++ms) Sleep(1);
     }
     ~CursorWatch() { Stop(); }
     bool SawWaitCursor() {
