@@ -39,3 +39,10 @@ std::string OutputLevelText(int level) {
     std::snprintf(text, sizeof text, "Output = %d%%", level);
     return text;
 }
+
+std::string OutputLevelText(int level, const MlsEmphasisLevel& emphasis) {
+    if (!emphasis.held) return OutputLevelText(level);
+    char text[32];
+    std::snprintf(text, sizeof text, "Held At %d%%", emphasis.level);
+    return text;
+}

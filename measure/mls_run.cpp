@@ -20,7 +20,7 @@ MeasurementThreadSettings MlsRunThreadSettings() {
 MlsLiveRunOutcome RunLiveMls(MeasurementRun& run, const MeasurementThreadSettings& settings,
                              const std::function<void()>& pump, uint32_t wait_ms) {
     MlsLiveRunOutcome outcome;
-    GenerateMlsStimulus(CurrentStimulusSettings(), GlobalMlsStimulusBuffers());
+    GenerateMlsStimulus(CurrentStimulusSettings(), GlobalMlsStimulusBuffers(), &outcome.emphasis);
     run.Running = &EngineRunning;
     run.RenderRunning = &MlsRenderRunning;
     run.Capture = MlsCaptureBuffer;

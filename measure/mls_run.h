@@ -19,6 +19,7 @@ struct MlsLiveRunOutcome {
     bool analysed = false;  // the capture was split and deconvolved (not when nothing was captured)
     bool complete = false;  // both streams ran through: the capture was kept for Save IR
     uint32_t captured_frames = 0;
+    MlsEmphasisLevel emphasis;  // the level the stimulus was built at when pre-emphasised
     MlsAnalysisResult analysis;
 };
 

@@ -1,5 +1,6 @@
 #include "measure/mls_sequence.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -155,16 +156,38 @@ void BuildEmphasisedSequence(const MlsStimulusSettings& s, const MlsStimulusBuff
     for (int i = 0; i < L; ++i) r[L - 1 - i] = h[b.tables.tagL[i]];
 }
 
-// Both widths scale e as level 1 scales the plain sequence (320, and 83,386 x 256 = 21,346,816), so the factor
-// that gives e an RMS of `level` gives the samples the plain stimulus's RMS.
-double MlsEmphasisGain(const float* e, int L, uint32_t level) {
-    double sum = 0.0;
-    for (int i = 0; i < L; ++i) sum += static_cast<double>(e[i]) * e[i];
+// The factor on e. Both widths scale e as level 1 scales the plain sequence (320, and 83,386 x 256 = 21,346,816),
+// so the factor that gives e an RMS of `level` gives the samples the plain stimulus's RMS. The emphasised
+// sequence peaks well above its RMS, though, and a clipped sequence is no longer an MLS: its peak is kept within
+// the plain stimulus's peak at 100 % (32,000 and 2,134,681,600, just below full scale), and a level that would
+// take it further is held there, the RMS then that of a lower level.
+struct EmphasisGain {
+    double gain = 0.0;
+    MlsEmphasisLevel level;
+};
+
+EmphasisGain MlsEmphasisGain(const float* e, int L, uint32_t level) {
+    EmphasisGain g;
+    double sum = 0.0, peak = 0.0;
+    for (int i = 0; i < L; ++i) {
+        sum += static_cast<double>(e[i]) * e[i];
+        peak = std::max(peak, std::fabs(static_cast<double>(e[i])));
+    }
     const double rms = L > 0 ? std::sqrt(sum / L) : 0.0;
     const double A = level > 100 ? 100.0 : static_cast<double>(level);
-    if (!(A > 0.0 && rms > 0.0 && std::isfinite(rms))) return 0.0;
-    const double g = A / rms;
-    return std::isfinite(g) ? g : 0.0;
+    if (!(A > 0.0 && rms > 0.0 && std::isfinite(rms) && std::isfinite(peak))) return g;
+    const double by_rms = A / rms;
+    const double by_peak = kMlsLevelMax / peak;
+    if (!std::isfinite(by_rms) || !std::isfinite(by_peak)) return g;
+    if (by_rms <= by_peak) {
+        g.gain = by_rms;
+        g.level.level = static_cast<int>(A);
+    } else {
+        g.gain = by_peak;
+        g.level.held = true;
+        g.level.level = static_cast<int>(kMlsLevelMax * rms / peak);  // the lower level whose RMS this is
+    }
+    return g;
 }
 
 }  // namespace
@@ -245,7 +268,8 @@ int GenerateMls(int order, uint32_t level, int32_t output_delay, const MlsStimul
     return L;
 }
 
-int GenerateMlsStimulus(const MlsStimulusSettings& s, const MlsStimulusBuffers& b) {
+int GenerateMlsStimulus(const MlsStimulusSettings& s, const MlsStimulusBuffers& b, MlsEmphasisLevel* level) {
+    if (level) *level = MlsEmphasisLevel{};
     const int L = BuildMlsTables(s.order, b.tables);
     std::memset(b.stimulus, 0, kMlsStimulusBytes);
     if (L == 0) return 0;
@@ -256,8 +280,10 @@ int GenerateMlsStimulus(const MlsStimulusSettings& s, const MlsStimulusBuffers& 
     if (emphasis) {
         BuildEmphasisedSequence(s, b);
         // The output level sets the emphasised sequence's power as it sets the plain one's: the same level gives
-        // the same RMS, whatever the time constant, and level 0 gives silence.
-        gain = MlsEmphasisGain(b.reversed, L, s.level);
+        // the same RMS, whatever the time constant, as far as the peak allows; level 0 gives silence.
+        const EmphasisGain g = MlsEmphasisGain(b.reversed, L, s.level);
+        gain = g.gain;
+        if (level) *level = g.level;
     }
     const float* e = b.reversed;
     const uint32_t* bits = b.tables.bits;

@@ -26,6 +26,8 @@ inline constexpr int kMlsStimulusElements32 = 1072000;
 // Sample magnitudes of the plain stimulus per percent of output level, and of the pre-emphasis path.
 inline constexpr int32_t kMlsLevelStep16 = 320;
 inline constexpr int32_t kMlsLevelStep24 = 21346816;  // 83,386 x 256
+// The highest output level, in percent; the pre-emphasised stimulus never peaks above the plain one's there.
+inline constexpr double kMlsLevelMax = 100.0;
 inline constexpr double kMlsEmphasisScale16 = 320.0;
 inline constexpr double kMlsEmphasisScale24 = 83386.0;
 inline constexpr float kMlsEmphasisImpulse = 40.0f;
@@ -99,6 +101,14 @@ int32_t MlsEmphasisedSample(double e, uint32_t capture24);
 // Returns L.
 int GenerateMls(int order, uint32_t level, int32_t output_delay, const MlsStimulusBuffers& b);
 
+// The level the pre-emphasised samples were built at. They carry the plain stimulus's RMS at the output level
+// while their peak stays within the plain stimulus's peak at 100 %, below full scale; a level that would take it
+// higher is held there (`held`), and `level` is then the lower level whose plain RMS they carry.
+struct MlsEmphasisLevel {
+    bool held = false;
+    int level = 0;  // percent; 0 for a plain stimulus or silence
+};
+
 // Sequence, tables and the stereo stimulus, pre-emphasised when s.pre_emphasis_ms > 0 (at the RMS the plain
-// stimulus has at the same level). Returns L.
-int GenerateMlsStimulus(const MlsStimulusSettings& s, const MlsStimulusBuffers& b);
+// stimulus has at the same level, or held as above; `level`, when given, says which). Returns L.
+int GenerateMlsStimulus(const MlsStimulusSettings& s, const MlsStimulusBuffers& b, MlsEmphasisLevel* level = nullptr);

@@ -223,13 +223,16 @@ void DrawDebugStamps() {
     ReleaseDC(MlsImpWindow, dc);
 }
 
-void RunLive() {
+void RunLive(HWND page) {
     MeasurementRun& run = MlsRun();
     WindowThreadView view(MlsImpWindow, FrameWindow);
     run.View = &view;
     const MlsLiveRunOutcome outcome = RunLiveMls(run, MlsRunThreadSettings(), PumpSentMessages);
     view.ShowPendingTitle();
     run.View = nullptr;
+    // Under the level bar: the level itself, or the lower one a pre-emphasised stimulus was held at.
+    SetDlgItemTextA(page, IDC_MLS_LEVEL_TEXT,
+                    OutputLevelText(static_cast<int>(MlsSettings.MlsOutputLevel), outcome.emphasis).c_str());
     if (outcome.start == MeasurementStartResult::kNoEvent || outcome.start == MeasurementStartResult::kBadRun)
         SetWindowTextA(FrameWindow, kMeasurementCaptureErrorTitle);
     if (outcome.analysed) {
@@ -282,7 +285,7 @@ void OnRunMls(HWND page) {
     if (MlsSettings.UseSavedBuffer == 1) {
         RunFromFile(page);
     } else {
-        RunLive();
+        RunLive(page);
     }
     FinishRun();
 }
@@ -503,7 +506,12 @@ INT_PTR OnCommand(HWND page, int id, int code) {
             }
             return FALSE;
         case IDC_MLS_EMPHASIS:
-            if (edit_changed) ReadEdit(page, id, MlsSettings.PreEmphasisText, kSettingTextWidth);
+            if (edit_changed) {
+                ReadEdit(page, id, MlsSettings.PreEmphasisText, kSettingTextWidth);
+                // A level held for the last run's time constant says nothing of the next one.
+                SetDlgItemTextA(page, IDC_MLS_LEVEL_TEXT,
+                                OutputLevelText(static_cast<int>(MlsSettings.MlsOutputLevel)).c_str());
+            }
             return TRUE;
         case IDC_MLS_DELAY_READ_MS:
             if (edit_changed) ReadEdit(page, id, MlsSettings.DelayReadText, kSettingTextWidth);

@@ -207,32 +207,59 @@ TEST(MlsSequence, PreEmphasisIsACircularConvolutionWithTheHighPass) {
 }
 
 // The output level sets the emphasised stimulus's level as it sets the plain one's: the same RMS (320 x level for
-// 16-bit samples, 21,346,816 x level for 24-bit ones) within 1 dB on both channels, and silence at level 0.
+// 16-bit samples, 21,346,816 x level for 24-bit ones) on both channels, and silence at level 0, as long as the
+// peak stays below full scale (32,767; 8,388,607 in the upper three bytes). Beyond that the level is held: the
+// peak just below full scale, the RMS that of the lower level reported, and no sample is ever clipped.
 TEST(MlsSequence, PreEmphasisedStimulusFollowsTheOutputLevel) {
     MlsTestBuffers b;
     MlsStimulusSettings s;
-    s.pre_emphasis_ms = 0.5;
-    for (uint32_t capture24 : {0u, 1u}) {
-        for (uint32_t level : {0u, 10u, 50u}) {
-            s.capture24 = capture24;
-            s.level = level;
-            const int L = GenerateMlsStimulus(s, b.Stimulus());
-            double sum[2] = {0.0, 0.0};
-            for (std::size_t at = 200; at < 200 + 2 * static_cast<std::size_t>(L); ++at) {
-                const double v = capture24 ? reinterpret_cast<const int32_t*>(b.stimulus.data())[at]
-                                           : reinterpret_cast<const int16_t*>(b.stimulus.data())[at];
-                sum[at % 2] += v * v;
-            }
-            const double plain = (capture24 ? 21346816.0 : 320.0) * level;
-            for (double channel : sum) {
+    s.order = 15;
+    s.sample_rate = 48000.0;
+    for (double ms : {0.05, 0.5, 10.0}) {
+        for (uint32_t capture24 : {0u, 1u}) {
+            int held_from = 0;
+            for (uint32_t level = 0; level <= 100; level += 5) {
+                SCOPED_TRACE(::testing::Message() << ms << " ms, 24-bit " << capture24 << ", level " << level);
+                s.pre_emphasis_ms = ms;
+                s.capture24 = capture24;
+                s.level = level;
+                MlsEmphasisLevel built;
+                const int L = GenerateMlsStimulus(s, b.Stimulus(), &built);
+                double sum[2] = {0.0, 0.0}, peak = 0.0;
+                for (std::size_t at = 200; at < 200 + 2 * static_cast<std::size_t>(L); ++at) {
+                    const double v = capture24 ? reinterpret_cast<const int32_t*>(b.stimulus.data())[at]
+                                               : reinterpret_cast<const int16_t*>(b.stimulus.data())[at];
+                    sum[at % 2] += v * v;
+                    peak = std::max(peak, std::fabs(v));
+                }
+                const double step = capture24 ? 21346816.0 : 320.0;
+                const double full_scale = capture24 ? 8388607.0 * 256.0 : 32767.0;
+                ASSERT_EQ(sum[0], sum[1]);
+                ASSERT_LT(peak, full_scale);
+                const double rms = std::sqrt(sum[0] / L);
                 if (level == 0) {
-                    EXPECT_EQ(channel, 0.0) << capture24;
+                    EXPECT_EQ(peak, 0.0);
+                    EXPECT_FALSE(built.held);
+                } else if (!built.held) {
+                    EXPECT_EQ(held_from, 0);  // held once, held at every higher level
+                    EXPECT_NEAR(20.0 * std::log10(rms / (step * level)), 0.0, 0.05);
                 } else {
-                    EXPECT_NEAR(20.0 * std::log10(std::sqrt(channel / L) / plain), 0.0, 1.0) << capture24 << level;
+                    if (held_from == 0) held_from = static_cast<int>(level);
+                    EXPECT_GT(peak, 0.97 * full_scale);
+                    EXPECT_LT(built.level, static_cast<int>(level));
+                    EXPECT_GE(rms, step * built.level);
+                    EXPECT_LT(rms, step * (built.level + 1));
                 }
             }
+            EXPECT_GT(held_from, 40);  // the short time constants peak highest
         }
     }
+    // With "Both Channels" off the plain left channel keeps the output level; only the right one is held.
+    s.pre_emphasis_both = 0;
+    s.level = 100;
+    const int L = GenerateMlsStimulus(s, b.Stimulus());
+    const auto* e = reinterpret_cast<const int32_t*>(b.stimulus.data());
+    for (int k = 0; k < L; ++k) ASSERT_EQ(e[200 + 2 * k], (MlsBit(b.bits.data(), k) ? -1 : 1) * 2134681600) << k;
 }
 
 // A time constant so long that its high-pass is flat above 0 Hz gives the same stimulus however long it is typed:

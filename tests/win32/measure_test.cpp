@@ -24,6 +24,7 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/window_registry.h"
 #include "app_session.h"
+#include "layout_check.h"
 #include "measure/mls_analysis.h"
 #include "measure/mls_sequence.h"
 #include "measure/mls_state.h"
@@ -132,11 +133,15 @@ TEST_F(MlsSession, CommandOpensTheThreeWindowsAndThePagesFollowTheTabs) {
 
 // Without a usable device (no endpoint here) Run MLS ends at once in the capture error title: the flags drop,
 // both threads are joined, and the page says that no capture was made instead of showing the peaks of a silent
-// one. Save IR then has nothing to save and says so.
+// one. Save IR then has nothing to save and says so. The stimulus was built all the same: pre-emphasised at
+// 0.1 ms it would peak beyond full scale at 100 %, and the text under the level bar says where it was held.
 TEST_F(MlsSession, RunMlsWithoutADeviceSaysSoAndSavesNothing) {
     OpenMls();
     ASSERT_NE(MlsControlPage, nullptr);
     MlsSettings.UseSavedBuffer = 0;
+    SetDlgItemTextA(MlsControlPage, IDC_MLS_EMPHASIS, "0.1");
+    HWND level = GetDlgItem(MlsControlPage, IDC_MLS_LEVEL);
+    SendMessageA(MlsControlPage, WM_HSCROLL, SB_RIGHT, reinterpret_cast<LPARAM>(level));
     const DWORD start = GetTickCount();
     PageCommand(IDC_MLS_RUN);
     EXPECT_LT(GetTickCount() - start, 15000u);
@@ -147,6 +152,13 @@ TEST_F(MlsSession, RunMlsWithoutADeviceSaysSoAndSavesNothing) {
     EXPECT_EQ(IrPresent, 1u);
     EXPECT_EQ(MlsImpulseIn[kMlsAlignedPeak], 0.0f);
     EXPECT_EQ(Title(MlsSplWindow), "MLS Frequency Domain  No Capture Was Made");
+    char text[32] = {};
+    GetDlgItemTextA(MlsControlPage, IDC_MLS_LEVEL_TEXT, text, sizeof text);
+    EXPECT_EQ(std::string(text), "Held At 51%");
+    for (const std::string& fault : LayoutFaults(MlsControlPage)) ADD_FAILURE() << fault;
+    SetDlgItemTextA(MlsControlPage, IDC_MLS_EMPHASIS, "0.0");  // a new time constant: the note goes
+    GetDlgItemTextA(MlsControlPage, IDC_MLS_LEVEL_TEXT, text, sizeof text);
+    EXPECT_EQ(std::string(text), "Output = 100%");
     ASSERT_EQ(recorder_.shown.size(), 1u);
     EXPECT_EQ(recorder_.shown[0].text, "No Capture Was Made: The Measurement Devices Did Not Stream\n"
                                        "The Previous Capture Is Kept For Save IR");
