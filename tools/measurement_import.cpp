@@ -46,6 +46,12 @@ std::string LineMessage(const char* what, int line) {
     return text;
 }
 
+std::string NoDataRows(int line) {
+    char text[64];
+    std::snprintf(text, sizeof text, "No Data Rows From Line %d", line);
+    return text;
+}
+
 double WrapPhase(double degrees) {
     double c = std::cos(degrees / kWrapDivisor);
     const double s = std::sin(degrees / kWrapDivisor);
@@ -129,6 +135,10 @@ int LoadImportFile(const std::string& path, std::vector<char>* image, MessageLis
     std::fclose(f);
     if (!ok) {
         AddWarning(messages, path);
+        return 0;
+    }
+    if (bytes.empty()) {  // nothing to show or convert (and an empty image has no bytes to point at)
+        AddWarning(messages, NoDataRows(1));
         return 0;
     }
     *image = std::move(bytes);
@@ -215,7 +225,8 @@ int ParseImportRows(const char* data, std::size_t size, std::size_t start, const
     const int first_line = line;
     // Text in another encoding (UTF-16 puts a zero byte beside every character) splits into one-digit
     // numbers: refused where the first zero byte stands.
-    if (const void* zero = std::memchr(data + pos, 0, size - pos)) {
+    const void* zero = pos < size ? std::memchr(data + pos, 0, size - pos) : nullptr;
+    if (zero) {
         const int at = line + static_cast<int>(std::count(data + pos, static_cast<const char*>(zero), '\n'));
         AddWarning(messages, LineMessage("Not Plain Text (Zero Byte)", at));
         return 0;
@@ -283,9 +294,7 @@ int ParseImportRows(const char* data, std::size_t size, std::size_t start, const
         rows->push_back(row);
     }
     if (rows->empty()) {
-        char text[64];
-        std::snprintf(text, sizeof text, "No Data Rows From Line %d", first_line);
-        AddWarning(messages, text);
+        AddWarning(messages, NoDataRows(first_line));
         return 0;
     }
     return 1;

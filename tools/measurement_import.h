@@ -35,7 +35,8 @@ inline constexpr int kMaxImportToken = 63;                    // characters of o
 inline constexpr int kImportColumnBoxes = 5;
 
 // Reads the whole file. Returns 1 with the bytes in `image`; 0 with a message (the path when it cannot be
-// opened or read; the path and "Is Too Large To Import" from 2 GB on, before anything is read).
+// opened or read; the path and "Is Too Large To Import" from 2 GB on, before anything is read; "No Data Rows
+// From Line 1" for an empty file).
 int LoadImportFile(const std::string& path, std::vector<char>* image, MessageList* messages);
 
 // The column settings of the dialog (kept in the preferences record).

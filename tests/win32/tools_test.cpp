@@ -262,6 +262,20 @@ TEST_F(ToolsUi, ImportRepairsAndOpensTheHbtEditor) {
     Shot("hbt-editor-after-import", EditorWindow);
 }
 
+// An empty file is refused by its load: the converter does not open on nothing.
+TEST_F(ToolsUi, EmptyImportFileIsRefusedBeforeTheConverterOpens) {
+    const std::filesystem::path path = folder_ / "empty.txt";
+    std::ofstream(path, std::ios::binary).close();
+    PickFile(path.string());
+    bool opened = false;
+    CommandWithDialog(IDM_IMPORT_LMS, [&](HWND d) {
+        opened = true;
+        Click(d, IDCANCEL);
+    });
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(Shown(), std::vector<std::string>{"No Data Rows From Line 1"});
+}
+
 // Opening a driver file opens the HBT editor on it, with the file's fields in the dialog.
 TEST_F(ToolsUi, OpeningADriverFileOpensTheHbtEditor) {
     const std::filesystem::path file = folder_ / "tweeter.twe";
