@@ -117,6 +117,18 @@ bool AllFinite(const float* w, int size) {
     return true;
 }
 
+// Radians up to which a float keeps a phase to 1/1024 rad; beyond, its steps grow and cos and sin of it are
+// noise. Real curves and tails stay far below (a tail adds about a quarter radian per dB/oct of slope); a
+// slope such as 1e30 drives the integral past it, or to infinity.
+constexpr float kPhaseLimit = 8192.0f;
+
+// The check of the integral's output, the same for both runs: every phase finite and within the limit.
+bool PhaseUsable(const float* phase, int size) {
+    for (int i = 0; i < size; ++i)
+        if (!(std::fabs(phase[i]) <= kPhaseLimit)) return false;  // NaN fails too
+    return true;
+}
+
 int Finish(HV_Driver_Data& d, const float* f, float* w, int size, const BodeIntegralConstants& k, double pin,
            float* re_out, float* im_out, MessageList* messages, HbtProgress progress, void* progress_context) {
     if (!AllFinite(w, size)) {
@@ -124,7 +136,7 @@ int Finish(HV_Driver_Data& d, const float* f, float* w, int size, const BodeInte
         return 1;
     }
     std::unique_ptr<float[]> phase(new (std::nothrow) float[static_cast<std::size_t>(size)]);
-    if (!phase || BodePhase(f, w, size, k, phase.get()) != 0 || !AllFinite(phase.get(), size) ||
+    if (!phase || BodePhase(f, w, size, k, phase.get()) != 0 || !PhaseUsable(phase.get(), size) ||
         !WriteResult(d, f, w, phase.get(), size, pin, re_out, im_out, progress, progress_context)) {
         Refuse(messages, kSplDataError);
         return 1;

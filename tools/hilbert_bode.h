@@ -42,7 +42,8 @@ BodeIntegralConstants LinearHbtConstants(int grid_points, double hp_slope, doubl
 
 // Each returns 0 after a run (the result curves and the HBT done flag written), or 1 when refused with a
 // message and nothing written: input power not above 0, a tail text or the distance (when used) not a usable
-// number, or an SPL curve that is not finite or too large to give a magnitude.
+// number, or an SPL curve that is not finite, too large to give a magnitude or, with its tails, gives a phase
+// that is not finite or too large for a float to keep ("SPL Data Error", both runs alike: a slope of 1e30).
 int RunLogHbt(HV_Driver_Data* driver, const HbtContext& context, MessageList* messages);
 int RunLinearHbt(HV_Driver_Data* driver, const HbtContext& context, MessageList* messages,
                  HbtProgress progress = nullptr, void* progress_context = nullptr);

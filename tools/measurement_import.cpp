@@ -29,20 +29,39 @@ bool IsNumberChar(char c) {
     return (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '+' || c == 'E' || c == 'e';
 }
 
-// Where the line starting at `p` ends: the offset of the first byte of the next line, or 0 when the line has
-// no end within reach. The end is CR LF with the CR at 1..128, or LF alone at 1..128.
-std::size_t NextLine(const char* d, std::size_t size, std::size_t p) {
-    for (std::size_t m = 1; m <= kLineReach && p + m < size; ++m) {
-        const char c = d[p + m];
-        if (c == '\r' && p + m + 1 < size && d[p + m + 1] == '\n') return p + m + 2;
-        if (c == '\n' && d[p + m - 1] != '\r') return p + m + 1;
-    }
+// Line ends: CR LF, LF alone or CR alone (classic Mac text). The size of the end starting at `i`: 2 for CR LF,
+// 1 for a lone CR or LF, 0 when d[i] ends no line. An LF after a CR belongs to that CR's end.
+std::size_t LineEndAt(const char* d, std::size_t size, std::size_t i) {
+    if (d[i] == '\r') return i + 1 < size && d[i + 1] == '\n' ? 2 : 1;
+    if (d[i] == '\n') return i > 0 && d[i - 1] == '\r' ? 0 : 1;
     return 0;
 }
 
-std::string LineMessage(const char* what, int line) {
+// The line ends in [from, to), each CR LF counted once. Line numbers are 64-bit: a file of 2 GB of line
+// ends has more lines than an int counts.
+long long CountLineEnds(const char* d, std::size_t size, std::size_t from, std::size_t to) {
+    long long n = 0;
+    for (std::size_t i = from; i < to; ++i) n += LineEndAt(d, size, i) != 0;
+    return n;
+}
+
+// Where the line starting at `p` ends: the offset of the first byte of the next line, or 0 when the line has
+// no end within reach. The end (CR LF, LF or CR) starts at 1..128.
+std::size_t NextLine(const char* d, std::size_t size, std::size_t p) {
+    for (std::size_t m = 1; m <= kLineReach && p + m < size; ++m)
+        if (const std::size_t end = LineEndAt(d, size, p + m)) return p + m + end;
+    return 0;
+}
+
+std::string LineMessage(const char* what, long long line) {
     char text[96];
-    std::snprintf(text, sizeof text, "%s In Line %d", what, line);
+    std::snprintf(text, sizeof text, "%s In Line %lld", what, line);
+    return text;
+}
+
+std::string NoDataRows(long long line) {
+    char text[64];
+    std::snprintf(text, sizeof text, "No Data Rows From Line %lld", line);
     return text;
 }
 
@@ -131,6 +150,10 @@ int LoadImportFile(const std::string& path, std::vector<char>* image, MessageLis
         AddWarning(messages, path);
         return 0;
     }
+    if (bytes.empty()) {  // nothing to show or convert (and an empty image has no bytes to point at)
+        AddWarning(messages, NoDataRows(1));
+        return 0;
+    }
     *image = std::move(bytes);
     return 1;
 }
@@ -165,7 +188,7 @@ ImportPreview MakeImportPreview(const char* data, std::size_t size) {
         bool ended = false;
         while (pos < size) {
             const char c = data[pos++];
-            if (c == '\n') {  // a line ended by LF alone
+            if (c == '\n' || (c == '\r' && (pos == size || data[pos] != '\n'))) {  // LF or CR alone
                 ended = true;
                 break;
             }
@@ -211,21 +234,23 @@ int ParseImportRows(const char* data, std::size_t size, std::size_t start, const
     }
     rows->clear();
     std::size_t pos = start < size ? start : size;
-    int line = 1 + static_cast<int>(std::count(data, data + pos, '\n'));
-    const int first_line = line;
+    if (pos > 0 && pos < size && data[pos - 1] == '\r' && data[pos] == '\n') ++pos;  // not inside a CR LF
+    long long line = 1 + CountLineEnds(data, size, 0, pos);
+    const long long first_line = line;
     // Text in another encoding (UTF-16 puts a zero byte beside every character) splits into one-digit
     // numbers: refused where the first zero byte stands.
-    if (const void* zero = std::memchr(data + pos, 0, size - pos)) {
-        const int at = line + static_cast<int>(std::count(data + pos, static_cast<const char*>(zero), '\n'));
-        AddWarning(messages, LineMessage("Not Plain Text (Zero Byte)", at));
+    const void* zero = pos < size ? std::memchr(data + pos, 0, size - pos) : nullptr;
+    if (zero) {
+        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(zero) - data);
+        AddWarning(messages, LineMessage("Not Plain Text (Zero Byte)", line + CountLineEnds(data, size, pos, at)));
         return 0;
     }
     // One row per line: a line that holds numbers holds exactly `count` of them, so a decimal comma, a missing
     // column or a row cut short by the end of the file is seen on its own line instead of shifting every
     // later row. Lines without numbers or letters (blank, separators only) are passed over.
     for (; pos < size; ++line) {
-        const char* nl = static_cast<const char*>(std::memchr(data + pos, '\n', size - pos));
-        const std::size_t end = nl ? static_cast<std::size_t>(nl - data) : size;
+        std::size_t end = pos;
+        while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
         ImportRow row{0.0f, 0.0f, 0.0f};
         int found = 0;
         bool letters = false;
@@ -263,7 +288,7 @@ int ParseImportRows(const char* data, std::size_t size, std::size_t start, const
             }
             *target = static_cast<float>(v);
         }
-        pos = end + 1;
+        pos = end + 1 + (end + 1 < size && data[end] == '\r' && data[end + 1] == '\n');  // CR LF: one end
         if (found == 0 && !letters) continue;
         if (found == 0) {  // "nan", "inf" and other words where numbers belong
             AddWarning(messages, LineMessage("Not A Number", line));
@@ -283,9 +308,7 @@ int ParseImportRows(const char* data, std::size_t size, std::size_t start, const
         rows->push_back(row);
     }
     if (rows->empty()) {
-        char text[64];
-        std::snprintf(text, sizeof text, "No Data Rows From Line %d", first_line);
-        AddWarning(messages, text);
+        AddWarning(messages, NoDataRows(first_line));
         return 0;
     }
     return 1;

@@ -35,7 +35,8 @@ inline constexpr int kMaxImportToken = 63;                    // characters of o
 inline constexpr int kImportColumnBoxes = 5;
 
 // Reads the whole file. Returns 1 with the bytes in `image`; 0 with a message (the path when it cannot be
-// opened or read; the path and "Is Too Large To Import" from 2 GB on, before anything is read).
+// opened or read; the path and "Is Too Large To Import" from 2 GB on, before anything is read; "No Data Rows
+// From Line 1" for an empty file).
 int LoadImportFile(const std::string& path, std::vector<char>* image, MessageList* messages);
 
 // The column settings of the dialog (kept in the preferences record).
@@ -52,8 +53,9 @@ struct ImportColumnMap {
 ImportColumnMap MapImportColumns(const ImportColumns& columns);
 
 // Byte offset where the data start after skipping `erase_lines` lines. A line is 1..128 characters ended by
-// CR LF or by LF alone; the search for the end starts one character into the line, so an empty line and the
-// line after it count as one. A line with no end within reach stops the skipping at its start.
+// CR LF, by LF alone or by CR alone (classic Mac text); the search for the end starts one character into the
+// line, so an empty line and the line after it count as one. A line with no end within reach stops the
+// skipping at its start.
 std::size_t ImportDataStart(const char* data, std::size_t size, int erase_lines);
 
 // The dialog's preview: up to 21 lines from the start of the file, each as drawn (at most 128 characters).
@@ -68,14 +70,14 @@ struct ImportRow {
     float frequency, amplitude, phase;
 };
 
-// Parses the data into rows, one per line, in file order. A number is a run of the characters 0-9 + - . E e;
-// every other byte separates numbers. A line that holds numbers holds exactly `column_count` of them (the
-// last line may end without a line end); lines holding neither numbers nor letters are passed over. Columns
-// that are not included are 0. Returns 1, or 0 with a message: settings that name a column the rows do not
-// have; or, naming the line, a zero byte (text that is not plain 8-bit), a line with another count of
-// numbers (a decimal comma, a missing column, a row cut short) or with words in place of numbers, an included
-// number that is not one as a whole ("-", "e"), too long or beyond float range, a frequency that does not
-// rise above the row before; or no data row at all.
+// Parses the data into rows, one per line (ended as above, a CR LF counting as one end), in file order. A
+// number is a run of the characters 0-9 + - . E e; every other byte separates numbers. A line that holds
+// numbers holds exactly `column_count` of them (the last line may end without a line end); lines holding
+// neither numbers nor letters are passed over. Columns that are not included are 0. Returns 1, or 0 with a
+// message: settings that name a column the rows do not have; or, naming the line, a zero byte (text that is
+// not plain 8-bit), a line with another count of numbers (a decimal comma, a missing column, a row cut short)
+// or with words in place of numbers, an included number that is not one as a whole ("-", "e"), too long or
+// beyond float range, a frequency that does not rise above the row before; or no data row at all.
 int ParseImportRows(const char* data, std::size_t size, std::size_t start, const ImportColumns& columns,
                     std::vector<ImportRow>* rows, MessageList* messages);
 

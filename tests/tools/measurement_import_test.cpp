@@ -156,7 +156,7 @@ void CheckCurve(const float* edges, int bins, const float* spl, const float* pha
     EXPECT_GT(filled, 100) << what;
 }
 
-TEST(MeasurementImport, EveryShapeWithCrLfAndLfBinsToTheAnalyticDriver) {
+TEST(MeasurementImport, EveryShapeWithCrLfLfOrCrBinsToTheAnalyticDriver) {
     const Grids g;
     struct Case {
         Shape shape;
@@ -169,7 +169,8 @@ TEST(MeasurementImport, EveryShapeWithCrLfAndLfBinsToTheAnalyticDriver) {
                           {Shape::kLmsHeader, ImportMember::kLms, "0", 90.0},
                           {Shape::kClioQuoted, ImportMember::kClio, "0.0", 90.0}};
     for (const Case& c : cases) {
-        for (const char* eol : {"\r\n", "\n"}) {
+        std::vector<float> lf_curve;
+        for (const char* eol : {"\r\n", "\n", "\r"}) {
             int header = 0;
             const std::string text = MakeFile(c.shape, eol, &header);
             auto d = NewDriver(c.efficiency);
@@ -182,7 +183,7 @@ TEST(MeasurementImport, EveryShapeWithCrLfAndLfBinsToTheAnalyticDriver) {
             conv.block_frames = 1024;
             DriverImpedanceData(*d) = 1;
             MessageList messages;
-            const std::string what = std::to_string(int(c.shape)) + (eol[0] == '\r' ? " CRLF" : " LF");
+            const std::string what = std::to_string(int(c.shape)) + (eol[0] == '\n' ? " LF" : eol[1] ? " CRLF" : " CR");
             ASSERT_EQ(ConvertImportFile(text.data(), text.size(), conv, d.get(), &messages), 1) << what;
             EXPECT_TRUE(messages.empty()) << what;
             CheckCurve(g.log.data(), kLogGridPoints - 1, d->spl_log, d->phase_log, c.offset, HighPassDb, HighPassDeg,
@@ -192,6 +193,13 @@ TEST(MeasurementImport, EveryShapeWithCrLfAndLfBinsToTheAnalyticDriver) {
             EXPECT_EQ(d->spl_log[kLogGridPoints - 1], 1.0f);
             for (int k = 8 * 1024 + 1; k < kLinGridPoints; k += 97) ASSERT_EQ(d->spl_lin[k], 1.0f);
             EXPECT_EQ(DriverImpedanceData(*d), 0u);
+            // Classic Mac text (CR alone) gives the same curves as its LF twin.
+            std::vector<float> curve(d->spl_log, d->spl_log + kLogGridPoints);
+            curve.insert(curve.end(), d->phase_lin, d->phase_lin + 8 * 1024 + 1);
+            if (eol[0] == '\n') lf_curve = curve;
+            if (eol[0] == '\r' && !eol[1]) {
+                EXPECT_TRUE(curve == lf_curve) << what;
+            }
         }
     }
 }
@@ -334,6 +342,8 @@ TEST(MeasurementImport, OneRowPerLineAndWhatIsNotReadIsRefusedByLine) {
         {"", 0, "No Data Rows From Line 1"},
         {"Freq SPL Phase\r\n* ---\r\n", 2, "No Data Rows From Line 3"},
         {"Freq SPL Phase\r\n10 60 -5\r\n", 0, "Not A Number In Line 1"},
+        // A lone CR ends a line for the skipping and the line count alike; CR LF is one end.
+        {"Freq SPL Phase\r* ---\r\n10 60 -5\r\r\n20 61\n", 2, "Expected 3 Numbers, Found 2 In Line 5"},
         {utf16, 0, "Not Plain Text (Zero Byte) In Line 1"},
         {"10 60 -5\r\n20 61 -6\r\n30 6", 0, "Expected 3 Numbers, Found 2 In Line 3"},
     };
@@ -346,7 +356,8 @@ TEST(MeasurementImport, OneRowPerLineAndWhatIsNotReadIsRefusedByLine) {
         conv.bin_table = g.bin.data();
         conv.block_frames = 1024;
         MessageList m;
-        const int result = ConvertImportFile(c.text.data(), c.text.size(), conv, d.get(), &m);
+        const char* data = c.text.empty() ? nullptr : c.text.data();  // an empty image has no bytes to point at
+        const int result = ConvertImportFile(data, c.text.size(), conv, d.get(), &m);
         if (!c.refusal) {
             EXPECT_EQ(result, 1) << c.text;
             EXPECT_TRUE(m.empty()) << c.text;

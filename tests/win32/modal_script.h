@@ -14,6 +14,7 @@ struct ModalScript {
     std::function<bool(HWND)> skip;  // dialogs that are open already and are not the one awaited
     std::vector<HWND> already_open;  // the dialogs shown when the script was armed (modeless panels among them)
     HWND dialog = nullptr;           // the dialog the script ran in
+    UINT_PTR timer = 0;              // the timer that looks for the dialog, until it is found or cleared
 };
 
 inline ModalScript& CurrentModalScript() {
@@ -51,6 +52,7 @@ inline void CALLBACK PlayModalScript(HWND, UINT, UINT_PTR id, DWORD) {
     if (!dialog) return;  // not open yet: the timer comes again
     KillTimer(nullptr, id);
     ModalScript& s = CurrentModalScript();
+    s.timer = 0;
     s.dialog = dialog;
     auto script = std::move(s.script);
     s.script = nullptr;
@@ -66,10 +68,16 @@ inline void ArmModalScript(std::function<void(HWND)> script, std::function<bool(
     s.already_open.clear();
     EnumThreadWindows(GetCurrentThreadId(), CollectShownDialog, reinterpret_cast<LPARAM>(&s.already_open));
     s.dialog = nullptr;
-    SetTimer(nullptr, 0, 30, PlayModalScript);
+    if (s.timer) KillTimer(nullptr, s.timer);
+    s.timer = SetTimer(nullptr, 0, 30, PlayModalScript);
 }
 
-inline void ClearModalScript() { CurrentModalScript() = ModalScript{}; }
+// Disarms a script whose dialog never opened: its timer would otherwise cancel a later test's dialog.
+inline void ClearModalScript() {
+    ModalScript& s = CurrentModalScript();
+    if (s.timer) KillTimer(nullptr, s.timer);
+    s = ModalScript{};
+}
 
 inline void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 inline void Type(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }

@@ -262,6 +262,20 @@ TEST_F(ToolsUi, ImportRepairsAndOpensTheHbtEditor) {
     Shot("hbt-editor-after-import", EditorWindow);
 }
 
+// An empty file is refused by its load: the converter does not open on nothing.
+TEST_F(ToolsUi, EmptyImportFileIsRefusedBeforeTheConverterOpens) {
+    const std::filesystem::path path = folder_ / "empty.txt";
+    std::ofstream(path, std::ios::binary).close();
+    PickFile(path.string());
+    bool opened = false;
+    CommandWithDialog(IDM_IMPORT_LMS, [&](HWND d) {
+        opened = true;
+        Click(d, IDCANCEL);
+    });
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(Shown(), std::vector<std::string>{"No Data Rows From Line 1"});
+}
+
 // Opening a driver file opens the HBT editor on it, with the file's fields in the dialog.
 TEST_F(ToolsUi, OpeningADriverFileOpensTheHbtEditor) {
     const std::filesystem::path file = folder_ / "tweeter.twe";
@@ -331,7 +345,19 @@ TEST_F(ToolsUi, HbtRunsFromTheEditor) {
     const ColourEntry& hbt = ColourScheme[4];
     EXPECT_GT(PixelsOf(EditorWindow, RGB(hbt.red, hbt.green, hbt.blue)), 100);
     Shot("hbt-editor", FrameWindow);
-    // A refused run says so and writes nothing.
+    // A refused run says so and writes nothing: a slope no tail can have (the log run as the linear one), and
+    // no input power.
+    CurrentDriver->hbt_done = 0;
+    const std::vector<float> log_re(CurrentDriver->hbt_re_log, CurrentDriver->hbt_re_log + kLogGridPoints);
+    for (int slope_edit : {IDC_HBT_HP_SLOPE, IDC_HBT_LP_SLOPE}) {
+        recorder_.shown.clear();
+        Type(d, slope_edit, "1e30");
+        Click(d, IDC_HBT_LOG_RUN);
+        EXPECT_EQ(Shown(), std::vector<std::string>{"SPL Data Error"}) << slope_edit;
+        Type(d, slope_edit, "0");
+    }
+    EXPECT_EQ(CurrentDriver->hbt_done, 0u);
+    EXPECT_EQ(std::memcmp(log_re.data(), CurrentDriver->hbt_re_log, sizeof CurrentDriver->hbt_re_log), 0);
     Type(d, IDC_HBT_INPUT_POWER, "0");
     recorder_.shown.clear();
     Click(d, IDC_HBT_LOG_RUN);
