@@ -306,6 +306,7 @@ void SaveResponse(HWND dialog) {
         r.right = OutputImpulseResponse[IrDialog.IrSecondOutput];
         r.N = BlockFrames;
         r.SplOnlyEq = pr_file->tail.SplOnlyEq;
+        r.WideWindow = WideWindow;
         r.sample_rate = SampleRateOf(pr_file->tail.HV_Sampling);
         r.left_output = static_cast<int>(IrDialog.IrOutput);
         r.right_output = static_cast<int>(IrDialog.IrSecondOutput);
