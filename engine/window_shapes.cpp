@@ -46,9 +46,14 @@ double ImpulseEdge(double theta) {
     return kEdge0 + kEdge1 * std::cos(theta) - kEdge2 * std::cos(2.0 * theta) + kEdge3 * std::cos(3.0 * theta);
 }
 
+int ImpulseWindowPoints(uint32_t SplOnlyEq, uint32_t WideWindow, int N) {
+    if (N <= 0) return 0;
+    return SplOnlyEq && !WideWindow ? 4 * N : 8 * N;
+}
+
 void FillImpulseWindow(uint32_t SplOnlyEq, uint32_t WideWindow, int N, float* IrWindow) {
     if (N <= 0) return;
-    const int n4 = 4 * N, n8 = 8 * N;
+    const int n4 = 4 * N, n8 = 8 * N, kept = ImpulseWindowPoints(SplOnlyEq, WideWindow, N);
     if (!SplOnlyEq && !WideWindow) {
         // One sweep of the edge over 8N points, stored rotated by 4N: the bell's peak sits at the centre 4N.
         const float s = Step(kPi, n4 - 1);
@@ -63,7 +68,7 @@ void FillImpulseWindow(uint32_t SplOnlyEq, uint32_t WideWindow, int N, float* Ir
         }
     } else if (!WideWindow) {
         const float s = Step(kTwoPi, n8 - 1);
-        for (int j = 0; j < n4; ++j) Put(IrWindow, j, static_cast<float>(ImpulseEdge(Argument(s, j))));
+        for (int j = 0; j < kept; ++j) Put(IrWindow, j, static_cast<float>(ImpulseEdge(Argument(s, j))));
     } else {
         // A causal response keeps the whole FIR but its last N points, where the phase-linearised wide window
         // falls too: a minimum-phase cut of a narrow low-frequency mode rings on for several thousand taps.

@@ -26,10 +26,14 @@ inline constexpr const char* kWindowTypeNames[kWindowTypeCount] = {
 // Edge of the impulse window, the complement of the 4-term Blackman-Harris curve: 0.99994 at 0, 0 at pi.
 double ImpulseEdge(double theta);
 
+// How many points of the 8N-tap FIR the impulse window keeps, so how many taps of a filter play: 4N for the
+// normal magnitude-only form (zero from 4N on), 8N for the others. 0 when N is not positive.
+int ImpulseWindowPoints(uint32_t SplOnlyEq, uint32_t WideWindow, int N);
+
 // Shapes IrWindow (complex points) for block size N (frames). The caller has cleared it to 0 for at least
-// 8N points; only points 0 .. 8N-1 (phase-linearised, SplOnlyEq = 0, and the wide magnitude-only form) or
-// 0 .. 4N-1 (the normal magnitude-only form) are written. WideWindow != 0 selects the wide form: for
-// magnitude-only filters 1.0 up to 7N, then the falling edge of the phase-linearised wide form.
+// 8N points; only points 0 .. ImpulseWindowPoints - 1 are written: 0 .. 8N-1 (phase-linearised, SplOnlyEq = 0,
+// and the wide magnitude-only form) or 0 .. 4N-1 (the normal magnitude-only form). WideWindow != 0 selects the
+// wide form: for magnitude-only filters 1.0 up to 7N, then the falling edge of the phase-linearised wide form.
 void FillImpulseWindow(uint32_t SplOnlyEq, uint32_t WideWindow, int N, float* IrWindow);
 
 // Value of fade-in shape `type` (0..9) at theta; the taper uses theta from 0 up to about pi.

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/raw_file.h"
+#include "engine/window_shapes.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ bool IrWavSample(float x, int32_t* sample) {
 
 bool FormatIrText(const IrWriteRequest& r, std::string* text) {
     if (!r.left || r.N < 1) return false;
-    const int lines = (r.SplOnlyEq == 1 ? 4 : 8) * r.N;
+    const int lines = ImpulseWindowPoints(r.SplOnlyEq, r.WideWindow, r.N);
     text->clear();
     text->reserve(static_cast<std::size_t>(lines) * 32);
     for (int n = 0; n < lines; ++n) {
@@ -147,7 +148,7 @@ int WriteImpulseResponseFile(const std::string& path, const IrWriteRequest& r, M
         return 0;
     }
     if (r.left && r.N >= 1) {
-        const int samples = wav_format || r.SplOnlyEq != 1 ? 8 * r.N : 4 * r.N;
+        const int samples = wav_format ? 8 * r.N : ImpulseWindowPoints(r.SplOnlyEq, r.WideWindow, r.N);
         int silent = Silent(r.left, samples, wav_format) ? r.left_output : -1;
         if (silent < 0 && r.format == kIrWavStereoDifferent && r.right && Silent(r.right, samples, true))
             silent = r.right_output;

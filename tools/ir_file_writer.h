@@ -38,7 +38,8 @@ struct IrWriteRequest {
     const float* left = nullptr;     // OutputImpulseResponse of IrOutput: interleaved, real parts are the samples
     const float* right = nullptr;    // OutputImpulseResponse of IrSecondOutput (format 4 only)
     int N = 0;                       // BlockFrames: 8N samples
-    uint32_t SplOnlyEq = 0;          // text files hold 4N lines when 1, 8N when 0
+    uint32_t SplOnlyEq = 0;          // with WideWindow, the window the response was built with: text files
+    uint32_t WideWindow = 0;         // hold every tap that plays (ImpulseWindowPoints), WAV files always 8N
     int sample_rate = 48000;
     int left_output = 0;             // IrOutput and IrSecondOutput (0-based), named when a channel is silent
     int right_output = 0;

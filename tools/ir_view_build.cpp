@@ -50,25 +50,27 @@ void BuildWithDialogWindow(int o, bool store) {
                    static_cast<int32_t>(IrDialog.IrWindowTypeSelection), store);
 }
 
+// Output o with its own IrWindowSettings entry, the window the summary lists and the engine's filter uses.
+void BuildWithStoredWindow(int o, bool store) {
+    if (!Valid(o)) return;
+    const IrWindowEntry& stored = pr_file->tail.IrWindowSettings[o];
+    IrPreviewBuffers b = IrPreviewBuffersOfGlobals();
+    BuildIrPreview(GlobalSynthesisInputs(), WideWindow, b, o, stored.length, stored.window_type, store);
+}
+
 }  // namespace
 
 void BuildMainView() { BuildWithDialogWindow(static_cast<int>(IrDialog.IrOutput), true); }
 
 void BuildResponsesToSave() {
     if (IrDialog.IrFileFormat == kIrWavStereoDifferent)
-        BuildWithDialogWindow(static_cast<int>(IrDialog.IrSecondOutput), true);
-    BuildMainView();
+        BuildWithStoredWindow(static_cast<int>(IrDialog.IrSecondOutput), true);
+    BuildWithStoredWindow(static_cast<int>(IrDialog.IrOutput), true);
 }
 
 void BuildWindowsOnly(int o) { BuildWithDialogWindow(o, false); }
 
-void BuildSummaryView() {
-    const int o = static_cast<int>(IrDialog.IrSummaryOutput);
-    if (!Valid(o)) return;
-    const IrWindowEntry& stored = pr_file->tail.IrWindowSettings[o];
-    IrPreviewBuffers b = IrPreviewBuffersOfGlobals();
-    BuildIrPreview(GlobalSynthesisInputs(), WideWindow, b, o, stored.length, stored.window_type, false);
-}
+void BuildSummaryView() { BuildWithStoredWindow(static_cast<int>(IrDialog.IrSummaryOutput), false); }
 
 bool BuildDriverConvolution(int o, float* convolved) {
     if (!Valid(o) || !WorkingNet || !LogCurveTable) return false;

@@ -13,9 +13,9 @@ IrPreviewBuffers IrPreviewBuffersOfGlobals();
 // The main build of IrOutput with the dialog's window length and type; the response is also stored in
 // OutputImpulseResponse of that output.
 void BuildMainView();
-// What a save writes, built with the dialog's window length and type into OutputImpulseResponse: the
-// response of IrOutput and, for "WAV 24bit Stereo, Different Data", that of IrSecondOutput (built first, so
-// the work buffers end with IrOutput's build as the views show it).
+// What a save writes, each output built with its own stored window settings (those the summary lists and
+// the engine's filter uses, not the window the dialog shows now) into OutputImpulseResponse: the response of
+// IrOutput and, for "WAV 24bit Stereo, Different Data", that of IrSecondOutput (built first).
 void BuildResponsesToSave();
 // The windows and the response of output o with the dialog's window, without storing the response.
 void BuildWindowsOnly(int o);

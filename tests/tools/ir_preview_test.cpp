@@ -2,13 +2,18 @@
 
 #include <cmath>
 #include <complex>
+#include <cstdio>
+#include <fstream>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "engine/fft.h"
 #include "engine/window_shapes.h"
+#include "test_util.h"
+#include "tools/ir_file_writer.h"
 
 namespace {
 
@@ -64,9 +69,11 @@ struct Preview {
     double Sample(int o, int n) const { return impulse[o][2 * n]; }
 };
 
-TEST(IrPreview, MatchesTheEngineFilterOfEveryWindowCase) {
+TEST(IrPreview, PreviewAndTextExportsMatchTheEngineFilterOfEveryWindowCase) {
     // The engine builds its bank from the same spectra; the taps of its partitions, transformed back, are
-    // the preview's samples.
+    // the preview's samples, and the text and CSV files saved from the preview hold every tap that plays:
+    // line n is tap n, and each tap of the bank after the last line is 0.
+    ScratchDir dir;
     std::vector<int32_t> br(kFftTableEntries, 0);
     std::vector<float> tw(kFftTableEntries, 0.0f);
     std::mt19937 rng(5);
@@ -105,16 +112,42 @@ TEST(IrPreview, MatchesTheEngineFilterOfEveryWindowCase) {
                 sb.fft = {br.data(), tw.data()};
                 BuildOutputFilters(p.in, settings, windows, sb);
                 double peak = 0.0;
+                std::vector<float> bank(8 * N);
                 for (int q = 0; q < kEnginePartitions; ++q) {
                     std::vector<float> x = parts[o * kEnginePartitions + q];
                     ComplexFft(4 * N, +1, x.data(), br.data(), tw.data());
                     for (int j = 0; j < N; ++j) {
+                        bank[q * N + j] = x[2 * j];
                         ASSERT_NEAR(x[2 * j], p.Sample(o, q * N + j), 2e-6)
                             << spl_only << wide << method << " tap " << q * N + j;
                         peak = std::max(peak, std::fabs(p.Sample(o, q * N + j)));
                     }
                 }
                 EXPECT_GT(peak, 1e-3);
+                IrWriteRequest r;
+                r.left = p.impulse[o].data();
+                r.N = N;
+                r.SplOnlyEq = spl_only;
+                r.WideWindow = wide;
+                for (int format : {kIrRawText, kIrCsvCoefficients}) {
+                    r.format = format;
+                    ASSERT_EQ(WriteImpulseResponseFile(dir.File("taps.txt"), r, nullptr), 1);
+                    std::ifstream f(dir.File("taps.txt"), std::ios::binary);
+                    int n = 0, index = 0;
+                    double tap = 0.0;
+                    for (std::string line; std::getline(f, line); ++n) {
+                        ASSERT_LT(n, 8 * N);
+                        if (format == kIrCsvCoefficients) {
+                            ASSERT_EQ(std::sscanf(line.c_str(), "b%d = %lf,", &index, &tap), 2) << line;
+                            ASSERT_EQ(index, n);
+                        } else {
+                            ASSERT_EQ(std::sscanf(line.c_str(), "%lf", &tap), 1) << line;
+                        }
+                        ASSERT_NEAR(tap, bank[n], 2e-6) << spl_only << wide << method << format << " line " << n;
+                    }
+                    for (int j = n; j < 8 * N; ++j)
+                        ASSERT_EQ(bank[j], 0.0f) << spl_only << wide << method << format << " tap not written " << j;
+                }
                 for (int j = 0; j < 32 * N; ++j) ASSERT_EQ(p.impulse[o][2 * j + 1], 0.0f);
                 for (int j = 8 * N; j < 32 * N; ++j) ASSERT_EQ(p.impulse[o][2 * j], 0.0f);
             }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdio>
@@ -28,9 +29,11 @@
 #include "app_session.h"
 #include "modal_script.h"
 #include "screen_capture.h"
+#include "engine/window_shapes.h"
 #include "tools/diffraction_calculator.h"
 #include "tools/driver_fields.h"
 #include "tools/ir_export.h"
+#include "tools/ir_file_writer.h"
 #include "tools/resource_ids.h"
 #include "tools/win32/tool_windows.h"
 
@@ -529,7 +532,7 @@ TEST_F(ToolsUi, OptimizeChooseAndSaveAnImpulseResponse) {
     EXPECT_EQ(answer, "1 3 48000 " + std::to_string(8 * BlockFrames) + " " + std::to_string(sample));
 }
 
-// "WAV 24bit Stereo, Different Data" writes the second output's response as the dialog's window makes it,
+// "WAV 24bit Stereo, Different Data" writes the second output's response as its own window makes it,
 // though that output was never shown; an output with no response is named and nothing is written.
 TEST_F(ToolsUi, StereoDifferentDataSavesTheSecondOutputsResponse) {
     // Output 1 flat, output 2 at half level 1 ms (48 samples) later, the others silent. With SPL-only filters
@@ -576,6 +579,53 @@ TEST_F(ToolsUi, StereoDifferentDataSavesTheSecondOutputsResponse) {
         ASSERT_NEAR(left, n == 128 ? 8388000.0 * window(128) : 0.0, 64.0) << n;
         ASSERT_NEAR(right, n == 176 ? 0.5 * 8388000.0 * window(176) : 0.0, 64.0) << n;
     }
+}
+
+// A save writes the selected output with the window the summary lists for it, not with the window the dialog
+// was last given for another output: Port 1 chosen with "Nuttall", Port 2 with "Cosine", Port 1 saved again
+// is the same file bit for bit. Both are a magnitude-only 300 Hz high-pass whose long response reaches back
+// into the fade-in.
+TEST_F(ToolsUi, SaveWritesTheOutputWithTheWindowListedForIt) {
+    for (int o = 0; o < kOutputCount; ++o) {
+        for (int k = 0; k <= 4 * BlockFrames; ++k) {
+            const double f = k * 48000.0 / (8.0 * BlockFrames);
+            OutputSpectrum[o][2 * k] = o < 2 ? static_cast<float>(std::abs(HighPass(f / 5.0))) : 0.0f;
+            OutputSpectrum[o][2 * k + 1] = 0.0f;
+        }
+        OutputPolarity[o] = 1;
+        OutputDelayMs[o] = 0.0f;
+    }
+    pr_file->tail.SplOnlyEq = 1;
+    IrMethod = 0;
+    const std::filesystem::path a = folder_ / "a.wav", b = folder_ / "b.wav";
+    CommandWithDialog(IDM_EXPORT_IR, [&](HWND d) {
+        Pick(d, IDC_IR_FORMAT_LIST, kIrWavMono);
+        Pick(d, IDC_IR_OUTPUT_LIST, 0);
+        Click(d, IDC_IR_OPTIMIZE);
+        Pick(d, IDC_IR_WINDOW_LIST, kWindowNuttall);
+        Pick(d, IDC_IR_CANDIDATE_LIST, 5, LBN_DBLCLK);
+        PickFile(a.string());
+        Click(d, IDC_IR_SAVE);
+        Pick(d, IDC_IR_OUTPUT_LIST, 1);
+        Click(d, IDC_IR_OPTIMIZE);
+        Pick(d, IDC_IR_WINDOW_LIST, kWindowCosine);
+        Pick(d, IDC_IR_CANDIDATE_LIST, 10, LBN_DBLCLK);
+        Pick(d, IDC_IR_OUTPUT_LIST, 0);
+        PickFile(b.string());
+        Click(d, IDC_IR_SAVE);
+        EXPECT_EQ(ListText(d, IDC_IR_SUMMARY_LIST, 0), "Out1, Met1, 336,  Nuttall");
+        Click(d, IDCANCEL);
+    });
+    EXPECT_TRUE(Shown().empty()) << Shown()[0];
+    auto bytes = [](const std::filesystem::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const std::string first = bytes(a), second = bytes(b);
+    ASSERT_EQ(first.size(), 46u + 24u * BlockFrames);
+    ASSERT_EQ(second.size(), first.size());
+    const auto differs = std::mismatch(first.begin(), first.end(), second.begin()).first;
+    EXPECT_TRUE(differs == first.end()) << "first difference at byte " << differs - first.begin();
 }
 
 // ---- Diffraction calculator and plot ---------------------------------------------------------------------

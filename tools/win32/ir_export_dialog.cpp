@@ -298,7 +298,8 @@ void SaveResponse(HWND dialog) {
     // The dialog itself is modal: the keys stay quiet until it closes, not only while the picker is open.
     const int before = ModalDialogOpen.exchange(1);
     if (RunFilePicker(dialog, IrSaveFilePicker(), IrSaveFileName, IrSaveFileTitle)) {
-        // Each channel as the dialog's window makes it now, not as some earlier build (or none) left it.
+        // Each channel built now with its own window as the summary lists it, not as some earlier build (or
+        // none) left it, nor with the window the dialog shows, which may have been chosen for another output.
         BuildResponsesToSave();
         IrWriteRequest r;
         r.format = static_cast<int32_t>(IrDialog.IrFileFormat);
@@ -306,6 +307,7 @@ void SaveResponse(HWND dialog) {
         r.right = OutputImpulseResponse[IrDialog.IrSecondOutput];
         r.N = BlockFrames;
         r.SplOnlyEq = pr_file->tail.SplOnlyEq;
+        r.WideWindow = WideWindow;
         r.sample_rate = SampleRateOf(pr_file->tail.HV_Sampling);
         r.left_output = static_cast<int>(IrDialog.IrOutput);
         r.right_output = static_cast<int>(IrDialog.IrSecondOutput);
