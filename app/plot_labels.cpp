@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstddef>
+#include <cstdlib>
 
 bool IsNumberLabel(const std::string& text) {
     std::size_t i = 0;
@@ -11,7 +12,7 @@ bool IsNumberLabel(const std::string& text) {
 }
 
 std::vector<bool> LabelsToDraw(const std::vector<PlacedLabel>& labels, const std::function<int(const std::string&)>& width,
-                               int gap) {
+                               int height, int gap) {
     const std::size_t n = labels.size();
     std::vector<int> left(n), right(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -21,7 +22,7 @@ std::vector<bool> LabelsToDraw(const std::vector<PlacedLabel>& labels, const std
     std::vector<bool> keep(n);
     for (std::size_t i = 0; i < n; ++i) keep[i] = !IsNumberLabel(labels[i].text);
     const auto clear = [&](std::size_t a, std::size_t b) {
-        return labels[a].y != labels[b].y || right[a] + gap <= left[b] || right[b] + gap <= left[a];
+        return std::abs(labels[a].y - labels[b].y) >= height || right[a] + gap <= left[b] || right[b] + gap <= left[a];
     };
     for (std::size_t i = 0; i < n; ++i) {
         if (keep[i]) continue;

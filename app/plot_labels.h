@@ -14,12 +14,14 @@ struct PlacedLabel {
 // True for a label that is a number ("-20", "0.5", "10k"), false for a unit or a name ("Hz", "ms", "DAC").
 bool IsNumberLabel(const std::string& text);
 
-// Which labels to draw so that none overprints another, one flag per label. Labels on one line (the same y)
-// must keep `gap` pixels between them, `width` giving a text's width as drawn; labels on different lines never
-// collide. Units and names always stand. The numbers are taken in the order given, and one that would come
-// closer than that to a label kept before it, or to a unit or name, is left out: the usual rule of plot axes.
+// Which labels to draw so that none overprints another, one flag per label. A label covers `width` of its text
+// across and `height` pixels down from its corner. Two labels whose heights overlap (a line's labels, or
+// neighbours in a column of a short plot) must keep `gap` pixels between them side by side; labels lying
+// `height` or more apart never collide. Units and names always stand. The numbers are taken in the order
+// given, and one that would come closer than that to a label kept before it, or to a unit or name, is left
+// out: the usual rule of plot axes, along a line and down a column alike.
 std::vector<bool> LabelsToDraw(const std::vector<PlacedLabel>& labels, const std::function<int(const std::string&)>& width,
-                               int gap);
+                               int height, int gap);
 
 // A curve's legend stands in a fixed row that may lie below the plot when many curves are shown in a short
 // window: its text would then overprint the frequency labels. Such a legend (text and sample line) is left out;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -70,6 +71,31 @@ void SelectControlTab(int tab) {
     Pump();
 }
 
+// The label columns x0..x1 of a plot painted at its stored size, as the heights of their runs of rows inked in
+// the labels' black (not the blue of the bin markers that may cross them): a label that stands clear of the
+// others is one run; labels that run into each other make one taller run.
+std::vector<int> LabelInkRuns(int (*paint)(HDC), const ClientSize& size, int x0, int x1) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, size.width, size.height);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    PatBlt(dc, 0, 0, size.width, size.height, WHITENESS);
+    paint(dc);
+    std::vector<int> runs{0};
+    for (int y = 0; y < size.height; ++y) {
+        bool ink = false;
+        for (int x = x0; x < x1 && !ink; ++x) ink = GetPixel(dc, x, y) == RGB(0, 0, 0);
+        if (ink) ++runs.back();
+        else if (runs.back() > 0) runs.push_back(0);
+    }
+    if (runs.back() == 0) runs.pop_back();
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return runs;
+}
+
 class MlsSession : public AppSession {
 protected:
     void SetUp() override {
@@ -112,6 +138,36 @@ TEST_F(MlsSession, CommandOpensTheThreeWindowsAndThePagesFollowTheTabs) {
     Shot("mls-acquire", MlsControlWindow);
     Shot("mls-impulse", MlsImpWindow);
     Shot("mls-frequency", MlsSplWindow);
+    // Every label of the dB and deg columns and of the impulse window's levels stands at the size they open at
+    // (19 numbers and the unit, 19 levels). At 420 x 260 the rows come 8-9 pixels apart: the numbers that would
+    // run into the one above are left out, so no run of ink is taller than one label's.
+    const auto columns = [] {
+        const auto frequency = [](HDC dc) { return PaintMlsSplPage(dc, 0); };
+        return std::vector<std::vector<int>>{LabelInkRuns(frequency, MlsSplPageSize, 0, 28),
+                                             LabelInkRuns(frequency, MlsSplPageSize, 30, 57),
+                                             LabelInkRuns(PaintImpulseWindow, MlsImpulseClientSize, 30, 48)};
+    };
+    const std::vector<std::vector<int>> tall = columns();
+    EXPECT_EQ(tall[0].size(), 20u);
+    ASSERT_EQ(tall[1].size(), 20u);
+    EXPECT_EQ(tall[2].size(), 19u);
+    const int label_ink = *std::max_element(tall[1].begin(), tall[1].end());
+    RECT opened{};
+    GetWindowRect(MlsSplWindow, &opened);
+    const auto resize = [](int w, int h) {
+        for (HWND window : {MlsSplWindow, MlsImpWindow})
+            SetWindowPos(window, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER);
+        Pump();
+    };
+    resize(420, 260);
+    Shot("mls-impulse-short", MlsImpWindow);
+    Shot("mls-frequency-short", MlsSplWindow);
+    ASSERT_LT(MlsSplPageSize.height, 40 + 18 * 10);
+    for (const std::vector<int>& runs : columns()) {
+        ASSERT_GE(runs.size(), 8u);
+        EXPECT_LE(*std::max_element(runs.begin(), runs.end()), label_ink);
+    }
+    resize(opened.right - opened.left, opened.bottom - opened.top);
 
     SelectControlTab(1);
     ASSERT_NE(MlsControlPage, nullptr);

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "app/frequency_grids.h"
@@ -15,6 +15,7 @@
 #include "app/settings.h"
 #include "app/win32/app_windows.h"
 #include "app/win32/child_windows.h"
+#include "app/win32/plot_label_painter.h"
 #include "app/win32/window_registry.h"
 #include "engine/window_shapes.h"
 #include "tools/ir_export.h"
@@ -107,19 +108,14 @@ void DrawViewFrame(HDC dc, const IrView& v, bool full) {
     }
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ font = SelectObject(dc, Gdi.SmallFont);
+    std::vector<PlacedLabel> levels;
     for (int k = 0; k <= 18; ++k) {
         const int y = static_cast<int>(10 + k * v.u);
-        char text[16];
-        std::snprintf(text, sizeof text, "%d", 90 - 10 * k);
-        if (full) {
-            PlotText(dc, 30, y, text);
-            std::snprintf(text, sizeof text, "%d", 10 - 10 * k);
-            PlotText(dc, 5, y, text);
-        } else {
-            PlotText(dc, 20, y, text);
-        }
+        levels.push_back(PlacedLabel{full ? 30 : 20, y, std::to_string(90 - 10 * k)});
+        if (full) levels.push_back(PlacedLabel{5, y, std::to_string(10 - 10 * k)});
     }
-    if (full) PlotText(dc, 5, h - 18, "dB");
+    if (full) levels.push_back(PlacedLabel{5, h - 18, "dB"});
+    DrawPlotLabels(dc, levels);
     const int fs = SampleRateOf(pr_file->tail.HV_Sampling);
     const long last_block = full ? 16L * N : 8L * N;
     for (long t = 0; t <= last_block; t += N) {
