@@ -20,7 +20,7 @@ std::vector<bool> LabelsToDraw(const std::vector<PlacedLabel>& labels, const std
         right[i] = labels[i].x + width(labels[i].text);
     }
     std::vector<bool> keep(n);
-    for (std::size_t i = 0; i < n; ++i) keep[i] = !IsNumberLabel(labels[i].text);
+    for (std::size_t i = 0; i < n; ++i) keep[i] = !labels[i].counted && !IsNumberLabel(labels[i].text);
     const auto clear = [&](std::size_t a, std::size_t b) {
         return std::abs(labels[a].y - labels[b].y) >= height || right[a] + gap <= left[b] || right[b] + gap <= left[a];
     };

@@ -9,6 +9,7 @@
 struct PlacedLabel {
     int x = 0, y = 0;
     std::string text;
+    bool counted = false;  // a name that counts along an axis ("P3"): it gives way as a number does
 };
 
 // True for a label that is a number ("-20", "0.5", "10k"), false for a unit or a name ("Hz", "ms", "DAC").
@@ -17,7 +18,7 @@ bool IsNumberLabel(const std::string& text);
 // Which labels to draw so that none overprints another, one flag per label. A label covers `width` of its text
 // across and `height` pixels down from its corner. Two labels whose heights overlap (a line's labels, or
 // neighbours in a column of a short plot) must keep `gap` pixels between them side by side; labels lying
-// `height` or more apart never collide. Units and names always stand. The numbers are taken in the order
+// `height` or more apart never collide. Units and names always stand, but for counted ones. The numbers are taken in the order
 // given, and one that would come closer than that to a label kept before it, or to a unit or name, is left
 // out: the usual rule of plot axes, along a line and down a column alike.
 std::vector<bool> LabelsToDraw(const std::vector<PlacedLabel>& labels, const std::function<int(const std::string&)>& width,

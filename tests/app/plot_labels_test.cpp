@@ -31,6 +31,9 @@ TEST(PlotLabels, NumbersThatWouldOverprintAreLeftOut) {
     EXPECT_EQ(LabelsToDraw(labels, width, 10, 3),
               (std::vector<bool>{true, false, true, false, false, true, true, true,  //
                                  true, false, true, false, true, true, false, true}));
+    // Counted names give way as numbers do.
+    EXPECT_EQ(LabelsToDraw({{0, 0, "P0", true}, {9, 0, "P1", true}, {15, 0, "P2", true}}, width, 10, 3),
+              (std::vector<bool>{true, false, true}));
     for (const char* number : {"-180", ".5", "10k", "+3"}) EXPECT_TRUE(IsNumberLabel(number)) << number;
     for (const char* unit : {"Hz", "deg", "DAC", "", "-", "P1"}) EXPECT_FALSE(IsNumberLabel(unit)) << unit;
 }

@@ -118,15 +118,18 @@ void DrawViewFrame(HDC dc, const IrView& v, bool full) {
     DrawPlotLabels(dc, levels);
     const int fs = SampleRateOf(pr_file->tail.HV_Sampling);
     const long last_block = full ? 16L * N : 8L * N;
+    std::vector<PlacedLabel> blocks, times;  // a partition's number and start time at each block line
     for (long t = 0; t <= last_block; t += N) {
         const double x = IrSampleX(v, static_cast<double>(t));
         if (!IrInsideView(v, x)) break;
         DottedColumn(dc, static_cast<int>(x), h, kGridGrey);
-        SelectObject(dc, Gdi.SmallFont);
-        PlotText(dc, static_cast<int>(x) + 2, 20, IrBlockLabel(t, N));
-        SelectObject(dc, Gdi.LabelFont);
-        PlotText(dc, static_cast<int>(x) - 2, h - 40, IrBlockTimeLabel(t, fs));
+        blocks.push_back(PlacedLabel{static_cast<int>(x) + 2, 20, IrBlockLabel(t, N), true});
+        times.push_back(PlacedLabel{static_cast<int>(x) - 2, h - 40, IrBlockTimeLabel(t, fs)});
     }
+    SelectObject(dc, Gdi.SmallFont);
+    DrawPlotLabels(dc, blocks);
+    SelectObject(dc, Gdi.LabelFont);
+    DrawPlotLabels(dc, times);
     if (full && IrDialog.IrFineTimeScale) {
         const int step = N / 10;
         for (long b = 0; b < 32L * N; b += N)
