@@ -24,6 +24,7 @@
 #include "app/win32/file_dialogs.h"
 #include "app/win32/window_registry.h"
 #include "app_session.h"
+#include "memory_canvas.h"
 #include "modal_script.h"
 #include "pane_solve.h"
 #include "screen_capture.h"
@@ -400,24 +401,16 @@ TEST_F(DesignUi, EveryCurveVisibleAtTheLargestBlock) {
     GetClientRect(SplPlotWindow, &rc);
     ASSERT_EQ(SplPlotClientSize.height, rc.bottom);
     ASSERT_LT(rc.bottom, 25 + 9 * 63);
-    HDC screen = GetDC(SplPlotWindow);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
-    HGDIOBJ old = SelectObject(dc, bmp);
-    PatBlt(dc, 0, 0, rc.right, rc.bottom, WHITENESS);
-    DrawSplCurves(dc);
+    const MemoryCanvas canvas(rc.right, rc.bottom);
+    DrawSplCurves(canvas.Dc());
     int ink_below = 0, ink_in_first_legend = 0;
     for (int x = 0; x < rc.right; ++x) {
-        for (int y = rc.bottom - 20; y < rc.bottom; ++y) ink_below += GetPixel(dc, x, y) != RGB(255, 255, 255);
+        for (int y = rc.bottom - 20; y < rc.bottom; ++y) ink_below += canvas.At(x, y) != RGB(255, 255, 255);
         if (x >= rc.right - 110 && x < rc.right - 60)
-            for (int y = 25; y < 34; ++y) ink_in_first_legend += GetPixel(dc, x, y) != RGB(255, 255, 255);
+            for (int y = 25; y < 34; ++y) ink_in_first_legend += canvas.At(x, y) != RGB(255, 255, 255);
     }
     EXPECT_EQ(ink_below, 0);
     EXPECT_GT(ink_in_first_legend, 0);  // "Filter 1 SPL" still stands in its row
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
-    ReleaseDC(SplPlotWindow, screen);
 }
 
 TEST_F(DesignUi, PanesTakeNoInputWhileTheEngineRuns) {

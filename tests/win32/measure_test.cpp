@@ -26,6 +26,7 @@
 #include "app/win32/window_registry.h"
 #include "app_session.h"
 #include "layout_check.h"
+#include "memory_canvas.h"
 #include "measure/mls_analysis.h"
 #include "measure/mls_sequence.h"
 #include "measure/mls_state.h"
@@ -75,24 +76,16 @@ void SelectControlTab(int tab) {
 // the labels' black (not the blue of the bin markers that may cross them): a label that stands clear of the
 // others is one run; labels that run into each other make one taller run.
 std::vector<int> LabelInkRuns(int (*paint)(HDC), const ClientSize& size, int x0, int x1) {
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, size.width, size.height);
-    HGDIOBJ old = SelectObject(dc, bmp);
-    PatBlt(dc, 0, 0, size.width, size.height, WHITENESS);
-    paint(dc);
+    const MemoryCanvas canvas(size.width, size.height);
+    paint(canvas.Dc());
     std::vector<int> runs{0};
     for (int y = 0; y < size.height; ++y) {
         bool ink = false;
-        for (int x = x0; x < x1 && !ink; ++x) ink = GetPixel(dc, x, y) == RGB(0, 0, 0);
+        for (int x = x0; x < x1 && !ink; ++x) ink = canvas.At(x, y) == RGB(0, 0, 0);
         if (ink) ++runs.back();
         else if (runs.back() > 0) runs.push_back(0);
     }
     if (runs.back() == 0) runs.pop_back();
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
     return runs;
 }
 
