@@ -63,6 +63,11 @@ std::string ListText(HWND dialog, int list, int index) {
     return text;
 }
 
+std::vector<unsigned char> FileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // Counts the client pixels of a window that have a colour (the window is shown and painted first).
 int PixelsOf(HWND window, COLORREF colour) {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -519,8 +524,7 @@ TEST_F(ToolsUi, OptimizeChooseAndSaveAnImpulseResponse) {
     EXPECT_EQ(IrSplChildWindow, nullptr);
     ASSERT_TRUE(std::filesystem::exists(wav)) << (Shown().empty() ? "" : Shown().back());
     EXPECT_EQ(std::filesystem::file_size(wav), 24u * BlockFrames + 46u);
-    std::ifstream in(wav, std::ios::binary);
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<unsigned char> bytes = FileBytes(wav);
     ASSERT_GE(bytes.size(), 46u + 3u * 700u);
     // The impulse of the chosen window (Method 2: N/4 samples in) at full scale.
     const int at = 46 + 3 * (BlockFrames / 4);
@@ -565,8 +569,7 @@ TEST_F(ToolsUi, StereoDifferentDataSavesTheSecondOutputsResponse) {
         Click(d, IDCANCEL);
     });
     EXPECT_FALSE(std::filesystem::exists(silent));
-    std::ifstream in(wav, std::ios::binary);
-    std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<unsigned char> b = FileBytes(wav);
     ASSERT_EQ(b.size(), 46u + 48u * N);
     auto window = [&](int n) {
         const double t = 2.0 * kPi * n / (8.0 * N - 1.0);
@@ -617,11 +620,7 @@ TEST_F(ToolsUi, SaveWritesTheOutputWithTheWindowListedForIt) {
         Click(d, IDCANCEL);
     });
     EXPECT_TRUE(Shown().empty()) << Shown()[0];
-    auto bytes = [](const std::filesystem::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    };
-    const std::string first = bytes(a), second = bytes(b);
+    const std::vector<unsigned char> first = FileBytes(a), second = FileBytes(b);
     ASSERT_EQ(first.size(), 46u + 24u * BlockFrames);
     ASSERT_EQ(second.size(), first.size());
     const auto differs = std::mismatch(first.begin(), first.end(), second.begin()).first;
