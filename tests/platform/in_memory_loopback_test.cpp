@@ -162,26 +162,29 @@ TEST(InMemoryAudioLoopback, StreamThreadsRunOnTheSharedClock) {
     std::vector<int16_t> heard;  // every captured frame, both channels, in order
     std::atomic<int> ramp_heard{0};
     std::atomic<uint64_t> dropped{~0ull};  // packets the device dropped before the capture had everything
-    // Period 0 is written before the clock starts; each wake-up writes the next.
+    // Period 0 is written before the clock starts; each wake-up writes the next, when the device has room for
+    // it: a thread that wrote late finds the period it wrote still unplayed at its next wake-up, and writes
+    // the next period at the one after.
     auto write_period = [&](int p) {
         uint8_t* data = nullptr;
-        if (rig.render->GetBuffer(kFrames, &data) < 0) return;
+        if (rig.render->GetBuffer(kFrames, &data) < 0) return false;
         auto* s = reinterpret_cast<int16_t*>(data);
         for (uint32_t n = 0; n < kFrames; ++n) s[2 * n] = s[2 * n + 1] = static_cast<int16_t>(p * kFrames + n + 1);
-        rig.render->ReleaseBuffer(kFrames, 0);
+        return rig.render->ReleaseBuffer(kFrames, 0) >= 0;
     };
     ASSERT_GE(rig.render->Start(), 0);
     ASSERT_GE(rig.capture->Start(), 0);
     write_period(0);
     std::thread render_thread([&] {
-        for (int p = 1; p < kPeriods; ++p) {
+        const Deadline deadline(20000);
+        for (int p = 1; p < kPeriods && !deadline.Passed();) {
             if (rig.render->WaitForPeriod(10000) != WaitResult::Signalled) return;
-            write_period(p);
+            if (write_period(p)) ++p;
         }
     });
     std::thread capture_thread([&] {
         // Until the last frame of the ramp and its measured copy three frames later are in.
-        const Deadline deadline;
+        const Deadline deadline(20000);
         while ((ramp_heard.load() < kRampFrames || heard.size() < static_cast<std::size_t>(kRampFrames + 4) * 2) &&
                !deadline.Passed()) {
             if (rig.capture->WaitForPeriod(10000) != WaitResult::Signalled) return;
